@@ -1,0 +1,139 @@
+#pragma once
+// The one window. Its controls are the program's whole state: handlers read and set them directly.
+#include "app/controls.h"
+#include "compose/form_state.h"
+#include "fuses/fuse_group.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // Top row.
+    ComboBox *DeviceComboBox, *ProgComboBox, *PortComboBox;
+    QLineEdit *Edit4;
+    // Flash and EEPROM rows.
+    QGroupBox *GroupBox1, *GroupBox2;
+    QCheckBox *FlashWrite, *FlashRead, *FlashVerify, *EEPROMWrite, *EEPROMRead, *EEPROMVerify;
+    QLineEdit *Edit1, *Edit2;
+    QPushButton *Button1, *Button2;
+    ComboBox *ComboBox4, *ComboBox5;
+    // Byte groups: low fuse, high fuse, lock byte, extended fuse.
+    std::array<fuses::FuseGroup, 4> groups;
+    fuses::MaskEdit *MaskEdit30, *MaskEdit31, *MaskEdit40, *MaskEdit41, *MaskEdit50, *MaskEdit51, *MaskEdit60,
+        *MaskEdit61;
+    SpeedButton *SpeedButton1, *SpeedButton2, *SpeedButton3, *SpeedButton4;
+    SpeedButton *SpeedButton7, *SpeedButton8, *SpeedButton9, *SpeedButton10;
+    // Calibration and signature.
+    QGroupBox *GroupBox7, *GroupBox8;
+    SpeedButton *SpeedButton5, *SpeedButton11, *SpeedButton6;
+    fuses::MaskEdit *MaskEdit70, *MaskEdit80;
+    // Options and exit modes.
+    QGroupBox *Options, *GroupBox9;
+    QCheckBox *CheckBox1, *CheckBox2, *CheckBox7, *CheckBox8, *CheckBox9, *CheckBox10, *CheckBox11, *CheckBox12;
+    QCheckBox *CheckBox13, *CheckBox14, *CheckBox15, *CheckBox16;
+    // Bottom.
+    QLineEdit *Edit3;
+    QPushButton *BitBtn1;
+    QPlainTextEdit *Memo1;
+    QLineEdit *Edit5;
+
+    // Bit box k of group 3 to 6 (CheckBox30 ... CheckBox67).
+    QCheckBox *BitBox(int group, int bit) const { return Group(group).bits[bit]; }
+    const fuses::FuseGroup &Group(int number) const { return groups[number - 3]; }
+
+    // Picks a file to open: (initial directory, filter) -> chosen path, or empty when cancelled.
+    std::function<QString(const QString &dir, const QString &filter)> OpenDialog1;
+
+    // The window's values that bear on a command line.
+    compose::FormState Snapshot() const;
+
+    // The line number of the tool's output at which a single-byte read finds its value.
+    int ReadLineIndex = 0;
+    std::array<int, 39> ReadLineTable{};
+
+    // Where the settings live, formed afresh for each load and save.
+    QString SettingsPath() const;
+
+    bool Running() const { return running_; }
+
+    // Start-up and the window's own handlers.
+    void FormCreate();
+    void DeviceComboBoxChange();
+    void ProgComboBoxChange();
+    void CheckBox13Click();
+    void CheckBox14Click();
+    void CheckBox15Click();
+    void CheckBox16Click();
+    void Button1Click();
+    void Button2Click();
+    void BuildCommandLine(QLineEdit *target);
+
+    // Running the tool.
+    void BitBtn1Click();
+    void RunAndCapture(const QString &commandLine);
+
+    // Byte editors and the device's fuse layout.
+    void ApplyFuseLayout();
+    void MaskEdit30Change() { HexChange(3); }
+    void MaskEdit40Change() { HexChange(4); }
+    void MaskEdit50Change() { HexChange(5); }
+    void MaskEdit60Change() { HexChange(6); }
+    void MaskEdit31Change() { BinaryChange(3); }
+    void MaskEdit41Change() { BinaryChange(4); }
+    void MaskEdit51Change() { BinaryChange(5); }
+    void MaskEdit61Change() { BinaryChange(6); }
+    static QChar MaskEdit31KeyPress(QChar typed);
+    void CheckBoxClick(int group, int bit);  // the rule behind CheckBox30Click ... CheckBox67Click
+
+    // Single-byte reads and writes.
+    void BuildReadCommand(QLineEdit *target, const QString &operation);
+    void BuildWriteCommand(QLineEdit *target);
+    void SpeedButton1Click() { ReadFuseByte(3); }
+    void SpeedButton2Click() { ReadFuseByte(4); }
+    void SpeedButton3Click() { ReadFuseByte(5); }
+    void SpeedButton4Click() { ReadFuseByte(6); }
+    void SpeedButton5Click();
+    void SpeedButton6Click();
+    void SpeedButton7Click() { WriteByte(MaskEdit30, QStringLiteral("lfuse")); }
+    void SpeedButton8Click() { WriteByte(MaskEdit40, QStringLiteral("hfuse")); }
+    void SpeedButton9Click() { WriteByte(MaskEdit50, QStringLiteral("lock")); }
+    void SpeedButton10Click() { WriteByte(MaskEdit60, QStringLiteral("efuse")); }
+    void SpeedButton11Click() { WriteByte(MaskEdit70, QStringLiteral("calibration")); }
+
+    // Settings.
+    void LoadSettings();
+    bool SaveSettings();  // false when the file could not be written (the user has been told)
+
+protected:
+    void closeEvent(QCloseEvent *event) override;  // FormClose
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void CreateControls();
+    void WireEvents();
+    void HexChange(int group);
+    void BinaryChange(int group);
+    void TurnGroupOn(const fuses::FuseGroup &g);
+    void TurnGroupOff(const fuses::FuseGroup &g);
+    void ReadFuseByte(int group);
+    void WriteByte(fuses::MaskEdit *field, const QString &memory);
+    QStringList OutputLines() const;
+    void ReportNoValue(const QString &what);
+    void BrowseInto(QLineEdit *field);
+    void SetMemoBounds(int top, int height);
+
+    bool running_ = false;
+    int memoBottomGap_ = 3;  // the output pane keeps its distance to the window's bottom edge
+};

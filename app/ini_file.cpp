@@ -1,0 +1,216 @@
+#include "app/ini_file.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace {
+
+QByteArray TrimBlanks(QByteArray text)
+{
+    qsizetype b = 0, e = text.size();
+    while (b < e && (text[b] == ' ' || text[b] == '\t'))
+        ++b;
+    while (e > b && (text[e - 1] == ' ' || text[e - 1] == '\t'))
+        --e;
+    return text.mid(b, e - b);
+}
+
+// The name of a section header line ("[name]"), or nothing.
+std::optional<QString> SectionName(const QByteArray &line)
+{
+    const QByteArray t = TrimBlanks(line);
+    if (!t.startsWith('['))
+        return std::nullopt;
+    const qsizetype close = t.indexOf(']');
+    if (close < 0)
+        return std::nullopt;
+    return QString::fromUtf8(TrimBlanks(t.mid(1, close - 1)));
+}
+
+bool SameName(const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+
+std::optional<QString> KeyName(const QByteArray &line)
+{
+    const qsizetype eq = line.indexOf('=');
+    if (eq < 0)
+        return std::nullopt;
+    return QString::fromUtf8(TrimBlanks(line.left(eq)));
+}
+
+}  // namespace
+
+IniFile IniFile::Parse(const QByteArray &bytes)
+{
+    IniFile ini;
+    qsizetype pos = 0;
+    while (pos < bytes.size()) {
+        const qsizetype nl = bytes.indexOf('\n', pos);
+        Line line;
+        if (nl < 0) {
+            line.text = bytes.mid(pos);
+            pos = bytes.size();
+        } else {
+            line.text = bytes.mid(pos, nl - pos);
+            line.end = "\n";
+            if (line.text.endsWith('\r')) {
+                line.text.chop(1);
+                line.end = "\r\n";
+            }
+            pos = nl + 1;
+        }
+        ini.lines_.append(line);
+    }
+    return ini;
+}
+
+IniFile IniFile::Load(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return Parse(file.readAll());
+}
+
+qsizetype IniFile::FindSection(const QString &section) const
+{
+    for (qsizetype i = 0; i < lines_.size(); ++i)
+        if (const auto name = SectionName(lines_[i].text); name && SameName(*name, section))
+            return i;
+    return -1;
+}
+
+qsizetype IniFile::FindKey(qsizetype header, const QString &key) const
+{
+    for (qsizetype i = header + 1; i < lines_.size(); ++i) {
+        if (SectionName(lines_[i].text))
+            break;
+        if (const auto name = KeyName(lines_[i].text); name && SameName(*name, key))
+            return i;
+    }
+    return -1;
+}
+
+std::optional<QString> IniFile::Value(const QString &section, const QString &key) const
+{
+    const qsizetype header = FindSection(section);
+    if (header < 0)
+        return std::nullopt;
+    const qsizetype at = FindKey(header, key);
+    if (at < 0)
+        return std::nullopt;
+    const QByteArray &line = lines_[at].text;
+    QString value = QString::fromUtf8(TrimBlanks(line.mid(line.indexOf('=') + 1)));
+    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front())
+        value = value.mid(1, value.size() - 2);
+    return value.left(kMaxValueLength);
+}
+
+QString IniFile::ReadString(const QString &section, const QString &key, const QString &fallback) const
+{
+    return Value(section, key).value_or(fallback);
+}
+
+std::optional<int> IniFile::ParseInteger(const QString &text)
+{
+    const QString t = text.trimmed();
+    bool ok = false;
+    if (t.startsWith(QLatin1Char('$')) || t.startsWith(QLatin1String("0x")) || t.startsWith(QLatin1String("0X"))) {
+        const QString digits = t.mid(t.startsWith(QLatin1Char('$')) ? 1 : 2);
+        if (digits.isEmpty() || digits.front() == u'+' || digits.front() == u'-')
+            return std::nullopt;
+        const uint value = digits.toUInt(&ok, 16);
+        return ok ? std::optional<int>(static_cast<int>(value)) : std::nullopt;
+    }
+    const int value = t.toInt(&ok, 10);
+    return ok ? std::optional<int>(value) : std::nullopt;
+}
+
+int IniFile::ReadInteger(const QString &section, const QString &key, int fallback) const
+{
+    const auto value = Value(section, key);
+    if (!value)
+        return fallback;
+    return ParseInteger(*value).value_or(fallback);
+}
+
+bool IniFile::ReadBool(const QString &section, const QString &key, bool fallback) const
+{
+    return ReadInteger(section, key, fallback ? 1 : 0) != 0;
+}
+
+QString IniFile::Quoted(const QString &value)
+{
+    const auto blank = [](QChar c) { return c == u' ' || c == u'\t'; };
+    const bool edgeBlank = !value.isEmpty() && (blank(value.front()) || blank(value.back()));
+    const bool enclosed = value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
+                          value.back() == value.front();
+    return edgeBlank || enclosed ? QLatin1Char('"') + value + QLatin1Char('"') : value;
+}
+
+QByteArray IniFile::LineBreak() const
+{
+    for (const Line &line : lines_)
+        if (!line.end.isEmpty())
+            return line.end;
+    return "\n";
+}
+
+void IniFile::WriteString(const QString &section, const QString &key, const QString &value)
+{
+    // A line break cannot stand in a value; the window's one-line fields never hold one.
+    QString oneLine = value;
+    oneLine.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    const QByteArray text = key.toUtf8() + '=' + Quoted(oneLine).toUtf8();
+    const QByteArray lineBreak = LineBreak();
+    qsizetype header = FindSection(section);
+    if (header < 0) {
+        if (!lines_.isEmpty() && lines_.back().end.isEmpty())
+            lines_.back().end = lineBreak;
+        lines_.append({'[' + section.toUtf8() + ']', lineBreak});
+        lines_.append({text, lineBreak});
+        return;
+    }
+    if (const qsizetype at = FindKey(header, key); at >= 0) {
+        lines_[at].text = text;
+        return;
+    }
+    // After the section's last key line; blank lines and comments after it stay where they are.
+    qsizetype last = header;
+    for (qsizetype i = header + 1; i < lines_.size() && !SectionName(lines_[i].text); ++i)
+        if (KeyName(lines_[i].text))
+            last = i;
+    if (lines_[last].end.isEmpty())
+        lines_[last].end = lineBreak;
+    lines_.insert(last + 1, {text, lineBreak});
+}
+
+void IniFile::WriteInteger(const QString &section, const QString &key, int value)
+{
+    WriteString(section, key, QString::number(value));
+}
+
+void IniFile::WriteBool(const QString &section, const QString &key, bool value)
+{
+    WriteString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+QByteArray IniFile::Bytes() const
+{
+    QByteArray out;
+    for (const Line &line : lines_)
+        out += line.text + line.end;
+    return out;
+}
+
+bool IniFile::Save(const QString &path) const
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray bytes = Bytes();
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}

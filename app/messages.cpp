@@ -1,0 +1,55 @@
+#include "app/messages.h"
+
+#include "app/tone.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace {
+MessageHook &messageHook()
+{
+    static MessageHook hook;
+    return hook;
+}
+ToneHook &toneHook()
+{
+    static ToneHook hook;
+    return hook;
+}
+}  // namespace
+
+QString ErrorBoxText(const QString &text)
+{
+    if (!text.isEmpty() && text.back() > QLatin1Char('.'))
+        return text + QLatin1Char('.');
+    return text;
+}
+
+void ShowMessage(QWidget *parent, MessageKind kind, const QString &text)
+{
+    const QString title = QGuiApplication::applicationDisplayName();
+    if (messageHook()) {
+        messageHook()(kind, title, text);
+        return;
+    }
+    const auto icon = kind == MessageKind::Error     ? QMessageBox::Critical
+                      : kind == MessageKind::Warning ? QMessageBox::Warning
+                                                     : QMessageBox::Information;
+    QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+void ShowError(QWidget *parent, const QString &text) { ShowMessage(parent, MessageKind::Error, ErrorBoxText(text)); }
+
+MessageHook SetMessageHook(MessageHook hook) { return std::exchange(messageHook(), std::move(hook)); }
+
+void PlayTone(int hertz, int milliseconds)
+{
+    if (toneHook()) {
+        toneHook()(hertz, milliseconds);
+        return;
+    }
+    Tone::Instance().Play(hertz, milliseconds);
+}
+
+ToneHook SetToneHook(ToneHook hook) { return std::exchange(toneHook(), std::move(hook)); }

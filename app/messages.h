@@ -1,0 +1,24 @@
+#pragma once
+// Message boxes and the warning tone, each behind a hook so that tests can watch them.
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+enum class MessageKind { Information, Warning, Error };
+
+// Every box is titled with the application title (the application display name).
+void ShowMessage(QWidget *parent, MessageKind kind, const QString &text);
+// An error that escaped a handler: its text with a full stop appended when the last character
+// comes after "." in the character order.
+QString ErrorBoxText(const QString &text);
+void ShowError(QWidget *parent, const QString &text);
+
+using MessageHook = std::function<void(MessageKind, const QString &title, const QString &text)>;
+MessageHook SetMessageHook(MessageHook hook);  // returns the previous hook; empty means real boxes
+
+// A tone of the given frequency and length: through the sound system where there is an audio
+// output, the desktop bell otherwise. Returns at once; never fails.
+void PlayTone(int hertz, int milliseconds);
+using ToneHook = std::function<void(int hertz, int milliseconds)>;
+ToneHook SetToneHook(ToneHook hook);

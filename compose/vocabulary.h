@@ -1,0 +1,35 @@
+#pragma once
+// The words the window offers and the command lines carry.
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+#include <array>
+
+namespace compose {
+
+struct PartCode {
+    const char *name;  // device display name as the device box shows it
+    const char *code;  // what follows "-p"
+};
+
+// Device display name to part code, looked up in this order.
+extern const std::array<PartCode, 28> PartCodeTable;
+
+struct FormatLetter {
+    const char *name;
+    const char *letter;
+};
+// Format display name to the letter that ends a "-U" operation.
+extern const std::array<FormatLetter, 5> FormatLetterTable;
+
+// Item lists of the combo boxes. Device, programmer and port lists start with an empty entry.
+QStringList DeviceList();      // 27 entries
+QStringList ProgrammerList();  // 40 entries
+QStringList PortList();        // 13 entries
+QStringList FormatList();      // 4 entries
+
+// Exact, case-sensitive, whole-text lookups.
+QString LookupPartCode(QStringView device);     // empty when the device has no pair
+QString LookupFormatLetter(QStringView format);  // "a" when nothing matches
+
+}  // namespace compose

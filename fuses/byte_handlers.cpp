@@ -1,0 +1,79 @@
+// The Read and Write buttons of the byte groups: one run of the tool each.
+#include "app/form1.h"
+#include "app/messages.h"
+#include "fuses/byte_commands.h"
+#include "fuses/byte_text.h"
+
+namespace {
+
+struct FuseRead {
+    const char *memory;
+    const char *what;  // as the user is told when no value is found
+};
+constexpr FuseRead kFuseReads[] = {
+    {"lfuse", "low fuse"}, {"hfuse", "high fuse"}, {"lock", "lock"}, {"efuse", "extended fuse"}};
+
+}  // namespace
+
+void TForm1::BuildReadCommand(QLineEdit *target, const QString &operation)
+{
+    target->setText(fuses::BuildReadCommand(Snapshot(), operation));
+}
+
+void TForm1::BuildWriteCommand(QLineEdit *target) { target->setText(fuses::BuildWriteCommand(Snapshot())); }
+
+QStringList TForm1::OutputLines() const
+{
+    // The output's own lines, split at line breaks: how the pane wraps them plays no part.
+    return Memo1->toPlainText().split(QLatin1Char('\n'));
+}
+
+void TForm1::ReportNoValue(const QString &what)
+{
+    // A read that found nothing changes nothing: a made-up 00 could be written back to the chip.
+    ShowMessage(this, MessageKind::Warning, QStringLiteral("No value found in the output of the %1 read.").arg(what));
+}
+
+void TForm1::ReadFuseByte(int group)
+{
+    const FuseRead &read = kFuseReads[group - 3];
+    BuildReadCommand(Edit3, fuses::ReadOperation(QString::fromLatin1(read.memory), u'd'));
+    RunAndCapture(Edit3->text());
+    const auto line = fuses::FindValueLine(OutputLines(), ReadLineIndex, fuses::ValueForm::Decimal);
+    if (!line) {
+        ReportNoValue(QString::fromLatin1(read.what));
+        return;
+    }
+    Group(group).hex->SetText(fuses::FixedWidthText(fuses::ReadNumber(*line, 10), 16));
+}
+
+void TForm1::SpeedButton5Click()
+{
+    BuildReadCommand(Edit3, fuses::ReadOperation(QStringLiteral("calibration"), u'h'));
+    RunAndCapture(Edit3->text());
+    const auto line = fuses::FindValueLine(OutputLines(), ReadLineIndex, fuses::ValueForm::HexList);
+    if (!line) {
+        ReportNoValue(QStringLiteral("calibration"));
+        return;
+    }
+    MaskEdit70->SetText(fuses::HexListText(fuses::ScanHexList(*line, 4)));
+}
+
+void TForm1::SpeedButton6Click()
+{
+    BuildReadCommand(Edit5, fuses::ReadOperation(QStringLiteral("signature"), u'h'));
+    RunAndCapture(Edit5->text());
+    const auto line = fuses::FindValueLine(OutputLines(), ReadLineIndex, fuses::ValueForm::HexList);
+    if (!line) {
+        ReportNoValue(QStringLiteral("signature"));
+        return;
+    }
+    MaskEdit80->SetText(fuses::HexListText(fuses::ScanHexList(*line, 3)));
+}
+
+void TForm1::WriteByte(fuses::MaskEdit *field, const QString &memory)
+{
+    BuildWriteCommand(Edit3);
+    Edit3->setText(Edit3->text() + fuses::WriteOperation(memory, field->Text()));
+    RunAndCapture(Edit3->text());
+}

@@ -1,0 +1,26 @@
+#pragma once
+// Reading numbers from field and output text, and writing byte values as fixed-width text.
+#include <QString>
+#include <QStringView>
+#include <cstdint>
+#include <vector>
+
+namespace fuses {
+
+// Leading white space, one optional sign, in base 16 an optional "0x"/"0X", then the digits of the
+// base up to the first other character. No digit gives 0. Saturates at the 32-bit range.
+std::int32_t ReadNumber(QStringView text, int base);
+
+// The value plus 256 as an unsigned 32-bit number, written in the base with lower-case letters,
+// its first character dropped: 5 gives "05" or "00000101", 4096 gives "100", -1 gives "1111111".
+QString FixedWidthText(std::int32_t value, int base);
+
+// Scans "0x%x,0x%x,..." for up to `count` numbers: "0x" exactly at the start and right after each
+// comma, white space allowed before each number. Values not reached stay 0. `matched` tells how
+// many numbers were read.
+std::vector<std::uint32_t> ScanHexList(QStringView line, int count, int *matched = nullptr);
+
+// The scanned values as two-digit texts joined in the order of the line.
+QString HexListText(const std::vector<std::uint32_t> &values);
+
+}  // namespace fuses

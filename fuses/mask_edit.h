@@ -1,0 +1,55 @@
+#pragma once
+// A classic masked field: a fixed number of positions, typed over one at a time, an unfilled
+// position shown as "_". Text set by code is kept whole, and `Change` fires only when the text
+// really changes, whether the user or code changed it.
+#include "fuses/mask_text.h"
+
+#include <QLineEdit>
+#include <functional>
+
+namespace fuses {
+
+class MaskEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    struct Mask {
+        int positions;
+        bool upper;       // letters forced to upper case
+        bool digitsOnly;  // positions take decimal digits only
+        bool required;    // every position must be filled when the user leaves the field
+    };
+    MaskEdit(const Mask &mask, const QString &initial, QWidget *parent);
+
+    QString Text() const { return model_.Text(); }
+    QString RawText() const { return model_.RawText(); }
+    void SetText(const QString &text);
+
+    // Sees every character typed before the field handles it, control characters included.
+    std::function<QChar(QChar)> keyPress;
+
+signals:
+    void Change();
+    // The user left the field with a required position unfilled; focus is already back.
+    void InvalidOnLeave();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+
+private:
+    void Apply(const MaskText &next, int cursor, bool byUser);
+    void Show(int cursor);
+    void TypeChar(QChar c);
+    void ClearSelection(MaskText &next, int &cursor) const;
+    void CutSelection();
+    void PasteClipboard();
+
+    Mask mask_;
+    MaskText model_;
+    QString editStart_;  // the text when the user entered the field; Escape goes back to it
+    bool modified_ = false;
+};
+
+}  // namespace fuses
