@@ -1,7 +1,14 @@
 #include "app/ini_file.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QDir>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -204,13 +211,28 @@ QByteArray IniFile::Bytes() const
 
 bool IniFile::Save(const QString &path) const
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Written beside the file under another name, flushed to disk, then renamed over it: every
+    // write is checked, so a full disk or a size limit leaves the earlier file as it was.
+    const QByteArray target = QFile::encodeName(path);
+    QByteArray temp = target + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
         return false;
     const QByteArray bytes = Bytes();
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
+    bool ok = true;
+    for (qsizetype done = 0; ok && done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n > 0)
+            done += n;
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else
+            ok = false;
     }
-    return file.commit();
+    ok = ok && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && std::rename(temp.constData(), target.constData()) == 0;
+    if (!ok)
+        ::unlink(temp.constData());
+    return ok;
 }

@@ -159,7 +159,11 @@ void MaskEdit::keyPressEvent(QKeyEvent *event)
 
 void MaskEdit::focusInEvent(QFocusEvent *event)
 {
-    editStart_ = model_.RawText();
+    // Coming back after the leave check, or with the window, continues the same edit.
+    const Qt::FocusReason reason = event->reason();
+    if (!reentering_ && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+        editStart_ = model_.RawText();
+    reentering_ = false;
     QLineEdit::focusInEvent(event);
 }
 
@@ -173,6 +177,7 @@ void MaskEdit::focusOutEvent(QFocusEvent *event)
         return;
     QApplication::beep();
     QTimer::singleShot(0, this, [this] {
+        reentering_ = true;
         setFocus(Qt::OtherFocusReason);
         emit InvalidOnLeave();
     });

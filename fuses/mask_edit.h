@@ -50,6 +50,7 @@ private:
     MaskText model_;
     QString editStart_;  // the text when the user entered the field; Escape goes back to it
     bool modified_ = false;
+    bool reentering_ = false;
 };
 
 }  // namespace fuses

@@ -1,0 +1,147 @@
+#include "tests/printing.h"
+#include "compose/command_line.h"
+#include "compose/vocabulary.h"
+
+#include <gtest/gtest.h>
+
+using compose::BuildCommandLine;
+using compose::FormState;
+
+TEST(Vocabulary, ListsHaveTheirSizesAndEmptyFirstEntries)
+{
+    EXPECT_EQ(compose::DeviceList().size(), 27);
+    EXPECT_EQ(compose::ProgrammerList().size(), 40);
+    EXPECT_EQ(compose::PortList().size(), 13);
+    EXPECT_EQ(compose::FormatList(), (QStringList{"Intel Hex", "Motorola", "Raw binary", "Immediate mode"}));
+    for (const QStringList &list : {compose::DeviceList(), compose::ProgrammerList(), compose::PortList()})
+        EXPECT_TRUE(list.front().isEmpty());
+    EXPECT_EQ(compose::DeviceList()[18], "ATmega8");
+    EXPECT_EQ(compose::ProgrammerList()[39], "usbasp");
+    EXPECT_EQ(compose::PortList()[12], "com9");
+}
+
+TEST(Vocabulary, EveryListedDeviceHasAPartCodeAndTwoOnlyTyped)
+{
+    for (const QString &device : compose::DeviceList().mid(1))
+        EXPECT_FALSE(compose::LookupPartCode(device).isEmpty()) << device.toStdString();
+    EXPECT_FALSE(compose::DeviceList().contains("AT90S1200"));
+    EXPECT_FALSE(compose::DeviceList().contains("AT90S2333"));
+}
+
+TEST(Vocabulary, PartCodeLookupIsExact)
+{
+    const std::pair<const char *, const char *> rows[] = {
+        {"ATmega8", "m8"},     {"ATmega88", "m88"},   {"ATmega8515", "m8515"}, {"AT90S1200", "1200"},
+        {"AT90S2333", "2333"}, {"ATtiny2313", "t2313"}, {"ATmega103", "m103"}, {"atmega8", ""},
+        {"ATmega8 ", ""},      {" ATmega8", ""},      {"", ""},                {"ATmega644", ""},
+    };
+    for (const auto &[device, code] : rows)
+        EXPECT_EQ(compose::LookupPartCode(QString::fromLatin1(device)), QString::fromLatin1(code)) << device;
+}
+
+TEST(Vocabulary, FormatLetters)
+{
+    const std::pair<const char *, const char *> rows[] = {
+        {"Autodetect", "a"}, {"Intel Hex", "i"}, {"Motorola", "s"}, {"Raw binary", "r"},
+        {"Immediate mode", "m"}, {"", "a"}, {"intel hex", "a"}, {"Intel Hex ", "a"}, {"Binary", "a"},
+    };
+    for (const auto &[format, letter] : rows)
+        EXPECT_EQ(compose::LookupFormatLetter(QString::fromLatin1(format)), QString::fromLatin1(letter)) << format;
+}
+
+TEST(CommandLine, ValuesAtCreation)
+{
+    EXPECT_EQ(BuildCommandLine(FormState{}), "avrdude.exe -p m8 -c usbasp ");
+}
+
+TEST(CommandLine, WorkedExample)
+{
+    FormState s;
+    s.DeviceComboBox = "ATtiny2313";
+    s.ProgComboBox = "stk500v2";
+    s.PortComboBox = "com1";
+    s.CheckBox2 = s.CheckBox12 = true;
+    s.FlashWrite = s.FlashVerify = true;
+    s.Edit1 = R"(C:\My Files\blink.hex)";
+    s.ComboBox4 = "Intel Hex";
+    s.CheckBox13 = true;
+    s.Edit4 = "-B 4";
+    EXPECT_EQ(BuildCommandLine(s), R"(avrdude.exe -p t2313 -c stk500v2 -P com1 -e -v )"
+                                   R"(-U flash:w:"C:\My Files\blink.hex":i -U flash:v:"C:\My Files\blink.hex":i )"
+                                   R"(-E reset -B 4)");
+}
+
+TEST(CommandLine, PresenceRulesAndValuesInsertedUnchanged)
+{
+    struct Row {
+        const char *device, *programmer, *port, *extra, *expected;
+    } rows[] = {
+        {"", "", "", "", "avrdude.exe "},
+        {"", "", "", "-B 4", "avrdude.exe -B 4"},
+        {"ATmega644", "usbasp", "", "", "avrdude.exe -p  -c usbasp "},
+        {" ", "", "", "", "avrdude.exe -p  "},
+        {"", "my prog", "/dev/ttyUSB0", "", "avrdude.exe -c my prog -P /dev/ttyUSB0 "},
+        {"", "", "", "-B 4 ", "avrdude.exe -B 4 "},
+    };
+    for (const Row &r : rows) {
+        FormState s;
+        s.DeviceComboBox = r.device;
+        s.ProgComboBox = r.programmer;
+        s.PortComboBox = r.port;
+        s.Edit4 = r.extra;
+        EXPECT_EQ(BuildCommandLine(s), r.expected);
+    }
+}
+
+TEST(CommandLine, OptionsAndExitModesInTheirFixedOrder)
+{
+    FormState s;
+    s.DeviceComboBox = s.ProgComboBox = "";
+    s.CheckBox11 = s.CheckBox12 = s.CheckBox10 = s.CheckBox9 = s.CheckBox8 = s.CheckBox7 = s.CheckBox2 = s.CheckBox1 =
+        true;
+    EXPECT_EQ(BuildCommandLine(s), "avrdude.exe -D -e -F -n -q -t -v -V ");
+    FormState e;
+    e.DeviceComboBox = e.ProgComboBox = "";
+    e.CheckBox13 = e.CheckBox16 = true;
+    e.FlashRead = true;
+    e.Edit4 = "-x";
+    EXPECT_EQ(BuildCommandLine(e), R"(avrdude.exe -U flash:r:"":a -E reset -E novcc -x)");
+}
+
+TEST(CommandLine, MemoryOperations)
+{
+    struct Row {
+        bool fw, fr, fv, ew, er, ev;
+        const char *expected;
+    } rows[] = {
+        // Always write, read, verify; one EEPROM write piece, not two.
+        {false, false, false, true, false, false, R"(-U eeprom:w:"e.hex":r )"},
+        {false, false, false, true, false, true, R"(-U eeprom:w:"e.hex":r -U eeprom:v:"e.hex":r )"},
+        {false, false, false, true, true, true,
+         R"(-U eeprom:w:"e.hex":r -U eeprom:r:"e.hex":r -U eeprom:v:"e.hex":r )"},
+        {true, true, true, false, false, false,
+         R"(-U flash:w:"f.hex":s -U flash:r:"f.hex":s -U flash:v:"f.hex":s )"},
+        {false, true, false, false, true, false, R"(-U flash:r:"f.hex":s -U eeprom:r:"e.hex":r )"},
+    };
+    for (const Row &r : rows) {
+        FormState s;
+        s.DeviceComboBox = s.ProgComboBox = "";
+        s.Edit1 = "f.hex";
+        s.ComboBox4 = "Motorola";
+        s.Edit2 = "e.hex";
+        s.ComboBox5 = "Raw binary";
+        s.FlashWrite = r.fw, s.FlashRead = r.fr, s.FlashVerify = r.fv;
+        s.EEPROMWrite = r.ew, s.EEPROMRead = r.er, s.EEPROMVerify = r.ev;
+        EXPECT_EQ(BuildCommandLine(s), QStringLiteral("avrdude.exe ") + r.expected);
+    }
+}
+
+TEST(CommandLine, FormatLettersOfTheRowsAreIndependentAndNamesUnescaped)
+{
+    FormState s;
+    s.DeviceComboBox = s.ProgComboBox = "";
+    s.FlashWrite = s.EEPROMWrite = true;
+    s.Edit1 = R"(a"b %1.hex)";
+    s.ComboBox4 = "Motorola";
+    EXPECT_EQ(BuildCommandLine(s), R"(avrdude.exe -U flash:w:"a"b %1.hex":s -U eeprom:w:"":a )");
+}

@@ -1,0 +1,183 @@
+// "Execute" and the single-byte runs against stand-in tools.
+#include "tests/printing.h"
+#include "app/form1.h"
+#include "tests/helpers.h"
+
+#include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTextBlock>
+#include <QScrollBar>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+void Execute(TForm1 &form, const QString &line)
+{
+    form.Edit3->setText(line);
+    QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
+}
+}  // namespace
+
+TEST(Execute, ShowsBothStreamsInOrderWithLongOutputAndAZeroByte)
+{
+    StandIn tool(R"(echo "args: $*"; echo err1 >&2; sleep 0.1; echo out2; )"
+                 R"(i=0; while [ $i -lt 400 ]; do echo "line $i of the long output, padded to be long enough"; )"
+                 R"(i=$((i+1)); done; printf 'a\000b\n'; echo err2 >&2)");
+    auto form = MakeForm();
+    Watch watch;
+    Execute(*form, "avrdude.exe -p m8 -U flash:r:\"a b.hex\":i");
+    const QString text = form->Memo1->toPlainText();
+    EXPECT_TRUE(text.startsWith("args: -p m8 -U flash:r:a b.hex:i\nerr1\nout2\nline 0 of"));
+    EXPECT_TRUE(text.endsWith("line 399 of the long output, padded to be long enough\nab\nerr2\n"));
+    EXPECT_GT(text.size(), 9999);
+    EXPECT_EQ(form->Memo1->document()->blockCount(), 406) << "405 lines and the empty one after the last break";
+    EXPECT_TRUE(watch.messages.empty());
+    EXPECT_TRUE(watch.tones.empty());
+    EXPECT_TRUE(form->isEnabled());
+}
+
+TEST(Execute, EnlargesThePaneDuringTheRunAndPutsItBackAfterAResize)
+{
+    auto form = MakeForm();
+    form->show();
+    form->resize(626, 783);
+    const QRect before = form->Memo1->geometry();
+    ASSERT_EQ(before, QRect(3, 525, 622, 255));
+    // The stand-in waits for the pane to be looked at while it runs.
+    StandIn tool("echo started; sleep 0.4; echo finished");
+    QRect during;
+    bool enabledDuring = true;
+    QTimer::singleShot(200, [&] {
+        during = form->Memo1->geometry();
+        enabledDuring = form->isEnabled();
+    });
+    Execute(*form, "avrdude.exe");
+    EXPECT_EQ(during, QRect(3, 3, 622, 678));
+    EXPECT_FALSE(enabledDuring);
+    EXPECT_EQ(form->Memo1->geometry(), before);
+    EXPECT_EQ(form->Memo1->toPlainText(), "started\nfinished\n");
+}
+
+TEST(Execute, OutputShowsWhileItArrivesWithoutScrollingAlong)
+{
+    StandIn tool("i=0; while [ $i -lt 100 ]; do echo line $i; i=$((i+1)); done; sleep 0.5; echo end");
+    auto form = MakeForm();
+    form->show();
+    QString seen;
+    int scroll = -1;
+    QTimer::singleShot(300, [&] {
+        seen = form->Memo1->toPlainText();
+        scroll = form->Memo1->verticalScrollBar()->value();
+    });
+    Execute(*form, "avrdude.exe");
+    EXPECT_TRUE(seen.startsWith("line 0\n") && seen.contains("line 99\n") && !seen.contains("end"))
+        << seen.toStdString();
+    EXPECT_EQ(scroll, 0);
+}
+
+TEST(Execute, CaretGoesToLine15WhenThereIsOne)
+{
+    auto form = MakeForm();
+    {
+        StandIn tool("seq 0 30");
+        Execute(*form, "avrdude.exe");
+        EXPECT_EQ(form->Memo1->textCursor().blockNumber(), 15);
+        EXPECT_EQ(form->Memo1->textCursor().positionInBlock(), 0);
+    }
+    {
+        StandIn tool("seq 0 10");
+        form->Memo1->moveCursor(QTextCursor::Start);
+        Execute(*form, "avrdude.exe");
+        EXPECT_LT(form->Memo1->textCursor().blockNumber(), 15);
+    }
+}
+
+TEST(Execute, WarnsOnAVerificationErrorOrMismatchOnly)
+{
+    const std::pair<const char *, bool> rows[] = {
+        {"avrdude: verification error, first mismatch at byte 0x0000", true},
+        {"avrdude: verification mismatch", true},
+        {"avrdude: Verification Error", false},
+        {"avrdude: VERIFICATION MISMATCH", false},
+        {"avrdude: 1024 bytes of flash verified", false},
+    };
+    auto form = MakeForm();
+    for (const auto &[output, warns] : rows) {
+        StandIn tool(QStringLiteral("echo '%1' >&2").arg(output));
+        Watch watch;
+        Execute(*form, "avrdude.exe");
+        ASSERT_EQ(watch.tones.size(), warns ? 1u : 0u) << output;
+        ASSERT_EQ(watch.messages.size(), warns ? 1u : 0u) << output;
+        if (warns) {
+            EXPECT_EQ(watch.tones[0], std::make_pair(1000, 200));
+            EXPECT_EQ(watch.messages[0].text, "Verification Error");
+            EXPECT_EQ(watch.messages[0].title, "ATmega8");
+            EXPECT_TRUE(form->isEnabled());
+        }
+    }
+}
+
+TEST(Execute, RunAndCaptureNeverWarns)
+{
+    StandIn tool("echo 'verification error'; echo 'verification mismatch'");
+    auto form = MakeForm();
+    Watch watch;
+    form->RunAndCapture("avrdude.exe");
+    EXPECT_EQ(form->Memo1->toPlainText(), "verification error\nverification mismatch\n");
+    EXPECT_TRUE(watch.tones.empty());
+    EXPECT_TRUE(watch.messages.empty());
+}
+
+TEST(Execute, AFailedStartTellsWhichProgramWasNotFound)
+{
+    auto form = MakeForm();
+    Watch watch;
+    Execute(*form, "no-such-avrdude.exe -p m8");
+    EXPECT_TRUE(form->isEnabled());
+    EXPECT_TRUE(form->Memo1->toPlainText().contains("\"no-such-avrdude.exe\" was not found"));
+    EXPECT_EQ(form->Memo1->geometry(), QRect(3, 525, 622, 155));
+    EXPECT_TRUE(watch.messages.empty());
+    Execute(*form, "");
+    EXPECT_TRUE(form->Memo1->toPlainText().contains("empty"));
+}
+
+TEST(Execute, TerminalModeEndsByItself)
+{
+    StandIn tool(R"(echo "avrdude> "; while read line; do echo "got $line"; done; echo "end of input")");
+    auto form = MakeForm();
+    QElapsedTimer timer;
+    timer.start();
+    Execute(*form, "avrdude.exe -t");
+    EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_EQ(form->Memo1->toPlainText(), "avrdude> \nend of input\n");
+}
+
+TEST(Execute, TheWindowRefusesToCloseDuringARun)
+{
+    StandIn tool("sleep 0.5; echo done");
+    auto form = MakeForm();
+    form->show();
+    bool closedDuring = true;
+    bool refused = false;
+    QTimer::singleShot(150, [&] {
+        QCloseEvent close;
+        QCoreApplication::sendEvent(form.get(), &close);
+        refused = !close.isAccepted();
+        closedDuring = !form->isVisible();
+    });
+    Execute(*form, "avrdude.exe");
+    EXPECT_TRUE(refused);
+    EXPECT_FALSE(closedDuring);
+    EXPECT_EQ(form->Memo1->toPlainText(), "done\n");
+}
+
+TEST(Execute, RealAvrdudeReportsItsOwnError)
+{
+    // Debian's avrdude, found along the PATH under the name the line gives it.
+    auto form = MakeForm();
+    Execute(*form, "avrdude.exe -p m8 -c usbasp -U lfuse:r:-:d");
+    const QString text = form->Memo1->toPlainText();
+    EXPECT_TRUE(text.contains("avrdude")) << text.toStdString();
+    EXPECT_TRUE(text.contains("usbasp") || text.contains("USB")) << text.toStdString();
+}

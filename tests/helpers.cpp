@@ -1,0 +1,73 @@
+#include "tests/helpers.h"
+
+#include "app/form1.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+QString OwnDir() { return QCoreApplication::applicationDirPath(); }
+
+StandIn::StandIn(const QString &script, const QString &name) : path_(QDir(OwnDir()).filePath(name))
+{
+    QFile file(path_);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write the stand-in tool");
+    file.write("#!/bin/sh\n" + script.toUtf8() + "\n");
+    file.close();
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                        QFile::ExeGroup);
+}
+
+StandIn::~StandIn() { QFile::remove(path_); }
+
+QString SettingsFile::Path() { return QDir(OwnDir()).filePath(QStringLiteral("Fusewerk.ini")); }
+
+SettingsFile::SettingsFile(const char *content)
+{
+    QFile::remove(Path());
+    if (content) {
+        QFile file(Path());
+        file.open(QIODevice::WriteOnly);
+        file.write(content);
+    }
+}
+
+SettingsFile::~SettingsFile() { QFile::remove(Path()); }
+
+QString SettingsFile::Read()
+{
+    QFile file(Path());
+    file.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(file.readAll());
+}
+
+Watch::Watch()
+{
+    previousMessages_ = SetMessageHook([this](MessageKind kind, const QString &title, const QString &text) {
+        messages.push_back({kind, title, text});
+    });
+    previousTones_ = SetToneHook([this](int hz, int ms) { tones.emplace_back(hz, ms); });
+}
+
+Watch::~Watch()
+{
+    SetMessageHook(previousMessages_);
+    SetToneHook(previousTones_);
+}
+
+std::unique_ptr<TForm1> MakeForm(const QString &device, const QString &programmer)
+{
+    SettingsFile none;
+    auto form = std::make_unique<TForm1>();
+    form->DeviceComboBox->SetText(device);
+    form->ProgComboBox->SetText(programmer);
+    return form;
+}
+
+void TypeInto(QWidget *widget, const QString &text)
+{
+    for (QChar c : text)
+        QTest::keyClick(widget, c.toLatin1());
+}

@@ -1,0 +1,59 @@
+#pragma once
+// What the window tests share: stand-in tools, settings files, and watched messages and tones.
+#include "tests/printing.h"
+#include "app/messages.h"
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+class TForm1;
+
+// The test program's own directory, where the runner looks first and the settings file lives.
+QString OwnDir();
+
+// A stand-in tool: a shell script written beside the test program under `name`.
+class StandIn {
+public:
+    explicit StandIn(const QString &script, const QString &name = QStringLiteral("avrdude.exe"));
+    ~StandIn();
+    QString Path() const { return path_; }
+
+private:
+    QString path_;
+};
+
+// A settings file beside the test program for the time of a test; none when `content` is null.
+class SettingsFile {
+public:
+    explicit SettingsFile(const char *content = nullptr);
+    ~SettingsFile();
+    static QString Path();
+    static QString Read();
+};
+
+struct Message {
+    MessageKind kind;
+    QString title, text;
+};
+
+// Records every message box and tone instead of showing or sounding it.
+class Watch {
+public:
+    Watch();
+    ~Watch();
+    std::vector<Message> messages;
+    std::vector<std::pair<int, int>> tones;
+
+private:
+    MessageHook previousMessages_;
+    ToneHook previousTones_;
+};
+
+// A window started with no settings file and then set to a device and programmer.
+std::unique_ptr<TForm1> MakeForm(const QString &device = QStringLiteral("ATmega8"),
+                                 const QString &programmer = QStringLiteral("usbasp"));
+
+// Types text into the focused widget the way a user would.
+void TypeInto(QWidget *widget, const QString &text);
