@@ -33,6 +33,26 @@ private:
 // Keeps the window drawn; clicks and keys wait, and a disabled window ignores them anyway.
 void KeepDrawn() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
 
+// Looks for the tool's report of a failed verify in the output as it passes, so that the whole
+// output need not be copied again: "verification mismatch" from this avrdude, "verification error"
+// from older ones. Exact and case-sensitive; a report split between two pieces is still found.
+class VerificationWatch {
+public:
+    void See(const QString &piece)
+    {
+        const QString text = tail_ + piece;
+        for (const QLatin1String report : {QLatin1String("verification error"), QLatin1String("verification mismatch")})
+            if (text.contains(report))
+                failed_ = true;
+        tail_ = text.right(32);
+    }
+    bool Failed() const { return failed_; }
+
+private:
+    QString tail_;
+    bool failed_ = false;
+};
+
 runner::ToolRunOptions RunOptions()
 {
     runner::ToolRunOptions options;
@@ -60,6 +80,7 @@ void TForm1::RunAndCapture(const QString &commandLine)
 
 void TForm1::BitBtn1Click()
 {
+    bool failedVerification = false;
     {
         RunLock lock(this, running_);
         const int savedTop = Memo1->y();
@@ -73,10 +94,12 @@ void TForm1::BitBtn1Click()
         // along), and shown at a human rate rather than per read.
         runner::OutputText decode;
         QString pending;
+        VerificationWatch verification;
         QTextCursor end(Memo1->document());
         const auto flush = [&] {
             if (pending.isEmpty())
                 return;
+            verification.See(pending);
             end.movePosition(QTextCursor::End);
             end.insertText(pending);
             pending.clear();
@@ -92,6 +115,7 @@ void TForm1::BitBtn1Click()
         flush();
         if (!result.started)
             Memo1->setPlainText(result.failure);
+        failedVerification = verification.Failed();
 
         SetMemoBounds(savedTop, savedHeight);
         KeepDrawn();
@@ -104,9 +128,7 @@ void TForm1::BitBtn1Click()
         Memo1->verticalScrollBar()->setValue(scroll);
     }
 
-    // This avrdude reports a failed verify as "verification mismatch"; older ones as "error".
-    const QString text = Memo1->toPlainText();
-    if (text.contains(QLatin1String("verification error")) || text.contains(QLatin1String("verification mismatch"))) {
+    if (failedVerification) {
         PlayTone(1000, 200);
         ShowMessage(this, MessageKind::Warning, QStringLiteral("Verification Error"));
     }

@@ -1,0 +1,115 @@
+// "Execute" with a stand-in tool printing 1 MB and 10 MB, beside the same tool run alone.
+#include "app/form1.h"
+#include "app/messages.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <fstream>
+#include <string>
+
+namespace {
+
+// Bytes per second of the paced stand-in: a generous rate for a programmer's -v -v -v trace or a
+// flash dump to the screen, which arrive over a serial or USB link.
+constexpr int kPacedRate = 1024 * 1024;
+
+// The stand-in: prints `megabytes` of avrdude-like trace lines, at full speed (rate 0) or paced.
+QString WriteStandIn(int megabytes, int rate)
+{
+    const QString dir = QCoreApplication::applicationDirPath();
+    const QString data = QDir(dir).filePath(QStringLiteral("output-%1mb.txt").arg(megabytes));
+    if (!QFile::exists(data)) {
+        QFile out(data);
+        out.open(QIODevice::WriteOnly);
+        const qint64 size = qint64(megabytes) * 1024 * 1024;
+        qint64 written = 0;
+        for (int i = 0; written < size; ++i) {
+            const QByteArray line = QStringLiteral("avrdude: Send: . [1b] . [%1] . [00] . [03] . [0e] . [10] . [20] "
+                                                   "avrdude: Recv: . [1b] . [%1]\n")
+                                        .arg(i % 256, 2, 16, QLatin1Char('0'))
+                                        .toLatin1();
+            written += out.write(line);
+        }
+    }
+    return QStringLiteral("\"%1\" \"%2\" %3").arg(QDir(dir).filePath("paced_printer"), data).arg(rate);
+}
+
+long ProcStatusKb(const char *field)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(field, 0) == 0)
+            return std::stol(line.substr(std::strlen(field)));
+    return 0;
+}
+
+void ResetPeak()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+double Seconds(const std::function<void()> &work)
+{
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void ToolAlone(benchmark::State &state)
+{
+    const QString tool = WriteStandIn(int(state.range(0)), int(state.range(1)));
+    const std::string command = tool.toStdString() + " > /dev/null";
+    for (auto _ : state)
+        state.SetIterationTime(Seconds([&] { std::system(command.c_str()); }));
+    state.SetBytesProcessed(state.iterations() * state.range(0) * 1024 * 1024);
+}
+
+void ThroughExecute(benchmark::State &state)
+{
+    const QString tool = WriteStandIn(int(state.range(0)), int(state.range(1)));
+    SetToneHook([](int, int) {});
+    SetMessageHook([](MessageKind, const QString &, const QString &) {});
+    TForm1 form;
+    form.show();
+    double peakGrowthMb = 0;
+    for (auto _ : state) {
+        form.Memo1->clear();
+        QCoreApplication::processEvents();
+        form.Edit3->setText(tool);
+        ResetPeak();
+        const long before = ProcStatusKb("VmRSS:");
+        state.SetIterationTime(Seconds([&] { form.BitBtn1Click(); }));
+        peakGrowthMb = std::max(peakGrowthMb, (ProcStatusKb("VmHWM:") - before) / 1024.0);
+        if (form.Memo1->document()->characterCount() < state.range(0) * 1000 * 1000)
+            state.SkipWithError("the pane did not receive the whole output");
+    }
+    state.counters["peak_growth_MB"] = peakGrowthMb;
+    state.counters["growth_per_output"] = peakGrowthMb / double(state.range(0));
+    state.SetBytesProcessed(state.iterations() * state.range(0) * 1024 * 1024);
+}
+
+}  // namespace
+
+// Arguments: megabytes, then bytes per second (0: as fast as the pipe takes them).
+BENCHMARK(ToolAlone)->ArgNames({"MB", "rate"})->Args({1, 0})->Args({10, 0})->Args({1, kPacedRate})
+    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(ThroughExecute)->ArgNames({"MB", "rate"})->Args({1, 0})->Args({10, 0})->Args({1, kPacedRate})
+    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
