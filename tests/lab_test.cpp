@@ -1,0 +1,215 @@
+// End to end: the real window drives Debian's avrdude, which talks to an emulated STK500 version 1
+// programmer with an ATmega8 on a pseudo-terminal.
+#include "app/form1.h"
+#include "tests/helpers.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+namespace {
+
+class Emulator {
+public:
+    explicit Emulator(const QStringList &extra = {})
+    {
+        process_.setProgram(QStringLiteral("python3"));
+        process_.setArguments(QStringList{QStringLiteral(FUSEWERK_LAB_DIR "/stk500v1_emulator.py"), "--state",
+                                          state_.filePath("chip.json")} +
+                              extra);
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start();
+        if (!process_.waitForStarted(5000) || !process_.waitForReadyRead(5000))
+            return;
+        while (!process_.canReadLine() && process_.waitForReadyRead(2000)) {
+        }
+        port_ = QString::fromUtf8(process_.readLine()).trimmed();
+    }
+    ~Emulator() { Stop(); }
+    QString Port() const { return port_; }
+    void Stop()
+    {
+        if (process_.state() == QProcess::NotRunning)
+            return;
+        ::kill(static_cast<pid_t>(process_.processId()), SIGTERM);
+        process_.waitForFinished(5000);
+    }
+
+private:
+    QTemporaryDir state_;
+    QProcess process_;
+    QString port_;
+};
+
+// The window as a user sets it up: device, programmer and the emulator's port typed in.
+std::unique_ptr<TForm1> LabForm(const Emulator &emulator)
+{
+    auto form = std::make_unique<TForm1>();
+    form->DeviceComboBox->SetText("ATmega8");
+    form->ProgComboBox->SetText("stk500v1");
+    form->PortComboBox->SetText(emulator.Port());
+    return form;
+}
+
+void Click(QAbstractButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+void ReadEverything(TForm1 &form)
+{
+    Click(form.SpeedButton1);
+    Click(form.SpeedButton2);
+    Click(form.SpeedButton3);
+    Click(form.SpeedButton5);
+    Click(form.SpeedButton6);
+}
+
+QString IntelHex(const QByteArray &data)
+{
+    QString out;
+    for (int offset = 0; offset < data.size(); offset += 16) {
+        const QByteArray chunk = data.mid(offset, 16);
+        QByteArray record;
+        record += char(chunk.size());
+        record += char(offset >> 8);
+        record += char(offset & 0xff);
+        record += char(0);
+        record += chunk;
+        int sum = 0;
+        for (char c : record)
+            sum += static_cast<unsigned char>(c);
+        record += char(-sum & 0xff);
+        out += ":" + record.toHex().toUpper() + "\n";
+    }
+    return out + ":00000001FF\n";
+}
+
+}  // namespace
+
+TEST(Lab, ReadsWithTheLineThisAvrdudePrintsTheValueOn)
+{
+    Emulator emulator;
+    ASSERT_FALSE(emulator.Port().isEmpty());
+    SettingsFile file("[ReadFuseFromLine]\nstk500v1=5\n");
+    auto form = LabForm(emulator);
+    ASSERT_EQ(form->ReadLineIndex, 5);
+    Watch watch;
+    ReadEverything(*form);
+    EXPECT_TRUE(watch.messages.empty());
+    EXPECT_EQ(form->MaskEdit30->Text(), "E1");
+    EXPECT_EQ(form->MaskEdit31->Text(), "11100001");
+    EXPECT_EQ(form->MaskEdit40->Text(), "D9");
+    EXPECT_EQ(form->MaskEdit50->Text(), "FF");
+    EXPECT_EQ(form->MaskEdit70->Text(), "A5A3A4A5");
+    EXPECT_EQ(form->MaskEdit80->Text(), "1E9307");
+    const QStringList lines = form->Memo1->toPlainText().split('\n');
+    ASSERT_GT(lines.size(), 5);
+    EXPECT_EQ(lines[5], "0x1e,0x93,0x7") << "the value stands on line 5";
+}
+
+TEST(Lab, ReadsWithTheDefaultLineStillFindTheValue)
+{
+    Emulator emulator({"--lfuse", "0x3f", "--lock", "0xfc"});
+    SettingsFile none;
+    auto form = LabForm(emulator);
+    ASSERT_EQ(form->ReadLineIndex, 0);
+    Watch watch;
+    ReadEverything(*form);
+    EXPECT_TRUE(watch.messages.empty());
+    EXPECT_EQ(form->MaskEdit30->Text(), "3F");
+    EXPECT_EQ(form->MaskEdit50->Text(), "FC");
+    EXPECT_EQ(form->MaskEdit80->Text(), "1E9307");
+    EXPECT_EQ(form->MaskEdit70->Text(), "A5A3A4A5");
+}
+
+TEST(Lab, WritesTheLowFuseAndReadsItBack)
+{
+    Emulator emulator;
+    SettingsFile none;
+    auto form = LabForm(emulator);
+    form->MaskEdit30->SetText("E4");
+    Click(form->SpeedButton7);
+    EXPECT_EQ(form->Edit3->text(), "avrdude.exe -p m8 -c stk500v1 -P " + emulator.Port() + " -U lfuse:w:0xE4:m ");
+    EXPECT_TRUE(form->Memo1->toPlainText().contains("1 byte of lfuse verified")) << form->Memo1->toPlainText().toStdString();
+    form->MaskEdit30->SetText("00");
+    Click(form->SpeedButton1);
+    EXPECT_EQ(form->MaskEdit30->Text(), "E4");
+
+    // The calibration bytes of the m8 have no write instruction: avrdude says so in the pane.
+    form->MaskEdit70->SetText("11223344");
+    Click(form->SpeedButton11);
+    EXPECT_TRUE(form->Edit3->text().endsWith("-U calibration:w:0x11223344:m "));
+    EXPECT_TRUE(form->Memo1->toPlainText().contains("calibration")) << form->Memo1->toPlainText().toStdString();
+}
+
+TEST(Lab, ExecuteWritesAndVerifiesFlashAndWarnsOnAMismatch)
+{
+    QTemporaryDir dir;
+    QByteArray image;
+    for (int i = 0; i < 100; ++i)
+        image += char(i * 7);
+    const QString hex = dir.filePath("blink.hex");
+    QFile file(hex);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(IntelHex(image).toLatin1());
+    file.close();
+    SettingsFile none;
+    {
+        Emulator emulator;
+        auto form = LabForm(emulator);
+        form->FlashWrite->setChecked(true);
+        form->FlashVerify->setChecked(true);
+        form->Edit1->setText(hex);
+        Watch watch;
+        Click(form->BitBtn1);
+        const QString out = form->Memo1->toPlainText();
+        EXPECT_TRUE(out.contains("100 bytes of flash verified")) << out.toStdString();
+        EXPECT_TRUE(watch.tones.empty());
+        EXPECT_TRUE(watch.messages.empty());
+    }
+    {
+        Emulator emulator({"--bad-flash-byte", "3"});
+        auto form = LabForm(emulator);
+        form->FlashVerify->setChecked(true);
+        form->CheckBox1->setChecked(true);
+        form->Edit1->setText(hex);
+        Watch watch;
+        Click(form->BitBtn1);
+        EXPECT_TRUE(form->Memo1->toPlainText().contains("verification mismatch"));
+        ASSERT_EQ(watch.tones.size(), 1u);
+        ASSERT_EQ(watch.messages.size(), 1u);
+        EXPECT_EQ(watch.messages[0].text, "Verification Error");
+    }
+}
+
+TEST(Lab, TerminalModeEndsByItself)
+{
+    Emulator emulator;
+    SettingsFile none;
+    auto form = LabForm(emulator);
+    form->CheckBox10->setChecked(true);
+    QElapsedTimer timer;
+    timer.start();
+    Click(form->BitBtn1);
+    EXPECT_LT(timer.elapsed(), 10000);
+    EXPECT_TRUE(form->Memo1->toPlainText().contains("avrdude done")) << form->Memo1->toPlainText().toStdString();
+}
+
+TEST(Lab, AReadFromAStoppedProgrammerChangesNothing)
+{
+    Emulator emulator;
+    SettingsFile none;
+    auto form = LabForm(emulator);
+    Click(form->SpeedButton2);
+    ASSERT_EQ(form->MaskEdit40->Text(), "D9");
+    emulator.Stop();
+    Watch watch;
+    Click(form->SpeedButton2);
+    EXPECT_EQ(form->MaskEdit40->Text(), "D9");
+    ASSERT_EQ(watch.messages.size(), 1u);
+    EXPECT_EQ(watch.messages[0].text, "No value found in the output of the high fuse read.");
+    EXPECT_FALSE(form->Memo1->toPlainText().isEmpty());
+}
