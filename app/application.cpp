@@ -2,12 +2,15 @@
 
 #include "app/messages.h"
 
+#include <QIcon>
+
 #include <exception>
 
 Application::Application(int &argc, char **argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Fusewerk"));
     setDesktopFileName(QStringLiteral("fusewerk"));
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("fusewerk")));
 }
 
 bool Application::notify(QObject *receiver, QEvent *event)

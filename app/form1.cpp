@@ -1,5 +1,6 @@
 #include "app/form1.h"
 
+#include "app/desktop.h"
 #include "app/messages.h"
 #include "compose/command_line.h"
 #include "compose/vocabulary.h"
@@ -7,6 +8,8 @@
 #include "runner/tool_run.h"
 
 #include <QCloseEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QFileDialog>
 #include <QGuiApplication>
 
@@ -56,6 +59,13 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Fusewerk"));
     CreateControls();
+    SetToolTips(*this);
+    for (QGroupBox *row : {GroupBox1, GroupBox2}) {
+        row->setAcceptDrops(true);
+        row->installEventFilter(this);
+    }
+    for (QLineEdit *file : {Edit1, Edit2})
+        file->setAcceptDrops(false);  // a dropped file goes to its row, not into the text
     OpenDialog1 = [this](const QString &dir, const QString &filter) {
         return QFileDialog::getOpenFileName(this, QString(), dir, filter);
     };
@@ -83,7 +93,7 @@ void TForm1::CreateControls()
     MakeLabel(QStringLiteral("-c Programmer:"), this, 111, 8);
     ProgComboBox = Place(new ComboBox(compose::ProgrammerList(), QStringLiteral("usbasp"), this), 111, 24, 109, 21);
     MakeLabel(QStringLiteral("-P Port:"), this, 226, 8);
-    PortComboBox = Place(new ComboBox(compose::PortList(), QString(), this), 226, 24, 81, 21);
+    PortComboBox = Place(new ComboBox(compose::PortItems(ListSerialPorts()), QString(), this), 226, 24, 81, 21);
     MakeLabel(QStringLiteral("Extra Command Line Options "), this, 315, 9);
     Edit4 = Place(new QLineEdit(this), 313, 24, 309, 21);
 
@@ -355,6 +365,25 @@ void TForm1::BrowseInto(QLineEdit *field)
 }
 
 void TForm1::Button1Click() { BrowseInto(Edit1); }
+
+bool TForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    // A file dropped on the flash or EEPROM row sets that row's file name, as the browse button would.
+    QLineEdit *field = watched == GroupBox1 ? Edit1 : watched == GroupBox2 ? Edit2 : nullptr;
+    if (!field || (event->type() != QEvent::DragEnter && event->type() != QEvent::DragMove &&
+                   event->type() != QEvent::Drop))
+        return QWidget::eventFilter(watched, event);
+    auto *drop = static_cast<QDropEvent *>(event);
+    const QList<QUrl> urls = drop->mimeData()->urls();
+    if (urls.size() != 1 || !urls.front().isLocalFile()) {
+        drop->ignore();
+        return true;
+    }
+    drop->acceptProposedAction();
+    if (event->type() == QEvent::Drop)
+        field->setText(urls.front().toLocalFile());
+    return true;
+}
 
 void TForm1::Button2Click() { BrowseInto(Edit2); }
 

@@ -119,6 +119,7 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;  // FormClose
     void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;  // files dropped on the rows
 
 private:
     void CreateControls();

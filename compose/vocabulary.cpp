@@ -39,6 +39,11 @@ QStringList PortList()
     return {"", "lpt1", "lpt2", "lpt3", "com1", "com2", "com3", "com4", "com5", "com6", "com7", "com8", "com9"};
 }
 
+QStringList PortItems(const QStringList &serialPorts)
+{
+    return PortList() + serialPorts + QStringList{QStringLiteral("usb")};
+}
+
 QStringList FormatList()
 {
     return {"Intel Hex", "Motorola", "Raw binary", "Immediate mode"};

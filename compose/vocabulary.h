@@ -26,6 +26,9 @@ extern const std::array<FormatLetter, 5> FormatLetterTable;
 QStringList DeviceList();      // 27 entries
 QStringList ProgrammerList();  // 40 entries
 QStringList PortList();        // 13 entries
+// The port box's items: the 13 entries first, so that stored item indexes keep their meaning, then
+// the serial ports present at start-up by their device paths, then "usb".
+QStringList PortItems(const QStringList &serialPorts);
 QStringList FormatList();      // 4 entries
 
 // Exact, case-sensitive, whole-text lookups.
