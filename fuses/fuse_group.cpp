@@ -57,7 +57,7 @@ FuseGroup FuseGroup::Create(QWidget *parent, int number, int left, const QString
     binLabel->move(8, o.labelY + 24);
     g.bin = new MaskEdit({8, false, true, false}, QStringLiteral("00000000"), g.box);
     g.bin->setObjectName(QStringLiteral("MaskEdit%11").arg(n));
-    g.bin->setGeometry(35, o.hexY + 24, 60, 21);
+    g.bin->setGeometry(30, o.hexY + 24, 68, 21);
     g.bin->keyPress = BinaryKey;
 
     for (int k = 0; k < 8; ++k) {
