@@ -1,6 +1,7 @@
 // "Execute" and the single-byte runs against stand-in tools.
 #include "tests/printing.h"
 #include "app/form1.h"
+#include "app/tone.h"
 #include "tests/helpers.h"
 
 #include <QCloseEvent>
@@ -180,4 +181,40 @@ TEST(Execute, RealAvrdudeReportsItsOwnError)
     const QString text = form->Memo1->toPlainText();
     EXPECT_TRUE(text.contains("avrdude")) << text.toStdString();
     EXPECT_TRUE(text.contains("usbasp") || text.contains("USB")) << text.toStdString();
+}
+
+TEST(Tone, IsAThousandHertzSineThatNeverBlocksForLong)
+{
+    const QByteArray samples = Tone::Samples(1000, 200, 44100);
+    ASSERT_EQ(samples.size(), 8820 * 2);
+    const auto *s = reinterpret_cast<const qint16 *>(samples.constData());
+    int rises = 0;
+    for (int i = 1; i < 8820; ++i)
+        rises += s[i - 1] < 0 && s[i] >= 0;
+    EXPECT_NEAR(rises, 200, 2) << "200 periods in 200 ms";
+    QElapsedTimer timer;
+    timer.start();
+    Tone::Instance().Play(1000, 200);  // the sound system, or the bell where there is none
+    EXPECT_LT(timer.elapsed(), 1000);
+}
+
+TEST(ErrorBox, AnErrorEscapingAHandlerIsShownAndTheProgramGoesOn)
+{
+    EXPECT_EQ(ErrorBoxText("Boom"), "Boom.");
+    EXPECT_EQ(ErrorBoxText("Boom."), "Boom.");
+    EXPECT_EQ(ErrorBoxText("Boom!"), "Boom!");
+    EXPECT_EQ(ErrorBoxText("(boom)"), "(boom)");
+    EXPECT_EQ(ErrorBoxText("Boom 7"), "Boom 7.");
+    EXPECT_EQ(ErrorBoxText(""), "");
+
+    auto form = MakeForm();
+    Watch watch;
+    QObject::connect(form->CheckBox8, &QCheckBox::toggled, [] { throw std::runtime_error("Disk not ready"); });
+    QTest::mouseClick(form->CheckBox8, Qt::LeftButton);
+    ASSERT_EQ(watch.messages.size(), 1u);
+    EXPECT_EQ(watch.messages[0].text, "Disk not ready.");
+    EXPECT_EQ(watch.messages[0].kind, MessageKind::Error);
+    EXPECT_EQ(watch.messages[0].title, "ATmega8");
+    QTest::mouseClick(form->CheckBox2, Qt::LeftButton);
+    EXPECT_TRUE(form->Edit3->text().contains("-e "));
 }

@@ -80,6 +80,12 @@ TEST(FuseEditor, BinaryKeysOnlyEnterZerosAndOnes)
     QTest::keyClick(bin, '1');
     EXPECT_EQ(form->MaskEdit30->Text(), "81");
     EXPECT_EQ(Checked(*form, 3), "07");
+    // Control characters too: Backspace and Ctrl+V type a 0.
+    bin->setCursorPosition(0);
+    QTest::keyClick(bin, Qt::Key_Backspace);
+    QTest::keyClick(bin, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(bin->Text(), "00000001");
+    EXPECT_EQ(form->MaskEdit30->Text(), "01");
 }
 
 TEST(FuseEditor, PartialBinaryEntryInBothVariants)

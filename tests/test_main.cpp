@@ -1,11 +1,12 @@
-#include <QApplication>
+#include "app/application.h"
+
 #include <gtest/gtest.h>
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Fusewerk"));
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Application app(argc, argv);  // the program's own: errors escaping handlers are shown
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
