@@ -129,6 +129,7 @@ private:
     void TurnGroupOn(const fuses::FuseGroup &g);
     void TurnGroupOff(const fuses::FuseGroup &g);
     void ReadFuseByte(int group);
+    void ReadHexList(QLineEdit *target, const QString &memory, int count, fuses::MaskEdit *field);
     void WriteByte(fuses::MaskEdit *field, const QString &memory);
     QStringList OutputLines() const;
     void ReportNoValue(const QString &what);

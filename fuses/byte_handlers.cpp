@@ -47,29 +47,22 @@ void TForm1::ReadFuseByte(int group)
     Group(group).hex->SetText(fuses::FixedWidthText(fuses::ReadNumber(*line, 10), 16));
 }
 
-void TForm1::SpeedButton5Click()
+void TForm1::ReadHexList(QLineEdit *target, const QString &memory, int count, fuses::MaskEdit *field)
 {
-    BuildReadCommand(Edit3, fuses::ReadOperation(QStringLiteral("calibration"), u'h'));
-    RunAndCapture(Edit3->text());
+    BuildReadCommand(target, fuses::ReadOperation(memory, u'h'));
+    RunAndCapture(target->text());
     const auto line = fuses::FindValueLine(OutputLines(), ReadLineIndex, fuses::ValueForm::HexList);
     if (!line) {
-        ReportNoValue(QStringLiteral("calibration"));
+        ReportNoValue(memory);
         return;
     }
-    MaskEdit70->SetText(fuses::HexListText(fuses::ScanHexList(*line, 4)));
+    field->SetText(fuses::HexListText(fuses::ScanHexList(*line, count)));
 }
 
-void TForm1::SpeedButton6Click()
-{
-    BuildReadCommand(Edit5, fuses::ReadOperation(QStringLiteral("signature"), u'h'));
-    RunAndCapture(Edit5->text());
-    const auto line = fuses::FindValueLine(OutputLines(), ReadLineIndex, fuses::ValueForm::HexList);
-    if (!line) {
-        ReportNoValue(QStringLiteral("signature"));
-        return;
-    }
-    MaskEdit80->SetText(fuses::HexListText(fuses::ScanHexList(*line, 3)));
-}
+// The calibration read shows its command; the signature read composes out of sight.
+void TForm1::SpeedButton5Click() { ReadHexList(Edit3, QStringLiteral("calibration"), 4, MaskEdit70); }
+
+void TForm1::SpeedButton6Click() { ReadHexList(Edit5, QStringLiteral("signature"), 3, MaskEdit80); }
 
 void TForm1::WriteByte(fuses::MaskEdit *field, const QString &memory)
 {
