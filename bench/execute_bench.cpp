@@ -12,7 +12,9 @@
 #include <cstring>
 #include <functional>
 #include <fstream>
+#include <algorithm>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -77,20 +79,30 @@ void ThroughExecute(benchmark::State &state)
     const QString tool = WriteStandIn(int(state.range(0)), int(state.range(1)));
     SetToneHook([](int, int) {});
     SetMessageHook([](MessageKind, const QString &, const QString &) {});
+    // The same tool alone, for the ratio: the median of three runs.
+    std::vector<double> alone;
+    const std::string command = tool.toStdString() + " > /dev/null";
+    for (int i = 0; i < 3; ++i)
+        alone.push_back(Seconds([&] { std::system(command.c_str()); }));
+    std::sort(alone.begin(), alone.end());
     TForm1 form;
     form.show();
     double peakGrowthMb = 0;
+    double total = 0;
     for (auto _ : state) {
         form.Memo1->clear();
         QCoreApplication::processEvents();
         form.Edit3->setText(tool);
         ResetPeak();
         const long before = ProcStatusKb("VmRSS:");
-        state.SetIterationTime(Seconds([&] { form.BitBtn1Click(); }));
+        const double took = Seconds([&] { form.BitBtn1Click(); });
+        total += took;
+        state.SetIterationTime(took);
         peakGrowthMb = std::max(peakGrowthMb, (ProcStatusKb("VmHWM:") - before) / 1024.0);
         if (form.Memo1->document()->characterCount() < state.range(0) * 1000 * 1000)
             state.SkipWithError("the pane did not receive the whole output");
     }
+    state.counters["ratio_to_tool_alone"] = total / double(state.iterations()) / alone[1];
     state.counters["peak_growth_MB"] = peakGrowthMb;
     state.counters["growth_per_output"] = peakGrowthMb / double(state.range(0));
     state.SetBytesProcessed(state.iterations() * state.range(0) * 1024 * 1024);

@@ -178,3 +178,15 @@ TEST(ByteWrite, CommandsCarryTheHexFieldsText)
     QTest::mouseClick(form->SpeedButton10, Qt::LeftButton);
     EXPECT_EQ(form->Edit3->text(), "avrdude.exe -p m8 -c usbasp -U efuse:w:0xG1:m ");
 }
+
+TEST(ByteRead, RealAvrdudeWithNoProgrammerLeavesTheFieldAndSaysSo)
+{
+    auto form = MakeForm();  // usbasp, and no USB programmer on this machine
+    form->MaskEdit30->SetText("E1");
+    Watch watch;
+    QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
+    EXPECT_TRUE(form->Memo1->toPlainText().contains("usbasp")) << form->Memo1->toPlainText().toStdString();
+    EXPECT_EQ(form->MaskEdit30->Text(), "E1");
+    ASSERT_EQ(watch.messages.size(), 1u);
+    EXPECT_EQ(watch.messages[0].text, "No value found in the output of the low fuse read.");
+}
