@@ -55,14 +55,16 @@ void MaskEdit::ClearSelection(MaskText &next, int &cursor) const
 
 void MaskEdit::TypeChar(QChar c)
 {
+    // Typing over a selection overwrites from its start, position by position, as everywhere else
+    // in the field: the other positions keep what they hold.
     MaskText next = model_;
-    int cursor = cursorPosition();
-    ClearSelection(next, cursor);
+    const int cursor = hasSelectedText() ? selectionStart() : cursorPosition();
     const int after = next.Type(cursor, c);
-    if (after == cursor && !hasSelectedText()) {
+    if (after == cursor) {
         QApplication::beep();  // no room, or a character this field does not take
         return;
     }
+    deselect();
     Apply(next, after, true);
 }
 
@@ -80,9 +82,9 @@ void MaskEdit::CutSelection()
 void MaskEdit::PasteClipboard()
 {
     MaskText next = model_;
-    int cursor = cursorPosition();
-    ClearSelection(next, cursor);
+    const int cursor = hasSelectedText() ? selectionStart() : cursorPosition();
     const int after = next.Paste(cursor, QApplication::clipboard()->text());
+    deselect();
     Apply(next, after, true);
 }
 

@@ -50,6 +50,13 @@ TEST(FuseEditor, TypingA5InTheHexField)
     EXPECT_EQ(form->MaskEdit31->Text(), "10100101");
     EXPECT_EQ(Checked(*form, 3), "0257");
     EXPECT_EQ(form->Edit3->text(), "avrdude.exe -p m8 -c usbasp ") << "each changed box rebuilds the line";
+
+    // Typing over the whole field selected, as after a Tab into it, overwrites position by position.
+    form->MaskEdit40->setFocus();
+    form->MaskEdit40->selectAll();
+    TypeInto(form->MaskEdit40, "c3");
+    EXPECT_EQ(form->MaskEdit40->Text(), "C3");
+    EXPECT_EQ(form->MaskEdit41->Text(), "11000011");
 }
 
 TEST(FuseEditor, BoxesDriveTheFields)
