@@ -105,31 +105,30 @@ void TForm1::CreateControls()
         QPushButton *&browse;
         ComboBox *&format;
         const char *caption;
-        const char *prefix;
+        const char *prefix;  // of the operation boxes' names
+        int number;          // of the group box, the file field and the browse button
         int top, height, dy;
-        const char *names[6];
     };
     Row rows[] = {
-        {GroupBox1, FlashWrite, FlashRead, FlashVerify, Edit1, Button1, ComboBox4, "Flash:", "Flash", 48, 59, 0,
-         {"GroupBox1", "Edit1", "Button1", "ComboBox4", "Label4", "Flash"}},
-        {GroupBox2, EEPROMWrite, EEPROMRead, EEPROMVerify, Edit2, Button2, ComboBox5, "EEPROM:", "EEPROM", 107, 58, -1,
-         {"GroupBox2", "Edit2", "Button2", "ComboBox5", "Label5", "EEPROM"}},
+        {GroupBox1, FlashWrite, FlashRead, FlashVerify, Edit1, Button1, ComboBox4, "Flash:", "Flash", 1, 48, 59, 0},
+        {GroupBox2, EEPROMWrite, EEPROMRead, EEPROMVerify, Edit2, Button2, ComboBox5, "EEPROM:", "EEPROM", 2, 107, 58,
+         -1},
     };
     for (Row &r : rows) {
         r.box = new QGroupBox(QString::fromLatin1(r.caption), this);
-        r.box->setObjectName(QString::fromLatin1(r.names[0]));
+        r.box->setObjectName(QStringLiteral("GroupBox%1").arg(r.number));
         r.box->setGeometry(3, r.top, 620, r.height);
         const QString prefix = QString::fromLatin1(r.prefix);
         r.write = MakeCheckBox(prefix + QStringLiteral("Write"), QStringLiteral("Write"), r.box, 8, 14 + r.dy, 65);
         r.read = MakeCheckBox(prefix + QStringLiteral("Read"), QStringLiteral("Read"), r.box, 128, 14 + r.dy, 97);
         r.verify = MakeCheckBox(prefix + QStringLiteral("Verify"), QStringLiteral("Verify"), r.box, 256, 14 + r.dy, 97);
         r.file = Place(new QLineEdit(r.box), 8, 32 + r.dy, 473, 21);
-        r.file->setObjectName(QString::fromLatin1(r.names[1]));
+        r.file->setObjectName(QStringLiteral("Edit%1").arg(r.number));
         r.browse = Place(new QPushButton(QStringLiteral("..."), r.box), 483, 32 + r.dy, 22, 21);
         r.browse->setStyleSheet(QStringLiteral("padding: 0px"));
-        r.browse->setObjectName(QString::fromLatin1(r.names[2]));
+        r.browse->setObjectName(QStringLiteral("Button%1").arg(r.number));
         r.format = Place(new ComboBox(compose::FormatList(), QString(), r.box), 512, 32 + r.dy, 103, 21);
-        r.format->setObjectName(QString::fromLatin1(r.names[3]));
+        r.format->setObjectName(QStringLiteral("ComboBox%1").arg(r.number + 3));
         MakeLabel(QStringLiteral("Format:"), r.box, 528, 16 + r.dy);
     }
 
