@@ -198,6 +198,11 @@ void TForm1::CreateControls()
     Memo1->setTabChangesFocus(true);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // The window is disabled while a tool runs; its output stays as readable as ever.
+    QPalette pane = Memo1->palette();
+    for (const auto role : {QPalette::Text, QPalette::Base, QPalette::WindowText})
+        pane.setColor(QPalette::Disabled, role, pane.color(QPalette::Active, role));
+    Memo1->setPalette(pane);
     Memo1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     SetMemoBounds(525, 155);
     DeviceComboBox->setObjectName(QStringLiteral("DeviceComboBox"));
