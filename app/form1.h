@@ -1,8 +1,9 @@
 #pragma once
 // The one window. Its controls are the program's whole state: handlers read and set them directly.
-#include "app/controls.h"
 #include "compose/form_state.h"
-#include "fuses/fuse_group.h"
+#include "compose/options.h"
+#include "widgets/controls.h"
+#include "widgets/fuse_group.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -11,8 +12,14 @@
 #include <QPlainTextEdit>
 #include <QWidget>
 
+#include <QHash>
+
 #include <array>
 #include <functional>
+
+using widgets::ComboBox;
+using widgets::MaskEdit;
+using widgets::SpeedButton;
 
 class TForm1 : public QWidget {
     Q_OBJECT
@@ -30,19 +37,22 @@ public:
     QPushButton *Button1, *Button2;
     ComboBox *ComboBox4, *ComboBox5;
     // Byte groups: low fuse, high fuse, lock byte, extended fuse.
-    std::array<fuses::FuseGroup, 4> groups;
-    fuses::MaskEdit *MaskEdit30, *MaskEdit31, *MaskEdit40, *MaskEdit41, *MaskEdit50, *MaskEdit51, *MaskEdit60,
+    std::array<widgets::FuseGroup, 4> groups;
+    MaskEdit *MaskEdit30, *MaskEdit31, *MaskEdit40, *MaskEdit41, *MaskEdit50, *MaskEdit51, *MaskEdit60,
         *MaskEdit61;
     SpeedButton *SpeedButton1, *SpeedButton2, *SpeedButton3, *SpeedButton4;
     SpeedButton *SpeedButton7, *SpeedButton8, *SpeedButton9, *SpeedButton10;
     // Calibration and signature.
     QGroupBox *GroupBox7, *GroupBox8;
     SpeedButton *SpeedButton5, *SpeedButton11, *SpeedButton6;
-    fuses::MaskEdit *MaskEdit70, *MaskEdit80;
+    MaskEdit *MaskEdit70, *MaskEdit80;
     // Options and exit modes.
     QGroupBox *Options, *GroupBox9;
     QCheckBox *CheckBox1, *CheckBox2, *CheckBox7, *CheckBox8, *CheckBox9, *CheckBox10, *CheckBox11, *CheckBox12;
     QCheckBox *CheckBox13, *CheckBox14, *CheckBox15, *CheckBox16;
+    // The boxes of the option and exit-mode tables, row by row.
+    std::array<QCheckBox *, std::size(compose::OptionTable)> optionBoxes{};
+    std::array<QCheckBox *, std::size(compose::ExitModeTable)> exitModeBoxes{};
     // Bottom.
     QLineEdit *Edit3;
     QPushButton *BitBtn1;
@@ -51,7 +61,7 @@ public:
 
     // Bit box k of group 3 to 6 (CheckBox30 ... CheckBox67).
     QCheckBox *BitBox(int group, int bit) const { return Group(group).bits[bit]; }
-    const fuses::FuseGroup &Group(int number) const { return groups[number - 3]; }
+    const widgets::FuseGroup &Group(int number) const { return groups[number - 3]; }
 
     // Picks a file to open: (initial directory, filter) -> chosen path, or empty when cancelled.
     std::function<QString(const QString &dir, const QString &filter)> OpenDialog1;
@@ -59,23 +69,22 @@ public:
     // The window's values that bear on a command line.
     compose::FormState Snapshot() const;
 
-    // The line number of the tool's output at which a single-byte read finds its value.
+    // The line number of the tool's output at which a single-byte read finds its value, and the
+    // settings' line for each programmer that has one.
     int ReadLineIndex = 0;
-    std::array<int, 39> ReadLineTable{};
+    QHash<QString, int> ReadLineTable;
 
     // Where the settings live, formed afresh for each load and save.
     QString SettingsPath() const;
-
-    bool Running() const { return running_; }
 
     // Start-up and the window's own handlers.
     void FormCreate();
     void DeviceComboBoxChange();
     void ProgComboBoxChange();
-    void CheckBox13Click();
-    void CheckBox14Click();
-    void CheckBox15Click();
-    void CheckBox16Click();
+    void CheckBox13Click() { ExitModeClick(0); }
+    void CheckBox14Click() { ExitModeClick(1); }
+    void CheckBox15Click() { ExitModeClick(2); }
+    void CheckBox16Click() { ExitModeClick(3); }
     void Button1Click();
     void Button2Click();
     void BuildCommandLine(QLineEdit *target);
@@ -122,15 +131,22 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;  // files dropped on the rows
 
 private:
+    // The window's controls, area by area (form1_layout.cpp).
     void CreateControls();
+    void CreateTopRow();
+    void CreateFileRows();
+    void CreateByteGroups();
+    void CreateOptions();
+    void CreateBottom();
+    void SetTabOrder();
     void WireEvents();
+
+    void ExitModeClick(std::size_t row);  // a ticked box unticks the one it excludes
     void HexChange(int group);
     void BinaryChange(int group);
-    void TurnGroupOn(const fuses::FuseGroup &g);
-    void TurnGroupOff(const fuses::FuseGroup &g);
     void ReadFuseByte(int group);
-    void ReadHexList(QLineEdit *target, const QString &memory, int count, fuses::MaskEdit *field);
-    void WriteByte(fuses::MaskEdit *field, const QString &memory);
+    void ReadHexList(QLineEdit *target, const QString &memory, int count, MaskEdit *field);
+    void WriteByte(MaskEdit *field, const QString &memory);
     QStringList OutputLines() const;
     void ReportNoValue(const QString &what);
     void BrowseInto(QLineEdit *field);

@@ -4,6 +4,7 @@
 #include "app/messages.h"
 #include "runner/output_text.h"
 #include "runner/tool_run.h"
+#include "runner/verification_watch.h"
 
 #include <QCoreApplication>
 #include <QScrollBar>
@@ -32,26 +33,6 @@ private:
 
 // Keeps the window drawn; clicks and keys wait, and a disabled window ignores them anyway.
 void KeepDrawn() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
-
-// Looks for the tool's report of a failed verify in the output as it passes, so that the whole
-// output need not be copied again: "verification mismatch" from this avrdude, "verification error"
-// from older ones. Exact and case-sensitive; a report split between two pieces is still found.
-class VerificationWatch {
-public:
-    void See(const QString &piece)
-    {
-        const QString text = tail_ + piece;
-        for (const QLatin1String report : {QLatin1String("verification error"), QLatin1String("verification mismatch")})
-            if (text.contains(report))
-                failed_ = true;
-        tail_ = text.right(32);
-    }
-    bool Failed() const { return failed_; }
-
-private:
-    QString tail_;
-    bool failed_ = false;
-};
 
 runner::ToolRunOptions RunOptions()
 {
@@ -94,7 +75,7 @@ void TForm1::BitBtn1Click()
         // along), and shown at a human rate rather than per read.
         runner::OutputText decode;
         QString pending;
-        VerificationWatch verification;
+        runner::VerificationWatch verification;
         QTextCursor end(Memo1->document());
         const auto flush = [&] {
             if (pending.isEmpty())

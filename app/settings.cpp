@@ -17,13 +17,6 @@ const QString kConfig = QStringLiteral("Config");
 const QString kReadLines = QStringLiteral("ReadFuseFromLine");
 const QString kFileName = QStringLiteral("Fusewerk.ini");
 
-// "Opt1" to "Opt8" follow the boxes on screen, left column first: Opt7 is -v, Opt8 is -V.
-QCheckBox *TForm1::*const kOptionKeys[] = {&TForm1::CheckBox1, &TForm1::CheckBox2,  &TForm1::CheckBox7,
-                                           &TForm1::CheckBox8, &TForm1::CheckBox9,  &TForm1::CheckBox10,
-                                           &TForm1::CheckBox12, &TForm1::CheckBox11};
-QCheckBox *TForm1::*const kExitModeKeys[] = {&TForm1::CheckBox13, &TForm1::CheckBox14, &TForm1::CheckBox15,
-                                             &TForm1::CheckBox16};
-
 }  // namespace
 
 QString ChooseSettingsPath(const QString &exeDir, bool exeDirWritable, const QString &userConfigDir)
@@ -47,9 +40,9 @@ void TForm1::LoadSettings()
     const IniFile ini = IniFile::Load(SettingsPath());
     setWindowTitle(ini.ReadString(kConfig, QStringLiteral("Caption"), QStringLiteral("Fusewerk 1")));
 
-    const QStringList programmers = ReadLineProgrammers();
-    for (qsizetype i = 0; i < programmers.size(); ++i)
-        ReadLineTable[i] = ini.ReadInteger(kReadLines, programmers[i], DefaultReadLine(programmers[i]));
+    ReadLineTable.clear();
+    for (const QString &programmer : ReadLineProgrammers())
+        ReadLineTable.insert(programmer, ini.ReadInteger(kReadLines, programmer, DefaultReadLine(programmer)));
 
     ComboBox4->SetItemIndex(ini.ReadInteger(kConfig, QStringLiteral("FlashFormat"), 0));
     ComboBox5->SetItemIndex(ini.ReadInteger(kConfig, QStringLiteral("EEPROMFormat"), 0));
@@ -61,10 +54,10 @@ void TForm1::LoadSettings()
     Edit1->setText(ini.ReadString(kConfig, QStringLiteral("Flash"), QString()));
     Edit2->setText(ini.ReadString(kConfig, QStringLiteral("EEPROM"), QString()));
     Edit4->setText(ini.ReadString(kConfig, QStringLiteral("ExtraCommandLine"), QString()));
-    for (int i = 0; i < 8; ++i)
-        (this->*kOptionKeys[i])->setChecked(ini.ReadBool(kConfig, QStringLiteral("Opt%1").arg(i + 1), false));
-    for (int i = 0; i < 4; ++i)
-        (this->*kExitModeKeys[i])->setChecked(ini.ReadBool(kConfig, QStringLiteral("ExitMode%1").arg(i + 1), false));
+    for (std::size_t row = 0; row < optionBoxes.size(); ++row)
+        optionBoxes[row]->setChecked(ini.ReadBool(kConfig, QLatin1String(compose::OptionTable[row].key), false));
+    for (std::size_t row = 0; row < exitModeBoxes.size(); ++row)
+        exitModeBoxes[row]->setChecked(ini.ReadBool(kConfig, QLatin1String(compose::ExitModeTable[row].key), false));
 
     QGuiApplication::setApplicationDisplayName(DeviceComboBox->Text());
 }
@@ -82,10 +75,10 @@ bool TForm1::SaveSettings()
     ini.WriteString(kConfig, QStringLiteral("EEPROM"), Edit2->text());
     ini.WriteString(kConfig, QStringLiteral("ExtraCommandLine"), Edit4->text());
     ini.WriteString(kConfig, QStringLiteral("Caption"), windowTitle());
-    for (int i = 0; i < 8; ++i)
-        ini.WriteBool(kConfig, QStringLiteral("Opt%1").arg(i + 1), (this->*kOptionKeys[i])->isChecked());
-    for (int i = 0; i < 4; ++i)
-        ini.WriteBool(kConfig, QStringLiteral("ExitMode%1").arg(i + 1), (this->*kExitModeKeys[i])->isChecked());
+    for (std::size_t row = 0; row < optionBoxes.size(); ++row)
+        ini.WriteBool(kConfig, QLatin1String(compose::OptionTable[row].key), optionBoxes[row]->isChecked());
+    for (std::size_t row = 0; row < exitModeBoxes.size(); ++row)
+        ini.WriteBool(kConfig, QLatin1String(compose::ExitModeTable[row].key), exitModeBoxes[row]->isChecked());
 
     QDir().mkpath(QFileInfo(path).absolutePath());
     if (ini.Save(path))
@@ -97,9 +90,7 @@ bool TForm1::SaveSettings()
 void TForm1::ProgComboBoxChange()
 {
     // Exact and with case; a text that matches no programmer keeps the index it had.
-    const QStringList programmers = ReadLineProgrammers();
-    for (qsizetype i = 0; i < programmers.size(); ++i)
-        if (ProgComboBox->Text() == programmers[i])
-            ReadLineIndex = ReadLineTable[i];
+    if (const auto line = ReadLineTable.constFind(ProgComboBox->Text()); line != ReadLineTable.cend())
+        ReadLineIndex = *line;
     DeviceComboBoxChange();
 }

@@ -1,34 +1,18 @@
 #include "compose/command_line.h"
 
+#include "compose/options.h"
 #include "compose/vocabulary.h"
 
 namespace compose {
 namespace {
 
-struct FlagPiece {
-    bool FormState::*box;
-    const char *piece;
-};
-
-// Lower-case -v comes before upper-case -V, as the boxes stand on screen.
-constexpr FlagPiece kOptions[] = {
-    {&FormState::CheckBox1, "-D "}, {&FormState::CheckBox2, "-e "},  {&FormState::CheckBox7, "-F "},
-    {&FormState::CheckBox8, "-n "}, {&FormState::CheckBox9, "-q "},  {&FormState::CheckBox10, "-t "},
-    {&FormState::CheckBox12, "-v "}, {&FormState::CheckBox11, "-V "},
-};
-
-constexpr FlagPiece kExitModes[] = {
-    {&FormState::CheckBox13, "-E reset "}, {&FormState::CheckBox14, "-E noreset "},
-    {&FormState::CheckBox15, "-E vcc "},   {&FormState::CheckBox16, "-E novcc "},
-};
-
-template <std::size_t N>
-QString Flags(const FormState &s, const FlagPiece (&table)[N])
+// The flags of the ticked boxes of a table, in its order.
+QString Flags(const FormState &s, const auto &table)
 {
     QString out;
-    for (const auto &f : table)
-        if (s.*f.box)
-            out += QLatin1String(f.piece);
+    for (const OptionBox &row : table)
+        if (s.*row.member)
+            out += QLatin1String(row.flag);
     return out;
 }
 
@@ -65,9 +49,9 @@ QString ProgramAndTarget(const FormState &s)
     return out;
 }
 
-QString OptionPieces(const FormState &s) { return Flags(s, kOptions); }
+QString OptionPieces(const FormState &s) { return Flags(s, OptionTable); }
 
-QString ExitModePieces(const FormState &s) { return Flags(s, kExitModes); }
+QString ExitModePieces(const FormState &s) { return Flags(s, ExitModeTable); }
 
 QString BuildCommandLine(const FormState &s)
 {

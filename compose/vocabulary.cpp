@@ -2,26 +2,17 @@
 
 namespace compose {
 
-const std::array<PartCode, 28> PartCodeTable{{
-    {"AT90S1200", "1200"}, {"AT90S2313", "2313"}, {"AT90S2333", "2333"}, {"AT90S2343", "2343"},
-    {"AT90S4414", "4414"}, {"AT90S4433", "4433"}, {"AT90S4434", "4434"}, {"AT90S8515", "8515"},
-    {"AT90S8535", "8535"}, {"ATmega103", "m103"}, {"ATmega128", "m128"}, {"ATmega16", "m16"},
-    {"ATmega161", "m161"}, {"ATmega162", "m162"}, {"ATmega163", "m163"}, {"ATmega169", "m169"},
-    {"ATmega32", "m32"},   {"ATmega48", "m48"},   {"ATmega64", "m64"},   {"ATmega8", "m8"},
-    {"ATmega8515", "m8515"}, {"ATmega8535", "m8535"}, {"ATmega88", "m88"}, {"ATtiny12", "t12"},
-    {"ATtiny13", "t13"},   {"ATtiny15", "t15"},   {"ATtiny2313", "t2313"}, {"ATtiny26", "t26"},
-}};
-
 const std::array<FormatLetter, 5> FormatLetterTable{{
     {"Autodetect", "a"}, {"Intel Hex", "i"}, {"Motorola", "s"}, {"Raw binary", "r"}, {"Immediate mode", "m"},
 }};
 
 QStringList DeviceList()
 {
-    return {"",          "AT90S2313", "AT90S2343",  "AT90S4414",  "AT90S4433", "AT90S4434", "AT90S8515",
-            "AT90S8535", "ATmega103", "ATmega128",  "ATmega16",   "ATmega161", "ATmega162", "ATmega163",
-            "ATmega169", "ATmega32",  "ATmega48",   "ATmega64",   "ATmega8",   "ATmega8515", "ATmega8535",
-            "ATmega88",  "ATtiny12",  "ATtiny13",   "ATtiny15",   "ATtiny2313", "ATtiny26"};
+    QStringList list{QString()};
+    for (const DeviceRow &row : DeviceTable)
+        if (row.listed)
+            list << QString::fromLatin1(row.name);
+    return list;
 }
 
 QStringList ProgrammerList()

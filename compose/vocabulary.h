@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 #include <QStringView>
+#include "compose/devices.h"
+
 #include <array>
 
 namespace compose {
@@ -12,8 +14,13 @@ struct PartCode {
     const char *code;  // what follows "-p"
 };
 
-// Device display name to part code, looked up in this order.
-extern const std::array<PartCode, 28> PartCodeTable;
+// Device display name to part code, looked up in this order: every row of the device table.
+inline constexpr auto PartCodeTable = [] {
+    std::array<PartCode, kDeviceCount> out{};
+    for (std::size_t i = 0; i < out.size(); ++i)
+        out[i] = {DeviceTable[i].name, DeviceTable[i].code};
+    return out;
+}();
 
 struct FormatLetter {
     const char *name;
@@ -23,7 +30,7 @@ struct FormatLetter {
 extern const std::array<FormatLetter, 5> FormatLetterTable;
 
 // Item lists of the combo boxes. Device, programmer and port lists start with an empty entry.
-QStringList DeviceList();      // 27 entries
+QStringList DeviceList();      // the empty entry, then the listed rows of the device table
 QStringList ProgrammerList();  // 40 entries
 QStringList PortList();        // 13 entries
 // The port box's items: the 13 entries first, so that stored item indexes keep their meaning, then

@@ -73,10 +73,9 @@ QString FixedWidthText(std::int32_t value, int base)
     return QString::number(sum, base).mid(1);
 }
 
-std::vector<std::uint32_t> ScanHexList(QStringView line, int count, int *matched)
+std::vector<std::uint32_t> ScanHexList(QStringView line, int count)
 {
     std::vector<std::uint32_t> values(static_cast<std::size_t>(count), 0);
-    int read = 0;
     qsizetype pos = 0;
     for (int i = 0; i < count; ++i) {
         if (i > 0) {
@@ -96,10 +95,7 @@ std::vector<std::uint32_t> ScanHexList(QStringView line, int count, int *matched
         if (!ReadDigits(line, pos, 16, value))
             break;
         values[static_cast<std::size_t>(i)] = static_cast<std::uint32_t>(value);
-        ++read;
     }
-    if (matched)
-        *matched = read;
     return values;
 }
 

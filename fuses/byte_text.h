@@ -16,9 +16,8 @@ std::int32_t ReadNumber(QStringView text, int base);
 QString FixedWidthText(std::int32_t value, int base);
 
 // Scans "0x%x,0x%x,..." for up to `count` numbers: "0x" exactly at the start and right after each
-// comma, white space allowed before each number. Values not reached stay 0. `matched` tells how
-// many numbers were read.
-std::vector<std::uint32_t> ScanHexList(QStringView line, int count, int *matched = nullptr);
+// comma, white space allowed before each number. Values not reached stay 0.
+std::vector<std::uint32_t> ScanHexList(QStringView line, int count);
 
 // The scanned values as two-digit texts joined in the order of the line.
 QString HexListText(const std::vector<std::uint32_t> &values);

@@ -1,7 +1,10 @@
 #pragma once
 // Per-device names of the fuse and lock bits, and which byte groups a device has.
+#include "compose/devices.h"
+
 #include <QString>
 #include <QStringView>
+#include <algorithm>
 #include <array>
 
 namespace fuses {
@@ -13,7 +16,18 @@ struct DeviceFuseLayout {
     std::array<const char *, 4> groups;
 };
 
-extern const std::array<DeviceFuseLayout, 26> FuseLayoutTable;
+// The rows of the device table that have a layout, in their order.
+inline constexpr auto FuseLayoutTable = [] {
+    constexpr auto count = static_cast<std::size_t>(
+        std::count_if(std::begin(compose::DeviceTable), std::end(compose::DeviceTable),
+                      [](const compose::DeviceRow &row) { return row.fuses[0] != nullptr; }));
+    std::array<DeviceFuseLayout, count> out{};
+    std::size_t i = 0;
+    for (const compose::DeviceRow &row : compose::DeviceTable)
+        if (row.fuses[0] != nullptr)
+            out[i++] = {row.name, row.fuses};
+    return out;
+}();
 
 struct GroupLayout {
     bool on = true;

@@ -12,13 +12,9 @@ public:
     // `upper`: letters forced to upper case. `digitsOnly`: positions take decimal digits only.
     MaskText(int positions, bool upper, bool digitsOnly, QStringView initial);
 
-    int Positions() const { return positions_; }
-    bool Upper() const { return upper_; }
-
     // Text set by code: blanks read as unfilled positions, a short text is padded with unfilled
     // positions, a long text is kept whole (it is not cut to the mask).
     void SetText(QStringView text);
-    void SetRaw(const QString &raw) { raw_ = raw; }
 
     // Unfilled positions at the end dropped, unfilled ones before the last filled one as blanks.
     QString Text() const;

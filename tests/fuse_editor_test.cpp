@@ -25,14 +25,14 @@ QString CaptionsOf(const TForm1 &form, int group)
 }
 
 // Types over the field from its first position, as a user who clicked at its left edge.
-void TypeOver(fuses::MaskEdit *field, const char *keys)
+void TypeOver(widgets::MaskEdit *field, const char *keys)
 {
     field->setFocus();
     field->setCursorPosition(0);
     TypeInto(field, QString::fromLatin1(keys));
 }
 
-void ClearAndType(fuses::MaskEdit *field, const char *keys)
+void ClearAndType(widgets::MaskEdit *field, const char *keys)
 {
     field->setFocus();
     field->selectAll();
@@ -77,7 +77,7 @@ TEST(FuseEditor, BoxesDriveTheFields)
 TEST(FuseEditor, BinaryKeysOnlyEnterZerosAndOnes)
 {
     auto form = MakeForm();
-    fuses::MaskEdit *bin = form->MaskEdit31;
+    widgets::MaskEdit *bin = form->MaskEdit31;
     bin->setFocus();
     bin->setCursorPosition(0);
     TypeInto(bin, "1x7");
@@ -99,7 +99,7 @@ TEST(FuseEditor, PartialBinaryEntryInBothVariants)
 {
     // 101 in positions 1 to 3, the rest unfilled: the text 101 reads as 5.
     auto form = MakeForm();
-    fuses::MaskEdit *bin = form->MaskEdit31;
+    widgets::MaskEdit *bin = form->MaskEdit31;
     bin->setFocus();
     bin->setCursorPosition(0);
     TypeInto(bin, "101");

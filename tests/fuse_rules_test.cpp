@@ -2,7 +2,7 @@
 #include "compose/form_state.h"
 #include "fuses/byte_commands.h"
 #include "fuses/byte_text.h"
-#include "fuses/fuse_group.h"
+#include "fuses/bit_rules.h"
 #include "fuses/fuse_layout.h"
 #include "fuses/mask_text.h"
 

@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <functional>
 
-namespace fuses {
+namespace widgets {
 
 class MaskEdit : public QLineEdit {
     Q_OBJECT
@@ -39,18 +39,18 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
-    void Apply(const MaskText &next, int cursor, bool byUser);
+    void Apply(const fuses::MaskText &next, int cursor, bool byUser);
     void Show(int cursor);
     void TypeChar(QChar c);
-    void ClearSelection(MaskText &next, int &cursor) const;
+    void ClearSelection(fuses::MaskText &next, int &cursor) const;
     void CutSelection();
     void PasteClipboard();
 
     Mask mask_;
-    MaskText model_;
+    fuses::MaskText model_;
     QString editStart_;  // the text when the user entered the field; Escape goes back to it
     bool modified_ = false;
     bool reentering_ = false;
 };
 
-}  // namespace fuses
+}  // namespace widgets

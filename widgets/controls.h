@@ -3,6 +3,8 @@
 #include <QComboBox>
 #include <QPushButton>
 
+namespace widgets {
+
 // An editable combo box whose change fires for each keystroke and each pick from the list, and
 // whose item index set from code fires nothing and, at -1, keeps the text it shows.
 class ComboBox : public QComboBox {
@@ -24,3 +26,5 @@ class SpeedButton : public QPushButton {
 public:
     SpeedButton(const QString &caption, const QColor &color, QWidget *parent);
 };
+
+}  // namespace widgets

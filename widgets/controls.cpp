@@ -1,6 +1,8 @@
-#include "app/controls.h"
+#include "widgets/controls.h"
 
 #include <QLineEdit>
+
+namespace widgets {
 
 ComboBox::ComboBox(const QStringList &items, const QString &text, QWidget *parent) : QComboBox(parent)
 {
@@ -42,3 +44,5 @@ SpeedButton::SpeedButton(const QString &caption, const QColor &color, QWidget *p
     pal.setColor(QPalette::ButtonText, color);
     setPalette(pal);
 }
+
+}  // namespace widgets

@@ -47,7 +47,7 @@ void TForm1::ReadFuseByte(int group)
     Group(group).hex->SetText(fuses::FixedWidthText(fuses::ReadNumber(*line, 10), 16));
 }
 
-void TForm1::ReadHexList(QLineEdit *target, const QString &memory, int count, fuses::MaskEdit *field)
+void TForm1::ReadHexList(QLineEdit *target, const QString &memory, int count, MaskEdit *field)
 {
     BuildReadCommand(target, fuses::ReadOperation(memory, u'h'));
     RunAndCapture(target->text());
@@ -64,7 +64,7 @@ void TForm1::SpeedButton5Click() { ReadHexList(Edit3, QStringLiteral("calibratio
 
 void TForm1::SpeedButton6Click() { ReadHexList(Edit5, QStringLiteral("signature"), 3, MaskEdit80); }
 
-void TForm1::WriteByte(fuses::MaskEdit *field, const QString &memory)
+void TForm1::WriteByte(MaskEdit *field, const QString &memory)
 {
     BuildWriteCommand(Edit3);
     Edit3->setText(Edit3->text() + fuses::WriteOperation(memory, field->Text()));

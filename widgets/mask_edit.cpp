@@ -1,4 +1,4 @@
-#include "fuses/mask_edit.h"
+#include "widgets/mask_edit.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -8,7 +8,9 @@
 #include <QMenu>
 #include <QTimer>
 
-namespace fuses {
+namespace widgets {
+
+using fuses::MaskText;
 
 MaskEdit::MaskEdit(const Mask &mask, const QString &initial, QWidget *parent)
     : QLineEdit(parent), mask_(mask), model_(mask.positions, mask.upper, mask.digitsOnly, initial)
@@ -196,4 +198,4 @@ void MaskEdit::contextMenuEvent(QContextMenuEvent *event)
     menu.exec(event->globalPos());
 }
 
-}  // namespace fuses
+}  // namespace widgets

@@ -1,25 +1,11 @@
-#include "fuses/fuse_group.h"
+#include "widgets/fuse_group.h"
 
-#include "app/controls.h"
+#include "fuses/bit_rules.h"
+#include "widgets/controls.h"
 
-namespace fuses {
+#include <QLabel>
 
-QString WithBit(QString raw, int bit, bool checked)
-{
-    const int pos = 7 - bit;
-    while (raw.size() <= pos)
-        raw += MaskText::kUnfilled;
-    raw[pos] = checked ? u'1' : u'0';
-    return raw;
-}
-
-bool BitIsSet(const QString &raw, int bit)
-{
-    const int pos = 7 - bit;
-    return pos < raw.size() && raw[pos] == u'1';
-}
-
-QChar BinaryKey(QChar typed) { return typed == u'1' ? typed : QChar(u'0'); }
+namespace widgets {
 
 FuseGroup FuseGroup::Create(QWidget *parent, int number, int left, const QString &caption)
 {
@@ -35,7 +21,6 @@ FuseGroup FuseGroup::Create(QWidget *parent, int number, int left, const QString
     const QString n = QString::number(number);
 
     FuseGroup g;
-    g.number = number;
     g.box = new QGroupBox(caption, parent);
     g.box->setObjectName(QStringLiteral("GroupBox%1").arg(number));
     g.box->setGeometry(left, 165, 100, 235);
@@ -58,7 +43,7 @@ FuseGroup FuseGroup::Create(QWidget *parent, int number, int left, const QString
     g.bin = new MaskEdit({8, false, true, false}, QStringLiteral("00000000"), g.box);
     g.bin->setObjectName(QStringLiteral("MaskEdit%11").arg(n));
     g.bin->setGeometry(30, o.hexY + 24, 68, 21);
-    g.bin->keyPress = BinaryKey;
+    g.bin->keyPress = fuses::BinaryKey;
 
     for (int k = 0; k < 8; ++k) {
         auto *bit = new QCheckBox(QStringLiteral("CheckBox%1%2").arg(n).arg(k), g.box);
@@ -79,4 +64,16 @@ FuseGroup FuseGroup::Create(QWidget *parent, int number, int left, const QString
     return g;
 }
 
-}  // namespace fuses
+void FuseGroup::SetOn(bool on, const std::array<QString, 8> &captions) const
+{
+    if (!on)
+        hex->SetText(QStringLiteral("00"));
+    hex->setEnabled(on);
+    bin->setEnabled(on);
+    for (int k = 0; k < 8; ++k) {
+        bits[k]->setText(captions[k]);
+        bits[k]->setEnabled(on);
+    }
+}
+
+}  // namespace widgets
