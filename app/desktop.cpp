@@ -1,6 +1,7 @@
 #include "app/desktop.h"
 
 #include "app/form1.h"
+#include "compose/installed.h"
 
 #include <QSerialPortInfo>
 
@@ -32,4 +33,15 @@ void SetToolTips(TForm1 &form)
     };
     for (const auto &[widget, text] : tips)
         widget->setToolTip(QString::fromUtf8(text));
+
+    // Each programmer entry says what avrdude calls it, or that this avrdude does not know it.
+    if (compose::Installed().programmers.empty())
+        return;
+    for (int i = 1; i < form.ProgComboBox->count(); ++i) {
+        const QString id = form.ProgComboBox->itemText(i);
+        const compose::InstalledProgrammer *known = compose::FindInstalledProgrammer(id);
+        form.ProgComboBox->setItemData(
+            i, known ? known->description : QStringLiteral("The installed avrdude does not know the programmer \"%1\".").arg(id),
+            Qt::ToolTipRole);
+    }
 }

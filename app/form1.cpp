@@ -1,6 +1,7 @@
 #include "app/form1.h"
 
 #include "app/desktop.h"
+#include "app/installed_avrdude.h"
 #include "app/messages.h"
 #include "compose/command_line.h"
 #include "fuses/fuse_layout.h"
@@ -30,6 +31,7 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Fusewerk"));
+    compose::SetInstalled(QueryInstalledAvrdude());
     CreateControls();
     SetToolTips(*this);
     for (QGroupBox *row : {GroupBox1, GroupBox2}) {
@@ -87,6 +89,8 @@ void TForm1::WireEvents()
     connect(SpeedButton5, &QPushButton::clicked, this, &TForm1::SpeedButton5Click);
     connect(SpeedButton6, &QPushButton::clicked, this, &TForm1::SpeedButton6Click);
     connect(SpeedButton11, &QPushButton::clicked, this, &TForm1::SpeedButton11Click);
+    connect(MaskEdit80, &MaskEdit::Change, this, &TForm1::MaskEdit80Change);
+    MaskEdit80->extendMenu = [this](QMenu &menu) { SignatureMenu(menu); };
     for (MaskEdit *field : {MaskEdit30, MaskEdit40, MaskEdit50, MaskEdit60, MaskEdit70, MaskEdit80})
         connect(field, &MaskEdit::InvalidOnLeave, this, [this] {
             ShowError(this, QStringLiteral("Invalid input value.  Use escape key to abandon changes"));

@@ -149,6 +149,8 @@ private:
     void WriteByte(MaskEdit *field, const QString &memory);
     QStringList OutputLines() const;
     void ReportNoValue(const QString &what);
+    void MaskEdit80Change();  // the signature names its chip
+    void SignatureMenu(QMenu &menu);
     void BrowseInto(QLineEdit *field);
     void SetMemoBounds(int top, int height);
 

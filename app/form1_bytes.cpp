@@ -3,6 +3,7 @@
 #include "app/messages.h"
 #include "fuses/byte_commands.h"
 #include "fuses/byte_text.h"
+#include "compose/installed.h"
 
 namespace {
 
@@ -69,4 +70,22 @@ void TForm1::WriteByte(MaskEdit *field, const QString &memory)
     BuildWriteCommand(Edit3);
     Edit3->setText(Edit3->text() + fuses::WriteOperation(memory, field->Text()));
     RunAndCapture(Edit3->text());
+}
+
+void TForm1::MaskEdit80Change()
+{
+    const QStringList parts = compose::PartsWithSignature(MaskEdit80->Text());
+    MaskEdit80->setToolTip(parts.isEmpty() ? QString()
+                                           : QStringLiteral("%1: %2").arg(MaskEdit80->Text(), parts.join(QStringLiteral(", "))));
+}
+
+void TForm1::SignatureMenu(QMenu &menu)
+{
+    const QStringList parts = compose::PartsWithSignature(MaskEdit80->Text());
+    if (!parts.isEmpty())
+        menu.addSeparator();
+    // Picking a part is the user's change of the device box: everything follows as usual.
+    for (const QString &part : parts)
+        menu.addAction(QStringLiteral("Select %1 in the device box").arg(part), this,
+                       [this, part] { DeviceComboBox->SetText(part); });
 }

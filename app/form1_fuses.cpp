@@ -33,7 +33,7 @@ void TForm1::ApplyFuseLayout()
 {
     const fuses::FuseLayout layout = fuses::LookupFuseLayout(DeviceComboBox->Text());
     for (std::size_t i = 0; i < groups.size(); ++i)
-        groups[i].SetOn(layout.groups[i].on, layout.groups[i].captions);
+        groups[i].Apply(layout.groups[i]);
     // A device of the table starts with an unread signature; any other text opens the calibration field.
     if (layout.inTable)
         MaskEdit80->SetText(QStringLiteral("000000"));

@@ -6,6 +6,8 @@
 #include "app/messages.h"
 #include "compose/vocabulary.h"
 
+#include <array>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -16,6 +18,46 @@ namespace {
 const QString kConfig = QStringLiteral("Config");
 const QString kReadLines = QStringLiteral("ReadFuseFromLine");
 const QString kFileName = QStringLiteral("Fusewerk.ini");
+
+// A box whose list the window appends to at run time (the installed avrdude's parts and
+// programmers, the machine's serial ports). Its place in the list is kept as ever; a pick from the
+// appended part is kept by its text too, since places there shift between starts.
+struct NamedBox {
+    ComboBox *box;
+    const char *indexKey, *nameKey;
+    int ownEntries;  // the list's own entries, before the appended ones
+};
+
+std::array<NamedBox, 3> NamedBoxes(const TForm1 &form)
+{
+    return {{{form.DeviceComboBox, "Device", "DeviceName", static_cast<int>(compose::DesignDeviceList().size())},
+             {form.ProgComboBox, "Programmer", "ProgrammerName", static_cast<int>(compose::DesignProgrammerList().size())},
+             {form.PortComboBox, "Port", "PortName", static_cast<int>(compose::PortList().size())}}};
+}
+
+void LoadPick(const IniFile &ini, const NamedBox &b)
+{
+    b.box->SetItemIndex(ini.ReadInteger(kConfig, QLatin1String(b.indexKey), 0));
+    const QString name = ini.ReadString(kConfig, QLatin1String(b.nameKey), QString());
+    if (name.isEmpty())
+        return;
+    // Selected by its text; gone from the list, its text stays as if typed. Either way quietly: the
+    // start-up's last step brings everything in line.
+    const int index = b.box->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    b.box->SetItemIndex(index);
+    const QSignalBlocker quiet(b.box);
+    b.box->SetText(name);
+}
+
+void SavePick(IniFile &ini, const NamedBox &b)
+{
+    const int index = b.box->ItemIndex();
+    ini.WriteInteger(kConfig, QLatin1String(b.indexKey), index);
+    const bool appended = index >= b.ownEntries;
+    // The name is written for a pick from the appended entries, and emptied when it was there before.
+    if (appended || ini.Value(kConfig, QLatin1String(b.nameKey)))
+        ini.WriteString(kConfig, QLatin1String(b.nameKey), appended ? b.box->Text() : QString());
+}
 
 }  // namespace
 
@@ -46,9 +88,8 @@ void TForm1::LoadSettings()
 
     ComboBox4->SetItemIndex(ini.ReadInteger(kConfig, QStringLiteral("FlashFormat"), 0));
     ComboBox5->SetItemIndex(ini.ReadInteger(kConfig, QStringLiteral("EEPROMFormat"), 0));
-    DeviceComboBox->SetItemIndex(ini.ReadInteger(kConfig, QStringLiteral("Device"), 0));
-    ProgComboBox->SetItemIndex(ini.ReadInteger(kConfig, QStringLiteral("Programmer"), 0));
-    PortComboBox->SetItemIndex(ini.ReadInteger(kConfig, QStringLiteral("Port"), 0));
+    for (const NamedBox &box : NamedBoxes(*this))
+        LoadPick(ini, box);
 
     // These change the controls as the user would: each real change runs its handler.
     Edit1->setText(ini.ReadString(kConfig, QStringLiteral("Flash"), QString()));
@@ -68,9 +109,8 @@ bool TForm1::SaveSettings()
     IniFile ini = IniFile::Load(path);
     ini.WriteInteger(kConfig, QStringLiteral("FlashFormat"), ComboBox4->ItemIndex());
     ini.WriteInteger(kConfig, QStringLiteral("EEPROMFormat"), ComboBox5->ItemIndex());
-    ini.WriteInteger(kConfig, QStringLiteral("Device"), DeviceComboBox->ItemIndex());
-    ini.WriteInteger(kConfig, QStringLiteral("Programmer"), ProgComboBox->ItemIndex());
-    ini.WriteInteger(kConfig, QStringLiteral("Port"), PortComboBox->ItemIndex());
+    for (const NamedBox &box : NamedBoxes(*this))
+        SavePick(ini, box);
     ini.WriteString(kConfig, QStringLiteral("Flash"), Edit1->text());
     ini.WriteString(kConfig, QStringLiteral("EEPROM"), Edit2->text());
     ini.WriteString(kConfig, QStringLiteral("ExtraCommandLine"), Edit4->text());

@@ -1,12 +1,31 @@
 #include "compose/vocabulary.h"
 
+#include "compose/installed.h"
+
+#include <algorithm>
+
 namespace compose {
 
 const std::array<FormatLetter, 5> FormatLetterTable{{
     {"Autodetect", "a"}, {"Intel Hex", "i"}, {"Motorola", "s"}, {"Raw binary", "r"}, {"Immediate mode", "m"},
 }};
 
-QStringList DeviceList()
+namespace {
+
+// `list` followed by the names it does not hold yet, sorted, each once.
+QStringList Appended(QStringList list, QStringList more)
+{
+    std::ranges::sort(more);
+    more.removeDuplicates();
+    for (const QString &name : more)
+        if (!list.contains(name))
+            list << name;
+    return list;
+}
+
+}  // namespace
+
+QStringList DesignDeviceList()
 {
     QStringList list{QString()};
     for (const DeviceRow &row : DeviceTable)
@@ -15,7 +34,15 @@ QStringList DeviceList()
     return list;
 }
 
-QStringList ProgrammerList()
+QStringList DeviceList()
+{
+    QStringList parts;
+    for (const InstalledPart &p : Installed().parts)
+        parts << p.name;
+    return Appended(DesignDeviceList(), parts);
+}
+
+QStringList DesignProgrammerList()
 {
     return {"",           "abcmini",    "alf",        "avr109",      "avr910",     "avr911",    "avrisp",
             "avrispmk2",  "avrispmkII", "avrispv2",   "bascom",      "bsd",        "butterfly", "dragon_dw",
@@ -23,6 +50,14 @@ QStringList ProgrammerList()
             "jtag1slow",  "jtag2",      "jtag2dw",    "jtag2fast",   "jtag2isp",   "jtag2slow", "jtagmkI",
             "jtagmkII",   "pavr",       "picoweb",    "pony-stk200", "sp12",       "stk200",    "stk500",
             "stk500hvsp", "stk500pp",   "stk500v1",   "stk500v2",    "usbasp"};
+}
+
+QStringList ProgrammerList()
+{
+    QStringList ids;
+    for (const InstalledProgrammer &p : Installed().programmers)
+        ids << p.id;
+    return Appended(DesignProgrammerList(), ids);
 }
 
 QStringList PortList()
@@ -45,6 +80,8 @@ QString LookupPartCode(QStringView device)
     for (const auto &pair : PartCodeTable)
         if (device == QLatin1String(pair.name))
             return QString::fromLatin1(pair.code);
+    if (const InstalledPart *part = FindInstalledPart(device))
+        return part->code;
     return {};
 }
 

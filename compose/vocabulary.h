@@ -30,8 +30,13 @@ struct FormatLetter {
 extern const std::array<FormatLetter, 5> FormatLetterTable;
 
 // Item lists of the combo boxes. Device, programmer and port lists start with an empty entry.
-QStringList DeviceList();      // the empty entry, then the listed rows of the device table
-QStringList ProgrammerList();  // 40 entries
+// The window's own lists: the empty entry, then the listed rows of the device table (27 entries),
+// and the 40 programmer entries.
+QStringList DesignDeviceList();
+QStringList DesignProgrammerList();
+// The window's own list followed by what the installed avrdude adds (compose/installed.h), sorted.
+QStringList DeviceList();
+QStringList ProgrammerList();
 QStringList PortList();        // 13 entries
 // The port box's items: the 13 entries first, so that stored item indexes keep their meaning, then
 // the serial ports present at start-up by their device paths, then "usb".
@@ -39,7 +44,8 @@ QStringList PortItems(const QStringList &serialPorts);
 QStringList FormatList();      // 4 entries
 
 // Exact, case-sensitive, whole-text lookups.
-QString LookupPartCode(QStringView device);     // empty when the device has no pair
+// The device table first, then the installed avrdude's parts; empty when neither knows the name.
+QString LookupPartCode(QStringView device);
 QString LookupFormatLetter(QStringView format);  // "a" when nothing matches
 
 }  // namespace compose

@@ -1,9 +1,60 @@
 #include "fuses/fuse_layout.h"
 
+#include "compose/installed.h"
+#include "fuses/libc_bits.h"
+
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace fuses {
+namespace {
 
+// The avrdude memory behind each byte group.
+constexpr const char *kGroupMemories[4] = {"lfuse", "hfuse", "lock", "efuse"};
+
+// The layout of a part the installed avrdude knows: a group for each of its fuse memories, the
+// bits named after avr-libc. Parts with numbered fuses (fuse0 ...) have no such groups.
+bool ApplyInstalledPart(QStringView device, FuseLayout &layout)
+{
+    const compose::InstalledPart *part = compose::FindInstalledPart(device);
+    if (!part)
+        return false;
+    static const QRegularExpression numbered(QStringLiteral("^fuse\\d+$"));
+    bool any = false;
+    for (const QString &memory : part->memories) {
+        if (numbered.match(memory).hasMatch())
+            return false;
+        any = any || std::find(std::begin(kGroupMemories), std::end(kGroupMemories), memory) != std::end(kGroupMemories);
+    }
+    if (!any)
+        return false;
+    layout.inTable = true;
+    for (std::size_t g = 0; g < 4; ++g) {
+        const QString memory = QLatin1String(kGroupMemories[g]);
+        layout.groups[g].on = part->memories.contains(memory);
+        if (!layout.groups[g].on)
+            continue;
+        for (int k = 0; k < 8; ++k)
+            if (const LibcBit *bit = FindLibcBit(device, memory, k))
+                layout.groups[g].captions[k] = QString::fromLatin1(bit->name);
+    }
+    return true;
+}
+
+// Says what a named box stands for, and which way round its tick is.
+QString BitToolTip(QStringView device, int group, int bit, const QString &caption)
+{
+    QString tip;
+    if (const LibcBit *libc = FindLibcBit(device, QString::fromLatin1(kGroupMemories[group]), bit)) {
+        if (*libc->description)
+            tip = QString::fromUtf8(libc->description) + QStringLiteral(". ");
+        if (caption != QLatin1String(libc->name))
+            tip += QStringLiteral("Datasheet name: %1. ").arg(QLatin1String(libc->name));
+    }
+    return tip + QStringLiteral("Ticked: 1, unprogrammed. Unticked: 0, programmed.");
+}
+
+}  // namespace
 
 QString PlainBitCaption(int bit) { return QStringLiteral("Bit %1").arg(bit); }
 
@@ -32,6 +83,12 @@ FuseLayout LookupFuseLayout(QStringView device)
         }
         break;
     }
+    if (!layout.inTable && !ApplyInstalledPart(device, layout))
+        return layout;
+    for (std::size_t g = 0; g < 4; ++g)
+        for (int k = 0; k < 8; ++k)
+            if (layout.groups[g].on && layout.groups[g].captions[k] != PlainBitCaption(k))
+                layout.groups[g].toolTips[k] = BitToolTip(device, static_cast<int>(g), k, layout.groups[g].captions[k]);
     return layout;
 }
 

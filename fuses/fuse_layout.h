@@ -32,16 +32,20 @@ inline constexpr auto FuseLayoutTable = [] {
 struct GroupLayout {
     bool on = true;
     std::array<QString, 8> captions;  // captions[k] belongs to bit k
+    std::array<QString, 8> toolTips;  // empty for a bit without a name
 };
 
 struct FuseLayout {
-    bool inTable = false;  // false: "any other text", every group on with plain captions
+    // false: "any other text", every group on with plain captions. True for the window's own devices
+    // and for the parts of the installed avrdude with fuse memories of their own.
+    bool inTable = false;
     std::array<GroupLayout, 4> groups;
 };
 
 QString PlainBitCaption(int bit);  // "Bit 0" ... "Bit 7"
 
-// Exact, case-sensitive, whole-text lookup of the device box's text.
+// Exact, case-sensitive, whole-text lookup of the device box's text: the device table first, then
+// the installed avrdude's parts.
 FuseLayout LookupFuseLayout(QStringView device);
 
 }  // namespace fuses

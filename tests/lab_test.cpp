@@ -1,6 +1,7 @@
 // End to end: the real window drives Debian's avrdude, which talks to an emulated STK500 version 1
 // programmer with an ATmega8 on a pseudo-terminal.
 #include "app/form1.h"
+#include "app/installed_avrdude.h"
 #include "tests/helpers.h"
 
 #include <QElapsedTimer>
@@ -212,4 +213,31 @@ TEST(Lab, AReadFromAStoppedProgrammerChangesNothing)
     ASSERT_EQ(watch.messages.size(), 1u);
     EXPECT_EQ(watch.messages[0].text, "No value found in the output of the high fuse read.");
     EXPECT_FALSE(form->Memo1->toPlainText().isEmpty());
+}
+
+TEST(Lab, APartFromTheInstalledAvrdudesList)
+{
+    // The window meets the real avrdude, as at a user's start; the emulated m8 answers as an ATmega8A.
+    QueryInstalledAvrdude = AskInstalledAvrdude;
+    Emulator emulator({"--lfuse", "0xe1", "--hfuse", "0xd9"});
+    SettingsFile none;
+    auto form = LabForm(emulator);
+    QueryInstalledAvrdude = [] { return compose::InstalledAvrdude{}; };
+    const int index = form->DeviceComboBox->findText("ATmega8A");
+    ASSERT_GT(index, 26) << "appended after the window's own devices";
+    form->DeviceComboBox->setCurrentIndex(index);
+    EXPECT_TRUE(form->Edit3->text().startsWith("avrdude.exe -p m8a -c stk500v1 -P ")) << form->Edit3->text().toStdString();
+    EXPECT_EQ(form->BitBox(4, 7)->text(), "RSTDISBL");
+    EXPECT_FALSE(form->MaskEdit60->isEnabled()) << "the ATmega8A has no extended fuse";
+    Watch watch;
+    ReadEverything(*form);
+    EXPECT_TRUE(watch.messages.empty());
+    EXPECT_EQ(form->MaskEdit40->Text(), "D9");
+    EXPECT_TRUE(form->BitBox(4, 6)->isChecked()) << "WDTON unprogrammed in D9";
+    EXPECT_TRUE(form->MaskEdit80->toolTip().contains("ATmega8A")) << form->MaskEdit80->toolTip().toStdString();
+    form->MaskEdit30->SetText("E4");
+    Click(form->SpeedButton7);
+    Click(form->SpeedButton1);
+    EXPECT_EQ(form->MaskEdit30->Text(), "E4");
+    compose::SetInstalled({});
 }

@@ -64,15 +64,16 @@ FuseGroup FuseGroup::Create(QWidget *parent, int number, int left, const QString
     return g;
 }
 
-void FuseGroup::SetOn(bool on, const std::array<QString, 8> &captions) const
+void FuseGroup::Apply(const fuses::GroupLayout &layout) const
 {
-    if (!on)
+    if (!layout.on)
         hex->SetText(QStringLiteral("00"));
-    hex->setEnabled(on);
-    bin->setEnabled(on);
+    hex->setEnabled(layout.on);
+    bin->setEnabled(layout.on);
     for (int k = 0; k < 8; ++k) {
-        bits[k]->setText(captions[k]);
-        bits[k]->setEnabled(on);
+        bits[k]->setText(layout.captions[k]);
+        bits[k]->setToolTip(layout.toolTips[k]);
+        bits[k]->setEnabled(layout.on);
     }
 }
 

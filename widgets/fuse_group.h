@@ -1,5 +1,6 @@
 #pragma once
 // One byte editor: hex field, binary field, eight bit boxes, Read and Write buttons.
+#include "fuses/fuse_layout.h"
 #include "widgets/mask_edit.h"
 
 #include <QCheckBox>
@@ -22,8 +23,9 @@ struct FuseGroup {
     // group box at `left` of `parent`; its controls bear that number in their names.
     static FuseGroup Create(QWidget *parent, int number, int left, const QString &caption);
 
-    // A group that is off takes no input and shows 00; either way the boxes get `captions` (bit k first).
-    void SetOn(bool on, const std::array<QString, 8> &captions) const;
+    // A group that is off takes no input and shows 00; either way the boxes get the layout's captions
+    // and tooltips.
+    void Apply(const fuses::GroupLayout &layout) const;
 };
 
 }  // namespace widgets

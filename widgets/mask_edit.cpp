@@ -195,6 +195,8 @@ void MaskEdit::contextMenuEvent(QContextMenuEvent *event)
     menu.addAction(tr("&Paste"), this, &MaskEdit::PasteClipboard)->setEnabled(isEnabled());
     menu.addSeparator();
     menu.addAction(tr("Select &All"), this, &QLineEdit::selectAll);
+    if (extendMenu)
+        extendMenu(menu);
     menu.exec(event->globalPos());
 }
 

@@ -5,6 +5,7 @@
 #include "fuses/mask_text.h"
 
 #include <QLineEdit>
+#include <QMenu>
 #include <functional>
 
 namespace widgets {
@@ -26,6 +27,8 @@ public:
 
     // Sees every character typed before the field handles it, control characters included.
     std::function<QChar(QChar)> keyPress;
+    // Adds the field's own entries at the end of its context menu.
+    std::function<void(QMenu &)> extendMenu;
 
 signals:
     void Change();

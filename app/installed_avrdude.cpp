@@ -1,0 +1,96 @@
+#include "app/installed_avrdude.h"
+
+#include "runner/command_split.h"
+#include "runner/tool_query.h"
+#include "runner/tool_run.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace {
+
+constexpr int kAnswerTimeoutMs = 2000;
+
+QByteArray CacheKey(const QString &path)
+{
+    const QFileInfo info(path);
+    return QStringLiteral("fusewerk-avrdude-cache 1\t%1\t%2\t%3")
+        .arg(info.absoluteFilePath())
+        .arg(info.size())
+        .arg(info.lastModified().toMSecsSinceEpoch())
+        .toUtf8();
+}
+
+compose::InstalledAvrdude AskAvrdude(const QString &path)
+{
+    compose::InstalledAvrdude installed;
+    if (const auto parts = runner::QueryTool(path, {QStringLiteral("-p"), QStringLiteral("*/St")}, kAnswerTimeoutMs))
+        installed.parts = compose::ParseParts(*parts);
+    if (const auto programmers = runner::QueryTool(path, {QStringLiteral("-c"), QStringLiteral("?")}, kAnswerTimeoutMs))
+        installed.programmers = compose::ParseProgrammers(*programmers);
+    return installed;
+}
+
+}  // namespace
+
+QByteArray InstalledCacheText(const QByteArray &key, const compose::InstalledAvrdude &installed)
+{
+    QByteArray out = key + '\n';
+    for (const auto &p : installed.parts)
+        out += QStringList{QStringLiteral("P"), p.name, p.code, p.signature, p.memories.join(u',')}.join(u'\t').toUtf8() +
+               '\n';
+    for (const auto &p : installed.programmers)
+        out += QStringList{QStringLiteral("C"), p.id, p.description}.join(u'\t').toUtf8() + '\n';
+    return out;
+}
+
+std::optional<compose::InstalledAvrdude> ParseInstalledCache(const QByteArray &key, const QByteArray &text)
+{
+    const QList<QByteArray> lines = text.split('\n');
+    if (lines.isEmpty() || lines.front() != key)
+        return std::nullopt;
+    compose::InstalledAvrdude installed;
+    for (const QByteArray &line : lines.mid(1)) {
+        const QStringList f = QString::fromUtf8(line).split(u'\t');
+        if (f.size() == 5 && f[0] == QLatin1String("P"))
+            installed.parts.push_back({f[1], f[2], f[3], f[4].split(u',', Qt::SkipEmptyParts)});
+        else if (f.size() == 3 && f[0] == QLatin1String("C"))
+            installed.programmers.push_back({f[1], f[2]});
+    }
+    return installed;
+}
+
+compose::InstalledAvrdude LoadInstalledAvrdude(const QString &avrdudePath, const QString &cacheFile)
+{
+    const QByteArray key = CacheKey(avrdudePath);
+    QFile cached(cacheFile);
+    if (cached.open(QIODevice::ReadOnly))
+        if (auto installed = ParseInstalledCache(key, cached.readAll()))
+            return *installed;
+    compose::InstalledAvrdude installed = AskAvrdude(avrdudePath);
+    if (installed.parts.empty() || installed.programmers.empty())
+        return installed;  // not the whole answer: ask again next time
+    QDir().mkpath(QFileInfo(cacheFile).absolutePath());
+    QSaveFile save(cacheFile);
+    if (save.open(QIODevice::WriteOnly)) {
+        save.write(InstalledCacheText(key, installed));
+        save.commit();  // a cache that could not be written is asked for again next time
+    }
+    return installed;
+}
+
+compose::InstalledAvrdude AskInstalledAvrdude()
+{
+    const QString path = runner::FindProgram(QStringLiteral("avrdude.exe"), runner::OwnDirectory(), runner::SearchPath());
+    if (path.isEmpty())
+        return compose::InstalledAvrdude{};
+    const QString cache = QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation))
+                              .filePath(QStringLiteral("avrdude-vocabulary.tsv"));
+    return LoadInstalledAvrdude(path, cache);
+}
+
+std::function<compose::InstalledAvrdude()> QueryInstalledAvrdude = AskInstalledAvrdude;

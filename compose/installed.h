@@ -1,0 +1,42 @@
+#pragma once
+// What the installed avrdude knows beyond the window's own lists: its parts and programmers,
+// read from its answers to "-p */St" and "-c ?".
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace compose {
+
+struct InstalledPart {
+    QString name;       // display name, as avrdude describes the part (ATmega328P)
+    QString code;       // what follows "-p" (m328p)
+    QString signature;  // six upper-case hex digits (1E950F); empty when it has none
+    QStringList memories;  // lfuse, hfuse, efuse, lock, fuse0, ...
+};
+
+struct InstalledProgrammer {
+    QString id;
+    QString description;
+};
+
+struct InstalledAvrdude {
+    std::vector<InstalledPart> parts;
+    std::vector<InstalledProgrammer> programmers;
+};
+
+// "-p */St": tab-separated lines ".pt <part> desc|id|signature <value>" and ".ptmm <part> <memory> ...".
+std::vector<InstalledPart> ParseParts(QByteArrayView text);
+// "-c ?": lines "  <id> = <description>" after "Valid programmers are:".
+std::vector<InstalledProgrammer> ParseProgrammers(QByteArrayView text);
+
+// What the rest of the program consults; empty (the window's own lists only) until it is set.
+const InstalledAvrdude &Installed();
+void SetInstalled(InstalledAvrdude installed);
+
+const InstalledPart *FindInstalledPart(QStringView name);
+const InstalledProgrammer *FindInstalledProgrammer(QStringView id);
+// The display names of the parts with this signature (six hex digits, any case).
+QStringList PartsWithSignature(QStringView signature);
+
+}  // namespace compose

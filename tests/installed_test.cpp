@@ -1,0 +1,172 @@
+// What the installed avrdude adds: its parts and programmers in the lists, fuse groups named after
+// avr-libc, settings kept by name. Over recorded avrdude 7.1 answers and over the real avrdude.
+#include "tests/printing.h"
+#include "app/form1.h"
+#include "app/installed_avrdude.h"
+#include "compose/vocabulary.h"
+#include "fuses/fuse_layout.h"
+#include "tests/helpers.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray Recorded(const char *name)
+{
+    QFile file(QStringLiteral(FUSEWERK_TRANSCRIPTS "/avrdude-7.1/%1").arg(QLatin1String(name)));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+    return file.readAll();
+}
+
+compose::InstalledAvrdude RecordedAvrdude()
+{
+    return {compose::ParseParts(Recorded("parts_St.txt")), compose::ParseProgrammers(Recorded("programmers.txt"))};
+}
+
+// Windows made while it lives meet the recorded avrdude; afterwards, none.
+struct RecordedInstall {
+    RecordedInstall() { QueryInstalledAvrdude = [] { return RecordedAvrdude(); }; }
+    ~RecordedInstall()
+    {
+        QueryInstalledAvrdude = [] { return compose::InstalledAvrdude{}; };
+        compose::SetInstalled({});
+    }
+};
+
+QStringList Captions(const fuses::GroupLayout &g)
+{
+    QStringList out;
+    for (const QString &c : g.captions)
+        out << c;
+    return out;
+}
+
+QStringList Plain(std::initializer_list<int> bits, QStringList captions)
+{
+    for (int k : bits)
+        captions[k] = fuses::PlainBitCaption(k);
+    return captions;
+}
+
+}  // namespace
+
+TEST(Installed, PartCodesAndFuseGroupsFollowTheRecordedParts)
+{
+    RecordedInstall install;
+    compose::SetInstalled(RecordedAvrdude());
+    EXPECT_EQ(compose::LookupPartCode(u"ATmega328P"), "m328p");
+    EXPECT_EQ(compose::LookupPartCode(u"ATmega8"), "m8") << "the window's own table first";
+    EXPECT_EQ(compose::LookupPartCode(u"ATmega9999"), "");
+    EXPECT_EQ(compose::LookupPartCode(u"atmega328p"), "");
+
+    const fuses::FuseLayout m328p = fuses::LookupFuseLayout(u"ATmega328P");
+    EXPECT_TRUE(m328p.inTable);
+    EXPECT_EQ(Captions(m328p.groups[0]),
+              (QStringList{"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8"}));
+    EXPECT_EQ(Captions(m328p.groups[1]),
+              (QStringList{"BOOTRST", "BOOTSZ0", "BOOTSZ1", "EESAVE", "WDTON", "SPIEN", "DWEN", "RSTDISBL"}));
+    EXPECT_EQ(Captions(m328p.groups[3]),
+              Plain({3, 4, 5, 6, 7}, {"BODLEVEL0", "BODLEVEL1", "BODLEVEL2", "", "", "", "", ""}));
+    EXPECT_EQ(Captions(m328p.groups[2]), Plain({6, 7}, {"LB1", "LB2", "BLB01", "BLB02", "BLB11", "BLB12", "", ""}));
+    EXPECT_EQ(m328p.groups[1].toolTips[7],
+              "External reset disable. Ticked: 1, unprogrammed. Unticked: 0, programmed.");
+    EXPECT_TRUE(m328p.groups[3].toolTips[5].isEmpty()) << "a plain box has no tooltip";
+
+    const fuses::FuseLayout t85 = fuses::LookupFuseLayout(u"ATtiny85");
+    EXPECT_TRUE(t85.groups[0].on && t85.groups[1].on && t85.groups[2].on && t85.groups[3].on);
+    EXPECT_EQ(t85.groups[1].captions[7], "RSTDISBL");
+    EXPECT_EQ(Captions(t85.groups[3]), Plain({1, 2, 3, 4, 5, 6, 7}, {"SELFPRGEN", "", "", "", "", "", "", ""}));
+
+    // The window's own devices keep their captions; the tooltip names the datasheet's bit.
+    const fuses::FuseLayout m8 = fuses::LookupFuseLayout(u"ATmega8");
+    EXPECT_EQ(m8.groups[1].captions[6], "WTDON");
+    EXPECT_FALSE(m8.groups[3].on);
+    EXPECT_TRUE(m8.groups[1].toolTips[6].contains("Datasheet name: WDTON.")) << m8.groups[1].toolTips[6].toStdString();
+
+    // Numbered fuses (UPDI) are "any other text".
+    EXPECT_FALSE(fuses::LookupFuseLayout(u"ATtiny416").inTable);
+    EXPECT_EQ(compose::PartsWithSignature(u"1e950f"), QStringList{"ATmega328P"});
+}
+
+TEST(Installed, WindowListsTooltipsAndSettingsByName)
+{
+    RecordedInstall install;
+    SettingsFile none;
+    {
+        TForm1 form;
+        ASSERT_EQ(form.DeviceComboBox->itemText(26), "ATtiny26");
+        EXPECT_EQ(form.DeviceComboBox->itemText(27), "ATmega2560") << "appended, sorted, design names left out";
+        EXPECT_EQ(form.DeviceComboBox->findText("ATmega8"), 18);
+        EXPECT_EQ(form.ProgComboBox->itemText(39), "usbasp");
+        EXPECT_EQ(form.ProgComboBox->itemText(40), "2232hio");
+        EXPECT_EQ(form.ProgComboBox->itemData(form.ProgComboBox->findText("abcmini"), Qt::ToolTipRole).toString(),
+                  "The installed avrdude does not know the programmer \"abcmini\".");
+        EXPECT_TRUE(form.ProgComboBox->itemData(form.ProgComboBox->findText("usbtiny"), Qt::ToolTipRole)
+                        .toString()
+                        .contains("USBtiny"));
+
+        form.DeviceComboBox->setCurrentIndex(form.DeviceComboBox->findText("ATmega328P"));
+        form.ProgComboBox->setCurrentIndex(form.ProgComboBox->findText("usbtiny"));
+        EXPECT_EQ(form.Edit3->text(), "avrdude.exe -p m328p -c usbtiny ");
+        EXPECT_EQ(form.BitBox(4, 7)->text(), "RSTDISBL");
+        form.MaskEdit80->SetText("1E950F");
+        EXPECT_EQ(form.MaskEdit80->toolTip(), "1E950F: ATmega328P");
+        form.show();
+        ASSERT_TRUE(form.close());
+    }
+    const QString saved = SettingsFile::Read();
+    EXPECT_TRUE(saved.contains("DeviceName=ATmega328P")) << saved.toStdString();
+    EXPECT_TRUE(saved.contains("ProgrammerName=usbtiny"));
+    {
+        TForm1 form;  // the same entries, found by name
+        EXPECT_EQ(form.DeviceComboBox->Text(), "ATmega328P");
+        EXPECT_EQ(form.DeviceComboBox->ItemIndex(), form.DeviceComboBox->findText("ATmega328P"));
+        EXPECT_EQ(form.ProgComboBox->Text(), "usbtiny");
+        EXPECT_EQ(form.Edit3->text(), "avrdude.exe -p m328p -c usbtiny ");
+        form.DeviceComboBox->SetItemIndex(18);  // back to a design entry: the name is emptied
+        form.show();
+        ASSERT_TRUE(form.close());
+    }
+    EXPECT_TRUE(SettingsFile::Read().contains("DeviceName=\n")) << SettingsFile::Read().toStdString();
+
+    // Another avrdude without these entries: the saved texts stand as if typed.
+    SettingsFile vanished("[Config]\nDevice=200\nDeviceName=ATmega4242\nProgrammer=41\nProgrammerName=gone\n");
+    TForm1 form;
+    EXPECT_EQ(form.DeviceComboBox->Text(), "ATmega4242");
+    EXPECT_EQ(form.ProgComboBox->Text(), "gone");
+    EXPECT_EQ(form.Edit3->text(), "avrdude.exe -p  -c gone ");
+}
+
+TEST(Installed, TheRealAvrdudeAndOneThatFails)
+{
+    QTemporaryDir dir;
+    const QString cache = dir.filePath("cache.tsv");
+    const compose::InstalledAvrdude real = LoadInstalledAvrdude("/usr/bin/avrdude", cache);
+    EXPECT_GT(real.parts.size(), 300u);
+    EXPECT_GT(real.programmers.size(), 100u);
+    compose::SetInstalled(real);
+    EXPECT_EQ(compose::LookupPartCode(u"ATmega328P"), "m328p");
+    EXPECT_EQ(compose::LookupPartCode(u"ATmega644"), "m644");
+    EXPECT_TRUE(compose::PartsWithSignature(u"1E950F").contains("ATmega328P"));
+    EXPECT_EQ(fuses::LookupFuseLayout(u"ATmega328P").groups[0].captions[7], "CKDIV8");
+    EXPECT_EQ(fuses::LookupFuseLayout(u"ATmega2560").groups[3].captions[2], "BODLEVEL2");
+    compose::SetInstalled({});
+    // The second start reads the cache, which holds what avrdude said.
+    QFile file(cache);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(LoadInstalledAvrdude("/usr/bin/avrdude", cache).parts.size(), real.parts.size());
+
+    // A tool that hangs is given up after 2 seconds per question; nothing is cached.
+    StandIn hang("sleep 30", "hanging-avrdude");
+    QElapsedTimer clock;
+    clock.start();
+    const compose::InstalledAvrdude none = LoadInstalledAvrdude(hang.Path(), dir.filePath("hang.tsv"));
+    EXPECT_TRUE(none.parts.empty() && none.programmers.empty());
+    EXPECT_LT(clock.elapsed(), 6000);
+    EXPECT_FALSE(QFile::exists(dir.filePath("hang.tsv")));
+    StandIn garbage("echo nonsense; exit 1", "broken-avrdude");
+    EXPECT_TRUE(LoadInstalledAvrdude(garbage.Path(), dir.filePath("g.tsv")).parts.empty());
+}
