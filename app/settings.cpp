@@ -47,6 +47,7 @@ void LoadPick(const IniFile &ini, const NamedBox &b)
     b.box->SetItemIndex(index);
     const QSignalBlocker quiet(b.box);
     b.box->SetText(name);
+    b.box->lineEdit()->setCursorPosition(0);  // a long name shows its start
 }
 
 void SavePick(IniFile &ini, const NamedBox &b)
