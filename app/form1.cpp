@@ -66,6 +66,8 @@ void TForm1::WireEvents()
     connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
     connect(BitBtn1, &QPushButton::clicked, this, &TForm1::BitBtn1Click);
+    connect(RunStrip1, &widgets::RunStrip::StopClicked, this, &TForm1::StopRun);
+    connect(RunStrip1, &widgets::RunStrip::ShowEndClicked, this, &TForm1::ShowOutputEnd);
 
     using Handler = void (TForm1::*)();
     const Handler hexChange[] = {&TForm1::MaskEdit30Change, &TForm1::MaskEdit40Change, &TForm1::MaskEdit50Change,
@@ -190,14 +192,28 @@ void TForm1::SetMemoBounds(int top, int height)
 void TForm1::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    // Anchored left, top and bottom: the pane grows and shrinks with the window's height.
+    // Anchored left, top and bottom: the pane grows and shrinks with the window's height; the run
+    // strip keeps to the bottom edge.
     Memo1->resize(Memo1->width(), std::max(0, height() - memoBottomGap_ - Memo1->y()));
+    RunStrip1->setGeometry(0, height() - widgets::RunStrip::kHeight, width(), widgets::RunStrip::kHeight);
 }
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
-    // While a tool runs the window is disabled and stays open; the run ends first.
-    if (running_ || !SaveSettings())
+    // During a run the user says whether to stop it; the window then closes once the tool is gone,
+    // so the program never ends with a tool still running.
+    if (running_) {
+        event->ignore();
+        if (!closeAfterRun_ &&
+            AskQuestion(this, QStringLiteral("avrdude is still running. Stop it and close?"),
+                        QStringLiteral("Stop and close"), QStringLiteral("Cancel"))) {
+            closeAfterRun_ = true;
+            StopRun();
+        }
+        return;
+    }
+    closeAfterRun_ = false;
+    if (!SaveSettings())
         event->ignore();
     else
         event->accept();

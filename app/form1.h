@@ -3,7 +3,9 @@
 #include "compose/form_state.h"
 #include "compose/options.h"
 #include "widgets/controls.h"
+#include "runner/tool_process.h"
 #include "widgets/fuse_group.h"
+#include "widgets/run_strip.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -89,9 +91,12 @@ public:
     void Button2Click();
     void BuildCommandLine(QLineEdit *target);
 
-    // Running the tool.
+    // Running the tool. RunAndCapture leaves the whole output in Memo1 and tells how the run ended.
     void BitBtn1Click();
-    void RunAndCapture(const QString &commandLine);
+    runner::ToolEnd RunAndCapture(const QString &commandLine);
+    void StopRun();        // Stop in the run strip, or Escape during a run
+    void ShowOutputEnd();  // the run strip's way to the end of the output
+    widgets::RunStrip *RunStrip1;
 
     // Byte editors and the device's fuse layout.
     void ApplyFuseLayout();
@@ -154,6 +159,12 @@ private:
     void BrowseInto(QLineEdit *field);
     void SetMemoBounds(int top, int height);
 
+    // One run of the tool: `onText` gets its output as it arrives, `onShow` is called at a human rate.
+    runner::ToolEnd RunCommand(const QString &commandLine, const std::function<void(const QString &)> &onText,
+                               const std::function<void()> &onShow = {});
+
     bool running_ = false;
+    bool closeAfterRun_ = false;  // the user chose "Stop and close" during a run
+    std::function<void()> stop_;  // ends the run under way
     int memoBottomGap_ = 3;  // the output pane keeps its distance to the window's bottom edge
 };

@@ -84,7 +84,8 @@ void MakeTableBoxes(TForm1 *form, const Table &table, const BoxPlace (&places)[N
 
 void TForm1::CreateControls()
 {
-    resize(626, 683);
+    // The design's window, and the run strip below everything it holds.
+    resize(626, 683 + widgets::RunStrip::kHeight);
     move(10, 10);
     // The layout was drawn for an 11-pixel font; the desktop's default face at that size fits it.
     QFont small = font();
@@ -211,6 +212,8 @@ void TForm1::CreateBottom()
     Memo1->setPalette(pane);
     Memo1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     SetMemoBounds(525, 155);
+    RunStrip1 = new widgets::RunStrip(this);
+    RunStrip1->setGeometry(0, 683, 626, widgets::RunStrip::kHeight);
 }
 
 void TForm1::SetTabOrder()

@@ -1,106 +1,161 @@
-// Running the tool: "Execute" and the single-byte runs.
+// Running the tool: "Execute" and the single-byte runs, each one run of the tool that the user can
+// stop, with its outcome in the run strip afterwards.
 #include "app/form1.h"
 
 #include "app/messages.h"
+#include "runner/outcome.h"
 #include "runner/output_text.h"
+#include "runner/progress_watch.h"
+#include "runner/tool_process.h"
 #include "runner/tool_run.h"
 #include "runner/verification_watch.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTimer>
 
 namespace {
 
-// The window takes no input while a tool runs and is enabled again however the run ends.
-class RunLock {
+// While a tool runs, the window takes no input but Stop: every control is disabled except the run
+// strip, input to disabled controls is dropped (never held back and delivered later), and Escape
+// anywhere in the window stops the run.
+class RunLock : public QObject {
 public:
-    RunLock(TForm1 *form, bool &running) : form_(form), running_(running)
+    RunLock(TForm1 *form, QWidget *strip, bool &running) : form_(form), running_(running)
     {
         running_ = true;
-        form_->setEnabled(false);
+        for (QWidget *w : form_->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            if (w != strip && w->isEnabled()) {
+                w->setEnabled(false);
+                disabled_ << w;
+            }
+        qApp->installEventFilter(this);
     }
-    ~RunLock()
+    ~RunLock() override
     {
-        form_->setEnabled(true);
+        qApp->removeEventFilter(this);
+        for (QWidget *w : disabled_)
+            w->setEnabled(true);
         running_ = false;
+    }
+    std::function<void()> onEscape;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+            auto *widget = qobject_cast<QWidget *>(watched);
+            if (widget && widget->window() == form_) {
+                if (onEscape)
+                    onEscape();
+                return true;
+            }
+        }
+        return false;
     }
 
 private:
     TForm1 *form_;
     bool &running_;
+    QList<QPointer<QWidget>> disabled_;
 };
 
-// Keeps the window drawn; clicks and keys wait, and a disabled window ignores them anyway.
-void KeepDrawn() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
-
-runner::ToolRunOptions RunOptions()
-{
-    runner::ToolRunOptions options;
-    options.ownDir = runner::OwnDirectory();
-    options.searchPath = runner::SearchPath();
-    return options;
-}
+constexpr int kShowEveryMs = 40;  // output shows, and the strip ticks, at a human rate
 
 }  // namespace
 
-void TForm1::RunAndCapture(const QString &commandLine)
+runner::ToolEnd TForm1::RunCommand(const QString &commandLine, const std::function<void(const QString &)> &onText,
+                                   const std::function<void()> &onShow)
 {
-    RunLock lock(this, running_);
-    Memo1->clear();
-    KeepDrawn();
+    RunLock lock(this, RunStrip1, running_);
+    RunStrip1->Begin();
+    runner::ToolProcess tool;
     runner::OutputText decode;
+    runner::ProgressWatch progress;
+    runner::ToolEnd end;
+    QEventLoop loop;
+    stop_ = [&tool] { tool.Stop(); };
+    lock.onEscape = stop_;
+    connect(&tool, &runner::ToolProcess::Output, &loop, [&](QByteArrayView bytes) {
+        const QString piece = decode.Add(bytes);
+        progress.See(piece);
+        onText(piece);
+    });
+    connect(&tool, &runner::ToolProcess::Ended, &loop, [&](const runner::ToolEnd &e) {
+        end = e;
+        loop.quit();
+    });
+    QTimer tick;
+    tick.setInterval(kShowEveryMs);
+    connect(&tick, &QTimer::timeout, &loop, [&] {
+        if (onShow)
+            onShow();
+        RunStrip1->Tick(tool.ElapsedMs(), progress.Percent());
+    });
+    if (tool.Start(commandLine, runner::OwnDirectory(), runner::SearchPath())) {
+        tick.start();
+        loop.exec();
+    }
+    onText(decode.Finish());
+    if (onShow)
+        onShow();
+    stop_ = nullptr;
+    RunStrip1->Finish(runner::OutcomeText(end), !end.Succeeded());
+    if (closeAfterRun_)  // the user asked to stop and close: the close goes on once the run is over
+        QTimer::singleShot(0, this, &QWidget::close);
+    return end;
+}
+
+void TForm1::StopRun()
+{
+    if (stop_)
+        stop_();
+}
+
+void TForm1::ShowOutputEnd()
+{
+    Memo1->moveCursor(QTextCursor::End);
+    Memo1->ensureCursorVisible();
+}
+
+runner::ToolEnd TForm1::RunAndCapture(const QString &commandLine)
+{
+    Memo1->clear();
     QString output;
-    runner::ToolRunOptions options = RunOptions();
-    options.onOutput = [&](QByteArrayView bytes) { output += decode.Add(bytes); };
-    options.onIdle = KeepDrawn;  // drawn, but the output shows only when the run has ended
-    const runner::ToolRunResult result = runner::RunTool(commandLine, options);
-    output += decode.Finish();
-    Memo1->setPlainText(result.started ? output : result.failure);
+    const runner::ToolEnd end = RunCommand(commandLine, [&](const QString &piece) { output += piece; });
+    // Shown at the end, whole.
+    Memo1->setPlainText(end.kind == runner::ToolEnd::Kind::NotStarted ? end.failure : output);
+    return end;
 }
 
 void TForm1::BitBtn1Click()
 {
-    bool failedVerification = false;
-    {
-        RunLock lock(this, running_);
-        const int savedTop = Memo1->y();
-        const int savedHeight = Memo1->height();
-        SetMemoBounds(3, 678);
-        Memo1->raise();
-        Memo1->clear();
-        KeepDrawn();
+    const int savedTop = Memo1->y();
+    const int savedHeight = Memo1->height();
+    SetMemoBounds(3, 678);
+    Memo1->raise();
+    Memo1->clear();
 
-        // Output is appended at the end of the pane, which stays where it is (it does not scroll
-        // along), and shown at a human rate rather than per read.
-        runner::OutputText decode;
-        QString pending;
-        runner::VerificationWatch verification;
-        QTextCursor end(Memo1->document());
-        const auto flush = [&] {
-            if (pending.isEmpty())
-                return;
-            verification.See(pending);
-            end.movePosition(QTextCursor::End);
-            end.insertText(pending);
-            pending.clear();
-        };
-        runner::ToolRunOptions options = RunOptions();
-        options.onOutput = [&](QByteArrayView bytes) { pending += decode.Add(bytes); };
-        options.onIdle = [&] {
-            flush();
-            KeepDrawn();
-        };
-        const runner::ToolRunResult result = runner::RunTool(Edit3->text(), options);
-        pending += decode.Finish();
-        flush();
-        if (!result.started)
-            Memo1->setPlainText(result.failure);
-        failedVerification = verification.Failed();
-
-        SetMemoBounds(savedTop, savedHeight);
-        KeepDrawn();
-    }
+    // Output is appended at the end of the pane, which stays where it is (it does not scroll along),
+    // and shown at a human rate rather than per read.
+    QString pending;
+    runner::VerificationWatch verification;
+    QTextCursor end(Memo1->document());
+    const auto show = [&] {
+        if (pending.isEmpty())
+            return;
+        verification.See(pending);
+        end.movePosition(QTextCursor::End);
+        end.insertText(pending);
+        pending.clear();
+    };
+    const runner::ToolEnd result = RunCommand(Edit3->text(), [&](const QString &piece) { pending += piece; }, show);
+    if (result.kind == runner::ToolEnd::Kind::NotStarted)
+        Memo1->setPlainText(result.failure);
+    SetMemoBounds(savedTop, savedHeight);
 
     // The caret goes to the start of line 15 when there is one; the view stays where it is.
     if (const QTextBlock line = Memo1->document()->findBlockByNumber(15); line.isValid()) {
@@ -109,7 +164,8 @@ void TForm1::BitBtn1Click()
         Memo1->verticalScrollBar()->setValue(scroll);
     }
 
-    if (failedVerification) {
+    // A run the user stopped is not reported as a failed verify: its output is cut short.
+    if (verification.Failed() && result.kind != runner::ToolEnd::Kind::Stopped) {
         PlayTone(1000, 200);
         ShowMessage(this, MessageKind::Warning, QStringLiteral("Verification Error"));
     }

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 MessageHook &messageHook()
@@ -14,6 +15,11 @@ MessageHook &messageHook()
 ToneHook &toneHook()
 {
     static ToneHook hook;
+    return hook;
+}
+QuestionHook &questionHook()
+{
+    static QuestionHook hook;
     return hook;
 }
 }  // namespace
@@ -40,6 +46,22 @@ void ShowMessage(QWidget *parent, MessageKind kind, const QString &text)
 }
 
 void ShowError(QWidget *parent, const QString &text) { ShowMessage(parent, MessageKind::Error, ErrorBoxText(text)); }
+
+bool AskQuestion(QWidget *parent, const QString &text, const QString &yes, const QString &no)
+{
+    if (questionHook())
+        return questionHook()(text);
+    QMessageBox box(QMessageBox::Question, QGuiApplication::applicationDisplayName(), text, QMessageBox::NoButton,
+                    parent);
+    QPushButton *first = box.addButton(yes, QMessageBox::AcceptRole);
+    QPushButton *second = box.addButton(no, QMessageBox::RejectRole);
+    box.setDefaultButton(second);
+    box.setEscapeButton(second);
+    box.exec();
+    return box.clickedButton() == first;
+}
+
+QuestionHook SetQuestionHook(QuestionHook hook) { return std::exchange(questionHook(), std::move(hook)); }
 
 MessageHook SetMessageHook(MessageHook hook) { return std::exchange(messageHook(), std::move(hook)); }
 

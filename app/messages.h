@@ -17,6 +17,11 @@ void ShowError(QWidget *parent, const QString &text);
 using MessageHook = std::function<void(MessageKind, const QString &title, const QString &text)>;
 MessageHook SetMessageHook(MessageHook hook);  // returns the previous hook; empty means real boxes
 
+// A question with two answers; the second is the default and Escape's. True for the first.
+bool AskQuestion(QWidget *parent, const QString &text, const QString &yes, const QString &no);
+using QuestionHook = std::function<bool(const QString &text)>;
+QuestionHook SetQuestionHook(QuestionHook hook);
+
 // A tone of the given frequency and length: through the sound system where there is an audio
 // output, the desktop bell otherwise. Returns at once; never fails.
 void PlayTone(int hertz, int milliseconds);

@@ -42,7 +42,7 @@ TEST(Execute, EnlargesThePaneDuringTheRunAndPutsItBackAfterAResize)
 {
     auto form = MakeForm();
     form->show();
-    form->resize(626, 783);
+    form->resize(626, 783 + widgets::RunStrip::kHeight);
     const QRect before = form->Memo1->geometry();
     ASSERT_EQ(before, QRect(3, 525, 622, 255));
     // The stand-in waits for the pane to be looked at while it runs.
@@ -51,7 +51,7 @@ TEST(Execute, EnlargesThePaneDuringTheRunAndPutsItBackAfterAResize)
     bool enabledDuring = true;
     QTimer::singleShot(200, [&] {
         during = form->Memo1->geometry();
-        enabledDuring = form->isEnabled();
+        enabledDuring = form->BitBtn1->isEnabled() || form->Edit3->isEnabled();
     });
     Execute(*form, "avrdude.exe");
     EXPECT_EQ(during, QRect(3, 3, 622, 678));
@@ -159,6 +159,7 @@ TEST(Execute, TheWindowRefusesToCloseDuringARun)
     StandIn tool("sleep 0.5; echo done");
     auto form = MakeForm();
     form->show();
+    Watch watch;  // asked whether to stop and close, the user cancels
     bool closedDuring = true;
     bool refused = false;
     QTimer::singleShot(150, [&] {
@@ -171,6 +172,7 @@ TEST(Execute, TheWindowRefusesToCloseDuringARun)
     EXPECT_TRUE(refused);
     EXPECT_FALSE(closedDuring);
     EXPECT_EQ(form->Memo1->toPlainText(), "done\n");
+    EXPECT_EQ(watch.questions, std::vector<QString>{"avrdude is still running. Stop it and close?"});
 }
 
 TEST(Execute, RealAvrdudeReportsItsOwnError)

@@ -49,12 +49,17 @@ Watch::Watch()
         messages.push_back({kind, title, text});
     });
     previousTones_ = SetToneHook([this](int hz, int ms) { tones.emplace_back(hz, ms); });
+    previousQuestions_ = SetQuestionHook([this](const QString &text) {
+        questions.push_back(text);
+        return answer;
+    });
 }
 
 Watch::~Watch()
 {
     SetMessageHook(previousMessages_);
     SetToneHook(previousTones_);
+    SetQuestionHook(previousQuestions_);
 }
 
 std::unique_ptr<TForm1> MakeForm(const QString &device, const QString &programmer)

@@ -38,17 +38,21 @@ struct Message {
     QString title, text;
 };
 
-// Records every message box and tone instead of showing or sounding it.
+// Records every message box, question and tone instead of showing or sounding it; questions get
+// `answer` (false: the second button, Cancel).
 class Watch {
 public:
     Watch();
     ~Watch();
     std::vector<Message> messages;
     std::vector<std::pair<int, int>> tones;
+    std::vector<QString> questions;
+    bool answer = false;
 
 private:
     MessageHook previousMessages_;
     ToneHook previousTones_;
+    QuestionHook previousQuestions_;
 };
 
 // A window started with no settings file and then set to a device and programmer.

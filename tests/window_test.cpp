@@ -12,7 +12,7 @@ TEST(Window, StartsWithEveryControlAndTheDesignedCaptions)
 {
     SettingsFile none;
     TForm1 form;
-    EXPECT_EQ(form.size(), QSize(626, 683));
+    EXPECT_EQ(form.size(), QSize(626, 683 + widgets::RunStrip::kHeight)) << "the run strip below the design's window";
     EXPECT_EQ(form.pos(), QPoint(10, 10));
     EXPECT_EQ(form.DeviceComboBox->count(), 27);
     EXPECT_EQ(form.ProgComboBox->count(), 40);
@@ -169,8 +169,8 @@ TEST(Window, MemoFollowsTheWindowHeight)
 {
     auto form = MakeForm();
     form->show();
-    form->resize(626, 783);
+    form->resize(626, 783 + widgets::RunStrip::kHeight);
     EXPECT_EQ(form->Memo1->geometry(), QRect(3, 525, 622, 255));
-    form->resize(700, 683);
+    form->resize(700, 683 + widgets::RunStrip::kHeight);
     EXPECT_EQ(form->Memo1->geometry(), QRect(3, 525, 622, 155));
 }

@@ -1,0 +1,101 @@
+#include "runner/tool_process.h"
+
+#include "runner/command_split.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+namespace runner {
+
+ToolProcess::ToolProcess(QObject *parent) : QObject(parent)
+{
+    process_.setProcessChannelMode(QProcess::MergedChannels);
+    // Its own process group: a stop reaches whatever the tool started, and nothing else.
+    process_.setChildProcessModifier([] { ::setpgid(0, 0); });
+    connect(&process_, &QProcess::readyReadStandardOutput, this, [this] {
+        const QByteArray bytes = process_.readAllStandardOutput();
+        if (!bytes.isEmpty())
+            emit Output(bytes);
+    });
+    connect(&process_, &QProcess::finished, this, [this](int code, QProcess::ExitStatus status) {
+        const QByteArray rest = process_.readAllStandardOutput();
+        if (!rest.isEmpty())
+            emit Output(rest);
+        if (stopping_)
+            Finish(ToolEnd::Kind::Stopped, code);
+        else
+            Finish(status == QProcess::NormalExit ? ToolEnd::Kind::Exited : ToolEnd::Kind::Signalled, code);
+    });
+    killTimer_.setSingleShot(true);
+    connect(&killTimer_, &QTimer::timeout, this, [this] { SignalGroup(SIGKILL); });
+}
+
+ToolProcess::~ToolProcess()
+{
+    if (running_) {
+        SignalGroup(SIGKILL);
+        process_.waitForFinished(2000);
+    }
+}
+
+bool ToolProcess::Start(const QString &commandLine, const QString &ownDir, const QString &searchPath)
+{
+    end_ = ToolEnd{};
+    clock_.start();
+    const QStringList args = SplitCommandLine(commandLine);
+    if (args.isEmpty()) {
+        end_.failure = QStringLiteral("The command line is empty: there is no program to run.");
+        emit Ended(end_);
+        return false;
+    }
+    end_.program = args.front();
+    const QString path = FindProgram(args.front(), ownDir, searchPath);
+    if (path.isEmpty()) {
+        end_.failure = QStringLiteral("The program \"%1\" was not found, neither in %2 nor on the PATH.")
+                           .arg(args.front(), ownDir.isEmpty() ? QStringLiteral("the program's folder") : ownDir);
+        emit Ended(end_);
+        return false;
+    }
+    process_.start(path, args.mid(1), QIODevice::ReadWrite);
+    if (!process_.waitForStarted(5000)) {
+        end_.failure = QStringLiteral("The program \"%1\" could not be started: %2.").arg(path, process_.errorString());
+        emit Ended(end_);
+        return false;
+    }
+    // Nothing is ever written to its input: it sees the end at once (terminal mode ends by itself).
+    process_.closeWriteChannel();
+    end_.program = path;
+    pid_ = process_.processId();
+    running_ = true;
+    stopping_ = false;
+    return true;
+}
+
+void ToolProcess::Stop(int graceMs)
+{
+    if (!running_ || stopping_)
+        return;
+    stopping_ = true;
+    SignalGroup(SIGTERM);
+    killTimer_.start(graceMs);
+}
+
+void ToolProcess::SignalGroup(int signal)
+{
+    if (pid_ > 0)
+        ::kill(-static_cast<pid_t>(pid_), signal);
+}
+
+void ToolProcess::Finish(ToolEnd::Kind kind, int code)
+{
+    killTimer_.stop();
+    // Whatever the tool started and left behind goes with it; its group is then empty.
+    SignalGroup(SIGKILL);
+    running_ = false;
+    end_.kind = kind;
+    end_.code = code;
+    end_.elapsedMs = clock_.elapsed();
+    emit Ended(end_);
+}
+
+}  // namespace runner

@@ -1,0 +1,57 @@
+#pragma once
+// One run of the tool as a child process: its standard output and standard error merged, its input
+// closed at once, in a process group of its own so that stopping it reaches every process it started.
+#include <QByteArrayView>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QProcess>
+#include <QString>
+#include <QTimer>
+
+namespace runner {
+
+struct ToolEnd {
+    enum class Kind { NotStarted, Exited, Signalled, Stopped };
+    Kind kind = Kind::NotStarted;
+    int code = 0;        // exit code, or the signal's number
+    qint64 elapsedMs = 0;
+    QString program;     // the name looked for (the first word), or the path that was run
+    QString failure;     // why it did not start, in words for the user
+
+    bool Succeeded() const { return kind == Kind::Exited && code == 0; }
+    // As waitpid reports it: exit code << 8, or the signal's number.
+    int WaitStatus() const { return kind == Kind::Exited ? code << 8 : code & 0x7f; }
+};
+
+class ToolProcess : public QObject {
+    Q_OBJECT
+public:
+    explicit ToolProcess(QObject *parent = nullptr);
+    ~ToolProcess() override;  // a tool still running is ended, with everything it started
+
+    // Splits the line, finds the program (`ownDir` first, then `searchPath`) and starts it. False when
+    // it did not start; `Ended` has then been emitted already.
+    bool Start(const QString &commandLine, const QString &ownDir, const QString &searchPath);
+    // Ends the tool and its children: SIGTERM to its process group, SIGKILL after `graceMs`.
+    void Stop(int graceMs = 300);
+    bool Running() const { return running_; }
+    qint64 ElapsedMs() const { return clock_.isValid() ? clock_.elapsed() : 0; }
+
+signals:
+    void Output(QByteArrayView bytes);
+    void Ended(const runner::ToolEnd &end);
+
+private:
+    void Finish(ToolEnd::Kind kind, int code);
+    void SignalGroup(int signal);
+
+    QProcess process_;
+    QTimer killTimer_;
+    QElapsedTimer clock_;
+    qint64 pid_ = 0;
+    bool running_ = false;
+    bool stopping_ = false;
+    ToolEnd end_;
+};
+
+}  // namespace runner

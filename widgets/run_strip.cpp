@@ -1,0 +1,67 @@
+#include "widgets/run_strip.h"
+
+#include <QHBoxLayout>
+
+namespace widgets {
+
+RunStrip::RunStrip(QWidget *parent)
+    : QWidget(parent), status_(new QLabel(this)), bar_(new QProgressBar(this)),
+      stop_(new QPushButton(QStringLiteral("Stop"), this)),
+      end_(new QPushButton(QStringLiteral("Show the end of the output"), this))
+{
+    setObjectName(QStringLiteral("RunStrip"));
+    auto *row = new QHBoxLayout(this);
+    row->setContentsMargins(3, 1, 3, 1);
+    row->addWidget(status_, 1);
+    row->addWidget(bar_, 1);
+    row->addWidget(end_);
+    row->addWidget(stop_);
+    status_->setObjectName(QStringLiteral("RunStatus"));
+    status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    stop_->setObjectName(QStringLiteral("StopButton"));
+    stop_->setToolTip(QStringLiteral("Stop avrdude now (Escape)"));
+    end_->setObjectName(QStringLiteral("ShowEndButton"));
+    bar_->setTextVisible(false);
+    bar_->hide();
+    stop_->hide();
+    end_->hide();
+    connect(stop_, &QPushButton::clicked, this, &RunStrip::StopClicked);
+    connect(end_, &QPushButton::clicked, this, &RunStrip::ShowEndClicked);
+}
+
+void RunStrip::Begin()
+{
+    status_->setPalette(palette());
+    status_->setText(QStringLiteral("Running..."));
+    end_->hide();
+    bar_->setRange(0, 0);
+    bar_->show();
+    stop_->show();
+}
+
+void RunStrip::Tick(qint64 elapsedMs, int percent)
+{
+    status_->setText(QStringLiteral("Running for %1 s").arg(QString::number(static_cast<double>(elapsedMs) / 1000.0, 'f', 1)));
+    if (percent < 0) {
+        bar_->setRange(0, 0);
+    } else {
+        bar_->setRange(0, 100);
+        bar_->setValue(percent);
+    }
+}
+
+void RunStrip::Finish(const QString &outcome, bool failed)
+{
+    bar_->hide();
+    stop_->hide();
+    end_->setVisible(failed);
+    QPalette colours = palette();
+    // Qt's palette has no error role: a red that stands out on the window's own background, light or dark.
+    if (failed)
+        colours.setColor(QPalette::WindowText, colours.color(QPalette::Window).lightness() < 128 ? QColor(0xff, 0x6b, 0x6b)
+                                                                                                : QColor(0xb0, 0x00, 0x20));
+    status_->setPalette(colours);
+    status_->setText(outcome);
+}
+
+}  // namespace widgets

@@ -1,0 +1,37 @@
+#pragma once
+// The strip along the window's bottom edge: during a run the time so far, avrdude's progress and a
+// Stop button; afterwards the run's outcome until the next run.
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QWidget>
+
+namespace widgets {
+
+class RunStrip : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kHeight = 26;
+    explicit RunStrip(QWidget *parent);
+
+    void Begin();
+    // `percent` -1: no progress is known (the bar runs to and fro).
+    void Tick(qint64 elapsedMs, int percent);
+    void Finish(const QString &outcome, bool failed);
+
+    QString Text() const { return status_->text(); }
+    QPushButton *StopButton() const { return stop_; }
+    QPushButton *EndButton() const { return end_; }
+
+signals:
+    void StopClicked();
+    void ShowEndClicked();
+
+private:
+    QLabel *status_;
+    QProgressBar *bar_;
+    QPushButton *stop_;
+    QPushButton *end_;
+};
+
+}  // namespace widgets
