@@ -5,6 +5,7 @@
 #include "widgets/controls.h"
 #include "runner/tool_process.h"
 #include "widgets/fuse_group.h"
+#include "widgets/output_pane.h"
 #include "widgets/run_strip.h"
 
 #include <QCheckBox>
@@ -58,7 +59,7 @@ public:
     // Bottom.
     QLineEdit *Edit3;
     QPushButton *BitBtn1;
-    QPlainTextEdit *Memo1;
+    widgets::OutputPane *Memo1;
     QLineEdit *Edit5;
 
     // Bit box k of group 3 to 6 (CheckBox30 ... CheckBox67).

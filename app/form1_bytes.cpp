@@ -26,7 +26,7 @@ void TForm1::BuildWriteCommand(QLineEdit *target) { target->setText(fuses::Build
 QStringList TForm1::OutputLines() const
 {
     // The output's own lines, split at line breaks: how the pane wraps them plays no part.
-    return Memo1->toPlainText().split(QLatin1Char('\n'));
+    return Memo1->Text().split(QLatin1Char('\n'));
 }
 
 void TForm1::ReportNoValue(const QString &what)

@@ -199,7 +199,7 @@ void TForm1::CreateBottom()
     BitBtn1 = Named(Place(new QPushButton(QStringLiteral("Execute"), this), 495, 497, 127, 25), QStringLiteral("BitBtn1"));
     Edit5 = Named(Place(new QLineEdit(this), 11, 651, 485, 21), QStringLiteral("Edit5"));
     Edit5->setVisible(false);
-    Memo1 = Named(new QPlainTextEdit(this), QStringLiteral("Memo1"));
+    Memo1 = Named(new widgets::OutputPane(this), QStringLiteral("Memo1"));
     Memo1->setReadOnly(true);
     Memo1->setUndoRedoEnabled(false);  // output is only ever appended: no undo history to keep
     Memo1->setTabChangesFocus(true);

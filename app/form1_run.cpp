@@ -127,7 +127,7 @@ runner::ToolEnd TForm1::RunAndCapture(const QString &commandLine)
     QString output;
     const runner::ToolEnd end = RunCommand(commandLine, [&](const QString &piece) { output += piece; });
     // Shown at the end, whole.
-    Memo1->setPlainText(end.kind == runner::ToolEnd::Kind::NotStarted ? end.failure : output);
+    Memo1->SetText(end.kind == runner::ToolEnd::Kind::NotStarted ? end.failure : output);
     return end;
 }
 
@@ -143,18 +143,16 @@ void TForm1::BitBtn1Click()
     // and shown at a human rate rather than per read.
     QString pending;
     runner::VerificationWatch verification;
-    QTextCursor end(Memo1->document());
     const auto show = [&] {
         if (pending.isEmpty())
             return;
         verification.See(pending);
-        end.movePosition(QTextCursor::End);
-        end.insertText(pending);
+        Memo1->Append(pending);
         pending.clear();
     };
     const runner::ToolEnd result = RunCommand(Edit3->text(), [&](const QString &piece) { pending += piece; }, show);
     if (result.kind == runner::ToolEnd::Kind::NotStarted)
-        Memo1->setPlainText(result.failure);
+        Memo1->SetText(result.failure);
     SetMemoBounds(savedTop, savedHeight);
 
     // The caret goes to the start of line 15 when there is one; the view stays where it is.

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QTest>
+#include <QTimer>
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -108,7 +110,63 @@ void ThroughExecute(benchmark::State &state)
     state.SetBytesProcessed(state.iterations() * state.range(0) * 1024 * 1024);
 }
 
+// A stand-in that prints 10 MB with no line break at all: one paragraph for the pane to lay out.
+void OneLongLine(benchmark::State &state)
+{
+    const QString dir = QCoreApplication::applicationDirPath();
+    const QString data = QDir(dir).filePath(QStringLiteral("output-10mb-one-line.txt"));
+    if (!QFile::exists(data)) {
+        QFile out(data);
+        out.open(QIODevice::WriteOnly);
+        out.write(QByteArray(10 * 1024 * 1024, 'x'));
+    }
+    const QString tool = QStringLiteral("\"%1\" \"%2\" 0").arg(QDir(dir).filePath("paced_printer"), data);
+    const std::string command = tool.toStdString() + " > /dev/null";
+    const double alone = Seconds([&] { std::system(command.c_str()); });
+    SetMessageHook([](MessageKind, const QString &, const QString &) {});
+    TForm1 form;
+    form.show();
+    for (auto _ : state) {
+        form.Edit3->setText(tool);
+        state.SetIterationTime(Seconds([&] { form.BitBtn1Click(); }));
+        if (form.Memo1->Text() != QString(10 * 1024 * 1024, u'x'))
+            state.SkipWithError("the pane does not hold the whole output");
+    }
+    state.counters["tool_alone_ms"] = alone * 1000;
+}
+
+// From a click on Stop to the tool gone and the window enabled, the tool busy printing meanwhile.
+void StopToIdle(benchmark::State &state)
+{
+    const QString dir = QCoreApplication::applicationDirPath();
+    QFile script(QDir(dir).filePath(QStringLiteral("busy-tool")));
+    script.open(QIODevice::WriteOnly);
+    script.write("#!/bin/sh\n(while :; do echo child; sleep 0.01; done) &\nwhile :; do echo \"Writing | ##\"; sleep 0.01; done\n");
+    script.close();
+    script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+    SetMessageHook([](MessageKind, const QString &, const QString &) {});
+    TForm1 form;
+    form.show();
+    for (auto _ : state) {
+        form.Edit3->setText(script.fileName());
+        std::chrono::steady_clock::time_point clicked;
+        QTimer::singleShot(300, &form, [&] {
+            clicked = std::chrono::steady_clock::now();
+            QTest::mouseClick(form.RunStrip1->StopButton(), Qt::LeftButton);
+        });
+        form.BitBtn1Click();
+        const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - clicked).count();
+        state.SetIterationTime(took);
+        if (!form.BitBtn1->isEnabled() || !form.RunStrip1->Text().startsWith(QLatin1String("Stopped")))
+            state.SkipWithError("the run did not end as stopped");
+    }
+}
+
 }  // namespace
+
+BENCHMARK(OneLongLine)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(StopToIdle)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10)->Repetitions(3)
+    ->ReportAggregatesOnly(true);
 
 // Arguments: megabytes, then bytes per second (0: as fast as the pipe takes them).
 BENCHMARK(ToolAlone)->ArgNames({"MB", "rate"})->Args({1, 0})->Args({10, 0})->Args({1, kPacedRate})
