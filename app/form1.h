@@ -155,6 +155,7 @@ private:
     void WriteByte(MaskEdit *field, const QString &memory);
     QStringList OutputLines() const;
     void ReportNoValue(const QString &what);
+    bool ReadSucceeded(const runner::ToolEnd &end, const QString &what);
     void MaskEdit80Change();  // the signature names its chip
     void SignatureMenu(QMenu &menu);
     void BrowseInto(QLineEdit *field);

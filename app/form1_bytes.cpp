@@ -4,6 +4,7 @@
 #include "fuses/byte_commands.h"
 #include "fuses/byte_text.h"
 #include "compose/installed.h"
+#include "runner/outcome.h"
 
 namespace {
 
@@ -35,11 +36,23 @@ void TForm1::ReportNoValue(const QString &what)
     ShowMessage(this, MessageKind::Warning, QStringLiteral("No value found in the output of the %1 read.").arg(what));
 }
 
+bool TForm1::ReadSucceeded(const runner::ToolEnd &end, const QString &what)
+{
+    // A value from a run that failed, was stopped or never started would be made up: whatever the
+    // output holds, nothing changes (a later Write would program it into the chip).
+    if (end.Succeeded())
+        return true;
+    if (!closeAfterRun_)
+        ShowMessage(this, MessageKind::Warning, QStringLiteral("The %1 read failed: %2.").arg(what, runner::EndReason(end)));
+    return false;
+}
+
 void TForm1::ReadFuseByte(int group)
 {
     const FuseRead &read = kFuseReads[group - 3];
     BuildReadCommand(Edit3, fuses::ReadOperation(QString::fromLatin1(read.memory), u'd'));
-    RunAndCapture(Edit3->text());
+    if (!ReadSucceeded(RunAndCapture(Edit3->text()), QString::fromLatin1(read.what)))
+        return;
     const auto line = fuses::FindValueLine(OutputLines(), ReadLineIndex, fuses::ValueForm::Decimal);
     if (!line) {
         ReportNoValue(QString::fromLatin1(read.what));
@@ -51,7 +64,8 @@ void TForm1::ReadFuseByte(int group)
 void TForm1::ReadHexList(QLineEdit *target, const QString &memory, int count, MaskEdit *field)
 {
     BuildReadCommand(target, fuses::ReadOperation(memory, u'h'));
-    RunAndCapture(target->text());
+    if (!ReadSucceeded(RunAndCapture(target->text()), memory))
+        return;
     const auto line = fuses::FindValueLine(OutputLines(), ReadLineIndex, fuses::ValueForm::HexList);
     if (!line) {
         ReportNoValue(memory);

@@ -14,6 +14,25 @@ QString ToolName(const QString &program)
     return name.isEmpty() ? QStringLiteral("The tool") : name;
 }
 
+QString EndReason(const ToolEnd &end)
+{
+    const QString tool = ToolName(end.program);
+    switch (end.kind) {
+    case ToolEnd::Kind::NotStarted:
+        return QStringLiteral("%1 could not be started").arg(end.program.isEmpty() ? QStringLiteral("avrdude") : tool);
+    case ToolEnd::Kind::Exited:
+        return QStringLiteral("%1 ended with exit code %2").arg(tool).arg(end.code);
+    case ToolEnd::Kind::Signalled:
+        return QStringLiteral("%1 was ended by signal %2 (%3)")
+            .arg(tool)
+            .arg(end.code)
+            .arg(QString::fromLocal8Bit(::strsignal(end.code)));
+    case ToolEnd::Kind::Stopped:
+        return QStringLiteral("it was stopped");
+    }
+    return {};
+}
+
 QString OutcomeText(const ToolEnd &end)
 {
     const double seconds = static_cast<double>(end.elapsedMs) / 1000.0;
@@ -33,10 +52,7 @@ QString OutcomeText(const ToolEnd &end)
             .arg(end.code)
             .arg(QString::number(seconds, 'f', 1));
     case ToolEnd::Kind::Signalled:
-        return QStringLiteral("%1 was ended by signal %2 (%3) after %4 s: see the end of the output")
-            .arg(tool)
-            .arg(end.code)
-            .arg(QString::fromLocal8Bit(::strsignal(end.code)), QString::number(seconds, 'f', 1));
+        return QStringLiteral("%1 after %2 s: see the end of the output").arg(EndReason(end), QString::number(seconds, 'f', 1));
     case ToolEnd::Kind::Stopped:
         return QStringLiteral("Stopped after %1 s").arg(QString::number(seconds, 'f', 1));
     }

@@ -9,6 +9,10 @@ namespace runner {
 // "Stopped after 3.4 s", "Could not start avrdude.exe: not found beside the program or on PATH".
 QString OutcomeText(const ToolEnd &end);
 
+// Why a run did not succeed, as the end of a sentence: "avrdude ended with exit code 1", "avrdude
+// was ended by signal 9 (Killed)", "it was stopped", "avrdude could not be started".
+QString EndReason(const ToolEnd &end);
+
 // The name of the tool a line ran, for the user: the program's file name without ".exe".
 QString ToolName(const QString &program);
 

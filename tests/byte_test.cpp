@@ -91,7 +91,7 @@ TEST(ByteRead, AFailedReadChangesNothingAndSaysSo)
     qputenv("PATH", "/nonexistent");
     QTest::mouseClick(form->SpeedButton6, Qt::LeftButton);
     qputenv("PATH", path);
-    EXPECT_EQ(watch.messages.back().text, "No value found in the output of the signature read.");
+    EXPECT_EQ(watch.messages.back().text, "The signature read failed: avrdude could not be started.");
     EXPECT_TRUE(form->Memo1->toPlainText().contains("not found"));
 }
 
@@ -188,5 +188,5 @@ TEST(ByteRead, RealAvrdudeWithNoProgrammerLeavesTheFieldAndSaysSo)
     EXPECT_TRUE(form->Memo1->toPlainText().contains("usbasp")) << form->Memo1->toPlainText().toStdString();
     EXPECT_EQ(form->MaskEdit30->Text(), "E1");
     ASSERT_EQ(watch.messages.size(), 1u);
-    EXPECT_EQ(watch.messages[0].text, "No value found in the output of the low fuse read.");
+    EXPECT_EQ(watch.messages[0].text, "The low fuse read failed: avrdude ended with exit code 1.");
 }

@@ -211,7 +211,7 @@ TEST(Lab, AReadFromAStoppedProgrammerChangesNothing)
     Click(form->SpeedButton2);
     EXPECT_EQ(form->MaskEdit40->Text(), "D9");
     ASSERT_EQ(watch.messages.size(), 1u);
-    EXPECT_EQ(watch.messages[0].text, "No value found in the output of the high fuse read.");
+    EXPECT_EQ(watch.messages[0].text, "The high fuse read failed: avrdude ended with exit code 1.");
     EXPECT_FALSE(form->Memo1->toPlainText().isEmpty());
 }
 
