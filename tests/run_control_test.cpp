@@ -1,0 +1,158 @@
+// Stopping runs, their outcome in the run strip, and avrdude's progress bars.
+#include "tests/printing.h"
+#include "app/form1.h"
+#include "runner/outcome.h"
+#include "runner/progress_watch.h"
+#include "tests/helpers.h"
+
+#include <QFile>
+#include <QTest>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+namespace {
+
+// A stand-in that notes its own pid, then runs `rest`.
+StandIn Noting(const QString &rest) { return StandIn(QStringLiteral("echo $$ > \"%1/tool.pid\"; %2").arg(OwnDir(), rest)); }
+
+// True when the process noted in the file still runs a second after the run ended (a signal takes a
+// moment to land; a process that died but was not yet reaped counts as gone).
+bool Alive(const char *pidFile)
+{
+    QFile file(OwnDir() + "/" + pidFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const pid_t pid = file.readAll().trimmed().toInt();
+    for (int i = 0; i < 20; ++i) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (pid <= 0 || !stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z "))
+            return false;
+        QTest::qWait(50);
+    }
+    return true;
+}
+
+// Presses Stop, or Escape somewhere in the window, `ms` into the next run.
+void StopAfter(TForm1 &form, int ms, bool escape = false)
+{
+    QTimer::singleShot(ms, &form, [&form, escape] {
+        if (escape)
+            QTest::keyClick(form.Edit4, Qt::Key_Escape);
+        else
+            QTest::mouseClick(form.RunStrip1->StopButton(), Qt::LeftButton);
+    });
+}
+
+}  // namespace
+
+TEST(RunControl, StopEndsExecuteAReadAndAWriteAtOnceLeavingNothingBehind)
+{
+    auto form = MakeForm();
+    form->show();
+    Watch watch;
+    {
+        StandIn tool = Noting("echo 'avrdude: verification error'; sleep 30");
+        form->Edit3->setText("avrdude.exe");
+        StopAfter(*form, 300);
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+        EXPECT_LT(clock.elapsed(), 3000);
+        EXPECT_TRUE(form->RunStrip1->Text().startsWith("Stopped after 0.")) << form->RunStrip1->Text().toStdString();
+        EXPECT_EQ(form->Memo1->Text(), "avrdude: verification error\n") << "the output so far stays";
+        EXPECT_TRUE(watch.messages.empty() && watch.tones.empty()) << "a stopped run is no failed verify";
+        EXPECT_FALSE(Alive("tool.pid"));
+        EXPECT_TRUE(form->BitBtn1->isEnabled());
+    }
+    {
+        StandIn tool = Noting("echo 225; sleep 30");
+        form->MaskEdit30->SetText("3C");
+        StopAfter(*form, 300, true);
+        QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
+        EXPECT_EQ(form->MaskEdit30->Text(), "3C");
+        ASSERT_EQ(watch.messages.size(), 1u);
+        EXPECT_EQ(watch.messages[0].text, "The low fuse read failed: it was stopped.");
+        EXPECT_FALSE(Alive("tool.pid"));
+    }
+    {
+        StandIn tool = Noting("sleep 30");
+        StopAfter(*form, 300);
+        QTest::mouseClick(form->SpeedButton8, Qt::LeftButton);
+        EXPECT_TRUE(form->RunStrip1->Text().startsWith("Stopped")) << form->RunStrip1->Text().toStdString();
+        EXPECT_FALSE(Alive("tool.pid"));
+    }
+}
+
+TEST(RunControl, AChildThatKeepsThePipeOpenEndsWithTheTool)
+{
+    // The tool ends at once; what it left running would hold the output open for 30 s.
+    StandIn tool(QStringLiteral("(sleep 30; echo late) & echo $! > \"%1/child.pid\"; echo main done").arg(OwnDir()));
+    auto form = MakeForm();
+    QElapsedTimer clock;
+    clock.start();
+    form->RunAndCapture("avrdude.exe");
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_EQ(form->Memo1->Text(), "main done\n");
+    EXPECT_FALSE(Alive("child.pid"));
+    // And a child of a stopped tool goes with it.
+    StandIn stopped(QStringLiteral("(sleep 30) & echo $! > \"%1/child.pid\"; sleep 30").arg(OwnDir()));
+    form->show();
+    StopAfter(*form, 300);
+    QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+    EXPECT_FALSE(Alive("child.pid"));
+}
+
+TEST(RunControl, EachOutcomeInTheStrip)
+{
+    auto form = MakeForm();
+    form->show();
+    Watch watch;
+    const auto run = [&](const QString &script, const QString &line) {
+        StandIn tool(script);
+        form->Edit3->setText(line);
+        QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+        return form->RunStrip1->Text();
+    };
+    EXPECT_TRUE(run("echo fine", "avrdude.exe").startsWith("avrdude finished in 0."));
+    EXPECT_FALSE(form->RunStrip1->EndButton()->isVisible());
+    const QString failed = run("i=0; while [ $i -lt 200 ]; do echo line $i; i=$((i+1)); done; exit 1", "avrdude.exe");
+    EXPECT_TRUE(failed.startsWith("avrdude failed (exit code 1) after 0.")) << failed.toStdString();
+    EXPECT_TRUE(failed.endsWith(" s: see the end of the output"));
+    ASSERT_TRUE(form->RunStrip1->EndButton()->isVisible());
+    QTest::mouseClick(form->RunStrip1->EndButton(), Qt::LeftButton);
+    EXPECT_EQ(form->Memo1->textCursor().block().text(), "") << "the caret at the end, after line 199";
+    EXPECT_GT(form->Memo1->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(run("echo x", "no-such-tool.exe -p m8"),
+              "Could not start no-such-tool.exe: not found beside the program or on PATH");
+    const QString killed = run("echo 225; kill -9 $$", "avrdude.exe");
+    EXPECT_TRUE(killed.startsWith("avrdude was ended by signal 9 (Killed) after ")) << killed.toStdString();
+}
+
+TEST(RunControl, ProgressFollowsAvrdudesBars)
+{
+    QFile file(QStringLiteral(FUSEWERK_TRANSCRIPTS "/avrdude-7.1/flash_write_verify.txt"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    runner::ProgressWatch watch;
+    QList<int> seen;  // each new figure, in the order shown
+    for (QChar c : text) {
+        watch.See(QString(c));
+        if (seen.isEmpty() || seen.back() != watch.Percent())
+            seen << watch.Percent();
+    }
+    // Three bars (write, verify, verify), each from 0 to 100 in steps of 2, nothing between them.
+    QList<int> bar;
+    for (int p = 0; p <= 100; p += 2)
+        bar << p;
+    EXPECT_EQ(seen, QList<int>{-1} + bar + QList<int>{-1} + bar + QList<int>{-1} + bar + QList<int>{-1});
+    // On a terminal the bar is redrawn with its figure.
+    runner::ProgressWatch tty;
+    tty.See("avrdude: reading flash memory:\n\nReading | #####");
+    EXPECT_EQ(tty.Percent(), 10);
+    tty.See("#########                 | 45% 0.12s\n");
+    EXPECT_EQ(tty.Percent(), 45);
+}
