@@ -76,3 +76,9 @@ void TypeInto(QWidget *widget, const QString &text)
     for (QChar c : text)
         QTest::keyClick(widget, c.toLatin1());
 }
+
+bool ProcessRuns(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    return pid > 0 && stat.open(QIODevice::ReadOnly) && !stat.readAll().contains(") Z ");
+}

@@ -59,5 +59,8 @@ private:
 std::unique_ptr<TForm1> MakeForm(const QString &device = QStringLiteral("ATmega8"),
                                  const QString &programmer = QStringLiteral("usbasp"));
 
+// True while the process runs; one that died but was not yet reaped counts as gone.
+bool ProcessRuns(qint64 pid);
+
 // Types text into the focused widget the way a user would.
 void TypeInto(QWidget *widget, const QString &text);

@@ -28,8 +28,7 @@ bool Alive(const char *pidFile)
         return false;
     const pid_t pid = file.readAll().trimmed().toInt();
     for (int i = 0; i < 20; ++i) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (pid <= 0 || !stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z "))
+        if (!ProcessRuns(pid))
             return false;
         QTest::qWait(50);
     }
