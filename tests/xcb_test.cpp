@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
+#include <QProcess>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -87,4 +88,32 @@ TEST(OnX11, StopAndCloseEndsTheToolSavesTheSettingsAndCloses)
     const pid_t pid = NotedPid();
     ASSERT_GT(pid, 0);
     QTRY_VERIFY_WITH_TIMEOUT(!ProcessRuns(pid), 2000);
+}
+
+TEST(OnX11, ClicksDuringARunAreDroppedNotDeliveredAfterIt)
+{
+    StandIn tool(QStringLiteral("echo run >> \"%1/runs.log\"; sleep 1").arg(OwnDir()));
+    QFile::remove(OwnDir() + "/runs.log");
+    auto form = MakeForm();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    // Real clicks through the X server, on "Execute" and on the -e box, while the tool runs.
+    const auto click = [](QWidget *w) {
+        const QPoint at = w->mapToGlobal(w->rect().center());
+        QProcess::execute("xdotool", {"mousemove", QString::number(at.x()), QString::number(at.y()), "click", "1"});
+    };
+    QTimer::singleShot(300, form.get(), [&] {
+        click(form->BitBtn1);
+        click(form->CheckBox2);
+    });
+    form->Edit3->setText("avrdude.exe");
+    QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+    QTest::qWait(1500);  // a second run, had a click been held back, would have started and ended here
+    QFile log(OwnDir() + "/runs.log");
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_EQ(log.readAll(), "run\n");
+    EXPECT_FALSE(form->CheckBox2->isChecked());
+    // The same clicks after the run do reach the window.
+    click(form->CheckBox2);
+    QTRY_VERIFY_WITH_TIMEOUT(form->CheckBox2->isChecked(), 2000);
 }
