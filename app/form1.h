@@ -121,11 +121,11 @@ public:
     void SpeedButton4Click() { ReadFuseByte(6); }
     void SpeedButton5Click();
     void SpeedButton6Click();
-    void SpeedButton7Click() { WriteByte(MaskEdit30, QStringLiteral("lfuse")); }
-    void SpeedButton8Click() { WriteByte(MaskEdit40, QStringLiteral("hfuse")); }
-    void SpeedButton9Click() { WriteByte(MaskEdit50, QStringLiteral("lock")); }
-    void SpeedButton10Click() { WriteByte(MaskEdit60, QStringLiteral("efuse")); }
-    void SpeedButton11Click() { WriteByte(MaskEdit70, QStringLiteral("calibration")); }
+    void SpeedButton7Click() { WriteFuseByte(3); }
+    void SpeedButton8Click() { WriteFuseByte(4); }
+    void SpeedButton9Click() { WriteFuseByte(5); }
+    void SpeedButton10Click() { WriteFuseByte(6); }
+    void SpeedButton11Click();
 
     // Settings.
     void LoadSettings();
@@ -152,7 +152,11 @@ private:
     void BinaryChange(int group);
     void ReadFuseByte(int group);
     void ReadHexList(QLineEdit *target, const QString &memory, int count, MaskEdit *field);
+    void WriteFuseByte(int group);  // only a complete value, and one that may lock the chip out after asking
     void WriteByte(MaskEdit *field, const QString &memory);
+    // The value each group last read, and for which device text; shown when a write asks first.
+    std::array<QString, 4> lastRead_;
+    std::array<QString, 4> lastReadDevice_;
     QStringList OutputLines() const;
     void ReportNoValue(const QString &what);
     bool ReadSucceeded(const runner::ToolEnd &end, const QString &what);

@@ -3,6 +3,7 @@
 #include "app/messages.h"
 #include "fuses/byte_commands.h"
 #include "fuses/byte_text.h"
+#include "fuses/fuse_safety.h"
 #include "compose/installed.h"
 #include "runner/outcome.h"
 
@@ -59,6 +60,8 @@ void TForm1::ReadFuseByte(int group)
         return;
     }
     Group(group).hex->SetText(fuses::FixedWidthText(fuses::ReadNumber(*line, 10), 16));
+    lastRead_[group - 3] = Group(group).hex->Text();
+    lastReadDevice_[group - 3] = DeviceComboBox->Text();
 }
 
 void TForm1::ReadHexList(QLineEdit *target, const QString &memory, int count, MaskEdit *field)
@@ -78,6 +81,45 @@ void TForm1::ReadHexList(QLineEdit *target, const QString &memory, int count, Ma
 void TForm1::SpeedButton5Click() { ReadHexList(Edit3, QStringLiteral("calibration"), 4, MaskEdit70); }
 
 void TForm1::SpeedButton6Click() { ReadHexList(Edit5, QStringLiteral("signature"), 3, MaskEdit80); }
+
+void TForm1::WriteFuseByte(int group)
+{
+    const FuseRead &write = kFuseReads[group - 3];
+    const QString what = QString::fromLatin1(write.what);
+    const QString value = Group(group).hex->Text();
+    // A half-typed value would be written as another byte: the leave-field check never ran, as the
+    // Write button takes no focus.
+    if (!fuses::IsCompleteByte(value)) {
+        ShowMessage(this, MessageKind::Warning,
+                    QStringLiteral("The %1 value \"%2\" is not two hexadecimal digits.").arg(what, value));
+        return;
+    }
+    const QStringList risks =
+        fuses::LockOutRisks(fuses::LookupFuseLayout(DeviceComboBox->Text()), group - 3, value.toUInt(nullptr, 16));
+    if (!risks.isEmpty()) {
+        const QString old = lastReadDevice_[group - 3] == DeviceComboBox->Text() && !lastRead_[group - 3].isEmpty()
+                                ? lastRead_[group - 3]
+                                : QStringLiteral("not read");
+        const QString question =
+            QStringLiteral("Writing %1 to the %2 of the %3 cannot easily be undone:\n\n%4\n\nValue as last read: %5\n"
+                           "New value: %1")
+                .arg(value, what, DeviceComboBox->Text(), risks.join(QStringLiteral("\n\n")), old);
+        if (!AskQuestion(this, question, QStringLiteral("Write anyway"), QStringLiteral("Cancel")))
+            return;
+    }
+    WriteByte(Group(group).hex, QString::fromLatin1(write.memory));
+}
+
+void TForm1::SpeedButton11Click()
+{
+    const QString value = MaskEdit70->Text();
+    if (!fuses::IsCalibrationValue(value)) {
+        ShowMessage(this, MessageKind::Warning,
+                    QStringLiteral("The calibration value \"%1\" is not one to eight hexadecimal digits.").arg(value));
+        return;
+    }
+    WriteByte(MaskEdit70, QStringLiteral("calibration"));
+}
 
 void TForm1::WriteByte(MaskEdit *field, const QString &memory)
 {

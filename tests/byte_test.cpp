@@ -167,16 +167,23 @@ TEST(ByteWrite, CommandsCarryTheHexFieldsText)
     form->CheckBox15->setChecked(false);
     form->MaskEdit40->SetText("");
     form->MaskEdit40->SetText("5");  // only the first position filled
+    Watch watch;
+    watch.answer = true;  // 05 programs RSTDISBL: the user says "Write anyway"
     QTest::mouseClick(form->SpeedButton8, Qt::LeftButton);
     EXPECT_EQ(form->Edit3->text(), "avrdude.exe -p m8 -c usbasp -U hfuse:w:0x05:m ")
         << "5 alone reads as 5 and the editor writes it as 05";
+    EXPECT_EQ(watch.questions.size(), 1u);
+    // A value that is not two hex digits is not written, and the command line stays as it was.
     form->MaskEdit50->SetText("00");
     form->MaskEdit50->SetText("_0");
     QTest::mouseClick(form->SpeedButton9, Qt::LeftButton);
-    EXPECT_EQ(form->Edit3->text(), "avrdude.exe -p m8 -c usbasp -U lock:w:0x 0:m ");
+    EXPECT_EQ(form->Edit3->text(), "avrdude.exe -p m8 -c usbasp -U hfuse:w:0x05:m ");
     form->MaskEdit60->SetText("G1");
     QTest::mouseClick(form->SpeedButton10, Qt::LeftButton);
-    EXPECT_EQ(form->Edit3->text(), "avrdude.exe -p m8 -c usbasp -U efuse:w:0xG1:m ");
+    EXPECT_EQ(form->Edit3->text(), "avrdude.exe -p m8 -c usbasp -U hfuse:w:0x05:m ");
+    ASSERT_EQ(watch.messages.size(), 2u);
+    EXPECT_EQ(watch.messages[0].text, "The lock value \" 0\" is not two hexadecimal digits.");
+    EXPECT_EQ(watch.messages[1].text, "The extended fuse value \"G1\" is not two hexadecimal digits.");
 }
 
 TEST(ByteRead, RealAvrdudeWithNoProgrammerLeavesTheFieldAndSaysSo)

@@ -1,0 +1,69 @@
+#include "fuses/fuse_safety.h"
+
+#include <QRegularExpression>
+
+namespace fuses {
+namespace {
+
+struct Risk {
+    const char *name;
+    bool whenSet;  // the risky state of the bit: 1 (unprogrammed) or 0 (programmed)
+    const char *what;
+};
+
+constexpr Risk kFuseRisks[] = {
+    {"RSTDISBL", false,
+     "RSTDISBL: the reset pin becomes an I/O pin; ISP programming will no longer work, only high-voltage "
+     "programming can undo this."},
+    {"DWEN", false,
+     "DWEN: debugWIRE takes over the reset pin; ISP programming will no longer work until debugWIRE is turned "
+     "off through a debugWIRE debugger, or by high-voltage programming."},
+    {"SPIEN", true,
+     "SPIEN: serial programming is disabled; ISP programming will no longer work, only high-voltage "
+     "programming can undo this."},
+};
+
+// The bit a group's layout names `name`, or -1.
+int BitNamed(const GroupLayout &group, const char *name)
+{
+    for (int k = 0; k < 8; ++k)
+        if (group.captions[k] == QLatin1String(name))
+            return k;
+    return -1;
+}
+
+}  // namespace
+
+bool IsCompleteByte(QStringView text)
+{
+    static const QRegularExpression twoDigits(QStringLiteral("^[0-9A-Fa-f]{2}$"));
+    return twoDigits.match(text).hasMatch();
+}
+
+bool IsCalibrationValue(QStringView text)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9A-Fa-f]{1,8}$"));
+    return digits.match(text).hasMatch();
+}
+
+QStringList LockOutRisks(const FuseLayout &layout, int group, unsigned value)
+{
+    QStringList risks;
+    if (!layout.inTable)
+        return risks;
+    const GroupLayout &g = layout.groups[static_cast<std::size_t>(group)];
+    const auto isSet = [value](int bit) { return ((value >> bit) & 1u) != 0; };
+    if (group == 2) {
+        const int lb1 = BitNamed(g, "LB1"), lb2 = BitNamed(g, "LB2");
+        if (lb1 >= 0 && lb2 >= 0 && !isSet(lb1) && !isSet(lb2))
+            risks << QStringLiteral("LB1 and LB2: further programming and verification of the flash and EEPROM "
+                                    "are disabled; only a chip erase clears them.");
+        return risks;
+    }
+    for (const Risk &risk : kFuseRisks)
+        if (const int bit = BitNamed(g, risk.name); bit >= 0 && isSet(bit) == risk.whenSet)
+            risks << QString::fromLatin1(risk.what);
+    return risks;
+}
+
+}  // namespace fuses

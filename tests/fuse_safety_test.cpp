@@ -1,0 +1,162 @@
+// Writes that could lock a chip out ask first, half-typed values are never written, and a failed read
+// sets nothing.
+#include "tests/printing.h"
+#include "app/form1.h"
+#include "compose/installed.h"
+#include "fuses/fuse_safety.h"
+#include "tests/helpers.h"
+
+#include <QFile>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+// A stand-in that appends its arguments to runs.log, prints "225" and ends with `exitCode`.
+StandIn Logging(int exitCode = 0)
+{
+    QFile::remove(OwnDir() + "/runs.log");
+    return StandIn(QStringLiteral(R"(echo "$*" >> "%1/runs.log"; printf '\n\n\n\n\n225\n'; exit %2)")
+                       .arg(OwnDir())
+                       .arg(exitCode));
+}
+
+QStringList Runs()
+{
+    QFile log(OwnDir() + "/runs.log");
+    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts)
+                                         : QStringList();
+}
+
+QStringList Risks(const char *device, int group, unsigned value)
+{
+    QStringList names;
+    for (const QString &risk : fuses::LockOutRisks(fuses::LookupFuseLayout(QString::fromLatin1(device)), group, value))
+        names << risk.section(u':', 0, 0);
+    return names;
+}
+
+}  // namespace
+
+TEST(FuseSafety, WhichValuesAreCompleteAndWhichBitsLockTheChipOut)
+{
+    for (const char *ok : {"00", "D9", "ff", "E1"})
+        EXPECT_TRUE(fuses::IsCompleteByte(QString::fromLatin1(ok))) << ok;
+    for (const char *bad : {"", "A", " 0", "0 ", "G1", "0x1", "123"})
+        EXPECT_FALSE(fuses::IsCompleteByte(QString::fromLatin1(bad))) << bad;
+    for (const char *ok : {"A", "A1B2C3D4", "0"})
+        EXPECT_TRUE(fuses::IsCalibrationValue(QString::fromLatin1(ok))) << ok;
+    for (const char *bad : {"", "A1 B2", "A1B2C3D4E", "ZZ"})
+        EXPECT_FALSE(fuses::IsCalibrationValue(QString::fromLatin1(bad))) << bad;
+
+    EXPECT_EQ(Risks("ATmega8", 1, 0xD9), QStringList{});
+    EXPECT_EQ(Risks("ATmega8", 1, 0x00), QStringList{"RSTDISBL"});
+    EXPECT_EQ(Risks("ATmega8", 1, 0xFF), QStringList{"SPIEN"});
+    EXPECT_EQ(Risks("ATmega8", 0, 0x00), QStringList{}) << "the low fuse names none of them";
+    EXPECT_EQ(Risks("ATmega88", 1, 0x1F), (QStringList{"RSTDISBL", "DWEN"}));
+    EXPECT_EQ(Risks("ATtiny13", 1, 0xFE), QStringList{"RSTDISBL"}) << "RSTDISBL is bit 0 there";
+    EXPECT_EQ(Risks("ATmega8", 2, 0xFC), QStringList{"LB1 and LB2"});
+    EXPECT_EQ(Risks("ATmega8", 2, 0xFE), QStringList{}) << "LB1 alone still allows programming";
+    EXPECT_EQ(Risks("ATmega9999", 1, 0x00), QStringList{}) << "a device without names gets no guard";
+    // A part of the installed avrdude, its bits named after avr-libc.
+    compose::SetInstalled({{{"ATmega328P", "m328p", "1E950F", {"lfuse", "hfuse", "efuse", "lock"}}}, {}});
+    EXPECT_EQ(Risks("ATmega328P", 1, 0x99), QStringList{"DWEN"});
+    EXPECT_EQ(Risks("ATmega328P", 1, 0xD9), QStringList{});
+    compose::SetInstalled({});
+}
+
+TEST(FuseSafety, TheWindowAsksBeforeALockOutAndRunsNothingOnCancel)
+{
+    StandIn tool = Logging();
+    auto form = MakeForm();
+    Watch watch;
+    form->MaskEdit40->SetText("D9");  // the ATmega8's usual high fuse: written at once
+    QTest::mouseClick(form->SpeedButton8, Qt::LeftButton);
+    EXPECT_TRUE(watch.questions.empty());
+    EXPECT_EQ(Runs(), QStringList{"-p m8 -c usbasp -U hfuse:w:0xD9:m"});
+
+    form->MaskEdit40->SetText("00");
+    QTest::mouseClick(form->SpeedButton8, Qt::LeftButton);  // Cancel
+    ASSERT_EQ(watch.questions.size(), 1u);
+    EXPECT_TRUE(watch.questions[0].startsWith("Writing 00 to the high fuse of the ATmega8 cannot easily be undone"));
+    EXPECT_TRUE(watch.questions[0].contains("RSTDISBL: the reset pin becomes an I/O pin"));
+    EXPECT_TRUE(watch.questions[0].contains("Value as last read: not read\nNew value: 00"));
+    EXPECT_EQ(Runs().size(), 1) << "Cancel runs nothing";
+
+    // After a read the question shows the value read; "Write anyway" runs the design's command.
+    form->MaskEdit40->SetText("D9");
+    form->ReadLineIndex = 5;
+    QTest::mouseClick(form->SpeedButton2, Qt::LeftButton);  // reads 225, E1
+    ASSERT_EQ(form->MaskEdit40->Text(), "E1");
+    form->MaskEdit40->SetText("00");
+    watch.answer = true;
+    QTest::mouseClick(form->SpeedButton8, Qt::LeftButton);
+    ASSERT_EQ(watch.questions.size(), 2u);
+    EXPECT_TRUE(watch.questions[1].contains("Value as last read: E1\nNew value: 00"));
+    EXPECT_EQ(Runs().back(), "-p m8 -c usbasp -U hfuse:w:0x00:m");
+    EXPECT_EQ(form->Edit3->text(), "avrdude.exe -p m8 -c usbasp -U hfuse:w:0x00:m ");
+
+    // Lock bits that forbid programming ask too; a device without names never does.
+    watch.answer = false;
+    form->MaskEdit50->SetText("FC");
+    QTest::mouseClick(form->SpeedButton9, Qt::LeftButton);
+    ASSERT_EQ(watch.questions.size(), 3u);
+    EXPECT_TRUE(watch.questions[2].contains("only a chip erase clears them"));
+    form->DeviceComboBox->SetText("ATmega9999");
+    const int runs = static_cast<int>(Runs().size());
+    form->MaskEdit40->SetText("00");
+    QTest::mouseClick(form->SpeedButton8, Qt::LeftButton);
+    EXPECT_EQ(watch.questions.size(), 3u);
+    EXPECT_EQ(Runs().size(), runs + 1);
+}
+
+TEST(FuseSafety, HalfTypedValuesAreNeverWritten)
+{
+    StandIn tool = Logging();
+    auto form = MakeForm();
+    Watch watch;
+    form->show();
+    form->activateWindow();
+    form->MaskEdit30->setFocus();
+    // The user deletes the first digit of 00 (the value stays 0, so nothing fills the gap again); the
+    // Write button takes no focus, so the check on leaving the field never runs.
+    QTest::keyClick(form->MaskEdit30, Qt::Key_Home);
+    QTest::keyClick(form->MaskEdit30, Qt::Key_Delete);
+    ASSERT_EQ(form->MaskEdit30->Text(), " 0");
+    const QString line = form->Edit3->text();
+    QTest::mouseClick(form->SpeedButton7, Qt::LeftButton);
+    form->MaskEdit70->SetText("A1 B2");
+    QTest::mouseClick(form->SpeedButton11, Qt::LeftButton);
+    EXPECT_TRUE(Runs().isEmpty());
+    EXPECT_EQ(form->Edit3->text(), line);
+    ASSERT_EQ(watch.messages.size(), 2u);
+    EXPECT_EQ(watch.messages[0].text, "The low fuse value \" 0\" is not two hexadecimal digits.");
+    EXPECT_EQ(watch.messages[1].text, "The calibration value \"A1 B2\" is not one to eight hexadecimal digits.");
+}
+
+TEST(FuseSafety, AReadTakesAValueOnlyFromARunThatSucceeded)
+{
+    auto form = MakeForm();
+    form->ReadLineIndex = 5;
+    form->MaskEdit30->SetText("3C");
+    Watch watch;
+    {
+        StandIn tool = Logging(1);
+        QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
+    }
+    EXPECT_EQ(form->MaskEdit30->Text(), "3C");
+    ASSERT_EQ(watch.messages.size(), 1u);
+    EXPECT_EQ(watch.messages[0].text, "The low fuse read failed: avrdude ended with exit code 1.");
+    {
+        StandIn tool = Logging(0);
+        QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
+    }
+    EXPECT_EQ(form->MaskEdit30->Text(), "E1");
+    {
+        StandIn tool(R"(printf '\n\n\n\n\n225\n'; kill -9 $$)");  // killed by a signal: no value either
+        form->MaskEdit30->SetText("3C");
+        QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
+    }
+    EXPECT_EQ(form->MaskEdit30->Text(), "3C");
+    EXPECT_TRUE(watch.messages.back().text.startsWith("The low fuse read failed: avrdude was ended by signal 9"));
+}
