@@ -10,7 +10,11 @@ Application::Application(int &argc, char **argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Fusewerk"));
     setDesktopFileName(QStringLiteral("fusewerk"));
-    setWindowIcon(QIcon::fromTheme(QStringLiteral("fusewerk")));
+    // From the program itself, so the window and task list show it wherever the program was started.
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/fusewerk-%1.png").arg(size), QSize(size, size));
+    setWindowIcon(icon);
 }
 
 bool Application::notify(QObject *receiver, QEvent *event)

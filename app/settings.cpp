@@ -64,7 +64,12 @@ void SavePick(IniFile &ini, const NamedBox &b)
 
 QString ChooseSettingsPath(const QString &exeDir, bool exeDirWritable, const QString &userConfigDir)
 {
-    return QDir(exeDirWritable ? exeDir : userConfigDir).filePath(kFileName);
+    // An installed copy (the package, "cmake --install") keeps each user's settings apart, even for
+    // root, who may write to the system's program folders.
+    const QString dir = QDir::cleanPath(exeDir);
+    const bool installed = dir.endsWith(QLatin1String("/usr/bin")) || dir.endsWith(QLatin1String("/usr/local/bin")) ||
+                           dir.endsWith(QLatin1String("/usr/games"));
+    return QDir(exeDirWritable && !installed ? exeDir : userConfigDir).filePath(kFileName);
 }
 
 QStringList ReadLineProgrammers() { return compose::ProgrammerList().mid(1); }

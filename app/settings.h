@@ -3,8 +3,8 @@
 #include <QString>
 #include <QStringList>
 
-// "Fusewerk.ini" beside the executable when that directory is writable; otherwise in the per-user
-// configuration directory, as for an installed copy.
+// "Fusewerk.ini" beside the executable when that directory is writable and not a system program
+// folder (…/usr/bin, …/usr/local/bin, …/usr/games); otherwise in the per-user configuration directory.
 QString ChooseSettingsPath(const QString &exeDir, bool exeDirWritable, const QString &userConfigDir);
 
 // The 39 programmer identifiers of "ReadFuseFromLine", in the programmer list's order.

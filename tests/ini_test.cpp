@@ -102,6 +102,8 @@ TEST(SettingsPath, BesideTheProgramOrPerUser)
     EXPECT_EQ(ChooseSettingsPath("/opt/fw", true, "/home/u/.config/Fusewerk"), "/opt/fw/Fusewerk.ini");
     EXPECT_EQ(ChooseSettingsPath("/usr/local/bin", false, "/home/u/.config/Fusewerk"),
               "/home/u/.config/Fusewerk/Fusewerk.ini");
+    // Installed by the package and run by root, who may write there: still per user.
+    EXPECT_EQ(ChooseSettingsPath("/usr/bin", true, "/root/.config/Fusewerk"), "/root/.config/Fusewerk/Fusewerk.ini");
 }
 
 TEST(SettingsPath, LineTableDefaults)
