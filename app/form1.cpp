@@ -4,6 +4,7 @@
 #include "app/installed_avrdude.h"
 #include "app/messages.h"
 #include "compose/command_line.h"
+#include "compose/vocabulary.h"
 #include "fuses/fuse_layout.h"
 #include "runner/tool_run.h"
 
@@ -67,6 +68,11 @@ void TForm1::WireEvents()
     connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
     connect(BitBtn1, &QPushButton::clicked, this, &TForm1::BitBtn1Click);
     connect(RunStrip1, &widgets::RunStrip::StopClicked, this, &TForm1::StopRun);
+    connect(Memo1, &widgets::OutputPane::SaveFailed, this,
+            [this](const QString &path) { ShowError(this, QStringLiteral("Unable to write to %1").arg(path)); });
+    // A board plugged in after start-up shows in the port list the next time it opens.
+    connect(PortComboBox, &ComboBox::PopupAboutToShow, this,
+            [this] { PortComboBox->SetItems(compose::PortItems(ListSerialPorts())); });
     connect(RunStrip1, &widgets::RunStrip::ShowEndClicked, this, &TForm1::ShowOutputEnd);
 
     using Handler = void (TForm1::*)();

@@ -148,6 +148,7 @@ void TForm1::CreateFileRows()
         r.browse = Named(Place(new QPushButton(QStringLiteral("..."), r.box), 483, 32 + r.dy, 22, 21),
                          QStringLiteral("Button%1").arg(r.number));
         r.browse->setStyleSheet(QStringLiteral("padding: 0px"));
+        r.browse->setAutoDefault(true);  // Enter on the focused button clicks it
         r.format = Named(Place(new ComboBox(compose::FormatList(), QString(), r.box), 512, 32 + r.dy, 103, 21),
                          QStringLiteral("ComboBox%1").arg(r.number + 3));
         MakeLabel(QStringLiteral("Format:"), r.box, 528, 16 + r.dy);
@@ -197,6 +198,7 @@ void TForm1::CreateBottom()
     MakeLabel(QStringLiteral("Command line:"), this, 4, 484);
     Edit3 = Named(Place(new QLineEdit(this), 3, 499, 485, 21), QStringLiteral("Edit3"));
     BitBtn1 = Named(Place(new QPushButton(QStringLiteral("Execute"), this), 495, 497, 127, 25), QStringLiteral("BitBtn1"));
+    BitBtn1->setAutoDefault(true);  // Enter on the focused button clicks it, as on the original platform
     Edit5 = Named(Place(new QLineEdit(this), 11, 651, 485, 21), QStringLiteral("Edit5"));
     Edit5->setVisible(false);
     Memo1 = Named(new widgets::OutputPane(this), QStringLiteral("Memo1"));

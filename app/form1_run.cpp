@@ -5,6 +5,7 @@
 #include "app/messages.h"
 #include "runner/outcome.h"
 #include "runner/output_text.h"
+#include "runner/permission_watch.h"
 #include "runner/progress_watch.h"
 #include "runner/tool_process.h"
 #include "runner/tool_run.h"
@@ -75,6 +76,7 @@ runner::ToolEnd TForm1::RunCommand(const QString &commandLine, const std::functi
     runner::ToolProcess tool;
     runner::OutputText decode;
     runner::ProgressWatch progress;
+    runner::PermissionWatch permission;
     runner::ToolEnd end;
     QEventLoop loop;
     stop_ = [&tool] { tool.Stop(); };
@@ -82,6 +84,7 @@ runner::ToolEnd TForm1::RunCommand(const QString &commandLine, const std::functi
     connect(&tool, &runner::ToolProcess::Output, &loop, [&](QByteArrayView bytes) {
         const QString piece = decode.Add(bytes);
         progress.See(piece);
+        permission.See(piece);
         onText(piece);
     });
     connect(&tool, &runner::ToolProcess::Ended, &loop, [&](const runner::ToolEnd &e) {
@@ -99,11 +102,16 @@ runner::ToolEnd TForm1::RunCommand(const QString &commandLine, const std::functi
         tick.start();
         loop.exec();
     }
-    onText(decode.Finish());
+    const QString last = decode.Finish();
+    permission.See(last + QLatin1Char('\n'));
+    onText(last);
     if (onShow)
         onShow();
     stop_ = nullptr;
-    RunStrip1->Finish(runner::OutcomeText(end), !end.Succeeded());
+    QString outcome = runner::OutcomeText(end);
+    if (!end.Succeeded() && !permission.Hint().isEmpty())
+        outcome += QStringLiteral(". ") + permission.Hint() + QLatin1Char('.');
+    RunStrip1->Finish(outcome, !end.Succeeded());
     if (closeAfterRun_)  // the user asked to stop and close: the close goes on once the run is over
         QTimer::singleShot(0, this, &QWidget::close);
     return end;

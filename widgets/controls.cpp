@@ -1,6 +1,10 @@
 #include "widgets/controls.h"
 
+#include <QEvent>
 #include <QLineEdit>
+
+#include <algorithm>
+#include <cmath>
 
 namespace widgets {
 
@@ -13,6 +17,36 @@ ComboBox::ComboBox(const QStringList &items, const QString &text, QWidget *paren
     setCurrentIndex(-1);
     setEditText(text);
     connect(this, &QComboBox::editTextChanged, this, &ComboBox::Change);
+}
+
+void ComboBox::showPopup()
+{
+    emit PopupAboutToShow();
+    QComboBox::showPopup();
+}
+
+void ComboBox::SetItems(const QStringList &items)
+{
+    if (items == Items())
+        return;
+    // The text stays as it was, picked or typed; the entry it names is selected in the new list.
+    const QSignalBlocker quiet(this);
+    const QString text = currentText();
+    const bool picked = ItemIndex() >= 0;
+    clear();
+    addItems(items);
+    const int index = picked ? findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive) : -1;
+    setCurrentIndex(index);
+    if (index < 0)
+        setEditText(text);
+}
+
+QStringList ComboBox::Items() const
+{
+    QStringList items;
+    for (int i = 0; i < count(); ++i)
+        items << itemText(i);
+    return items;
 }
 
 int ComboBox::ItemIndex() const
@@ -36,12 +70,55 @@ void ComboBox::SetItemIndex(int index)
         setEditText(QString());
 }
 
-SpeedButton::SpeedButton(const QString &caption, const QColor &color, QWidget *parent) : QPushButton(caption, parent)
+namespace {
+
+double Luminance(const QColor &c)
+{
+    const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+}  // namespace
+
+double ContrastRatio(const QColor &a, const QColor &b)
+{
+    const double la = Luminance(a), lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor ReadableOn(const QColor &hue, const QColor &background, double ratio)
+{
+    const bool darkBackground = Luminance(background) < 0.18;
+    QColor c = hue.toHsl();
+    for (int step = 0; step < 256 && ContrastRatio(c, background) < ratio; ++step) {
+        const int lightness = std::clamp(c.lightness() + (darkBackground ? 4 : -4), 0, 255);
+        c.setHsl(c.hslHue(), c.hslSaturation(), lightness);
+    }
+    return c.toRgb();
+}
+
+SpeedButton::SpeedButton(const QString &caption, const QColor &color, QWidget *parent)
+    : QPushButton(caption, parent), hue_(color)
 {
     setFlat(true);
     setFocusPolicy(Qt::NoFocus);
+    FollowPalette();
+}
+
+void SpeedButton::changeEvent(QEvent *event)
+{
+    QPushButton::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        FollowPalette();
+}
+
+void SpeedButton::FollowPalette()
+{
+    const QColor caption = ReadableOn(hue_, palette().color(QPalette::Window));
+    if (palette().color(QPalette::ButtonText) == caption)
+        return;  // setting it again would come back here
     QPalette pal = palette();
-    pal.setColor(QPalette::ButtonText, color);
+    pal.setColor(QPalette::ButtonText, caption);
     setPalette(pal);
 }
 

@@ -15,16 +15,35 @@ public:
     void SetText(const QString &text) { setEditText(text); }
     int ItemIndex() const;
     void SetItemIndex(int index);
+    QStringList Items() const;
+    void SetItems(const QStringList &items);  // keeps the text; runs no handler
 
 signals:
     void Change();
+    void PopupAboutToShow();  // the list is about to open: a chance to bring its entries up to date
+
+public:
+    void showPopup() override;
 };
 
-// A flat button that takes no focus, with a coloured caption.
+// The contrast of two colours as the accessibility guidelines define it (1 to 21).
+double ContrastRatio(const QColor &a, const QColor &b);
+// `hue` made darker or lighter, as the background asks, until it reaches `ratio` against it.
+QColor ReadableOn(const QColor &hue, const QColor &background, double ratio = 4.5);
+
+// A flat button that takes no focus, with a caption in its colour, kept readable on the palette's
+// window background, light or dark.
 class SpeedButton : public QPushButton {
     Q_OBJECT
 public:
     SpeedButton(const QString &caption, const QColor &color, QWidget *parent);
+
+protected:
+    void changeEvent(QEvent *event) override;
+
+private:
+    void FollowPalette();
+    QColor hue_;
 };
 
 }  // namespace widgets

@@ -103,6 +103,12 @@ void MaskEdit::keyPressEvent(QKeyEvent *event)
         return;
     }
 
+    // Ctrl+A selects the whole text, except where a key filter decides what every key types.
+    if (!keyPress && event->matches(QKeySequence::SelectAll)) {
+        selectAll();
+        return;
+    }
+
     // The character this key types, control characters included (Ctrl+V is 0x16).
     QChar c;
     if (event->key() == Qt::Key_Backspace)

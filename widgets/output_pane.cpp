@@ -1,11 +1,43 @@
 #include "widgets/output_pane.h"
 
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QMenu>
+#include <QSaveFile>
 #include <QTextBlock>
 #include <QTextCursor>
 
+#include <memory>
+
 namespace widgets {
 
-OutputPane::OutputPane(QWidget *parent) : QPlainTextEdit(parent) {}
+OutputPane::OutputPane(QWidget *parent) : QPlainTextEdit(parent)
+{
+    saveDialog = [this] {
+        return QFileDialog::getSaveFileName(this, QStringLiteral("Save Output As"), QString(),
+                                            QStringLiteral("Text files (*.txt);;All files (*)"));
+    };
+}
+
+void OutputPane::contextMenuEvent(QContextMenuEvent *event)
+{
+    std::unique_ptr<QMenu> menu(createStandardContextMenu(event->pos()));
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("Save Output As..."), this, &OutputPane::SaveAs)->setEnabled(!document()->isEmpty());
+    menu->addAction(QStringLiteral("Clear"), this, &QPlainTextEdit::clear)->setEnabled(!document()->isEmpty());
+    menu->exec(event->globalPos());
+}
+
+void OutputPane::SaveAs()
+{
+    const QString path = saveDialog();
+    if (path.isEmpty())
+        return;
+    // The output exactly as avrdude printed it (line breaks as LF), whole or not at all.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(Text().toUtf8()) < 0 || !file.commit())
+        emit SaveFailed(path);
+}
 
 void OutputPane::Append(QStringView text)
 {

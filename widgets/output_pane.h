@@ -5,6 +5,8 @@
 // text, those blocks joined again.
 #include <QPlainTextEdit>
 
+#include <functional>
+
 namespace widgets {
 
 class OutputPane : public QPlainTextEdit {
@@ -17,7 +19,18 @@ public:
     void SetText(const QString &text);  // the whole text anew, shown from its start
     QString Text() const;               // exactly what was appended
 
+    // Asks where to save the output; empty when the user cancels. Tests put their own.
+    std::function<QString()> saveDialog;
+
+signals:
+    void SaveFailed(const QString &path);
+
+protected:
+    void contextMenuEvent(QContextMenuEvent *event) override;
+
 private:
+    void SaveAs();
+
     static constexpr int kContinues = 1;  // block state: this block continues the previous line
 };
 

@@ -29,10 +29,29 @@ RunStrip::RunStrip(QWidget *parent)
     connect(end_, &QPushButton::clicked, this, &RunStrip::ShowEndClicked);
 }
 
+void RunStrip::SetStatus(const QString &text)
+{
+    // What does not fit is elided; the whole text stays in the tooltip and in Text().
+    text_ = text;
+    status_->setToolTip(text);
+    int room = width() - 16;
+    for (QWidget *w : {static_cast<QWidget *>(bar_), static_cast<QWidget *>(stop_), static_cast<QWidget *>(end_)})
+        if (!w->isHidden())
+            room -= w->sizeHint().width() + 6;
+    room = std::max(40, room);
+    status_->setText(status_->fontMetrics().elidedText(text, Qt::ElideRight, room));
+}
+
+void RunStrip::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    SetStatus(text_);
+}
+
 void RunStrip::Begin()
 {
     status_->setPalette(palette());
-    status_->setText(QStringLiteral("Running..."));
+    SetStatus(QStringLiteral("Running..."));
     end_->hide();
     bar_->setRange(0, 0);
     bar_->show();
@@ -41,7 +60,7 @@ void RunStrip::Begin()
 
 void RunStrip::Tick(qint64 elapsedMs, int percent)
 {
-    status_->setText(QStringLiteral("Running for %1 s").arg(QString::number(static_cast<double>(elapsedMs) / 1000.0, 'f', 1)));
+    SetStatus(QStringLiteral("Running for %1 s").arg(QString::number(static_cast<double>(elapsedMs) / 1000.0, 'f', 1)));
     if (percent < 0) {
         bar_->setRange(0, 0);
     } else {
@@ -61,7 +80,7 @@ void RunStrip::Finish(const QString &outcome, bool failed)
         colours.setColor(QPalette::WindowText, colours.color(QPalette::Window).lightness() < 128 ? QColor(0xff, 0x6b, 0x6b)
                                                                                                 : QColor(0xb0, 0x00, 0x20));
     status_->setPalette(colours);
-    status_->setText(outcome);
+    SetStatus(outcome);
 }
 
 }  // namespace widgets

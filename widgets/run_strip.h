@@ -19,7 +19,7 @@ public:
     void Tick(qint64 elapsedMs, int percent);
     void Finish(const QString &outcome, bool failed);
 
-    QString Text() const { return status_->text(); }
+    QString Text() const { return text_; }
     QPushButton *StopButton() const { return stop_; }
     QPushButton *EndButton() const { return end_; }
 
@@ -27,7 +27,13 @@ signals:
     void StopClicked();
     void ShowEndClicked();
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
+    void SetStatus(const QString &text);
+
+    QString text_;
     QLabel *status_;
     QProgressBar *bar_;
     QPushButton *stop_;

@@ -1,0 +1,158 @@
+// The desktop details: ports re-read when the list opens, readable Read and Write captions on light
+// and dark palettes, Enter and Ctrl+A, saving the output, and the hint for permission trouble.
+#include "tests/printing.h"
+#include "app/desktop.h"
+#include "app/form1.h"
+#include "runner/permission_watch.h"
+#include "tests/helpers.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QStyleFactory>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+QString Recorded(const char *name)
+{
+    QFile file(QStringLiteral(FUSEWERK_TRANSCRIPTS "/avrdude-7.1/%1").arg(QLatin1String(name)));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+    return QString::fromUtf8(file.readAll());
+}
+
+double CaptionContrast(const widgets::SpeedButton *button)
+{
+    return widgets::ContrastRatio(button->palette().color(QPalette::ButtonText),
+                                  button->palette().color(QPalette::Window));
+}
+
+}  // namespace
+
+TEST(LinuxDesktop, OpeningThePortListReReadsThePortsAndKeepsTheText)
+{
+    const auto saved = ListSerialPorts;
+    QStringList present{"/dev/ttyACM0"};
+    ListSerialPorts = [&] { return present; };
+    auto form = MakeForm();
+    form->PortComboBox->setCurrentIndex(13);
+    ASSERT_EQ(form->PortComboBox->Text(), "/dev/ttyACM0");
+    present = {"/dev/ttyACM0", "/dev/ttyUSB0"};  // a board plugged in
+    form->show();
+    form->PortComboBox->showPopup();
+    form->PortComboBox->hidePopup();
+    EXPECT_EQ(form->PortComboBox->count(), 16);
+    EXPECT_EQ(form->PortComboBox->itemText(14), "/dev/ttyUSB0");
+    EXPECT_EQ(form->PortComboBox->itemText(4), "com1") << "the fixed entries stay first";
+    EXPECT_EQ(form->PortComboBox->Text(), "/dev/ttyACM0");
+    EXPECT_EQ(form->PortComboBox->ItemIndex(), 13);
+    form->PortComboBox->SetText("/dev/ttyS7");  // typed: kept as typed
+    present = {};
+    form->PortComboBox->showPopup();
+    form->PortComboBox->hidePopup();
+    EXPECT_EQ(form->PortComboBox->count(), 14);
+    EXPECT_EQ(form->PortComboBox->Text(), "/dev/ttyS7");
+    EXPECT_TRUE(form->Edit3->text().contains("-P /dev/ttyS7 "));
+    ListSerialPorts = saved;
+}
+
+TEST(LinuxDesktop, ReadAndWriteCaptionsAreReadableOnLightAndDarkPalettes)
+{
+    const QPalette original = QApplication::palette();
+    QApplication::setStyle(QStyleFactory::create("Fusion"));
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::WindowText, Qt::white);
+    dark.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::ButtonText, Qt::white);
+    dark.setColor(QPalette::Base, QColor(0x20, 0x20, 0x20));
+    for (const QPalette &palette : {QApplication::style()->standardPalette(), original, dark}) {
+        QApplication::setPalette(palette);
+        auto form = MakeForm();
+        for (const widgets::SpeedButton *button : {form->SpeedButton1, form->SpeedButton7}) {
+            EXPECT_GE(CaptionContrast(button), 4.5) << palette.color(QPalette::Window).name().toStdString();
+            const QColor caption = button->palette().color(QPalette::ButtonText);
+            EXPECT_NEAR(caption.hslHue(), button == form->SpeedButton1 ? 120 : 0, 2) << "the hue stays";
+        }
+    }
+    // A palette changed while the window is open is followed too.
+    QApplication::setPalette(original);
+    auto form = MakeForm();
+    QApplication::setPalette(dark);
+    EXPECT_GE(CaptionContrast(form->SpeedButton7), 4.5);
+    QApplication::setPalette(original);
+}
+
+TEST(LinuxDesktop, EnterOnExecuteRunsAndCtrlASelectsTheSignature)
+{
+    StandIn tool("echo ran");
+    auto form = MakeForm();
+    form->show();
+    form->activateWindow();
+    form->BitBtn1->setFocus();
+    QTest::keyClick(form->BitBtn1, Qt::Key_Return);
+    EXPECT_EQ(form->Memo1->Text(), "ran\n");
+    form->MaskEdit80->SetText("1E9307");
+    form->MaskEdit80->setFocus();
+    QTest::keyClick(form->MaskEdit80, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(form->MaskEdit80->selectedText(), "1E9307");
+    form->MaskEdit31->setFocus();
+    QTest::keyClick(form->MaskEdit31, Qt::Key_Home);
+    QTest::keyClick(form->MaskEdit31, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(form->MaskEdit31->Text(), "00000000") << "Ctrl+A types a 0 in a binary field, as every key but 1";
+    EXPECT_TRUE(form->MaskEdit31->selectedText().isEmpty());
+}
+
+TEST(LinuxDesktop, SaveOutputAsWritesThePanesExactText)
+{
+    QTemporaryDir dir;
+    StandIn tool("printf 'a\\r\\nb\\n'; head -c 9000 /dev/zero | tr '\\0' x; echo; printf 'end'");
+    auto form = MakeForm();
+    form->RunAndCapture("avrdude.exe");
+    const QString path = dir.filePath("out.txt");
+    form->Memo1->saveDialog = [&] { return path; };
+    form->show();
+    // The pane's context menu, as the user opens it, and its "Save Output As..." entry.
+    QTimer::singleShot(0, [] {
+        QMenu *open = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        ASSERT_NE(open, nullptr);
+        for (QAction *action : open->actions())
+            if (action->text() == "Save Output As...")
+                action->trigger();
+        open->close();
+    });
+    QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(5, 5), form->Memo1->mapToGlobal(QPoint(5, 5)));
+    QCoreApplication::sendEvent(form->Memo1, &menu);
+    QFile saved(path);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), "a\nb\n" + QByteArray(9000, 'x') + "\nend");
+}
+
+TEST(LinuxDesktop, PermissionTroubleNamesItsFix)
+{
+    const auto hint = [](const char *transcript) {
+        runner::PermissionWatch watch;
+        const QString text = Recorded(transcript);
+        for (qsizetype at = 0; at < text.size(); at += 7)
+            watch.See(text.mid(at, 7));
+        return watch.Hint();
+    };
+    EXPECT_TRUE(hint("serial_permission.txt").startsWith("No permission to open /dev/ttyUSB0: add yourself"));
+    EXPECT_TRUE(hint("serial_permission.txt").contains("sudo usermod -aG dialout $USER"));
+    EXPECT_TRUE(hint("usb_permission.txt").startsWith("No permission to open the USB programmer: add a udev rule"));
+    EXPECT_EQ(hint("no_programmer.txt"), "");
+    EXPECT_EQ(hint("failed_verify.txt"), "");
+
+    // In the window: the failed run's outcome carries the hint.
+    QFile::copy(QStringLiteral(FUSEWERK_TRANSCRIPTS "/avrdude-7.1/serial_permission.txt"), OwnDir() + "/out.txt");
+    StandIn tool(QStringLiteral("cat \"%1/out.txt\"; exit 1").arg(OwnDir()));
+    auto form = MakeForm();
+    form->RunAndCapture("avrdude.exe");
+    EXPECT_TRUE(form->RunStrip1->Text().startsWith("avrdude failed (exit code 1)"));
+    EXPECT_TRUE(form->RunStrip1->Text().contains("dialout")) << form->RunStrip1->Text().toStdString();
+    QFile::remove(OwnDir() + "/out.txt");
+}
