@@ -219,8 +219,9 @@ void TForm1::closeEvent(QCloseEvent *event)
         return;
     }
     closeAfterRun_ = false;
-    if (!SaveSettings())
-        event->ignore();
-    else
+    closeWithoutSaving_ = false;
+    if (SaveSettings() || closeWithoutSaving_)
         event->accept();
+    else
+        event->ignore();
 }

@@ -171,6 +171,7 @@ private:
 
     bool running_ = false;
     bool closeAfterRun_ = false;  // the user chose "Stop and close" during a run
+    bool closeWithoutSaving_ = false;  // the user chose to close although the settings could not be saved
     std::function<void()> stop_;  // ends the run under way
     int memoBottomGap_ = 3;  // the output pane keeps its distance to the window's bottom edge
 };

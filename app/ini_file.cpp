@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QDir>
 #include <QFileInfo>
+#include <QStringDecoder>
 
 #include <cerrno>
 #include <cstdio>
@@ -34,6 +35,15 @@ std::optional<QString> SectionName(const QByteArray &line)
     return QString::fromUtf8(TrimBlanks(t.mid(1, close - 1)));
 }
 
+// A value as text: UTF-8 when its bytes are valid UTF-8, otherwise the 8-bit code page of a file
+// written on the original platform, read as Latin-1 so that it shows as it was written.
+QString Decoded(const QByteArray &bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8(bytes);
+    return utf8.hasError() ? QString::fromLatin1(bytes) : text;
+}
+
 bool SameName(const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
 std::optional<QString> KeyName(const QByteArray &line)
@@ -50,21 +60,22 @@ IniFile IniFile::Parse(const QByteArray &bytes)
 {
     IniFile ini;
     qsizetype pos = 0;
+    // A byte order mark, as some editors write it, is no part of the first line; it is written back.
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        ini.bom_ = true;
+        pos = 3;
+    }
+    // CR LF, LF and a lone CR each end a line; each line keeps its own ending.
     while (pos < bytes.size()) {
-        const qsizetype nl = bytes.indexOf('\n', pos);
+        qsizetype end = pos;
+        while (end < bytes.size() && bytes[end] != '\n' && bytes[end] != '\r')
+            ++end;
         Line line;
-        if (nl < 0) {
-            line.text = bytes.mid(pos);
-            pos = bytes.size();
-        } else {
-            line.text = bytes.mid(pos, nl - pos);
-            line.end = "\n";
-            if (line.text.endsWith('\r')) {
-                line.text.chop(1);
-                line.end = "\r\n";
-            }
-            pos = nl + 1;
-        }
+        line.text = bytes.mid(pos, end - pos);
+        if (end < bytes.size())
+            line.end = bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n' ? "\r\n"
+                                                                                            : bytes.mid(end, 1);
+        pos = end + line.end.size();
         ini.lines_.append(line);
     }
     return ini;
@@ -106,7 +117,7 @@ std::optional<QString> IniFile::Value(const QString &section, const QString &key
     if (at < 0)
         return std::nullopt;
     const QByteArray &line = lines_[at].text;
-    QString value = QString::fromUtf8(TrimBlanks(line.mid(line.indexOf('=') + 1)));
+    QString value = Decoded(TrimBlanks(line.mid(line.indexOf('=') + 1)));
     if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front())
         value = value.mid(1, value.size() - 2);
     return value.left(kMaxValueLength);
@@ -178,7 +189,9 @@ void IniFile::WriteString(const QString &section, const QString &key, const QStr
         return;
     }
     if (const qsizetype at = FindKey(header, key); at >= 0) {
-        lines_[at].text = text;
+        // A value that reads as it would be written stays byte for byte, in whatever encoding it has.
+        if (Value(section, key) != oneLine.left(kMaxValueLength) || oneLine.size() > kMaxValueLength)
+            lines_[at].text = text;
         return;
     }
     // After the section's last key line; blank lines and comments after it stay where they are.
@@ -203,7 +216,7 @@ void IniFile::WriteBool(const QString &section, const QString &key, bool value)
 
 QByteArray IniFile::Bytes() const
 {
-    QByteArray out;
+    QByteArray out = bom_ ? QByteArray("\xEF\xBB\xBF") : QByteArray();
     for (const Line &line : lines_)
         out += line.text + line.end;
     return out;
@@ -211,9 +224,22 @@ QByteArray IniFile::Bytes() const
 
 bool IniFile::Save(const QString &path) const
 {
+    // A link is followed: its target is the settings file, replaced in its own folder.
+    QString file = path;
+    for (int hops = 0; hops < 40 && QFileInfo(file).isSymLink(); ++hops)
+        file = QFileInfo(file).symLinkTarget();
+    const QByteArray target = QFile::encodeName(file);
+
+    // The file keeps its mode and owner; a file its user may not write (read-only, or another's) is
+    // not written, even by one who could replace it.
+    struct stat old {};
+    const bool existed = ::stat(target.constData(), &old) == 0;
+    if (existed && (!S_ISREG(old.st_mode) || ::access(target.constData(), W_OK) != 0 ||
+                    (old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0))
+        return false;
+
     // Written beside the file under another name, flushed to disk, then renamed over it: every
     // write is checked, so a full disk or a size limit leaves the earlier file as it was.
-    const QByteArray target = QFile::encodeName(path);
     QByteArray temp = target + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0)
@@ -229,7 +255,11 @@ bool IniFile::Save(const QString &path) const
         else
             ok = false;
     }
-    ok = ok && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
+    if (existed) {
+        // Where the process may not give the file to its owner (only root may), it stays its own.
+        [[maybe_unused]] const int owned = ::fchown(fd, old.st_uid, old.st_gid);
+    }
+    ok = ok && ::fchmod(fd, existed ? (old.st_mode & 07777) : 0644) == 0 && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     ok = ok && std::rename(temp.constData(), target.constData()) == 0;
     if (!ok)

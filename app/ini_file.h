@@ -1,7 +1,8 @@
 #pragma once
 // An INI file read and written by section and key, with the platform profile functions' rules:
 // names matched without regard to case, blanks around keys and values ignored, one pair of quotes
-// around a whole value removed, every line that is not written to kept byte for byte.
+// around a whole value removed, every line that is not written to kept byte for byte. A value in
+// another encoding than UTF-8 reads as Latin-1; writing the value it reads as leaves it as it was.
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -37,7 +38,7 @@ public:
 private:
     struct Line {
         QByteArray text;  // without its line break
-        QByteArray end;   // "\n", "\r\n" or empty for a last line without one
+        QByteArray end;   // "\n", "\r\n", "\r" or empty for a last line without one
     };
     // The index of the section's header line, or -1.
     qsizetype FindSection(const QString &section) const;
@@ -46,4 +47,5 @@ private:
     QByteArray LineBreak() const;
 
     QList<Line> lines_;
+    bool bom_ = false;  // the file started with a UTF-8 byte order mark
 };

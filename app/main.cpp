@@ -1,11 +1,17 @@
 #include "app/application.h"
+#include "app/display_check.h"
 #include "app/form1.h"
 #include "app/messages.h"
 
+#include <cstdio>
 #include <exception>
 
 int main(int argc, char **argv)
 {
+    if (const QString problem = DisplayProblem(); !problem.isEmpty()) {
+        std::fprintf(stderr, "fusewerk: %s\n", qPrintable(problem));
+        return 1;
+    }
     Application app(argc, argv);
     try {
         TForm1 Form1;

@@ -61,6 +61,21 @@ bool AskQuestion(QWidget *parent, const QString &text, const QString &yes, const
     return box.clickedButton() == first;
 }
 
+bool ShowErrorOffering(QWidget *parent, const QString &text, const QString &second)
+{
+    const QString title = QGuiApplication::applicationDisplayName();
+    if (messageHook()) {
+        messageHook()(MessageKind::Error, title, ErrorBoxText(text));
+        return questionHook() && questionHook()(second);
+    }
+    QMessageBox box(QMessageBox::Critical, title, ErrorBoxText(text), QMessageBox::Ok, parent);
+    QPushButton *other = box.addButton(second, QMessageBox::DestructiveRole);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Ok);
+    box.exec();
+    return box.clickedButton() == other;
+}
+
 QuestionHook SetQuestionHook(QuestionHook hook) { return std::exchange(questionHook(), std::move(hook)); }
 
 MessageHook SetMessageHook(MessageHook hook) { return std::exchange(messageHook(), std::move(hook)); }

@@ -13,6 +13,9 @@ void ShowMessage(QWidget *parent, MessageKind kind, const QString &text);
 // comes after "." in the character order.
 QString ErrorBoxText(const QString &text);
 void ShowError(QWidget *parent, const QString &text);
+// The error box with a second button beside OK (the default, and Escape); true when the user chose
+// the second. Watched as an error message, answered as a question.
+bool ShowErrorOffering(QWidget *parent, const QString &text, const QString &second);
 
 using MessageHook = std::function<void(MessageKind, const QString &title, const QString &text)>;
 MessageHook SetMessageHook(MessageHook hook);  // returns the previous hook; empty means real boxes

@@ -129,7 +129,10 @@ bool TForm1::SaveSettings()
     QDir().mkpath(QFileInfo(path).absolutePath());
     if (ini.Save(path))
         return true;
-    ShowError(this, QStringLiteral("Unable to write to %1").arg(path));
+    // A file that stays unwritable (a folder of that name, a read-only file, a full disk) must not
+    // keep the window from ever closing.
+    closeWithoutSaving_ =
+        ShowErrorOffering(this, QStringLiteral("Unable to write to %1").arg(path), QStringLiteral("Close without saving"));
     return false;
 }
 
