@@ -45,7 +45,8 @@ QGroupBox *MakeGroupBox(const QString &name, const QString &caption, QWidget *pa
     return box;
 }
 
-// Where each box of a table stands in its group, row by row, and the window member it fills.
+// Where each box of a table stands in its group, row by row, and the window member that names it
+// (null for a box that needs no name of its own: the tables reach every box).
 struct BoxPlace {
     QCheckBox *TForm1::*member;
     int left, top, width;
@@ -76,7 +77,9 @@ void MakeTableBoxes(TForm1 *form, const Table &table, const BoxPlace (&places)[N
         QCheckBox *box = MakeCheckBox(QString::fromLatin1(row.name), QString::fromUtf8(row.caption), parent,
                                       places[i].left, places[i].top, places[i].width);
         box->setToolTip(QString::fromUtf8(row.tooltip));
-        boxes[i] = form->*places[i].member = box;
+        boxes[i] = box;
+        if (places[i].member)
+            form->*places[i].member = box;
     }
 }
 
