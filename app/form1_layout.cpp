@@ -45,6 +45,22 @@ QGroupBox *MakeGroupBox(const QString &name, const QString &caption, QWidget *pa
     return box;
 }
 
+SpeedButton *MakeSpeedButton(const QString &caption, const QColor &hue, QWidget *parent, int left, int top, int width)
+{
+    auto *button = new SpeedButton(caption, hue, parent);
+    button->setGeometry(left, top, width, 17);
+    return button;
+}
+
+// "Hex:" and a field of `positions` hexadecimal digits, all of them required, starting at 0.
+MaskEdit *MakeHexField(QGroupBox *box, const QString &name, int positions, int left, int labelTop, int width)
+{
+    MakeLabel(QStringLiteral("Hex:"), box, left, labelTop);
+    auto *field = Named(new MaskEdit({positions, true, false, true}, QString(positions, u'0'), box), name);
+    field->setGeometry(left, 67, width, 21);
+    return field;
+}
+
 // Where each box of a table stands in its group, row by row, and the window member that names it
 // (null for a box that needs no name of its own: the tables reach every box).
 struct BoxPlace {
@@ -170,22 +186,13 @@ void TForm1::CreateByteGroups()
     SpeedButton9 = groups[2].write, SpeedButton10 = groups[3].write;
 
     GroupBox7 = MakeGroupBox(QStringLiteral("GroupBox7"), QStringLiteral("Calibration"), this, 419, 165, 100, 235);
-    SpeedButton5 = new SpeedButton(QStringLiteral("Read"), QColor(0, 128, 0), GroupBox7);
-    SpeedButton5->setGeometry(13, 20, 36, 17);
-    SpeedButton11 = new SpeedButton(QStringLiteral("Write"), QColor(255, 0, 0), GroupBox7);
-    SpeedButton11->setGeometry(55, 20, 38, 17);
-    MakeLabel(QStringLiteral("Hex:"), GroupBox7, 6, 52);
-    MaskEdit70 = Named(new MaskEdit({8, true, false, true}, QStringLiteral("00000000"), GroupBox7),
-                       QStringLiteral("MaskEdit70"));
-    MaskEdit70->setGeometry(6, 67, 80, 21);
+    SpeedButton5 = MakeSpeedButton(QStringLiteral("Read"), widgets::kReadHue, GroupBox7, 13, 20, 36);
+    SpeedButton11 = MakeSpeedButton(QStringLiteral("Write"), widgets::kWriteHue, GroupBox7, 55, 20, 38);
+    MaskEdit70 = MakeHexField(GroupBox7, QStringLiteral("MaskEdit70"), 8, 6, 52, 80);
 
     GroupBox8 = MakeGroupBox(QStringLiteral("GroupBox8"), QStringLiteral("Signature"), this, 523, 165, 100, 235);
-    SpeedButton6 = new SpeedButton(QStringLiteral("Read"), QColor(0, 128, 0), GroupBox8);
-    SpeedButton6->setGeometry(26, 19, 38, 17);
-    MakeLabel(QStringLiteral("Hex:"), GroupBox8, 8, 51);
-    MaskEdit80 = Named(new MaskEdit({6, true, false, true}, QStringLiteral("000000"), GroupBox8),
-                       QStringLiteral("MaskEdit80"));
-    MaskEdit80->setGeometry(8, 67, 64, 21);
+    SpeedButton6 = MakeSpeedButton(QStringLiteral("Read"), widgets::kReadHue, GroupBox8, 26, 19, 38);
+    MaskEdit80 = MakeHexField(GroupBox8, QStringLiteral("MaskEdit80"), 6, 8, 51, 64);
 }
 
 void TForm1::CreateOptions()

@@ -26,6 +26,10 @@ public:
     void showPopup() override;
 };
 
+// The hues of the Read and Write captions.
+inline const QColor kReadHue{0, 128, 0};
+inline const QColor kWriteHue{255, 0, 0};
+
 // The contrast of two colours as the accessibility guidelines define it (1 to 21).
 double ContrastRatio(const QColor &a, const QColor &b);
 // `hue` made darker or lighter, as the background asks, until it reaches `ratio` against it.

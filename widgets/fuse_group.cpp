@@ -25,10 +25,10 @@ FuseGroup FuseGroup::Create(QWidget *parent, int number, int left, const QString
     g.box->setObjectName(QStringLiteral("GroupBox%1").arg(number));
     g.box->setGeometry(left, 165, 100, 235);
 
-    g.read = new SpeedButton(QStringLiteral("Read"), QColor(0, 128, 0), g.box);
+    g.read = new SpeedButton(QStringLiteral("Read"), kReadHue, g.box);
     g.read->setObjectName(QStringLiteral("SpeedButton%1").arg(number - 2));
     g.read->setGeometry(o.readX, o.readY, 36, 17);
-    g.write = new SpeedButton(QStringLiteral("Write"), QColor(255, 0, 0), g.box);
+    g.write = new SpeedButton(QStringLiteral("Write"), kWriteHue, g.box);
     g.write->setObjectName(QStringLiteral("SpeedButton%1").arg(number + 4));
     g.write->setGeometry(o.writeX, o.writeY, 38, 17);
 

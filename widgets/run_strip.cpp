@@ -1,5 +1,7 @@
 #include "widgets/run_strip.h"
 
+#include "widgets/controls.h"
+
 #include <QHBoxLayout>
 
 namespace widgets {
@@ -75,10 +77,9 @@ void RunStrip::Finish(const QString &outcome, bool failed)
     stop_->hide();
     end_->setVisible(failed);
     QPalette colours = palette();
-    // Qt's palette has no error role: a red that stands out on the window's own background, light or dark.
+    // Qt's palette has no error role: the Write captions' red, readable on the window's background.
     if (failed)
-        colours.setColor(QPalette::WindowText, colours.color(QPalette::Window).lightness() < 128 ? QColor(0xff, 0x6b, 0x6b)
-                                                                                                : QColor(0xb0, 0x00, 0x20));
+        colours.setColor(QPalette::WindowText, ReadableOn(kWriteHue, colours.color(QPalette::Window)));
     status_->setPalette(colours);
     SetStatus(outcome);
 }
