@@ -158,7 +158,14 @@ void TForm1::BitBtn1Click()
         Memo1->Append(pending);
         pending.clear();
     };
-    const runner::ToolEnd result = RunCommand(Edit3->text(), [&](const QString &piece) { pending += piece; }, show);
+    // Shown at least every 40 ms, and at once past 1 MB waiting, which keeps the memory in bounds.
+    const runner::ToolEnd result = RunCommand(Edit3->text(),
+                                              [&](const QString &piece) {
+                                                  pending += piece;
+                                                  if (pending.size() > 1024 * 1024)
+                                                      show();
+                                              },
+                                              show);
     if (result.kind == runner::ToolEnd::Kind::NotStarted)
         Memo1->SetText(result.failure);
     SetMemoBounds(savedTop, savedHeight);

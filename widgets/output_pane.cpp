@@ -43,6 +43,16 @@ void OutputPane::Append(QStringView text)
 {
     QTextCursor end(document());
     end.movePosition(QTextCursor::End);
+    // Usually every line fits in a block: the whole piece goes in at once.
+    qsizetype longest = end.block().length() - 1, run = longest;
+    for (const QChar c : text) {
+        run = c == u'\n' ? 0 : run + 1;
+        longest = std::max(longest, run);
+    }
+    if (longest <= kMaxBlockLength) {
+        end.insertText(text.toString());
+        return;
+    }
     end.beginEditBlock();
     while (!text.isEmpty()) {
         const qsizetype lineEnd = text.indexOf(u'\n');
