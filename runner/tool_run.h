@@ -25,7 +25,8 @@ struct ToolRunResult {
     int exitStatus = -1;  // as waitpid reports it; nobody is asked to judge it
 };
 
-// Blocks until the tool has ended and its output has been read to the end.
+// Returns when the tool has ended, running a local event loop meanwhile (Qt events are delivered; the
+// window runs the tool through ToolProcess itself). What the tool left running is ended with it.
 ToolRunResult RunTool(const QString &commandLine, const ToolRunOptions &options);
 
 // Defaults for ToolRunOptions: the running program's own directory and the PATH of its environment.
