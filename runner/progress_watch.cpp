@@ -23,19 +23,15 @@ void ProgressWatch::See(const QString &piece)
     const qsizetype start = bar_.indexOf(u'|') + 2;
     const qsizetype lineEnd = bar_.indexOf(u'\n', start);
     const QString line = bar_.mid(start, lineEnd < 0 ? -1 : lineEnd - start);
-    if (const auto m = shown.globalMatch(line); m.hasNext()) {
-        QRegularExpressionMatch last;
-        for (auto it = m; it.hasNext();)
-            last = it.next();
-        percent_ = last.captured(1).toInt();
-    } else {
-        percent_ = std::min<int>(100, 2 * static_cast<int>(line.count(u'#')));
-    }
+    // The bar's own figure where it shows one, otherwise one "#" for every 2 %.
+    const QRegularExpressionMatch figure = shown.match(line);
+    percent_ = figure.hasMatch() ? figure.captured(1).toInt()
+                                 : std::min<int>(100, 2 * static_cast<int>(line.count(u'#')));
     if (lineEnd >= 0) {
         // A finished bar leaves nothing being drawn until the next caption; a terminal's bar line that
         // stops short of 100 % is redrawn next, so its figure stands meanwhile.
         inBar_ = false;
-        if (percent_ >= 100 || !shown.match(line).hasMatch())
+        if (percent_ >= 100 || !figure.hasMatch())
             percent_ = -1;
         bar_ = bar_.mid(lineEnd).right(16);
     }
