@@ -1,24 +1,29 @@
 #pragma once
 // The one window. Its controls are the program's whole state: handlers read and set them directly.
+// Members are named for their role; each control's objectName is its name in the window's design
+// (the table in docs/ARCHITECTURE.md).
+#include "app/run_lock.h"
+#include "app/window_deps.h"
 #include "compose/form_state.h"
 #include "compose/options.h"
+#include "fuses/fuse_bytes.h"
+#include "runner/avrdude_run.h"
+#include "widgets/byte_editor.h"
 #include "widgets/controls.h"
-#include "runner/tool_process.h"
-#include "widgets/fuse_group.h"
 #include "widgets/output_pane.h"
 #include "widgets/run_strip.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QWidget>
-
-#include <QHash>
 
 #include <array>
 #include <functional>
+#include <memory>
+
 
 using widgets::ComboBox;
 using widgets::MaskEdit;
@@ -27,47 +32,39 @@ using widgets::SpeedButton;
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
-    explicit TForm1(QWidget *parent = nullptr);
+    explicit TForm1(WindowDeps deps = {}, QWidget *parent = nullptr);
     ~TForm1() override;
 
     // Top row.
-    ComboBox *DeviceComboBox, *ProgComboBox, *PortComboBox;
-    QLineEdit *Edit4;
+    ComboBox *deviceBox, *programmerBox, *portBox;
+    QLineEdit *extraOptions;
     // Flash and EEPROM rows.
-    QGroupBox *GroupBox1, *GroupBox2;
-    QCheckBox *FlashWrite, *FlashRead, *FlashVerify, *EEPROMWrite, *EEPROMRead, *EEPROMVerify;
-    QLineEdit *Edit1, *Edit2;
-    QPushButton *Button1, *Button2;
-    ComboBox *ComboBox4, *ComboBox5;
-    // Byte groups: low fuse, high fuse, lock byte, extended fuse.
-    std::array<widgets::FuseGroup, 4> groups;
-    MaskEdit *MaskEdit30, *MaskEdit31, *MaskEdit40, *MaskEdit41, *MaskEdit50, *MaskEdit51, *MaskEdit60,
-        *MaskEdit61;
-    SpeedButton *SpeedButton1, *SpeedButton2, *SpeedButton3, *SpeedButton4;
-    SpeedButton *SpeedButton7, *SpeedButton8, *SpeedButton9, *SpeedButton10;
+    QGroupBox *flashRow, *eepromRow;
+    QCheckBox *flashWrite, *flashRead, *flashVerify, *eepromWrite, *eepromRead, *eepromVerify;
+    QLineEdit *flashFile, *eepromFile;
+    QPushButton *flashBrowse, *eepromBrowse;
+    ComboBox *flashFormat, *eepromFormat;
+    // The byte editors, in the order of fuses::FuseByteTable.
+    std::array<widgets::ByteEditor *, fuses::kFuseByteCount> byteEditors{};
+    widgets::ByteEditor *byteEditor(fuses::FuseByte byte) const { return byteEditors[fuses::Index(byte)]; }
     // Calibration and signature.
-    QGroupBox *GroupBox7, *GroupBox8;
-    SpeedButton *SpeedButton5, *SpeedButton11, *SpeedButton6;
-    MaskEdit *MaskEdit70, *MaskEdit80;
-    // Options and exit modes.
-    QGroupBox *Options, *GroupBox9;
-    QCheckBox *CheckBox1, *CheckBox2, *CheckBox7, *CheckBox8, *CheckBox9, *CheckBox10, *CheckBox11, *CheckBox12;
-    QCheckBox *CheckBox13, *CheckBox14, *CheckBox15, *CheckBox16;
-    // The boxes of the option and exit-mode tables, row by row.
+    QGroupBox *calibrationGroup, *signatureGroup;
+    SpeedButton *calibrationRead, *calibrationWrite, *signatureRead;
+    MaskEdit *calibrationField, *signatureField;
+    // Options and exit modes: the boxes of their tables, row by row, and by name where a handler or a
+    // test wants one.
+    QGroupBox *optionsGroup, *exitModeGroup;
     std::array<QCheckBox *, std::size(compose::OptionTable)> optionBoxes{};
     std::array<QCheckBox *, std::size(compose::ExitModeTable)> exitModeBoxes{};
+    QCheckBox *disableAutoEraseBox = nullptr, *chipEraseBox = nullptr, *overrideSignatureBox = nullptr,
+              *noWriteBox = nullptr, *quietBox = nullptr, *terminalBox = nullptr, *verboseBox = nullptr,
+              *noVerifyBox = nullptr;
+    QCheckBox *resetBox = nullptr, *noResetBox = nullptr, *vccBox = nullptr, *noVccBox = nullptr;
     // Bottom.
-    QLineEdit *Edit3;
-    QPushButton *BitBtn1;
-    widgets::OutputPane *Memo1;
-    QLineEdit *Edit5;
-
-    // Bit box k of group 3 to 6 (CheckBox30 ... CheckBox67).
-    QCheckBox *BitBox(int group, int bit) const { return Group(group).bits[bit]; }
-    const widgets::FuseGroup &Group(int number) const { return groups[number - 3]; }
-
-    // Picks a file to open: (initial directory, filter) -> chosen path, or empty when cancelled.
-    std::function<QString(const QString &dir, const QString &filter)> OpenDialog1;
+    QLineEdit *commandLine;
+    QPushButton *executeButton;
+    widgets::OutputPane *outputPane;
+    widgets::RunStrip *runStrip;
 
     // The window's values that bear on a command line.
     compose::FormState Snapshot() const;
@@ -84,52 +81,35 @@ public:
     void FormCreate();
     void DeviceComboBoxChange();
     void ProgComboBoxChange();
-    void CheckBox13Click() { ExitModeClick(0); }
-    void CheckBox14Click() { ExitModeClick(1); }
-    void CheckBox15Click() { ExitModeClick(2); }
-    void CheckBox16Click() { ExitModeClick(3); }
-    void Button1Click();
-    void Button2Click();
     void BuildCommandLine(QLineEdit *target);
 
-    // Running the tool. RunAndCapture leaves the whole output in Memo1 and tells how the run ended.
-    void BitBtn1Click();
-    runner::ToolEnd RunAndCapture(const QString &commandLine);
+    // Running the tool. One run at a time; each handler that starts one returns at once, and the
+    // run's end comes back through `done`.
+    bool Running() const { return run_ != nullptr; }
+    void Execute();  // the command line's text, with its output shown as it arrives
+    // A single-byte run: the pane shows the whole output when the run has ended, then `done` is called.
+    void RunAndCapture(const QString &line, std::function<void(const runner::ToolEnd &)> done = {});
     void StopRun();        // Stop in the run strip, or Escape during a run
     void ShowOutputEnd();  // the run strip's way to the end of the output
-    widgets::RunStrip *RunStrip1;
 
     // Byte editors and the device's fuse layout.
     void ApplyFuseLayout();
-    void MaskEdit30Change() { HexChange(3); }
-    void MaskEdit40Change() { HexChange(4); }
-    void MaskEdit50Change() { HexChange(5); }
-    void MaskEdit60Change() { HexChange(6); }
-    void MaskEdit31Change() { BinaryChange(3); }
-    void MaskEdit41Change() { BinaryChange(4); }
-    void MaskEdit51Change() { BinaryChange(5); }
-    void MaskEdit61Change() { BinaryChange(6); }
-    static QChar MaskEdit31KeyPress(QChar typed);
-    void CheckBoxClick(int group, int bit);  // the rule behind CheckBox30Click ... CheckBox67Click
 
     // Single-byte reads and writes.
     void BuildReadCommand(QLineEdit *target, const QString &operation);
     void BuildWriteCommand(QLineEdit *target);
-    void SpeedButton1Click() { ReadFuseByte(3); }
-    void SpeedButton2Click() { ReadFuseByte(4); }
-    void SpeedButton3Click() { ReadFuseByte(5); }
-    void SpeedButton4Click() { ReadFuseByte(6); }
-    void SpeedButton5Click();
-    void SpeedButton6Click();
-    void SpeedButton7Click() { WriteFuseByte(3); }
-    void SpeedButton8Click() { WriteFuseByte(4); }
-    void SpeedButton9Click() { WriteFuseByte(5); }
-    void SpeedButton10Click() { WriteFuseByte(6); }
-    void SpeedButton11Click();
+    void ReadFuseByte(fuses::FuseByte byte);
+    void WriteFuseByte(fuses::FuseByte byte);  // only a complete value, and one that may lock the chip out after asking
+    void ReadCalibration();
+    void WriteCalibration();
+    void ReadSignature();
 
     // Settings.
     void LoadSettings();
     bool SaveSettings();  // false when the file could not be written (the user has been told)
+
+signals:
+    void runFinished();  // a run has ended and its handler has done its work
 
 protected:
     void closeEvent(QCloseEvent *event) override;  // FormClose
@@ -148,30 +128,32 @@ private:
     void WireEvents();
 
     void ExitModeClick(std::size_t row);  // a ticked box unticks the one it excludes
-    void HexChange(int group);
-    void BinaryChange(int group);
-    void ReadFuseByte(int group);
-    void ReadHexList(QLineEdit *target, const QString &memory, int count, MaskEdit *field);
-    void WriteFuseByte(int group);  // only a complete value, and one that may lock the chip out after asking
-    void WriteByte(MaskEdit *field, const QString &memory);
-    // The value each group last read, and for which device text; shown when a write asks first.
-    std::array<QString, 4> lastRead_;
-    std::array<QString, 4> lastReadDevice_;
+    void BrowseInto(QLineEdit *field);
+    void SetPaneBounds(int top, int height);
+
+    // Reads.
+    void ReadHexList(const QString &command, const QString &memory, int count, MaskEdit *field);
     QStringList OutputLines() const;
     void ReportNoValue(const QString &what);
     bool ReadSucceeded(const runner::ToolEnd &end, const QString &what);
-    void MaskEdit80Change();  // the signature names its chip
+    void WriteByte(const QString &value, const QString &memory);
+    // The value each byte last read, and for which device text; shown when a write asks first.
+    std::array<QString, fuses::kFuseByteCount> lastRead_;
+    std::array<QString, fuses::kFuseByteCount> lastReadDevice_;
+    void SignatureChange();  // the signature names its chip
     void SignatureMenu(QMenu &menu);
-    void BrowseInto(QLineEdit *field);
-    void SetMemoBounds(int top, int height);
 
-    // One run of the tool: `onText` gets its output as it arrives, `onShow` is called at a human rate.
-    runner::ToolEnd RunCommand(const QString &commandLine, const std::function<void(const QString &)> &onText,
-                               const std::function<void()> &onShow = {});
+    // One run of the tool: `onOutput` gets its text as it arrives, `onTick` is called at a human
+    // rate, `done` when it has ended.
+    void StartRun(const QString &line, std::function<void(const QString &)> onOutput, std::function<void()> onTick,
+                  std::function<void(const runner::AvrdudeRun &)> done);
+    void FinishRun();
 
-    bool running_ = false;
-    bool closeAfterRun_ = false;  // the user chose "Stop and close" during a run
+    WindowDeps deps_;
+    std::unique_ptr<runner::AvrdudeRun> run_;
+    std::unique_ptr<RunLock> lock_;
+    std::function<void(const runner::AvrdudeRun &)> runDone_;
+    bool closeAfterRun_ = false;       // the user chose "Stop and close" during a run
     bool closeWithoutSaving_ = false;  // the user chose to close although the settings could not be saved
-    std::function<void()> stop_;  // ends the run under way
-    int memoBottomGap_ = 3;  // the output pane keeps its distance to the window's bottom edge
+    int paneBottomGap_ = 3;            // the output pane keeps its distance to the window's bottom edge
 };

@@ -1,22 +1,14 @@
-// The Read and Write buttons of the byte groups: one run of the tool each.
+// The Read and Write buttons of the byte editors, the calibration and the signature: one run of the
+// tool each, whose value is taken when the run has ended.
 #include "app/form1.h"
 #include "app/messages.h"
+#include "compose/installed.h"
 #include "fuses/byte_commands.h"
 #include "fuses/byte_text.h"
 #include "fuses/fuse_safety.h"
-#include "compose/installed.h"
 #include "runner/outcome.h"
 
-namespace {
-
-struct FuseRead {
-    const char *memory;
-    const char *what;  // as the user is told when no value is found
-};
-constexpr FuseRead kFuseReads[] = {
-    {"lfuse", "low fuse"}, {"hfuse", "high fuse"}, {"lock", "lock"}, {"efuse", "extended fuse"}};
-
-}  // namespace
+using fuses::FuseByte;
 
 void TForm1::BuildReadCommand(QLineEdit *target, const QString &operation)
 {
@@ -28,7 +20,7 @@ void TForm1::BuildWriteCommand(QLineEdit *target) { target->setText(fuses::Build
 QStringList TForm1::OutputLines() const
 {
     // The output's own lines, split at line breaks: how the pane wraps them plays no part.
-    return Memo1->Text().split(QLatin1Char('\n'));
+    return outputPane->Text().split(QLatin1Char('\n'));
 }
 
 void TForm1::ReportNoValue(const QString &what)
@@ -48,45 +40,58 @@ bool TForm1::ReadSucceeded(const runner::ToolEnd &end, const QString &what)
     return false;
 }
 
-void TForm1::ReadFuseByte(int group)
+void TForm1::ReadFuseByte(FuseByte byte)
 {
-    const FuseRead &read = kFuseReads[group - 3];
-    BuildReadCommand(Edit3, fuses::ReadOperation(QString::fromLatin1(read.memory), u'd'));
-    if (!ReadSucceeded(RunAndCapture(Edit3->text()), QString::fromLatin1(read.what)))
-        return;
-    const auto line = fuses::FindValueLine(OutputLines(), ReadLineIndex, fuses::ValueForm::Decimal);
-    if (!line) {
-        ReportNoValue(QString::fromLatin1(read.what));
-        return;
-    }
-    Group(group).hex->SetText(fuses::FixedWidthText(fuses::ReadNumber(*line, 10), 16));
-    lastRead_[group - 3] = Group(group).hex->Text();
-    lastReadDevice_[group - 3] = DeviceComboBox->Text();
+    const fuses::FuseByteRow &row = fuses::Row(byte);
+    const QString what = QString::fromLatin1(row.what);
+    BuildReadCommand(commandLine, fuses::ReadOperation(QString::fromLatin1(row.memory), u'd'));
+    RunAndCapture(commandLine->text(), [this, byte, what](const runner::ToolEnd &end) {
+        if (!ReadSucceeded(end, what))
+            return;
+        const auto line = fuses::FindValueLine(OutputLines(), ReadLineIndex, fuses::ValueForm::Decimal);
+        if (!line) {
+            ReportNoValue(what);
+            return;
+        }
+        byteEditor(byte)->hexField()->SetText(fuses::FixedWidthText(fuses::ReadNumber(*line, 10), 16));
+        lastRead_[fuses::Index(byte)] = byteEditor(byte)->hexText();
+        lastReadDevice_[fuses::Index(byte)] = deviceBox->Text();
+    });
 }
 
-void TForm1::ReadHexList(QLineEdit *target, const QString &memory, int count, MaskEdit *field)
+void TForm1::ReadHexList(const QString &command, const QString &memory, int count, MaskEdit *field)
 {
-    BuildReadCommand(target, fuses::ReadOperation(memory, u'h'));
-    if (!ReadSucceeded(RunAndCapture(target->text()), memory))
-        return;
-    const auto line = fuses::FindValueLine(OutputLines(), ReadLineIndex, fuses::ValueForm::HexList);
-    if (!line) {
-        ReportNoValue(memory);
-        return;
-    }
-    field->SetText(fuses::HexListText(fuses::ScanHexList(*line, count)));
+    RunAndCapture(command, [this, memory, count, field](const runner::ToolEnd &end) {
+        if (!ReadSucceeded(end, memory))
+            return;
+        const auto line = fuses::FindValueLine(OutputLines(), ReadLineIndex, fuses::ValueForm::HexList);
+        if (!line) {
+            ReportNoValue(memory);
+            return;
+        }
+        field->SetText(fuses::HexListText(fuses::ScanHexList(*line, count)));
+    });
 }
 
 // The calibration read shows its command; the signature read composes out of sight.
-void TForm1::SpeedButton5Click() { ReadHexList(Edit3, QStringLiteral("calibration"), 4, MaskEdit70); }
-
-void TForm1::SpeedButton6Click() { ReadHexList(Edit5, QStringLiteral("signature"), 3, MaskEdit80); }
-
-void TForm1::WriteFuseByte(int group)
+void TForm1::ReadCalibration()
 {
-    const FuseRead &write = kFuseReads[group - 3];
-    const QString what = QString::fromLatin1(write.what);
-    const QString value = Group(group).hex->Text();
+    const QString memory = QStringLiteral("calibration");
+    BuildReadCommand(commandLine, fuses::ReadOperation(memory, u'h'));
+    ReadHexList(commandLine->text(), memory, 4, calibrationField);
+}
+
+void TForm1::ReadSignature()
+{
+    const QString memory = QStringLiteral("signature");
+    ReadHexList(fuses::BuildReadCommand(Snapshot(), fuses::ReadOperation(memory, u'h')), memory, 3, signatureField);
+}
+
+void TForm1::WriteFuseByte(FuseByte byte)
+{
+    const fuses::FuseByteRow &row = fuses::Row(byte);
+    const QString what = QString::fromLatin1(row.what);
+    const QString value = byteEditor(byte)->hexText();
     // A half-typed value would be written as another byte: the leave-field check never ran, as the
     // Write button takes no focus.
     if (!fuses::IsCompleteByte(value)) {
@@ -95,53 +100,54 @@ void TForm1::WriteFuseByte(int group)
         return;
     }
     const QStringList risks =
-        fuses::LockOutRisks(fuses::LookupFuseLayout(DeviceComboBox->Text()), group - 3, value.toUInt(nullptr, 16));
+        fuses::LockOutRisks(fuses::LookupFuseLayout(deviceBox->Text()), byte, value.toUInt(nullptr, 16));
     if (!risks.isEmpty()) {
-        const QString old = lastReadDevice_[group - 3] == DeviceComboBox->Text() && !lastRead_[group - 3].isEmpty()
-                                ? lastRead_[group - 3]
+        const std::size_t i = fuses::Index(byte);
+        const QString old = lastReadDevice_[i] == deviceBox->Text() && !lastRead_[i].isEmpty()
+                                ? lastRead_[i]
                                 : QStringLiteral("not read");
         const QString question =
             QStringLiteral("Writing %1 to the %2 of the %3 cannot easily be undone:\n\n%4\n\nValue as last read: %5\n"
                            "New value: %1")
-                .arg(value, what, DeviceComboBox->Text(), risks.join(QStringLiteral("\n\n")), old);
+                .arg(value, what, deviceBox->Text(), risks.join(QStringLiteral("\n\n")), old);
         if (!AskQuestion(this, question, QStringLiteral("Write anyway"), QStringLiteral("Cancel")))
             return;
     }
-    WriteByte(Group(group).hex, QString::fromLatin1(write.memory));
+    WriteByte(value, QString::fromLatin1(row.memory));
 }
 
-void TForm1::SpeedButton11Click()
+void TForm1::WriteCalibration()
 {
-    const QString value = MaskEdit70->Text();
+    const QString value = calibrationField->Text();
     if (!fuses::IsCalibrationValue(value)) {
         ShowMessage(this, MessageKind::Warning,
                     QStringLiteral("The calibration value \"%1\" is not one to eight hexadecimal digits.").arg(value));
         return;
     }
-    WriteByte(MaskEdit70, QStringLiteral("calibration"));
+    WriteByte(value, QStringLiteral("calibration"));
 }
 
-void TForm1::WriteByte(MaskEdit *field, const QString &memory)
+void TForm1::WriteByte(const QString &value, const QString &memory)
 {
-    BuildWriteCommand(Edit3);
-    Edit3->setText(Edit3->text() + fuses::WriteOperation(memory, field->Text()));
-    RunAndCapture(Edit3->text());
+    BuildWriteCommand(commandLine);
+    commandLine->setText(commandLine->text() + fuses::WriteOperation(memory, value));
+    RunAndCapture(commandLine->text());
 }
 
-void TForm1::MaskEdit80Change()
+void TForm1::SignatureChange()
 {
-    const QStringList parts = compose::PartsWithSignature(MaskEdit80->Text());
-    MaskEdit80->setToolTip(parts.isEmpty() ? QString()
-                                           : QStringLiteral("%1: %2").arg(MaskEdit80->Text(), parts.join(QStringLiteral(", "))));
+    const QStringList parts = compose::PartsWithSignature(signatureField->Text());
+    signatureField->setToolTip(parts.isEmpty() ? QString()
+                                               : QStringLiteral("%1: %2").arg(signatureField->Text(), parts.join(QStringLiteral(", "))));
 }
 
 void TForm1::SignatureMenu(QMenu &menu)
 {
-    const QStringList parts = compose::PartsWithSignature(MaskEdit80->Text());
+    const QStringList parts = compose::PartsWithSignature(signatureField->Text());
     if (!parts.isEmpty())
         menu.addSeparator();
     // Picking a part is the user's change of the device box: everything follows as usual.
     for (const QString &part : parts)
         menu.addAction(QStringLiteral("Select %1 in the device box").arg(part), this,
-                       [this, part] { DeviceComboBox->SetText(part); });
+                       [this, part] { deviceBox->SetText(part); });
 }

@@ -69,17 +69,18 @@ struct BoxPlace {
 };
 
 constexpr BoxPlace kOptionPlaces[] = {
-    {&TForm1::CheckBox1, 8, 16, 179},   {&TForm1::CheckBox2, 8, 32, 176},   {&TForm1::CheckBox7, 8, 48, 176},
-    {&TForm1::CheckBox8, 8, 64, 176},   {&TForm1::CheckBox9, 216, 16, 167}, {&TForm1::CheckBox10, 216, 32, 167},
-    {&TForm1::CheckBox12, 216, 48, 167}, {&TForm1::CheckBox11, 216, 64, 167},
+    {&TForm1::disableAutoEraseBox, 8, 16, 179}, {&TForm1::chipEraseBox, 8, 32, 176},
+    {&TForm1::overrideSignatureBox, 8, 48, 176}, {&TForm1::noWriteBox, 8, 64, 176},
+    {&TForm1::quietBox, 216, 16, 167},           {&TForm1::terminalBox, 216, 32, 167},
+    {&TForm1::verboseBox, 216, 48, 167},         {&TForm1::noVerifyBox, 216, 64, 167},
 };
 static_assert(std::size(kOptionPlaces) == std::size(compose::OptionTable));
 
 constexpr BoxPlace kExitModePlaces[] = {
-    {&TForm1::CheckBox13, 8, 16, 73},
-    {&TForm1::CheckBox14, 8, 32, 73},
-    {&TForm1::CheckBox15, 104, 16, 58},
-    {&TForm1::CheckBox16, 104, 32, 73},
+    {&TForm1::resetBox, 8, 16, 73},
+    {&TForm1::noResetBox, 8, 32, 73},
+    {&TForm1::vccBox, 104, 16, 58},
+    {&TForm1::noVccBox, 104, 32, 73},
 };
 static_assert(std::size(kExitModePlaces) == std::size(compose::ExitModeTable));
 
@@ -89,7 +90,7 @@ void MakeTableBoxes(TForm1 *form, const Table &table, const BoxPlace (&places)[N
                     std::array<QCheckBox *, N> &boxes)
 {
     for (std::size_t i = 0; i < N; ++i) {
-        const compose::OptionBox &row = table[i];
+        const auto &row = table[i];
         QCheckBox *box = MakeCheckBox(QString::fromLatin1(row.name), QString::fromUtf8(row.caption), parent,
                                       places[i].left, places[i].top, places[i].width);
         box->setToolTip(QString::fromUtf8(row.tooltip));
@@ -98,6 +99,16 @@ void MakeTableBoxes(TForm1 *form, const Table &table, const BoxPlace (&places)[N
             form->*places[i].member = box;
     }
 }
+
+// Where each byte editor stands, in the order of fuses::FuseByteTable: the groups were laid out by
+// hand, each with its own small offsets.
+constexpr widgets::ByteEditor::Geometry kByteEditorPlaces[] = {
+    {3, 13, 19, 54, 19, 50, 21, 56},
+    {107, 13, 20, 55, 20, 51, 20, 57},
+    {211, 14, 20, 56, 20, 51, 19, 57},
+    {315, 13, 20, 55, 20, 51, 19, 57},
+};
+static_assert(std::size(kByteEditorPlaces) == fuses::kFuseByteCount);
 
 }  // namespace
 
@@ -125,16 +136,16 @@ void TForm1::CreateControls()
 void TForm1::CreateTopRow()
 {
     MakeLabel(QStringLiteral("-p Device:"), this, 7, 8);
-    DeviceComboBox = Named(Place(new ComboBox(compose::DeviceList(), QStringLiteral("ATmega8"), this), 7, 24, 99, 21),
-                           QStringLiteral("DeviceComboBox"));
+    deviceBox = Named(Place(new ComboBox(compose::DeviceList(), QStringLiteral("ATmega8"), this), 7, 24, 99, 21),
+                      QStringLiteral("DeviceComboBox"));
     MakeLabel(QStringLiteral("-c Programmer:"), this, 111, 8);
-    ProgComboBox = Named(Place(new ComboBox(compose::ProgrammerList(), QStringLiteral("usbasp"), this), 111, 24, 109, 21),
-                         QStringLiteral("ProgComboBox"));
+    programmerBox = Named(Place(new ComboBox(compose::ProgrammerList(), QStringLiteral("usbasp"), this), 111, 24, 109, 21),
+                          QStringLiteral("ProgComboBox"));
     MakeLabel(QStringLiteral("-P Port:"), this, 226, 8);
-    PortComboBox = Named(Place(new ComboBox(compose::PortItems(ListSerialPorts()), QString(), this), 226, 24, 81, 21),
-                         QStringLiteral("PortComboBox"));
+    portBox = Named(Place(new ComboBox(compose::PortItems(deps_.listPorts()), QString(), this), 226, 24, 81, 21),
+                    QStringLiteral("PortComboBox"));
     MakeLabel(QStringLiteral("Extra Command Line Options "), this, 315, 9);
-    Edit4 = Named(Place(new QLineEdit(this), 313, 24, 309, 21), QStringLiteral("Edit4"));
+    extraOptions = Named(Place(new QLineEdit(this), 313, 24, 309, 21), QStringLiteral("Edit4"));
 }
 
 void TForm1::CreateFileRows()
@@ -152,9 +163,9 @@ void TForm1::CreateFileRows()
         int top, height, dy;
     };
     Row rows[] = {
-        {GroupBox1, FlashWrite, FlashRead, FlashVerify, Edit1, Button1, ComboBox4, "Flash:", "Flash", 1, 48, 59, 0},
-        {GroupBox2, EEPROMWrite, EEPROMRead, EEPROMVerify, Edit2, Button2, ComboBox5, "EEPROM:", "EEPROM", 2, 107, 58,
-         -1},
+        {flashRow, flashWrite, flashRead, flashVerify, flashFile, flashBrowse, flashFormat, "Flash:", "Flash", 1, 48, 59, 0},
+        {eepromRow, eepromWrite, eepromRead, eepromVerify, eepromFile, eepromBrowse, eepromFormat, "EEPROM:", "EEPROM", 2,
+         107, 58, -1},
     };
     for (Row &r : rows) {
         r.box = MakeGroupBox(QStringLiteral("GroupBox%1").arg(r.number), QString::fromLatin1(r.caption), this, 3, r.top,
@@ -176,69 +187,63 @@ void TForm1::CreateFileRows()
 
 void TForm1::CreateByteGroups()
 {
-    const char *groupCaptions[] = {"Low Fuse Byte", "High Fuse Byte", "Lock Fuse Byte", "Ext Fuse Byte"};
-    for (int g = 0; g < 4; ++g)
-        groups[g] = widgets::FuseGroup::Create(this, g + 3, 3 + 104 * g, QString::fromLatin1(groupCaptions[g]));
-    MaskEdit30 = groups[0].hex, MaskEdit31 = groups[0].bin, MaskEdit40 = groups[1].hex, MaskEdit41 = groups[1].bin;
-    MaskEdit50 = groups[2].hex, MaskEdit51 = groups[2].bin, MaskEdit60 = groups[3].hex, MaskEdit61 = groups[3].bin;
-    SpeedButton1 = groups[0].read, SpeedButton2 = groups[1].read, SpeedButton3 = groups[2].read;
-    SpeedButton4 = groups[3].read, SpeedButton7 = groups[0].write, SpeedButton8 = groups[1].write;
-    SpeedButton9 = groups[2].write, SpeedButton10 = groups[3].write;
+    for (std::size_t i = 0; i < fuses::kFuseByteCount; ++i)
+        byteEditors[i] = new widgets::ByteEditor(fuses::FuseByteTable[i], kByteEditorPlaces[i], this);
 
-    GroupBox7 = MakeGroupBox(QStringLiteral("GroupBox7"), QStringLiteral("Calibration"), this, 419, 165, 100, 235);
-    SpeedButton5 = MakeSpeedButton(QStringLiteral("Read"), widgets::kReadHue, GroupBox7, 13, 20, 36);
-    SpeedButton11 = MakeSpeedButton(QStringLiteral("Write"), widgets::kWriteHue, GroupBox7, 55, 20, 38);
-    MaskEdit70 = MakeHexField(GroupBox7, QStringLiteral("MaskEdit70"), 8, 6, 52, 80);
+    calibrationGroup = MakeGroupBox(QStringLiteral("GroupBox7"), QStringLiteral("Calibration"), this, 419, 165, 100, 235);
+    calibrationRead = Named(MakeSpeedButton(QStringLiteral("Read"), widgets::kReadHue, calibrationGroup, 13, 20, 36),
+                            QStringLiteral("SpeedButton5"));
+    calibrationWrite = Named(MakeSpeedButton(QStringLiteral("Write"), widgets::kWriteHue, calibrationGroup, 55, 20, 38),
+                             QStringLiteral("SpeedButton11"));
+    calibrationField = MakeHexField(calibrationGroup, QStringLiteral("MaskEdit70"), 8, 6, 52, 80);
 
-    GroupBox8 = MakeGroupBox(QStringLiteral("GroupBox8"), QStringLiteral("Signature"), this, 523, 165, 100, 235);
-    SpeedButton6 = MakeSpeedButton(QStringLiteral("Read"), widgets::kReadHue, GroupBox8, 26, 19, 38);
-    MaskEdit80 = MakeHexField(GroupBox8, QStringLiteral("MaskEdit80"), 6, 8, 51, 64);
+    signatureGroup = MakeGroupBox(QStringLiteral("GroupBox8"), QStringLiteral("Signature"), this, 523, 165, 100, 235);
+    signatureRead = Named(MakeSpeedButton(QStringLiteral("Read"), widgets::kReadHue, signatureGroup, 26, 19, 38),
+                          QStringLiteral("SpeedButton6"));
+    signatureField = MakeHexField(signatureGroup, QStringLiteral("MaskEdit80"), 6, 8, 51, 64);
 }
 
 void TForm1::CreateOptions()
 {
-    Options = MakeGroupBox(QStringLiteral("Options"), QStringLiteral("Options"), this, 3, 400, 412, 84);
-    MakeTableBoxes(this, compose::OptionTable, kOptionPlaces, Options, optionBoxes);
-    GroupBox9 = MakeGroupBox(QStringLiteral("GroupBox9"), QStringLiteral("-E Exitmode"), this, 419, 400, 204, 84);
-    MakeTableBoxes(this, compose::ExitModeTable, kExitModePlaces, GroupBox9, exitModeBoxes);
+    optionsGroup = MakeGroupBox(QStringLiteral("Options"), QStringLiteral("Options"), this, 3, 400, 412, 84);
+    MakeTableBoxes(this, compose::OptionTable, kOptionPlaces, optionsGroup, optionBoxes);
+    exitModeGroup = MakeGroupBox(QStringLiteral("GroupBox9"), QStringLiteral("-E Exitmode"), this, 419, 400, 204, 84);
+    MakeTableBoxes(this, compose::ExitModeTable, kExitModePlaces, exitModeGroup, exitModeBoxes);
 }
 
 void TForm1::CreateBottom()
 {
     MakeLabel(QStringLiteral("Command line:"), this, 4, 484);
-    Edit3 = Named(Place(new QLineEdit(this), 3, 499, 485, 21), QStringLiteral("Edit3"));
-    BitBtn1 = Named(Place(new QPushButton(QStringLiteral("Execute"), this), 495, 497, 127, 25), QStringLiteral("BitBtn1"));
-    BitBtn1->setAutoDefault(true);  // Enter on the focused button clicks it, as on the original platform
-    Edit5 = Named(Place(new QLineEdit(this), 11, 651, 485, 21), QStringLiteral("Edit5"));
-    Edit5->setVisible(false);
-    Memo1 = Named(new widgets::OutputPane(this), QStringLiteral("Memo1"));
-    Memo1->setReadOnly(true);
-    Memo1->setUndoRedoEnabled(false);  // output is only ever appended: no undo history to keep
-    Memo1->setTabChangesFocus(true);
-    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    commandLine = Named(Place(new QLineEdit(this), 3, 499, 485, 21), QStringLiteral("Edit3"));
+    executeButton = Named(Place(new QPushButton(QStringLiteral("Execute"), this), 495, 497, 127, 25),
+                          QStringLiteral("BitBtn1"));
+    executeButton->setAutoDefault(true);  // Enter on the focused button clicks it, as on the original platform
+    outputPane = Named(new widgets::OutputPane(this), QStringLiteral("Memo1"));
+    outputPane->setReadOnly(true);
+    outputPane->setUndoRedoEnabled(false);  // output is only ever appended: no undo history to keep
+    outputPane->setTabChangesFocus(true);
+    outputPane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    outputPane->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     // The window is disabled while a tool runs; its output stays as readable as ever.
-    QPalette pane = Memo1->palette();
+    QPalette pane = outputPane->palette();
     for (const auto role : {QPalette::Text, QPalette::Base, QPalette::WindowText})
         pane.setColor(QPalette::Disabled, role, pane.color(QPalette::Active, role));
-    Memo1->setPalette(pane);
-    Memo1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    SetMemoBounds(525, 155);
-    RunStrip1 = new widgets::RunStrip(this);
-    RunStrip1->setGeometry(0, 683, 626, widgets::RunStrip::kHeight);
+    outputPane->setPalette(pane);
+    outputPane->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    SetPaneBounds(525, 155);
+    runStrip = Named(new widgets::RunStrip(this), QStringLiteral("RunStrip1"));
+    runStrip->setGeometry(0, 683, 626, widgets::RunStrip::kHeight);
 }
 
 void TForm1::SetTabOrder()
 {
     // As the window was designed: top row, rows, byte groups, options, command line.
-    QList<QWidget *> chain{DeviceComboBox, ProgComboBox, PortComboBox, FlashWrite, FlashRead, FlashVerify, Edit1,
-                           Button1, ComboBox4, EEPROMWrite, EEPROMRead, EEPROMVerify, Edit2, Button2, ComboBox5};
-    for (const auto &g : groups) {
-        for (int k = 1; k < 8; ++k)
-            chain << g.bits[k];
-        chain << g.hex << g.bin << g.bits[0];
-    }
-    chain << MaskEdit70 << MaskEdit80;
+    QList<QWidget *> chain{deviceBox,  programmerBox, portBox,      flashWrite,  flashRead,
+                           flashVerify, flashFile,    flashBrowse,  flashFormat, eepromWrite,
+                           eepromRead, eepromVerify, eepromFile,   eepromBrowse, eepromFormat};
+    for (const widgets::ByteEditor *editor : byteEditors)
+        chain << editor->tabChain();
+    chain << calibrationField << signatureField;
     // The option and exit-mode boxes in the order they were numbered.
     QList<QCheckBox *> boxes(optionBoxes.begin(), optionBoxes.end());
     boxes.append(QList<QCheckBox *>(exitModeBoxes.begin(), exitModeBoxes.end()));
@@ -246,7 +251,7 @@ void TForm1::SetTabOrder()
     std::ranges::sort(boxes, {}, number);
     for (QCheckBox *box : boxes)
         chain << box;
-    chain << Edit3 << BitBtn1 << Memo1 << Edit4;
+    chain << commandLine << executeButton << outputPane << extraOptions;
     for (qsizetype i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
 }

@@ -92,5 +92,3 @@ compose::InstalledAvrdude AskInstalledAvrdude()
                               .filePath(QStringLiteral("avrdude-vocabulary.tsv"));
     return LoadInstalledAvrdude(path, cache);
 }
-
-std::function<compose::InstalledAvrdude()> QueryInstalledAvrdude = AskInstalledAvrdude;

@@ -8,8 +8,6 @@
 // on PATH), through the cache in the user's cache folder; an avrdude that is missing or does not
 // answer within 2 seconds gives nothing.
 compose::InstalledAvrdude AskInstalledAvrdude();
-// What the window asks at its start: AskInstalledAvrdude unless a test puts its own.
-extern std::function<compose::InstalledAvrdude()> QueryInstalledAvrdude;
 
 // The answers of one avrdude binary, kept in `cacheFile` keyed by its path, size and modification
 // time, so that a start-up asks avrdude only after it changed.

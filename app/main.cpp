@@ -1,6 +1,7 @@
 #include "app/application.h"
 #include "app/display_check.h"
 #include "app/form1.h"
+#include "app/installed_avrdude.h"
 #include "app/messages.h"
 
 #include <cstdio>
@@ -14,7 +15,10 @@ int main(int argc, char **argv)
     }
     Application app(argc, argv);
     try {
-        TForm1 Form1;
+        // What the installed avrdude knows is asked before the window is made, and handed to it.
+        WindowDeps deps;
+        deps.vocabulary = AskInstalledAvrdude();
+        TForm1 Form1(std::move(deps));
         Form1.show();
         return app.exec();
     } catch (const std::exception &error) {

@@ -19,45 +19,80 @@ const QString kConfig = QStringLiteral("Config");
 const QString kReadLines = QStringLiteral("ReadFuseFromLine");
 const QString kFileName = QStringLiteral("Fusewerk.ini");
 
-// A box whose list the window appends to at run time (the installed avrdude's parts and
-// programmers, the machine's serial ports). Its place in the list is kept as ever; a pick from the
-// appended part is kept by its text too, since places there shift between starts.
-struct NamedBox {
-    ComboBox *box;
-    const char *indexKey, *nameKey;
-    int ownEntries;  // the list's own entries, before the appended ones
+int DesignDeviceCount() { return static_cast<int>(compose::DesignDeviceList().size()); }
+int DesignProgrammerCount() { return static_cast<int>(compose::DesignProgrammerList().size()); }
+int PortListCount() { return static_cast<int>(compose::PortList().size()); }
+
+// Every key of "Config" and the control that holds its value, in the order the keys are written;
+// the option and exit-mode boxes follow, with the keys of their own tables.
+struct Setting {
+    enum class Kind {
+        Index,    // a combo box's item index
+        Pick,     // the same, and by its text too when it is an appended entry (see below)
+        Text,     // a field's text
+        Caption,  // the window's caption
+    };
+    const char *key;
+    Kind kind;
+    ComboBox *TForm1::*box = nullptr;     // Index, Pick
+    QLineEdit *TForm1::*field = nullptr;  // Text
+    const char *fallback = "";            // Text, Caption; an index falls back to 0
+    // Pick: the key of the text, and how many entries the list holds before those appended at run
+    // time (the installed avrdude's parts and programmers, the machine's serial ports), whose places
+    // shift between starts.
+    const char *nameKey = nullptr;
+    int (*ownEntries)() = nullptr;
+};
+using Kind = Setting::Kind;
+constexpr Setting kSettings[] = {
+    {"FlashFormat", Kind::Index, &TForm1::flashFormat},
+    {"EEPROMFormat", Kind::Index, &TForm1::eepromFormat},
+    {"Device", Kind::Pick, &TForm1::deviceBox, nullptr, "", "DeviceName", DesignDeviceCount},
+    {"Programmer", Kind::Pick, &TForm1::programmerBox, nullptr, "", "ProgrammerName", DesignProgrammerCount},
+    {"Port", Kind::Pick, &TForm1::portBox, nullptr, "", "PortName", PortListCount},
+    {"Flash", Kind::Text, nullptr, &TForm1::flashFile},
+    {"EEPROM", Kind::Text, nullptr, &TForm1::eepromFile},
+    {"ExtraCommandLine", Kind::Text, nullptr, &TForm1::extraOptions},
+    {"Caption", Kind::Caption, nullptr, nullptr, "Fusewerk 1"},
 };
 
-std::array<NamedBox, 3> NamedBoxes(const TForm1 &form)
+void LoadPick(const IniFile &ini, const Setting &row, ComboBox *box)
 {
-    return {{{form.DeviceComboBox, "Device", "DeviceName", static_cast<int>(compose::DesignDeviceList().size())},
-             {form.ProgComboBox, "Programmer", "ProgrammerName", static_cast<int>(compose::DesignProgrammerList().size())},
-             {form.PortComboBox, "Port", "PortName", static_cast<int>(compose::PortList().size())}}};
-}
-
-void LoadPick(const IniFile &ini, const NamedBox &b)
-{
-    b.box->SetItemIndex(ini.ReadInteger(kConfig, QLatin1String(b.indexKey), 0));
-    const QString name = ini.ReadString(kConfig, QLatin1String(b.nameKey), QString());
+    box->SetItemIndex(ini.ReadInteger(kConfig, QLatin1String(row.key), 0));
+    const QString name = ini.ReadString(kConfig, QLatin1String(row.nameKey), QString());
     if (name.isEmpty())
         return;
     // Selected by its text; gone from the list, its text stays as if typed. Either way quietly: the
     // start-up's last step brings everything in line.
-    const int index = b.box->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    b.box->SetItemIndex(index);
-    const QSignalBlocker quiet(b.box);
-    b.box->SetText(name);
-    b.box->lineEdit()->setCursorPosition(0);  // a long name shows its start
+    box->SetItemIndex(box->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    const QSignalBlocker quiet(box);
+    box->SetText(name);
+    box->lineEdit()->setCursorPosition(0);  // a long name shows its start
 }
 
-void SavePick(IniFile &ini, const NamedBox &b)
+void SavePick(IniFile &ini, const Setting &row, const ComboBox *box)
 {
-    const int index = b.box->ItemIndex();
-    ini.WriteInteger(kConfig, QLatin1String(b.indexKey), index);
-    const bool appended = index >= b.ownEntries;
+    const int index = box->ItemIndex();
+    ini.WriteInteger(kConfig, QLatin1String(row.key), index);
+    const bool appended = index >= row.ownEntries();
     // The name is written for a pick from the appended entries, and emptied when it was there before.
-    if (appended || ini.Value(kConfig, QLatin1String(b.nameKey)))
-        ini.WriteString(kConfig, QLatin1String(b.nameKey), appended ? b.box->Text() : QString());
+    if (appended || ini.Value(kConfig, QLatin1String(row.nameKey)))
+        ini.WriteString(kConfig, QLatin1String(row.nameKey), appended ? box->Text() : QString());
+}
+
+// The boxes of a switch table with their settings keys.
+template <typename Table, std::size_t N>
+void LoadSwitches(const IniFile &ini, const Table &table, const std::array<QCheckBox *, N> &boxes)
+{
+    for (std::size_t row = 0; row < N; ++row)
+        boxes[row]->setChecked(ini.ReadBool(kConfig, QLatin1String(table[row].key), false));
+}
+
+template <typename Table, std::size_t N>
+void SaveSwitches(IniFile &ini, const Table &table, const std::array<QCheckBox *, N> &boxes)
+{
+    for (std::size_t row = 0; row < N; ++row)
+        ini.WriteBool(kConfig, QLatin1String(table[row].key), boxes[row]->isChecked());
 }
 
 }  // namespace
@@ -86,45 +121,57 @@ QString TForm1::SettingsPath() const
 void TForm1::LoadSettings()
 {
     const IniFile ini = IniFile::Load(SettingsPath());
-    setWindowTitle(ini.ReadString(kConfig, QStringLiteral("Caption"), QStringLiteral("Fusewerk 1")));
-
     ReadLineTable.clear();
     for (const QString &programmer : ReadLineProgrammers())
         ReadLineTable.insert(programmer, ini.ReadInteger(kReadLines, programmer, DefaultReadLine(programmer)));
 
-    ComboBox4->SetItemIndex(ini.ReadInteger(kConfig, QStringLiteral("FlashFormat"), 0));
-    ComboBox5->SetItemIndex(ini.ReadInteger(kConfig, QStringLiteral("EEPROMFormat"), 0));
-    for (const NamedBox &box : NamedBoxes(*this))
-        LoadPick(ini, box);
-
-    // These change the controls as the user would: each real change runs its handler.
-    Edit1->setText(ini.ReadString(kConfig, QStringLiteral("Flash"), QString()));
-    Edit2->setText(ini.ReadString(kConfig, QStringLiteral("EEPROM"), QString()));
-    Edit4->setText(ini.ReadString(kConfig, QStringLiteral("ExtraCommandLine"), QString()));
-    for (std::size_t row = 0; row < optionBoxes.size(); ++row)
-        optionBoxes[row]->setChecked(ini.ReadBool(kConfig, QLatin1String(compose::OptionTable[row].key), false));
-    for (std::size_t row = 0; row < exitModeBoxes.size(); ++row)
-        exitModeBoxes[row]->setChecked(ini.ReadBool(kConfig, QLatin1String(compose::ExitModeTable[row].key), false));
-
-    QGuiApplication::setApplicationDisplayName(DeviceComboBox->Text());
+    // Item indexes are set quietly; texts and boxes change as the user would change them, and each
+    // real change runs its handler.
+    for (const Setting &row : kSettings) {
+        const QString key = QLatin1String(row.key);
+        switch (row.kind) {
+        case Kind::Index:
+            (this->*row.box)->SetItemIndex(ini.ReadInteger(kConfig, key, 0));
+            break;
+        case Kind::Pick:
+            LoadPick(ini, row, this->*row.box);
+            break;
+        case Kind::Text:
+            (this->*row.field)->setText(ini.ReadString(kConfig, key, QString::fromUtf8(row.fallback)));
+            break;
+        case Kind::Caption:
+            setWindowTitle(ini.ReadString(kConfig, key, QString::fromUtf8(row.fallback)));
+            break;
+        }
+    }
+    LoadSwitches(ini, compose::OptionTable, optionBoxes);
+    LoadSwitches(ini, compose::ExitModeTable, exitModeBoxes);
+    QGuiApplication::setApplicationDisplayName(deviceBox->Text());
 }
 
 bool TForm1::SaveSettings()
 {
     const QString path = SettingsPath();
     IniFile ini = IniFile::Load(path);
-    ini.WriteInteger(kConfig, QStringLiteral("FlashFormat"), ComboBox4->ItemIndex());
-    ini.WriteInteger(kConfig, QStringLiteral("EEPROMFormat"), ComboBox5->ItemIndex());
-    for (const NamedBox &box : NamedBoxes(*this))
-        SavePick(ini, box);
-    ini.WriteString(kConfig, QStringLiteral("Flash"), Edit1->text());
-    ini.WriteString(kConfig, QStringLiteral("EEPROM"), Edit2->text());
-    ini.WriteString(kConfig, QStringLiteral("ExtraCommandLine"), Edit4->text());
-    ini.WriteString(kConfig, QStringLiteral("Caption"), windowTitle());
-    for (std::size_t row = 0; row < optionBoxes.size(); ++row)
-        ini.WriteBool(kConfig, QLatin1String(compose::OptionTable[row].key), optionBoxes[row]->isChecked());
-    for (std::size_t row = 0; row < exitModeBoxes.size(); ++row)
-        ini.WriteBool(kConfig, QLatin1String(compose::ExitModeTable[row].key), exitModeBoxes[row]->isChecked());
+    for (const Setting &row : kSettings) {
+        const QString key = QLatin1String(row.key);
+        switch (row.kind) {
+        case Kind::Index:
+            ini.WriteInteger(kConfig, key, (this->*row.box)->ItemIndex());
+            break;
+        case Kind::Pick:
+            SavePick(ini, row, this->*row.box);
+            break;
+        case Kind::Text:
+            ini.WriteString(kConfig, key, (this->*row.field)->text());
+            break;
+        case Kind::Caption:
+            ini.WriteString(kConfig, key, windowTitle());
+            break;
+        }
+    }
+    SaveSwitches(ini, compose::OptionTable, optionBoxes);
+    SaveSwitches(ini, compose::ExitModeTable, exitModeBoxes);
 
     QDir().mkpath(QFileInfo(path).absolutePath());
     if (ini.Save(path))
@@ -139,7 +186,7 @@ bool TForm1::SaveSettings()
 void TForm1::ProgComboBoxChange()
 {
     // Exact and with case; a text that matches no programmer keeps the index it had.
-    if (const auto line = ReadLineTable.constFind(ProgComboBox->Text()); line != ReadLineTable.cend())
+    if (const auto line = ReadLineTable.constFind(programmerBox->Text()); line != ReadLineTable.cend())
         ReadLineIndex = *line;
     DeviceComboBoxChange();
 }

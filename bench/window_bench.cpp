@@ -36,16 +36,16 @@ static void CommandLineRebuild(benchmark::State &state)
 {
     QFile::remove(QDir(QCoreApplication::applicationDirPath()).filePath("Fusewerk.ini"));
     TForm1 form;
-    form.DeviceComboBox->SetText("ATmega8");
-    form.ProgComboBox->SetText("usbasp");
-    form.FlashWrite->setChecked(true);
-    form.FlashVerify->setChecked(true);
-    form.Edit1->setText("/home/user/projects/blink/blink.hex");
+    form.deviceBox->SetText("ATmega8");
+    form.programmerBox->SetText("usbasp");
+    form.flashWrite->setChecked(true);
+    form.flashVerify->setChecked(true);
+    form.flashFile->setText("/home/user/projects/blink/blink.hex");
     bool on = false;
     for (auto _ : state) {
         // One click on an option box: layout, line and title, as after every change.
-        form.CheckBox12->setChecked(on = !on);
-        benchmark::DoNotOptimize(form.Edit3->text());
+        form.verboseBox->setChecked(on = !on);
+        benchmark::DoNotOptimize(form.commandLine->text());
     }
 }
 BENCHMARK(CommandLineRebuild)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
@@ -53,12 +53,12 @@ BENCHMARK(CommandLineRebuild)->Unit(benchmark::kMicrosecond)->Repetitions(5)->Re
 static void TypingInTheFileNameField(benchmark::State &state)
 {
     TForm1 form;
-    form.DeviceComboBox->SetText("ATmega8");
-    form.FlashWrite->setChecked(true);
+    form.deviceBox->SetText("ATmega8");
+    form.flashWrite->setChecked(true);
     int i = 0;
     for (auto _ : state) {
-        form.Edit1->setText(QStringLiteral("/tmp/file%1.hex").arg(i++ % 100));
-        benchmark::DoNotOptimize(form.Edit3->text());
+        form.flashFile->setText(QStringLiteral("/tmp/file%1.hex").arg(i++ % 100));
+        benchmark::DoNotOptimize(form.commandLine->text());
     }
 }
 BENCHMARK(TypingInTheFileNameField)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);

@@ -1,25 +1,33 @@
 #pragma once
-// A snapshot of the window's controls that bear on a command line, named after the controls.
+// A snapshot of the window's values that bear on a command line, named for what they mean.
 #include <QString>
 
 namespace compose {
 
 struct FormState {
-    QString DeviceComboBox{"ATmega8"};
-    QString ProgComboBox{"usbasp"};
-    QString PortComboBox;
-    QString Edit1;      // flash file name
-    QString Edit2;      // EEPROM file name
-    QString Edit4;      // extra options, verbatim
-    QString ComboBox4;  // flash format
-    QString ComboBox5;  // EEPROM format
-    bool FlashWrite = false, FlashRead = false, FlashVerify = false;
-    bool EEPROMWrite = false, EEPROMRead = false, EEPROMVerify = false;
-    // Options: -D, -e, -F, -n, -q, -t, -V, -v.
-    bool CheckBox1 = false, CheckBox2 = false, CheckBox7 = false, CheckBox8 = false;
-    bool CheckBox9 = false, CheckBox10 = false, CheckBox11 = false, CheckBox12 = false;
-    // Exit modes: reset, noreset, vcc, novcc.
-    bool CheckBox13 = false, CheckBox14 = false, CheckBox15 = false, CheckBox16 = false;
+    // One memory's row: its file, the file's format name and the operations wanted on it.
+    struct Memory {
+        QString file;
+        QString format;
+        bool write = false, read = false, verify = false;
+    };
+    // The option boxes: -D, -e, -F, -n, -q, -t, -V, -v.
+    struct Options {
+        bool disableAutoErase = false, chipErase = false, overrideSignature = false, noWrite = false;
+        bool quiet = false, terminal = false, noVerify = false, verbose = false;
+    };
+    // The exit modes: reset, noreset, vcc, novcc.
+    struct ExitModes {
+        bool reset = false, noReset = false, vcc = false, noVcc = false;
+    };
+
+    QString device{"ATmega8"};
+    QString programmer{"usbasp"};
+    QString port;
+    QString extraOptions;  // verbatim
+    Memory flash, eeprom;
+    Options options;
+    ExitModes exitModes;
 };
 
 }  // namespace compose

@@ -9,15 +9,15 @@ namespace fuses {
 QString BuildReadCommand(const compose::FormState &s, const QString &operation)
 {
     QString out = compose::ProgramAndTarget(s) + operation + QStringLiteral("-D ");
-    if (s.CheckBox8)
+    if (s.options.noWrite)
         out += QStringLiteral("-n ");
     out += QStringLiteral("-q ");
-    return out + compose::ExitModePieces(s) + s.Edit4;
+    return out + compose::ExitModePieces(s) + s.extraOptions;
 }
 
 QString BuildWriteCommand(const compose::FormState &s)
 {
-    return compose::ProgramAndTarget(s) + compose::OptionPieces(s) + compose::ExitModePieces(s) + s.Edit4;
+    return compose::ProgramAndTarget(s) + compose::OptionPieces(s) + compose::ExitModePieces(s) + s.extraOptions;
 }
 
 QString WriteOperation(const QString &memory, const QString &value)

@@ -9,9 +9,6 @@
 namespace fuses {
 namespace {
 
-// The avrdude memory behind each byte group.
-constexpr const char *kGroupMemories[4] = {"lfuse", "hfuse", "lock", "efuse"};
-
 // The layout of a part the installed avrdude knows: a group for each of its fuse memories, the
 // bits named after avr-libc. Parts with numbered fuses (fuse0 ...) have no such groups.
 bool ApplyInstalledPart(QStringView device, FuseLayout &layout)
@@ -24,13 +21,14 @@ bool ApplyInstalledPart(QStringView device, FuseLayout &layout)
     for (const QString &memory : part->memories) {
         if (numbered.match(memory).hasMatch())
             return false;
-        any = any || std::find(std::begin(kGroupMemories), std::end(kGroupMemories), memory) != std::end(kGroupMemories);
+        any = any || std::any_of(std::begin(FuseByteTable), std::end(FuseByteTable),
+                                 [&](const FuseByteRow &row) { return memory == QLatin1String(row.memory); });
     }
     if (!any)
         return false;
     layout.inTable = true;
-    for (std::size_t g = 0; g < 4; ++g) {
-        const QString memory = QLatin1String(kGroupMemories[g]);
+    for (std::size_t g = 0; g < kFuseByteCount; ++g) {
+        const QString memory = QLatin1String(FuseByteTable[g].memory);
         layout.groups[g].on = part->memories.contains(memory);
         if (!layout.groups[g].on)
             continue;
@@ -42,10 +40,10 @@ bool ApplyInstalledPart(QStringView device, FuseLayout &layout)
 }
 
 // Says what a named box stands for, and which way round its tick is.
-QString BitToolTip(QStringView device, int group, int bit, const QString &caption)
+QString BitToolTip(QStringView device, std::size_t group, int bit, const QString &caption)
 {
     QString tip;
-    if (const LibcBit *libc = FindLibcBit(device, QString::fromLatin1(kGroupMemories[group]), bit)) {
+    if (const LibcBit *libc = FindLibcBit(device, QString::fromLatin1(FuseByteTable[group].memory), bit)) {
         if (*libc->description)
             tip = QString::fromUtf8(libc->description) + QStringLiteral(". ");
         if (caption != QLatin1String(libc->name))
@@ -68,7 +66,7 @@ FuseLayout LookupFuseLayout(QStringView device)
         if (device != QLatin1String(entry.device))
             continue;
         layout.inTable = true;
-        for (std::size_t g = 0; g < 4; ++g) {
+        for (std::size_t g = 0; g < kFuseByteCount; ++g) {
             const QString cell = QString::fromLatin1(entry.groups[g]);
             if (cell == QLatin1String("off")) {
                 layout.groups[g].on = false;
@@ -85,10 +83,10 @@ FuseLayout LookupFuseLayout(QStringView device)
     }
     if (!layout.inTable && !ApplyInstalledPart(device, layout))
         return layout;
-    for (std::size_t g = 0; g < 4; ++g)
+    for (std::size_t g = 0; g < kFuseByteCount; ++g)
         for (int k = 0; k < 8; ++k)
             if (layout.groups[g].on && layout.groups[g].captions[k] != PlainBitCaption(k))
-                layout.groups[g].toolTips[k] = BitToolTip(device, static_cast<int>(g), k, layout.groups[g].captions[k]);
+                layout.groups[g].toolTips[k] = BitToolTip(device, g, k, layout.groups[g].captions[k]);
     return layout;
 }
 

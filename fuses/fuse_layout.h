@@ -1,6 +1,7 @@
 #pragma once
 // Per-device names of the fuse and lock bits, and which byte groups a device has.
 #include "compose/devices.h"
+#include "fuses/fuse_bytes.h"
 
 #include <QString>
 #include <QStringView>
@@ -39,7 +40,9 @@ struct FuseLayout {
     // false: "any other text", every group on with plain captions. True for the window's own devices
     // and for the parts of the installed avrdude with fuse memories of their own.
     bool inTable = false;
-    std::array<GroupLayout, 4> groups;
+    std::array<GroupLayout, kFuseByteCount> groups;  // in the order of FuseByteTable
+
+    const GroupLayout &operator[](FuseByte byte) const { return groups[Index(byte)]; }
 };
 
 QString PlainBitCaption(int bit);  // "Bit 0" ... "Bit 7"

@@ -46,14 +46,14 @@ bool IsCalibrationValue(QStringView text)
     return digits.match(text).hasMatch();
 }
 
-QStringList LockOutRisks(const FuseLayout &layout, int group, unsigned value)
+QStringList LockOutRisks(const FuseLayout &layout, FuseByte byte, unsigned value)
 {
     QStringList risks;
     if (!layout.inTable)
         return risks;
-    const GroupLayout &g = layout.groups[static_cast<std::size_t>(group)];
+    const GroupLayout &g = layout[byte];
     const auto isSet = [value](int bit) { return ((value >> bit) & 1u) != 0; };
-    if (group == 2) {
+    if (byte == FuseByte::Lock) {
         const int lb1 = BitNamed(g, "LB1"), lb2 = BitNamed(g, "LB2");
         if (lb1 >= 0 && lb2 >= 0 && !isSet(lb1) && !isSet(lb2))
             risks << QStringLiteral("LB1 and LB2: further programming and verification of the flash and EEPROM "

@@ -12,10 +12,9 @@ bool IsCompleteByte(QStringView text);
 // True for one to eight hexadecimal digits without gaps, the only calibration value that is written.
 bool IsCalibrationValue(QStringView text);
 
-// For a write of `value` to group `group` (0 low fuse, 1 high fuse, 2 lock byte, 3 extended fuse)
-// of a device with this layout: one sentence for each named bit that programming RSTDISBL or DWEN
+// For a write of `value` to `byte` of a device with this layout: one sentence for each named bit that programming RSTDISBL or DWEN
 // (to 0), unprogramming SPIEN (to 1), or programming both LB1 and LB2 would bring about. Empty when
 // the value is harmless, or the device's bits have no names.
-QStringList LockOutRisks(const FuseLayout &layout, int group, unsigned value);
+QStringList LockOutRisks(const FuseLayout &layout, FuseByte byte, unsigned value);
 
 }  // namespace fuses

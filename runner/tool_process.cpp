@@ -26,6 +26,22 @@ ToolProcess::ToolProcess(QObject *parent) : QObject(parent)
         else
             Finish(status == QProcess::NormalExit ? ToolEnd::Kind::Exited : ToolEnd::Kind::Signalled, code);
     });
+    connect(&process_, &QProcess::started, this, [this] {
+        // Nothing is ever written to its input: it sees the end at once (terminal mode ends by itself).
+        process_.closeWriteChannel();
+        pid_ = process_.processId();
+        if (stopping_)  // stopped before it was under way
+            SignalGroup(SIGTERM);
+    });
+    connect(&process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart || !running_)
+            return;
+        running_ = false;
+        killTimer_.stop();
+        end_.failure =
+            QStringLiteral("The program \"%1\" could not be started: %2.").arg(end_.program, process_.errorString());
+        emit Ended(end_);
+    });
     killTimer_.setSingleShot(true);
     connect(&killTimer_, &QTimer::timeout, this, [this] { SignalGroup(SIGKILL); });
 }
@@ -43,32 +59,27 @@ bool ToolProcess::Start(const QString &commandLine, const QString &ownDir, const
     end_ = ToolEnd{};
     clock_.start();
     const QStringList args = SplitCommandLine(commandLine);
-    if (args.isEmpty()) {
-        end_.failure = QStringLiteral("The command line is empty: there is no program to run.");
-        emit Ended(end_);
-        return false;
-    }
+    if (args.isEmpty())
+        return NotStarted(QStringLiteral("The command line is empty: there is no program to run."));
     end_.program = args.front();
     const QString path = FindProgram(args.front(), ownDir, searchPath);
-    if (path.isEmpty()) {
-        end_.failure = QStringLiteral("The program \"%1\" was not found, neither in %2 nor on the PATH.")
-                           .arg(args.front(), ownDir.isEmpty() ? QStringLiteral("the program's folder") : ownDir);
-        emit Ended(end_);
-        return false;
-    }
-    process_.start(path, args.mid(1), QIODevice::ReadWrite);
-    if (!process_.waitForStarted(5000)) {
-        end_.failure = QStringLiteral("The program \"%1\" could not be started: %2.").arg(path, process_.errorString());
-        emit Ended(end_);
-        return false;
-    }
-    // Nothing is ever written to its input: it sees the end at once (terminal mode ends by itself).
-    process_.closeWriteChannel();
+    if (path.isEmpty())
+        return NotStarted(QStringLiteral("The program \"%1\" was not found, neither in %2 nor on the PATH.")
+                              .arg(args.front(), ownDir.isEmpty() ? QStringLiteral("the program's folder") : ownDir));
     end_.program = path;
-    pid_ = process_.processId();
     running_ = true;
     stopping_ = false;
+    // Started without waiting: the process's own signals say when it runs, or that it could not.
+    process_.start(path, args.mid(1), QIODevice::ReadWrite);
     return true;
+}
+
+bool ToolProcess::NotStarted(const QString &why)
+{
+    end_.failure = why;
+    // From the event loop, so that the caller has finished starting before it hears the end.
+    QMetaObject::invokeMethod(this, [this] { emit Ended(end_); }, Qt::QueuedConnection);
+    return false;
 }
 
 void ToolProcess::Stop(int graceMs)
@@ -84,10 +95,14 @@ void ToolProcess::SignalGroup(int signal)
 {
     if (pid_ > 0)
         ::kill(-static_cast<pid_t>(pid_), signal);
+    else if (signal == SIGKILL && process_.state() != QProcess::NotRunning)
+        process_.kill();  // not yet under way as a group of its own
 }
 
 void ToolProcess::Finish(ToolEnd::Kind kind, int code)
 {
+    if (!running_)
+        return;
     killTimer_.stop();
     // Whatever the tool started and left behind goes with it; its group is then empty.
     SignalGroup(SIGKILL);

@@ -29,8 +29,8 @@ public:
     explicit ToolProcess(QObject *parent = nullptr);
     ~ToolProcess() override;  // a tool still running is ended, with everything it started
 
-    // Splits the line, finds the program (`ownDir` first, then `searchPath`) and starts it. False when
-    // it did not start; `Ended` has then been emitted already.
+    // Splits the line, finds the program (`ownDir` first, then `searchPath`) and starts it without
+    // waiting. False when it cannot start; `Ended` then follows from the event loop.
     bool Start(const QString &commandLine, const QString &ownDir, const QString &searchPath);
     // Ends the tool and its children: SIGTERM to its process group, SIGKILL after `graceMs`.
     void Stop(int graceMs = 300);
@@ -43,6 +43,7 @@ signals:
 
 private:
     void Finish(ToolEnd::Kind kind, int code);
+    bool NotStarted(const QString &why);
     void SignalGroup(int signal);
 
     QProcess process_;

@@ -57,15 +57,15 @@ TEST(CommandLine, ValuesAtCreation)
 TEST(CommandLine, WorkedExample)
 {
     FormState s;
-    s.DeviceComboBox = "ATtiny2313";
-    s.ProgComboBox = "stk500v2";
-    s.PortComboBox = "com1";
-    s.CheckBox2 = s.CheckBox12 = true;
-    s.FlashWrite = s.FlashVerify = true;
-    s.Edit1 = R"(C:\My Files\blink.hex)";
-    s.ComboBox4 = "Intel Hex";
-    s.CheckBox13 = true;
-    s.Edit4 = "-B 4";
+    s.device = "ATtiny2313";
+    s.programmer = "stk500v2";
+    s.port = "com1";
+    s.options.chipErase = s.options.verbose = true;
+    s.flash.write = s.flash.verify = true;
+    s.flash.file = R"(C:\My Files\blink.hex)";
+    s.flash.format = "Intel Hex";
+    s.exitModes.reset = true;
+    s.extraOptions = "-B 4";
     EXPECT_EQ(BuildCommandLine(s), R"(avrdude.exe -p t2313 -c stk500v2 -P com1 -e -v )"
                                    R"(-U flash:w:"C:\My Files\blink.hex":i -U flash:v:"C:\My Files\blink.hex":i )"
                                    R"(-E reset -B 4)");
@@ -85,10 +85,10 @@ TEST(CommandLine, PresenceRulesAndValuesInsertedUnchanged)
     };
     for (const Row &r : rows) {
         FormState s;
-        s.DeviceComboBox = r.device;
-        s.ProgComboBox = r.programmer;
-        s.PortComboBox = r.port;
-        s.Edit4 = r.extra;
+        s.device = r.device;
+        s.programmer = r.programmer;
+        s.port = r.port;
+        s.extraOptions = r.extra;
         EXPECT_EQ(BuildCommandLine(s), r.expected);
     }
 }
@@ -96,15 +96,15 @@ TEST(CommandLine, PresenceRulesAndValuesInsertedUnchanged)
 TEST(CommandLine, OptionsAndExitModesInTheirFixedOrder)
 {
     FormState s;
-    s.DeviceComboBox = s.ProgComboBox = "";
-    s.CheckBox11 = s.CheckBox12 = s.CheckBox10 = s.CheckBox9 = s.CheckBox8 = s.CheckBox7 = s.CheckBox2 = s.CheckBox1 =
+    s.device = s.programmer = "";
+    s.options.noVerify = s.options.verbose = s.options.terminal = s.options.quiet = s.options.noWrite = s.options.overrideSignature = s.options.chipErase = s.options.disableAutoErase =
         true;
     EXPECT_EQ(BuildCommandLine(s), "avrdude.exe -D -e -F -n -q -t -v -V ");
     FormState e;
-    e.DeviceComboBox = e.ProgComboBox = "";
-    e.CheckBox13 = e.CheckBox16 = true;
-    e.FlashRead = true;
-    e.Edit4 = "-x";
+    e.device = e.programmer = "";
+    e.exitModes.reset = e.exitModes.noVcc = true;
+    e.flash.read = true;
+    e.extraOptions = "-x";
     EXPECT_EQ(BuildCommandLine(e), R"(avrdude.exe -U flash:r:"":a -E reset -E novcc -x)");
 }
 
@@ -125,13 +125,13 @@ TEST(CommandLine, MemoryOperations)
     };
     for (const Row &r : rows) {
         FormState s;
-        s.DeviceComboBox = s.ProgComboBox = "";
-        s.Edit1 = "f.hex";
-        s.ComboBox4 = "Motorola";
-        s.Edit2 = "e.hex";
-        s.ComboBox5 = "Raw binary";
-        s.FlashWrite = r.fw, s.FlashRead = r.fr, s.FlashVerify = r.fv;
-        s.EEPROMWrite = r.ew, s.EEPROMRead = r.er, s.EEPROMVerify = r.ev;
+        s.device = s.programmer = "";
+        s.flash.file = "f.hex";
+        s.flash.format = "Motorola";
+        s.eeprom.file = "e.hex";
+        s.eeprom.format = "Raw binary";
+        s.flash.write = r.fw, s.flash.read = r.fr, s.flash.verify = r.fv;
+        s.eeprom.write = r.ew, s.eeprom.read = r.er, s.eeprom.verify = r.ev;
         EXPECT_EQ(BuildCommandLine(s), QStringLiteral("avrdude.exe ") + r.expected);
     }
 }
@@ -139,9 +139,9 @@ TEST(CommandLine, MemoryOperations)
 TEST(CommandLine, FormatLettersOfTheRowsAreIndependentAndNamesUnescaped)
 {
     FormState s;
-    s.DeviceComboBox = s.ProgComboBox = "";
-    s.FlashWrite = s.EEPROMWrite = true;
-    s.Edit1 = R"(a"b %1.hex)";
-    s.ComboBox4 = "Motorola";
+    s.device = s.programmer = "";
+    s.flash.write = s.eeprom.write = true;
+    s.flash.file = R"(a"b %1.hex)";
+    s.flash.format = "Motorola";
     EXPECT_EQ(BuildCommandLine(s), R"(avrdude.exe -U flash:w:"a"b %1.hex":s -U eeprom:w:"":a )");
 }

@@ -15,8 +15,8 @@
 namespace {
 void Execute(TForm1 &form, const QString &line)
 {
-    form.Edit3->setText(line);
-    QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
+    form.commandLine->setText(line);
+    ClickAndWait(form.executeButton);
 }
 }  // namespace
 
@@ -28,11 +28,11 @@ TEST(Execute, ShowsBothStreamsInOrderWithLongOutputAndAZeroByte)
     auto form = MakeForm();
     Watch watch;
     Execute(*form, "avrdude.exe -p m8 -U flash:r:\"a b.hex\":i");
-    const QString text = form->Memo1->toPlainText();
+    const QString text = form->outputPane->toPlainText();
     EXPECT_TRUE(text.startsWith("args: -p m8 -U flash:r:a b.hex:i\nerr1\nout2\nline 0 of"));
     EXPECT_TRUE(text.endsWith("line 399 of the long output, padded to be long enough\nab\nerr2\n"));
     EXPECT_GT(text.size(), 9999);
-    EXPECT_EQ(form->Memo1->document()->blockCount(), 406) << "405 lines and the empty one after the last break";
+    EXPECT_EQ(form->outputPane->document()->blockCount(), 406) << "405 lines and the empty one after the last break";
     EXPECT_TRUE(watch.messages.empty());
     EXPECT_TRUE(watch.tones.empty());
     EXPECT_TRUE(form->isEnabled());
@@ -43,21 +43,21 @@ TEST(Execute, EnlargesThePaneDuringTheRunAndPutsItBackAfterAResize)
     auto form = MakeForm();
     form->show();
     form->resize(626, 783 + widgets::RunStrip::kHeight);
-    const QRect before = form->Memo1->geometry();
+    const QRect before = form->outputPane->geometry();
     ASSERT_EQ(before, QRect(3, 525, 622, 255));
     // The stand-in waits for the pane to be looked at while it runs.
     StandIn tool("echo started; sleep 0.4; echo finished");
     QRect during;
     bool enabledDuring = true;
     QTimer::singleShot(200, [&] {
-        during = form->Memo1->geometry();
-        enabledDuring = form->BitBtn1->isEnabled() || form->Edit3->isEnabled();
+        during = form->outputPane->geometry();
+        enabledDuring = form->executeButton->isEnabled() || form->commandLine->isEnabled();
     });
     Execute(*form, "avrdude.exe");
     EXPECT_EQ(during, QRect(3, 3, 622, 678));
     EXPECT_FALSE(enabledDuring);
-    EXPECT_EQ(form->Memo1->geometry(), before);
-    EXPECT_EQ(form->Memo1->toPlainText(), "started\nfinished\n");
+    EXPECT_EQ(form->outputPane->geometry(), before);
+    EXPECT_EQ(form->outputPane->toPlainText(), "started\nfinished\n");
 }
 
 TEST(Execute, OutputShowsWhileItArrivesWithoutScrollingAlong)
@@ -68,8 +68,8 @@ TEST(Execute, OutputShowsWhileItArrivesWithoutScrollingAlong)
     QString seen;
     int scroll = -1;
     QTimer::singleShot(300, [&] {
-        seen = form->Memo1->toPlainText();
-        scroll = form->Memo1->verticalScrollBar()->value();
+        seen = form->outputPane->toPlainText();
+        scroll = form->outputPane->verticalScrollBar()->value();
     });
     Execute(*form, "avrdude.exe");
     EXPECT_TRUE(seen.startsWith("line 0\n") && seen.contains("line 99\n") && !seen.contains("end"))
@@ -83,14 +83,14 @@ TEST(Execute, CaretGoesToLine15WhenThereIsOne)
     {
         StandIn tool("seq 0 30");
         Execute(*form, "avrdude.exe");
-        EXPECT_EQ(form->Memo1->textCursor().blockNumber(), 15);
-        EXPECT_EQ(form->Memo1->textCursor().positionInBlock(), 0);
+        EXPECT_EQ(form->outputPane->textCursor().blockNumber(), 15);
+        EXPECT_EQ(form->outputPane->textCursor().positionInBlock(), 0);
     }
     {
         StandIn tool("seq 0 10");
-        form->Memo1->moveCursor(QTextCursor::Start);
+        form->outputPane->moveCursor(QTextCursor::Start);
         Execute(*form, "avrdude.exe");
-        EXPECT_LT(form->Memo1->textCursor().blockNumber(), 15);
+        EXPECT_LT(form->outputPane->textCursor().blockNumber(), 15);
     }
 }
 
@@ -125,7 +125,8 @@ TEST(Execute, RunAndCaptureNeverWarns)
     auto form = MakeForm();
     Watch watch;
     form->RunAndCapture("avrdude.exe");
-    EXPECT_EQ(form->Memo1->toPlainText(), "verification error\nverification mismatch\n");
+    WaitForRun(*form);
+    EXPECT_EQ(form->outputPane->toPlainText(), "verification error\nverification mismatch\n");
     EXPECT_TRUE(watch.tones.empty());
     EXPECT_TRUE(watch.messages.empty());
 }
@@ -136,11 +137,11 @@ TEST(Execute, AFailedStartTellsWhichProgramWasNotFound)
     Watch watch;
     Execute(*form, "no-such-avrdude.exe -p m8");
     EXPECT_TRUE(form->isEnabled());
-    EXPECT_TRUE(form->Memo1->toPlainText().contains("\"no-such-avrdude.exe\" was not found"));
-    EXPECT_EQ(form->Memo1->geometry(), QRect(3, 525, 622, 155));
+    EXPECT_TRUE(form->outputPane->toPlainText().contains("\"no-such-avrdude.exe\" was not found"));
+    EXPECT_EQ(form->outputPane->geometry(), QRect(3, 525, 622, 155));
     EXPECT_TRUE(watch.messages.empty());
     Execute(*form, "");
-    EXPECT_TRUE(form->Memo1->toPlainText().contains("empty"));
+    EXPECT_TRUE(form->outputPane->toPlainText().contains("empty"));
 }
 
 TEST(Execute, TerminalModeEndsByItself)
@@ -151,7 +152,7 @@ TEST(Execute, TerminalModeEndsByItself)
     timer.start();
     Execute(*form, "avrdude.exe -t");
     EXPECT_LT(timer.elapsed(), 5000);
-    EXPECT_EQ(form->Memo1->toPlainText(), "avrdude> \nend of input\n");
+    EXPECT_EQ(form->outputPane->toPlainText(), "avrdude> \nend of input\n");
 }
 
 TEST(Execute, TheWindowRefusesToCloseDuringARun)
@@ -171,7 +172,7 @@ TEST(Execute, TheWindowRefusesToCloseDuringARun)
     Execute(*form, "avrdude.exe");
     EXPECT_TRUE(refused);
     EXPECT_FALSE(closedDuring);
-    EXPECT_EQ(form->Memo1->toPlainText(), "done\n");
+    EXPECT_EQ(form->outputPane->toPlainText(), "done\n");
     EXPECT_EQ(watch.questions, std::vector<QString>{"avrdude is still running. Stop it and close?"});
 }
 
@@ -180,7 +181,7 @@ TEST(Execute, RealAvrdudeReportsItsOwnError)
     // Debian's avrdude, found along the PATH under the name the line gives it.
     auto form = MakeForm();
     Execute(*form, "avrdude.exe -p m8 -c usbasp -U lfuse:r:-:d");
-    const QString text = form->Memo1->toPlainText();
+    const QString text = form->outputPane->toPlainText();
     EXPECT_TRUE(text.contains("avrdude")) << text.toStdString();
     EXPECT_TRUE(text.contains("usbasp") || text.contains("USB")) << text.toStdString();
 }
@@ -211,12 +212,12 @@ TEST(ErrorBox, AnErrorEscapingAHandlerIsShownAndTheProgramGoesOn)
 
     auto form = MakeForm();
     Watch watch;
-    QObject::connect(form->CheckBox8, &QCheckBox::toggled, [] { throw std::runtime_error("Disk not ready"); });
-    QTest::mouseClick(form->CheckBox8, Qt::LeftButton);
+    QObject::connect(form->noWriteBox, &QCheckBox::toggled, [] { throw std::runtime_error("Disk not ready"); });
+    QTest::mouseClick(form->noWriteBox, Qt::LeftButton);
     ASSERT_EQ(watch.messages.size(), 1u);
     EXPECT_EQ(watch.messages[0].text, "Disk not ready.");
     EXPECT_EQ(watch.messages[0].kind, MessageKind::Error);
     EXPECT_EQ(watch.messages[0].title, "ATmega8");
-    QTest::mouseClick(form->CheckBox2, Qt::LeftButton);
-    EXPECT_TRUE(form->Edit3->text().contains("-e "));
+    QTest::mouseClick(form->chipEraseBox, Qt::LeftButton);
+    EXPECT_TRUE(form->commandLine->text().contains("-e "));
 }

@@ -197,15 +197,16 @@ TEST(ByteCommands, Reads)
 {
     compose::FormState s;
     EXPECT_EQ(BuildReadCommand(s, ReadOperation("lfuse", u'd')), "avrdude.exe -p m8 -c usbasp -U lfuse:r:-:d -D -q ");
-    s.DeviceComboBox = "ATmega644";
+    s.device = "ATmega644";
     EXPECT_EQ(BuildReadCommand(s, ReadOperation("lfuse", u'd')), "avrdude.exe -p  -c usbasp -U lfuse:r:-:d -D -q ");
     // -D and -q always, -n when ticked, never -e -F -t -v -V, and no flash or EEPROM operation.
     compose::FormState all;
-    all.PortComboBox = "/dev/ttyUSB0";
-    all.CheckBox1 = all.CheckBox2 = all.CheckBox7 = all.CheckBox8 = all.CheckBox9 = all.CheckBox10 = true;
-    all.CheckBox11 = all.CheckBox12 = all.FlashWrite = all.EEPROMRead = true;
-    all.CheckBox14 = all.CheckBox15 = true;
-    all.Edit4 = "-B 4";
+    all.port = "/dev/ttyUSB0";
+    all.options.disableAutoErase = all.options.chipErase = all.options.overrideSignature = all.options.noWrite = true;
+    all.options.quiet = all.options.terminal = true;
+    all.options.noVerify = all.options.verbose = all.flash.write = all.eeprom.read = true;
+    all.exitModes.noReset = all.exitModes.vcc = true;
+    all.extraOptions = "-B 4";
     EXPECT_EQ(BuildReadCommand(all, ReadOperation("signature", u'h')),
               "avrdude.exe -p m8 -c usbasp -P /dev/ttyUSB0 -U signature:r:-:h -D -n -q -E noreset -E vcc -B 4");
 }
@@ -214,11 +215,11 @@ TEST(ByteCommands, Writes)
 {
     compose::FormState s;
     EXPECT_EQ(BuildWriteCommand(s) + WriteOperation("lfuse", "E1"), "avrdude.exe -p m8 -c usbasp -U lfuse:w:0xE1:m ");
-    s.DeviceComboBox = "";
-    s.CheckBox2 = s.CheckBox8 = s.CheckBox10 = true;
-    s.FlashWrite = s.EEPROMWrite = true;
-    s.CheckBox13 = true;
-    s.Edit4 = "-B 4";  // no trailing blank: runs straight into the operation
+    s.device = "";
+    s.options.chipErase = s.options.noWrite = s.options.terminal = true;
+    s.flash.write = s.eeprom.write = true;
+    s.exitModes.reset = true;
+    s.extraOptions = "-B 4";  // no trailing blank: runs straight into the operation
     EXPECT_EQ(BuildWriteCommand(s) + WriteOperation("calibration", "A1B2C3D4"),
               "avrdude.exe -c usbasp -e -n -t -E reset -B 4-U calibration:w:0xA1B2C3D4:m ");
     EXPECT_EQ(WriteOperation("hfuse", " 5"), "-U hfuse:w:0x 5:m ");

@@ -28,10 +28,10 @@ QStringList Runs()
                                          : QStringList();
 }
 
-QStringList Risks(const char *device, int group, unsigned value)
+QStringList Risks(const char *device, int group, unsigned value)  // group 0 low fuse ... 3 extended
 {
     QStringList names;
-    for (const QString &risk : fuses::LockOutRisks(fuses::LookupFuseLayout(QString::fromLatin1(device)), group, value))
+    for (const QString &risk : fuses::LockOutRisks(fuses::LookupFuseLayout(QString::fromLatin1(device)), fuses::AllFuseBytes[group], value))
         names << risk.section(u':', 0, 0);
     return names;
 }
@@ -70,13 +70,13 @@ TEST(FuseSafety, TheWindowAsksBeforeALockOutAndRunsNothingOnCancel)
     StandIn tool = Logging();
     auto form = MakeForm();
     Watch watch;
-    form->MaskEdit40->SetText("D9");  // the ATmega8's usual high fuse: written at once
-    QTest::mouseClick(form->SpeedButton8, Qt::LeftButton);
+    form->byteEditor(High)->hexField()->SetText("D9");  // the ATmega8's usual high fuse: written at once
+    ClickAndWait(form->byteEditor(High)->writeButton());
     EXPECT_TRUE(watch.questions.empty());
     EXPECT_EQ(Runs(), QStringList{"-p m8 -c usbasp -U hfuse:w:0xD9:m"});
 
-    form->MaskEdit40->SetText("00");
-    QTest::mouseClick(form->SpeedButton8, Qt::LeftButton);  // Cancel
+    form->byteEditor(High)->hexField()->SetText("00");
+    ClickAndWait(form->byteEditor(High)->writeButton());  // Cancel
     ASSERT_EQ(watch.questions.size(), 1u);
     EXPECT_TRUE(watch.questions[0].startsWith("Writing 00 to the high fuse of the ATmega8 cannot easily be undone"));
     EXPECT_TRUE(watch.questions[0].contains("RSTDISBL: the reset pin becomes an I/O pin"));
@@ -84,28 +84,28 @@ TEST(FuseSafety, TheWindowAsksBeforeALockOutAndRunsNothingOnCancel)
     EXPECT_EQ(Runs().size(), 1) << "Cancel runs nothing";
 
     // After a read the question shows the value read; "Write anyway" runs the design's command.
-    form->MaskEdit40->SetText("D9");
+    form->byteEditor(High)->hexField()->SetText("D9");
     form->ReadLineIndex = 5;
-    QTest::mouseClick(form->SpeedButton2, Qt::LeftButton);  // reads 225, E1
-    ASSERT_EQ(form->MaskEdit40->Text(), "E1");
-    form->MaskEdit40->SetText("00");
+    ClickAndWait(form->byteEditor(High)->readButton());  // reads 225, E1
+    ASSERT_EQ(form->byteEditor(High)->hexField()->Text(), "E1");
+    form->byteEditor(High)->hexField()->SetText("00");
     watch.answer = true;
-    QTest::mouseClick(form->SpeedButton8, Qt::LeftButton);
+    ClickAndWait(form->byteEditor(High)->writeButton());
     ASSERT_EQ(watch.questions.size(), 2u);
     EXPECT_TRUE(watch.questions[1].contains("Value as last read: E1\nNew value: 00"));
     EXPECT_EQ(Runs().back(), "-p m8 -c usbasp -U hfuse:w:0x00:m");
-    EXPECT_EQ(form->Edit3->text(), "avrdude.exe -p m8 -c usbasp -U hfuse:w:0x00:m ");
+    EXPECT_EQ(form->commandLine->text(), "avrdude.exe -p m8 -c usbasp -U hfuse:w:0x00:m ");
 
     // Lock bits that forbid programming ask too; a device without names never does.
     watch.answer = false;
-    form->MaskEdit50->SetText("FC");
-    QTest::mouseClick(form->SpeedButton9, Qt::LeftButton);
+    form->byteEditor(Lock)->hexField()->SetText("FC");
+    ClickAndWait(form->byteEditor(Lock)->writeButton());
     ASSERT_EQ(watch.questions.size(), 3u);
     EXPECT_TRUE(watch.questions[2].contains("only a chip erase clears them"));
-    form->DeviceComboBox->SetText("ATmega9999");
+    form->deviceBox->SetText("ATmega9999");
     const int runs = static_cast<int>(Runs().size());
-    form->MaskEdit40->SetText("00");
-    QTest::mouseClick(form->SpeedButton8, Qt::LeftButton);
+    form->byteEditor(High)->hexField()->SetText("00");
+    ClickAndWait(form->byteEditor(High)->writeButton());
     EXPECT_EQ(watch.questions.size(), 3u);
     EXPECT_EQ(Runs().size(), runs + 1);
 }
@@ -117,18 +117,18 @@ TEST(FuseSafety, HalfTypedValuesAreNeverWritten)
     Watch watch;
     form->show();
     form->activateWindow();
-    form->MaskEdit30->setFocus();
+    form->byteEditor(Low)->hexField()->setFocus();
     // The user deletes the first digit of 00 (the value stays 0, so nothing fills the gap again); the
     // Write button takes no focus, so the check on leaving the field never runs.
-    QTest::keyClick(form->MaskEdit30, Qt::Key_Home);
-    QTest::keyClick(form->MaskEdit30, Qt::Key_Delete);
-    ASSERT_EQ(form->MaskEdit30->Text(), " 0");
-    const QString line = form->Edit3->text();
-    QTest::mouseClick(form->SpeedButton7, Qt::LeftButton);
-    form->MaskEdit70->SetText("A1 B2");
-    QTest::mouseClick(form->SpeedButton11, Qt::LeftButton);
+    QTest::keyClick(form->byteEditor(Low)->hexField(), Qt::Key_Home);
+    QTest::keyClick(form->byteEditor(Low)->hexField(), Qt::Key_Delete);
+    ASSERT_EQ(form->byteEditor(Low)->hexField()->Text(), " 0");
+    const QString line = form->commandLine->text();
+    ClickAndWait(form->byteEditor(Low)->writeButton());
+    form->calibrationField->SetText("A1 B2");
+    ClickAndWait(form->calibrationWrite);
     EXPECT_TRUE(Runs().isEmpty());
-    EXPECT_EQ(form->Edit3->text(), line);
+    EXPECT_EQ(form->commandLine->text(), line);
     ASSERT_EQ(watch.messages.size(), 2u);
     EXPECT_EQ(watch.messages[0].text, "The low fuse value \" 0\" is not two hexadecimal digits.");
     EXPECT_EQ(watch.messages[1].text, "The calibration value \"A1 B2\" is not one to eight hexadecimal digits.");
@@ -138,25 +138,25 @@ TEST(FuseSafety, AReadTakesAValueOnlyFromARunThatSucceeded)
 {
     auto form = MakeForm();
     form->ReadLineIndex = 5;
-    form->MaskEdit30->SetText("3C");
+    form->byteEditor(Low)->hexField()->SetText("3C");
     Watch watch;
     {
         StandIn tool = Logging(1);
-        QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
+        ClickAndWait(form->byteEditor(Low)->readButton());
     }
-    EXPECT_EQ(form->MaskEdit30->Text(), "3C");
+    EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "3C");
     ASSERT_EQ(watch.messages.size(), 1u);
     EXPECT_EQ(watch.messages[0].text, "The low fuse read failed: avrdude ended with exit code 1.");
     {
         StandIn tool = Logging(0);
-        QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
+        ClickAndWait(form->byteEditor(Low)->readButton());
     }
-    EXPECT_EQ(form->MaskEdit30->Text(), "E1");
+    EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "E1");
     {
         StandIn tool(R"(printf '\n\n\n\n\n225\n'; kill -9 $$)");  // killed by a signal: no value either
-        form->MaskEdit30->SetText("3C");
-        QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
+        form->byteEditor(Low)->hexField()->SetText("3C");
+        ClickAndWait(form->byteEditor(Low)->readButton());
     }
-    EXPECT_EQ(form->MaskEdit30->Text(), "3C");
+    EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "3C");
     EXPECT_TRUE(watch.messages.back().text.startsWith("The low fuse read failed: avrdude was ended by signal 9"));
 }

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QAbstractButton>
 #include <QTest>
 
 QString OwnDir() { return QCoreApplication::applicationDirPath(); }
@@ -62,13 +63,26 @@ Watch::~Watch()
     SetQuestionHook(previousQuestions_);
 }
 
-std::unique_ptr<TForm1> MakeForm(const QString &device, const QString &programmer)
+std::unique_ptr<TForm1> MakeForm(const QString &device, const QString &programmer, WindowDeps deps)
 {
     SettingsFile none;
-    auto form = std::make_unique<TForm1>();
-    form->DeviceComboBox->SetText(device);
-    form->ProgComboBox->SetText(programmer);
+    auto form = std::make_unique<TForm1>(std::move(deps));
+    form->deviceBox->SetText(device);
+    form->programmerBox->SetText(programmer);
     return form;
+}
+
+void WaitForRun(TForm1 &form)
+{
+    QTRY_VERIFY_WITH_TIMEOUT(!form.Running(), 60000);
+}
+
+void ClickAndWait(QAbstractButton *button)
+{
+    auto *form = qobject_cast<TForm1 *>(button->window());
+    QTest::mouseClick(button, Qt::LeftButton);
+    if (form)
+        WaitForRun(*form);
 }
 
 void TypeInto(QWidget *widget, const QString &text)

@@ -2,6 +2,8 @@
 // What the window tests share: stand-in tools, settings files, and watched messages and tones.
 #include "tests/printing.h"
 #include "app/messages.h"
+#include "app/window_deps.h"
+#include "fuses/fuse_bytes.h"
 
 #include <QString>
 #include <QStringList>
@@ -9,6 +11,9 @@
 #include <vector>
 
 class TForm1;
+class QAbstractButton;
+
+using enum fuses::FuseByte;  // byteEditor(Low) ...
 
 // The test program's own directory, where the runner looks first and the settings file lives.
 QString OwnDir();
@@ -57,7 +62,12 @@ private:
 
 // A window started with no settings file and then set to a device and programmer.
 std::unique_ptr<TForm1> MakeForm(const QString &device = QStringLiteral("ATmega8"),
-                                 const QString &programmer = QStringLiteral("usbasp"));
+                                 const QString &programmer = QStringLiteral("usbasp"), WindowDeps deps = {});
+
+// Waits until the window's run (if one is under way) has ended and its handler has done its work.
+void WaitForRun(TForm1 &form);
+// Clicks a button of the window and waits for the run it starts.
+void ClickAndWait(QAbstractButton *button);
 
 // True while the process runs; one that died but was not yet reaped counts as gone.
 bool ProcessRuns(qint64 pid);

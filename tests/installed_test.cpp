@@ -26,14 +26,11 @@ compose::InstalledAvrdude RecordedAvrdude()
     return {compose::ParseParts(Recorded("parts_St.txt")), compose::ParseProgrammers(Recorded("programmers.txt"))};
 }
 
-// Windows made while it lives meet the recorded avrdude; afterwards, none.
+// Windows made with `deps` meet the recorded avrdude; once it is gone, the lists are the window's own.
 struct RecordedInstall {
-    RecordedInstall() { QueryInstalledAvrdude = [] { return RecordedAvrdude(); }; }
-    ~RecordedInstall()
-    {
-        QueryInstalledAvrdude = [] { return compose::InstalledAvrdude{}; };
-        compose::SetInstalled({});
-    }
+    RecordedInstall() { deps.vocabulary = RecordedAvrdude(); }
+    ~RecordedInstall() { compose::SetInstalled({}); }
+    WindowDeps deps;
 };
 
 QStringList Captions(const fuses::GroupLayout &g)
@@ -96,24 +93,24 @@ TEST(Installed, WindowListsTooltipsAndSettingsByName)
     RecordedInstall install;
     SettingsFile none;
     {
-        TForm1 form;
-        ASSERT_EQ(form.DeviceComboBox->itemText(26), "ATtiny26");
-        EXPECT_EQ(form.DeviceComboBox->itemText(27), "ATmega2560") << "appended, sorted, design names left out";
-        EXPECT_EQ(form.DeviceComboBox->findText("ATmega8"), 18);
-        EXPECT_EQ(form.ProgComboBox->itemText(39), "usbasp");
-        EXPECT_EQ(form.ProgComboBox->itemText(40), "2232hio");
-        EXPECT_EQ(form.ProgComboBox->itemData(form.ProgComboBox->findText("abcmini"), Qt::ToolTipRole).toString(),
+        TForm1 form(install.deps);
+        ASSERT_EQ(form.deviceBox->itemText(26), "ATtiny26");
+        EXPECT_EQ(form.deviceBox->itemText(27), "ATmega2560") << "appended, sorted, design names left out";
+        EXPECT_EQ(form.deviceBox->findText("ATmega8"), 18);
+        EXPECT_EQ(form.programmerBox->itemText(39), "usbasp");
+        EXPECT_EQ(form.programmerBox->itemText(40), "2232hio");
+        EXPECT_EQ(form.programmerBox->itemData(form.programmerBox->findText("abcmini"), Qt::ToolTipRole).toString(),
                   "The installed avrdude does not know the programmer \"abcmini\".");
-        EXPECT_TRUE(form.ProgComboBox->itemData(form.ProgComboBox->findText("usbtiny"), Qt::ToolTipRole)
+        EXPECT_TRUE(form.programmerBox->itemData(form.programmerBox->findText("usbtiny"), Qt::ToolTipRole)
                         .toString()
                         .contains("USBtiny"));
 
-        form.DeviceComboBox->setCurrentIndex(form.DeviceComboBox->findText("ATmega328P"));
-        form.ProgComboBox->setCurrentIndex(form.ProgComboBox->findText("usbtiny"));
-        EXPECT_EQ(form.Edit3->text(), "avrdude.exe -p m328p -c usbtiny ");
-        EXPECT_EQ(form.BitBox(4, 7)->text(), "RSTDISBL");
-        form.MaskEdit80->SetText("1E950F");
-        EXPECT_EQ(form.MaskEdit80->toolTip(), "1E950F: ATmega328P");
+        form.deviceBox->setCurrentIndex(form.deviceBox->findText("ATmega328P"));
+        form.programmerBox->setCurrentIndex(form.programmerBox->findText("usbtiny"));
+        EXPECT_EQ(form.commandLine->text(), "avrdude.exe -p m328p -c usbtiny ");
+        EXPECT_EQ(form.byteEditor(High)->bitBox(7)->text(), "RSTDISBL");
+        form.signatureField->SetText("1E950F");
+        EXPECT_EQ(form.signatureField->toolTip(), "1E950F: ATmega328P");
         form.show();
         ASSERT_TRUE(form.close());
     }
@@ -121,12 +118,12 @@ TEST(Installed, WindowListsTooltipsAndSettingsByName)
     EXPECT_TRUE(saved.contains("DeviceName=ATmega328P")) << saved.toStdString();
     EXPECT_TRUE(saved.contains("ProgrammerName=usbtiny"));
     {
-        TForm1 form;  // the same entries, found by name
-        EXPECT_EQ(form.DeviceComboBox->Text(), "ATmega328P");
-        EXPECT_EQ(form.DeviceComboBox->ItemIndex(), form.DeviceComboBox->findText("ATmega328P"));
-        EXPECT_EQ(form.ProgComboBox->Text(), "usbtiny");
-        EXPECT_EQ(form.Edit3->text(), "avrdude.exe -p m328p -c usbtiny ");
-        form.DeviceComboBox->SetItemIndex(18);  // back to a design entry: the name is emptied
+        TForm1 form(install.deps);  // the same entries, found by name
+        EXPECT_EQ(form.deviceBox->Text(), "ATmega328P");
+        EXPECT_EQ(form.deviceBox->ItemIndex(), form.deviceBox->findText("ATmega328P"));
+        EXPECT_EQ(form.programmerBox->Text(), "usbtiny");
+        EXPECT_EQ(form.commandLine->text(), "avrdude.exe -p m328p -c usbtiny ");
+        form.deviceBox->SetItemIndex(18);  // back to a design entry: the name is emptied
         form.show();
         ASSERT_TRUE(form.close());
     }
@@ -134,10 +131,10 @@ TEST(Installed, WindowListsTooltipsAndSettingsByName)
 
     // Another avrdude without these entries: the saved texts stand as if typed.
     SettingsFile vanished("[Config]\nDevice=200\nDeviceName=ATmega4242\nProgrammer=41\nProgrammerName=gone\n");
-    TForm1 form;
-    EXPECT_EQ(form.DeviceComboBox->Text(), "ATmega4242");
-    EXPECT_EQ(form.ProgComboBox->Text(), "gone");
-    EXPECT_EQ(form.Edit3->text(), "avrdude.exe -p  -c gone ");
+    TForm1 form(install.deps);
+    EXPECT_EQ(form.deviceBox->Text(), "ATmega4242");
+    EXPECT_EQ(form.programmerBox->Text(), "gone");
+    EXPECT_EQ(form.commandLine->text(), "avrdude.exe -p  -c gone ");
 }
 
 TEST(Installed, TheRealAvrdudeAndOneThatFails)

@@ -48,24 +48,24 @@ private:
 };
 
 // The window as a user sets it up: device, programmer and the emulator's port typed in.
-std::unique_ptr<TForm1> LabForm(const Emulator &emulator)
+std::unique_ptr<TForm1> LabForm(const Emulator &emulator, WindowDeps deps = {})
 {
-    auto form = std::make_unique<TForm1>();
-    form->DeviceComboBox->SetText("ATmega8");
-    form->ProgComboBox->SetText("stk500v1");
-    form->PortComboBox->SetText(emulator.Port());
+    auto form = std::make_unique<TForm1>(std::move(deps));
+    form->deviceBox->SetText("ATmega8");
+    form->programmerBox->SetText("stk500v1");
+    form->portBox->SetText(emulator.Port());
     return form;
 }
 
-void Click(QAbstractButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
+void Click(QAbstractButton *button) { ClickAndWait(button); }
 
 void ReadEverything(TForm1 &form)
 {
-    Click(form.SpeedButton1);
-    Click(form.SpeedButton2);
-    Click(form.SpeedButton3);
-    Click(form.SpeedButton5);
-    Click(form.SpeedButton6);
+    Click(form.byteEditor(Low)->readButton());
+    Click(form.byteEditor(High)->readButton());
+    Click(form.byteEditor(Lock)->readButton());
+    Click(form.calibrationRead);
+    Click(form.signatureRead);
 }
 
 QString IntelHex(const QByteArray &data)
@@ -100,13 +100,13 @@ TEST(Lab, ReadsWithTheLineThisAvrdudePrintsTheValueOn)
     Watch watch;
     ReadEverything(*form);
     EXPECT_TRUE(watch.messages.empty());
-    EXPECT_EQ(form->MaskEdit30->Text(), "E1");
-    EXPECT_EQ(form->MaskEdit31->Text(), "11100001");
-    EXPECT_EQ(form->MaskEdit40->Text(), "D9");
-    EXPECT_EQ(form->MaskEdit50->Text(), "FF");
-    EXPECT_EQ(form->MaskEdit70->Text(), "A5A3A4A5");
-    EXPECT_EQ(form->MaskEdit80->Text(), "1E9307");
-    const QStringList lines = form->Memo1->toPlainText().split('\n');
+    EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "E1");
+    EXPECT_EQ(form->byteEditor(Low)->binaryField()->Text(), "11100001");
+    EXPECT_EQ(form->byteEditor(High)->hexField()->Text(), "D9");
+    EXPECT_EQ(form->byteEditor(Lock)->hexField()->Text(), "FF");
+    EXPECT_EQ(form->calibrationField->Text(), "A5A3A4A5");
+    EXPECT_EQ(form->signatureField->Text(), "1E9307");
+    const QStringList lines = form->outputPane->toPlainText().split('\n');
     ASSERT_GT(lines.size(), 5);
     EXPECT_EQ(lines[5], "0x1e,0x93,0x7") << "the value stands on line 5";
 }
@@ -120,10 +120,10 @@ TEST(Lab, ReadsWithTheDefaultLineStillFindTheValue)
     Watch watch;
     ReadEverything(*form);
     EXPECT_TRUE(watch.messages.empty());
-    EXPECT_EQ(form->MaskEdit30->Text(), "3F");
-    EXPECT_EQ(form->MaskEdit50->Text(), "FC");
-    EXPECT_EQ(form->MaskEdit80->Text(), "1E9307");
-    EXPECT_EQ(form->MaskEdit70->Text(), "A5A3A4A5");
+    EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "3F");
+    EXPECT_EQ(form->byteEditor(Lock)->hexField()->Text(), "FC");
+    EXPECT_EQ(form->signatureField->Text(), "1E9307");
+    EXPECT_EQ(form->calibrationField->Text(), "A5A3A4A5");
 }
 
 TEST(Lab, WritesTheLowFuseAndReadsItBack)
@@ -131,19 +131,19 @@ TEST(Lab, WritesTheLowFuseAndReadsItBack)
     Emulator emulator;
     SettingsFile none;
     auto form = LabForm(emulator);
-    form->MaskEdit30->SetText("E4");
-    Click(form->SpeedButton7);
-    EXPECT_EQ(form->Edit3->text(), "avrdude.exe -p m8 -c stk500v1 -P " + emulator.Port() + " -U lfuse:w:0xE4:m ");
-    EXPECT_TRUE(form->Memo1->toPlainText().contains("1 byte of lfuse verified")) << form->Memo1->toPlainText().toStdString();
-    form->MaskEdit30->SetText("00");
-    Click(form->SpeedButton1);
-    EXPECT_EQ(form->MaskEdit30->Text(), "E4");
+    form->byteEditor(Low)->hexField()->SetText("E4");
+    Click(form->byteEditor(Low)->writeButton());
+    EXPECT_EQ(form->commandLine->text(), "avrdude.exe -p m8 -c stk500v1 -P " + emulator.Port() + " -U lfuse:w:0xE4:m ");
+    EXPECT_TRUE(form->outputPane->toPlainText().contains("1 byte of lfuse verified")) << form->outputPane->toPlainText().toStdString();
+    form->byteEditor(Low)->hexField()->SetText("00");
+    Click(form->byteEditor(Low)->readButton());
+    EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "E4");
 
     // The calibration bytes of the m8 have no write instruction: avrdude says so in the pane.
-    form->MaskEdit70->SetText("11223344");
-    Click(form->SpeedButton11);
-    EXPECT_TRUE(form->Edit3->text().endsWith("-U calibration:w:0x11223344:m "));
-    EXPECT_TRUE(form->Memo1->toPlainText().contains("calibration")) << form->Memo1->toPlainText().toStdString();
+    form->calibrationField->SetText("11223344");
+    Click(form->calibrationWrite);
+    EXPECT_TRUE(form->commandLine->text().endsWith("-U calibration:w:0x11223344:m "));
+    EXPECT_TRUE(form->outputPane->toPlainText().contains("calibration")) << form->outputPane->toPlainText().toStdString();
 }
 
 TEST(Lab, ExecuteWritesAndVerifiesFlashAndWarnsOnAMismatch)
@@ -161,12 +161,12 @@ TEST(Lab, ExecuteWritesAndVerifiesFlashAndWarnsOnAMismatch)
     {
         Emulator emulator;
         auto form = LabForm(emulator);
-        form->FlashWrite->setChecked(true);
-        form->FlashVerify->setChecked(true);
-        form->Edit1->setText(hex);
+        form->flashWrite->setChecked(true);
+        form->flashVerify->setChecked(true);
+        form->flashFile->setText(hex);
         Watch watch;
-        Click(form->BitBtn1);
-        const QString out = form->Memo1->toPlainText();
+        Click(form->executeButton);
+        const QString out = form->outputPane->toPlainText();
         EXPECT_TRUE(out.contains("100 bytes of flash verified")) << out.toStdString();
         EXPECT_TRUE(watch.tones.empty());
         EXPECT_TRUE(watch.messages.empty());
@@ -174,12 +174,12 @@ TEST(Lab, ExecuteWritesAndVerifiesFlashAndWarnsOnAMismatch)
     {
         Emulator emulator({"--bad-flash-byte", "3"});
         auto form = LabForm(emulator);
-        form->FlashVerify->setChecked(true);
-        form->CheckBox1->setChecked(true);
-        form->Edit1->setText(hex);
+        form->flashVerify->setChecked(true);
+        form->disableAutoEraseBox->setChecked(true);
+        form->flashFile->setText(hex);
         Watch watch;
-        Click(form->BitBtn1);
-        EXPECT_TRUE(form->Memo1->toPlainText().contains("verification mismatch"));
+        Click(form->executeButton);
+        EXPECT_TRUE(form->outputPane->toPlainText().contains("verification mismatch"));
         ASSERT_EQ(watch.tones.size(), 1u);
         ASSERT_EQ(watch.messages.size(), 1u);
         EXPECT_EQ(watch.messages[0].text, "Verification Error");
@@ -191,12 +191,12 @@ TEST(Lab, TerminalModeEndsByItself)
     Emulator emulator;
     SettingsFile none;
     auto form = LabForm(emulator);
-    form->CheckBox10->setChecked(true);
+    form->terminalBox->setChecked(true);
     QElapsedTimer timer;
     timer.start();
-    Click(form->BitBtn1);
+    Click(form->executeButton);
     EXPECT_LT(timer.elapsed(), 10000);
-    EXPECT_TRUE(form->Memo1->toPlainText().contains("avrdude done")) << form->Memo1->toPlainText().toStdString();
+    EXPECT_TRUE(form->outputPane->toPlainText().contains("avrdude done")) << form->outputPane->toPlainText().toStdString();
 }
 
 TEST(Lab, AReadFromAStoppedProgrammerChangesNothing)
@@ -204,40 +204,40 @@ TEST(Lab, AReadFromAStoppedProgrammerChangesNothing)
     Emulator emulator;
     SettingsFile none;
     auto form = LabForm(emulator);
-    Click(form->SpeedButton2);
-    ASSERT_EQ(form->MaskEdit40->Text(), "D9");
+    Click(form->byteEditor(High)->readButton());
+    ASSERT_EQ(form->byteEditor(High)->hexField()->Text(), "D9");
     emulator.Stop();
     Watch watch;
-    Click(form->SpeedButton2);
-    EXPECT_EQ(form->MaskEdit40->Text(), "D9");
+    Click(form->byteEditor(High)->readButton());
+    EXPECT_EQ(form->byteEditor(High)->hexField()->Text(), "D9");
     ASSERT_EQ(watch.messages.size(), 1u);
     EXPECT_EQ(watch.messages[0].text, "The high fuse read failed: avrdude ended with exit code 1.");
-    EXPECT_FALSE(form->Memo1->toPlainText().isEmpty());
+    EXPECT_FALSE(form->outputPane->toPlainText().isEmpty());
 }
 
 TEST(Lab, APartFromTheInstalledAvrdudesList)
 {
     // The window meets the real avrdude, as at a user's start; the emulated m8 answers as an ATmega8A.
-    QueryInstalledAvrdude = AskInstalledAvrdude;
     Emulator emulator({"--lfuse", "0xe1", "--hfuse", "0xd9"});
     SettingsFile none;
-    auto form = LabForm(emulator);
-    QueryInstalledAvrdude = [] { return compose::InstalledAvrdude{}; };
-    const int index = form->DeviceComboBox->findText("ATmega8A");
+    WindowDeps deps;
+    deps.vocabulary = AskInstalledAvrdude();
+    auto form = LabForm(emulator, deps);
+    const int index = form->deviceBox->findText("ATmega8A");
     ASSERT_GT(index, 26) << "appended after the window's own devices";
-    form->DeviceComboBox->setCurrentIndex(index);
-    EXPECT_TRUE(form->Edit3->text().startsWith("avrdude.exe -p m8a -c stk500v1 -P ")) << form->Edit3->text().toStdString();
-    EXPECT_EQ(form->BitBox(4, 7)->text(), "RSTDISBL");
-    EXPECT_FALSE(form->MaskEdit60->isEnabled()) << "the ATmega8A has no extended fuse";
+    form->deviceBox->setCurrentIndex(index);
+    EXPECT_TRUE(form->commandLine->text().startsWith("avrdude.exe -p m8a -c stk500v1 -P ")) << form->commandLine->text().toStdString();
+    EXPECT_EQ(form->byteEditor(High)->bitBox(7)->text(), "RSTDISBL");
+    EXPECT_FALSE(form->byteEditor(Extended)->hexField()->isEnabled()) << "the ATmega8A has no extended fuse";
     Watch watch;
     ReadEverything(*form);
     EXPECT_TRUE(watch.messages.empty());
-    EXPECT_EQ(form->MaskEdit40->Text(), "D9");
-    EXPECT_TRUE(form->BitBox(4, 6)->isChecked()) << "WDTON unprogrammed in D9";
-    EXPECT_TRUE(form->MaskEdit80->toolTip().contains("ATmega8A")) << form->MaskEdit80->toolTip().toStdString();
-    form->MaskEdit30->SetText("E4");
-    Click(form->SpeedButton7);
-    Click(form->SpeedButton1);
-    EXPECT_EQ(form->MaskEdit30->Text(), "E4");
+    EXPECT_EQ(form->byteEditor(High)->hexField()->Text(), "D9");
+    EXPECT_TRUE(form->byteEditor(High)->bitBox(6)->isChecked()) << "WDTON unprogrammed in D9";
+    EXPECT_TRUE(form->signatureField->toolTip().contains("ATmega8A")) << form->signatureField->toolTip().toStdString();
+    form->byteEditor(Low)->hexField()->SetText("E4");
+    Click(form->byteEditor(Low)->writeButton());
+    Click(form->byteEditor(Low)->readButton());
+    EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "E4");
     compose::SetInstalled({});
 }

@@ -35,29 +35,28 @@ double CaptionContrast(const widgets::SpeedButton *button)
 
 TEST(LinuxDesktop, OpeningThePortListReReadsThePortsAndKeepsTheText)
 {
-    const auto saved = ListSerialPorts;
     QStringList present{"/dev/ttyACM0"};
-    ListSerialPorts = [&] { return present; };
-    auto form = MakeForm();
-    form->PortComboBox->setCurrentIndex(13);
-    ASSERT_EQ(form->PortComboBox->Text(), "/dev/ttyACM0");
+    WindowDeps deps;
+    deps.listPorts = [&] { return present; };
+    auto form = MakeForm("ATmega8", "usbasp", deps);
+    form->portBox->setCurrentIndex(13);
+    ASSERT_EQ(form->portBox->Text(), "/dev/ttyACM0");
     present = {"/dev/ttyACM0", "/dev/ttyUSB0"};  // a board plugged in
     form->show();
-    form->PortComboBox->showPopup();
-    form->PortComboBox->hidePopup();
-    EXPECT_EQ(form->PortComboBox->count(), 16);
-    EXPECT_EQ(form->PortComboBox->itemText(14), "/dev/ttyUSB0");
-    EXPECT_EQ(form->PortComboBox->itemText(4), "com1") << "the fixed entries stay first";
-    EXPECT_EQ(form->PortComboBox->Text(), "/dev/ttyACM0");
-    EXPECT_EQ(form->PortComboBox->ItemIndex(), 13);
-    form->PortComboBox->SetText("/dev/ttyS7");  // typed: kept as typed
+    form->portBox->showPopup();
+    form->portBox->hidePopup();
+    EXPECT_EQ(form->portBox->count(), 16);
+    EXPECT_EQ(form->portBox->itemText(14), "/dev/ttyUSB0");
+    EXPECT_EQ(form->portBox->itemText(4), "com1") << "the fixed entries stay first";
+    EXPECT_EQ(form->portBox->Text(), "/dev/ttyACM0");
+    EXPECT_EQ(form->portBox->ItemIndex(), 13);
+    form->portBox->SetText("/dev/ttyS7");  // typed: kept as typed
     present = {};
-    form->PortComboBox->showPopup();
-    form->PortComboBox->hidePopup();
-    EXPECT_EQ(form->PortComboBox->count(), 14);
-    EXPECT_EQ(form->PortComboBox->Text(), "/dev/ttyS7");
-    EXPECT_TRUE(form->Edit3->text().contains("-P /dev/ttyS7 "));
-    ListSerialPorts = saved;
+    form->portBox->showPopup();
+    form->portBox->hidePopup();
+    EXPECT_EQ(form->portBox->count(), 14);
+    EXPECT_EQ(form->portBox->Text(), "/dev/ttyS7");
+    EXPECT_TRUE(form->commandLine->text().contains("-P /dev/ttyS7 "));
 }
 
 TEST(LinuxDesktop, ReadAndWriteCaptionsAreReadableOnLightAndDarkPalettes)
@@ -73,17 +72,17 @@ TEST(LinuxDesktop, ReadAndWriteCaptionsAreReadableOnLightAndDarkPalettes)
     for (const QPalette &palette : {QApplication::style()->standardPalette(), original, dark}) {
         QApplication::setPalette(palette);
         auto form = MakeForm();
-        for (const widgets::SpeedButton *button : {form->SpeedButton1, form->SpeedButton7}) {
+        for (const widgets::SpeedButton *button : {form->byteEditor(Low)->readButton(), form->byteEditor(Low)->writeButton()}) {
             EXPECT_GE(CaptionContrast(button), 4.5) << palette.color(QPalette::Window).name().toStdString();
             const QColor caption = button->palette().color(QPalette::ButtonText);
-            EXPECT_NEAR(caption.hslHue(), button == form->SpeedButton1 ? 120 : 0, 2) << "the hue stays";
+            EXPECT_NEAR(caption.hslHue(), button == form->byteEditor(Low)->readButton() ? 120 : 0, 2) << "the hue stays";
         }
     }
     // A palette changed while the window is open is followed too.
     QApplication::setPalette(original);
     auto form = MakeForm();
     QApplication::setPalette(dark);
-    EXPECT_GE(CaptionContrast(form->SpeedButton7), 4.5);
+    EXPECT_GE(CaptionContrast(form->byteEditor(Low)->writeButton()), 4.5);
     QApplication::setPalette(original);
 }
 
@@ -93,18 +92,19 @@ TEST(LinuxDesktop, EnterOnExecuteRunsAndCtrlASelectsTheSignature)
     auto form = MakeForm();
     form->show();
     form->activateWindow();
-    form->BitBtn1->setFocus();
-    QTest::keyClick(form->BitBtn1, Qt::Key_Return);
-    EXPECT_EQ(form->Memo1->Text(), "ran\n");
-    form->MaskEdit80->SetText("1E9307");
-    form->MaskEdit80->setFocus();
-    QTest::keyClick(form->MaskEdit80, Qt::Key_A, Qt::ControlModifier);
-    EXPECT_EQ(form->MaskEdit80->selectedText(), "1E9307");
-    form->MaskEdit31->setFocus();
-    QTest::keyClick(form->MaskEdit31, Qt::Key_Home);
-    QTest::keyClick(form->MaskEdit31, Qt::Key_A, Qt::ControlModifier);
-    EXPECT_EQ(form->MaskEdit31->Text(), "00000000") << "Ctrl+A types a 0 in a binary field, as every key but 1";
-    EXPECT_TRUE(form->MaskEdit31->selectedText().isEmpty());
+    form->executeButton->setFocus();
+    QTest::keyClick(form->executeButton, Qt::Key_Return);
+    WaitForRun(*form);
+    EXPECT_EQ(form->outputPane->Text(), "ran\n");
+    form->signatureField->SetText("1E9307");
+    form->signatureField->setFocus();
+    QTest::keyClick(form->signatureField, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(form->signatureField->selectedText(), "1E9307");
+    form->byteEditor(Low)->binaryField()->setFocus();
+    QTest::keyClick(form->byteEditor(Low)->binaryField(), Qt::Key_Home);
+    QTest::keyClick(form->byteEditor(Low)->binaryField(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(form->byteEditor(Low)->binaryField()->Text(), "00000000") << "Ctrl+A types a 0 in a binary field, as every key but 1";
+    EXPECT_TRUE(form->byteEditor(Low)->binaryField()->selectedText().isEmpty());
 }
 
 TEST(LinuxDesktop, SaveOutputAsWritesThePanesExactText)
@@ -113,8 +113,9 @@ TEST(LinuxDesktop, SaveOutputAsWritesThePanesExactText)
     StandIn tool("printf 'a\\r\\nb\\n'; head -c 9000 /dev/zero | tr '\\0' x; echo; printf 'end'");
     auto form = MakeForm();
     form->RunAndCapture("avrdude.exe");
+    WaitForRun(*form);
     const QString path = dir.filePath("out.txt");
-    form->Memo1->saveDialog = [&] { return path; };
+    form->outputPane->saveDialog = [&] { return path; };
     form->show();
     // The pane's context menu, as the user opens it, and its "Save Output As..." entry.
     QTimer::singleShot(0, [] {
@@ -125,8 +126,8 @@ TEST(LinuxDesktop, SaveOutputAsWritesThePanesExactText)
                 action->trigger();
         open->close();
     });
-    QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(5, 5), form->Memo1->mapToGlobal(QPoint(5, 5)));
-    QCoreApplication::sendEvent(form->Memo1, &menu);
+    QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(5, 5), form->outputPane->mapToGlobal(QPoint(5, 5)));
+    QCoreApplication::sendEvent(form->outputPane, &menu);
     QFile saved(path);
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_EQ(saved.readAll(), "a\nb\n" + QByteArray(9000, 'x') + "\nend");
@@ -152,7 +153,8 @@ TEST(LinuxDesktop, PermissionTroubleNamesItsFix)
     StandIn tool(QStringLiteral("cat \"%1/out.txt\"; exit 1").arg(OwnDir()));
     auto form = MakeForm();
     form->RunAndCapture("avrdude.exe");
-    EXPECT_TRUE(form->RunStrip1->Text().startsWith("avrdude failed (exit code 1)"));
-    EXPECT_TRUE(form->RunStrip1->Text().contains("dialout")) << form->RunStrip1->Text().toStdString();
+    WaitForRun(*form);
+    EXPECT_TRUE(form->runStrip->Text().startsWith("avrdude failed (exit code 1)"));
+    EXPECT_TRUE(form->runStrip->Text().contains("dialout")) << form->runStrip->Text().toStdString();
     QFile::remove(OwnDir() + "/out.txt");
 }

@@ -40,9 +40,9 @@ void StopAfter(TForm1 &form, int ms, bool escape = false)
 {
     QTimer::singleShot(ms, &form, [&form, escape] {
         if (escape)
-            QTest::keyClick(form.Edit4, Qt::Key_Escape);
+            QTest::keyClick(form.extraOptions, Qt::Key_Escape);
         else
-            QTest::mouseClick(form.RunStrip1->StopButton(), Qt::LeftButton);
+            QTest::mouseClick(form.runStrip->StopButton(), Qt::LeftButton);
     });
 }
 
@@ -55,24 +55,24 @@ TEST(RunControl, StopEndsExecuteAReadAndAWriteAtOnceLeavingNothingBehind)
     Watch watch;
     {
         StandIn tool = Noting("echo 'avrdude: verification error'; sleep 30");
-        form->Edit3->setText("avrdude.exe");
+        form->commandLine->setText("avrdude.exe");
         StopAfter(*form, 300);
         QElapsedTimer clock;
         clock.start();
-        QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+        ClickAndWait(form->executeButton);
         EXPECT_LT(clock.elapsed(), 3000);
-        EXPECT_TRUE(form->RunStrip1->Text().startsWith("Stopped after 0.")) << form->RunStrip1->Text().toStdString();
-        EXPECT_EQ(form->Memo1->Text(), "avrdude: verification error\n") << "the output so far stays";
+        EXPECT_TRUE(form->runStrip->Text().startsWith("Stopped after 0.")) << form->runStrip->Text().toStdString();
+        EXPECT_EQ(form->outputPane->Text(), "avrdude: verification error\n") << "the output so far stays";
         EXPECT_TRUE(watch.messages.empty() && watch.tones.empty()) << "a stopped run is no failed verify";
         EXPECT_FALSE(Alive("tool.pid"));
-        EXPECT_TRUE(form->BitBtn1->isEnabled());
+        EXPECT_TRUE(form->executeButton->isEnabled());
     }
     {
         StandIn tool = Noting("echo 225; sleep 30");
-        form->MaskEdit30->SetText("3C");
+        form->byteEditor(Low)->hexField()->SetText("3C");
         StopAfter(*form, 300, true);
-        QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
-        EXPECT_EQ(form->MaskEdit30->Text(), "3C");
+        ClickAndWait(form->byteEditor(Low)->readButton());
+        EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "3C");
         ASSERT_EQ(watch.messages.size(), 1u);
         EXPECT_EQ(watch.messages[0].text, "The low fuse read failed: it was stopped.");
         EXPECT_FALSE(Alive("tool.pid"));
@@ -80,8 +80,8 @@ TEST(RunControl, StopEndsExecuteAReadAndAWriteAtOnceLeavingNothingBehind)
     {
         StandIn tool = Noting("sleep 30");
         StopAfter(*form, 300);
-        QTest::mouseClick(form->SpeedButton8, Qt::LeftButton);
-        EXPECT_TRUE(form->RunStrip1->Text().startsWith("Stopped")) << form->RunStrip1->Text().toStdString();
+        ClickAndWait(form->byteEditor(High)->writeButton());
+        EXPECT_TRUE(form->runStrip->Text().startsWith("Stopped")) << form->runStrip->Text().toStdString();
         EXPECT_FALSE(Alive("tool.pid"));
     }
 }
@@ -94,14 +94,15 @@ TEST(RunControl, AChildThatKeepsThePipeOpenEndsWithTheTool)
     QElapsedTimer clock;
     clock.start();
     form->RunAndCapture("avrdude.exe");
+    WaitForRun(*form);
     EXPECT_LT(clock.elapsed(), 3000);
-    EXPECT_EQ(form->Memo1->Text(), "main done\n");
+    EXPECT_EQ(form->outputPane->Text(), "main done\n");
     EXPECT_FALSE(Alive("child.pid"));
     // And a child of a stopped tool goes with it.
     StandIn stopped(QStringLiteral("(sleep 30) & echo $! > \"%1/child.pid\"; sleep 30").arg(OwnDir()));
     form->show();
     StopAfter(*form, 300);
-    QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+    ClickAndWait(form->executeButton);
     EXPECT_FALSE(Alive("child.pid"));
 }
 
@@ -112,19 +113,19 @@ TEST(RunControl, EachOutcomeInTheStrip)
     Watch watch;
     const auto run = [&](const QString &script, const QString &line) {
         StandIn tool(script);
-        form->Edit3->setText(line);
-        QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
-        return form->RunStrip1->Text();
+        form->commandLine->setText(line);
+        ClickAndWait(form->executeButton);
+        return form->runStrip->Text();
     };
     EXPECT_TRUE(run("echo fine", "avrdude.exe").startsWith("avrdude finished in 0."));
-    EXPECT_FALSE(form->RunStrip1->EndButton()->isVisible());
+    EXPECT_FALSE(form->runStrip->EndButton()->isVisible());
     const QString failed = run("i=0; while [ $i -lt 200 ]; do echo line $i; i=$((i+1)); done; exit 1", "avrdude.exe");
     EXPECT_TRUE(failed.startsWith("avrdude failed (exit code 1) after 0.")) << failed.toStdString();
     EXPECT_TRUE(failed.endsWith(" s: see the end of the output"));
-    ASSERT_TRUE(form->RunStrip1->EndButton()->isVisible());
-    QTest::mouseClick(form->RunStrip1->EndButton(), Qt::LeftButton);
-    EXPECT_EQ(form->Memo1->textCursor().block().text(), "") << "the caret at the end, after line 199";
-    EXPECT_GT(form->Memo1->verticalScrollBar()->value(), 0);
+    ASSERT_TRUE(form->runStrip->EndButton()->isVisible());
+    QTest::mouseClick(form->runStrip->EndButton(), Qt::LeftButton);
+    EXPECT_EQ(form->outputPane->textCursor().block().text(), "") << "the caret at the end, after line 199";
+    EXPECT_GT(form->outputPane->verticalScrollBar()->value(), 0);
     EXPECT_EQ(run("echo x", "no-such-tool.exe -p m8"),
               "Could not start no-such-tool.exe: not found beside the program or on PATH");
     const QString killed = run("echo 225; kill -9 $$", "avrdude.exe");

@@ -1,7 +1,10 @@
 #include "tests/printing.h"
 #include "runner/command_split.h"
 #include "runner/output_text.h"
+#include "runner/avrdude_run.h"
 #include "runner/tool_run.h"
+
+#include <QSignalSpy>
 #include "tests/helpers.h"
 
 #include <QDir>
@@ -81,42 +84,44 @@ namespace {
 struct Collected {
     QString text;
     int pieces = 0;
-    runner::ToolRunResult result;
+    int ticks = 0;
+    runner::ToolEnd end;
 };
 
+// One run to its end, waiting on its signal.
 Collected RunLine(const QString &line)
 {
     Collected c;
-    runner::OutputText decode;
-    runner::ToolRunOptions options;
-    options.ownDir = OwnDir();
-    options.searchPath = runner::SearchPath();
-    options.onOutput = [&](QByteArrayView bytes) {
-        c.text += decode.Add(bytes);
+    runner::AvrdudeRun run;
+    QObject::connect(&run, &runner::AvrdudeRun::output, [&](const QString &text) {
+        c.text += text;
         ++c.pieces;
-    };
-    c.result = runner::RunTool(line, options);
-    c.text += decode.Finish();
+    });
+    QObject::connect(&run, &runner::AvrdudeRun::tick, [&] { ++c.ticks; });
+    QSignalSpy finished(&run, &runner::AvrdudeRun::finished);
+    run.start(line, OwnDir(), runner::SearchPath());
+    EXPECT_TRUE(finished.wait(20000));
+    c.end = run.end();
     return c;
 }
 }  // namespace
 
-TEST(RunTool, MergesBothStreamsInTheOrderWritten)
+TEST(AvrdudeRun, MergesBothStreamsInTheOrderWritten)
 {
     StandIn tool("echo out1; sleep 0.05; echo err1 >&2; sleep 0.05; echo out2; echo err2 >&2");
     const Collected c = RunLine("avrdude.exe -p m8");
-    EXPECT_TRUE(c.result.started);
+    EXPECT_NE(c.end.kind, runner::ToolEnd::Kind::NotStarted);
     EXPECT_EQ(c.text, "out1\nerr1\nout2\nerr2\n");
 }
 
-TEST(RunTool, PassesArgumentsAsSplitAndEndsAtEndOfInput)
+TEST(AvrdudeRun, PassesArgumentsAsSplitAndEndsAtEndOfInput)
 {
     StandIn tool(R"(for a in "$@"; do echo "[$a]"; done; cat; echo "input ended")");
     const Collected c = RunLine(R"(avrdude.exe -U flash:w:"/tmp/My Files/blink.hex":i -t)");
     EXPECT_EQ(c.text, "[-U]\n[flash:w:/tmp/My Files/blink.hex:i]\n[-t]\ninput ended\n");
 }
 
-TEST(RunTool, LongOutputArrivesWhole)
+TEST(AvrdudeRun, LongOutputArrivesWhole)
 {
     StandIn tool("head -c 250000 /dev/zero | tr '\\0' x; printf 'tail'");
     const Collected c = RunLine("avrdude.exe");
@@ -124,34 +129,28 @@ TEST(RunTool, LongOutputArrivesWhole)
     EXPECT_TRUE(c.text.endsWith("xtail"));
 }
 
-TEST(RunTool, OutputWrittenJustBeforeTheEndIsKept)
+TEST(AvrdudeRun, OutputWrittenJustBeforeTheEndIsKept)
 {
     StandIn tool("sleep 0.2; printf 'last words'; exit 3");
     const Collected c = RunLine("avrdude.exe");
     EXPECT_EQ(c.text, "last words");
-    EXPECT_EQ(WEXITSTATUS(c.result.exitStatus), 3);
+    EXPECT_EQ(c.end.kind, runner::ToolEnd::Kind::Exited);
+    EXPECT_EQ(c.end.code, 3);
 }
 
-TEST(RunTool, AFailedStartSaysWhichProgramWasLookedFor)
+TEST(AvrdudeRun, AFailedStartSaysWhichProgramWasLookedFor)
 {
     const Collected missing = RunLine("no-such-tool-here.exe -p m8");
-    EXPECT_FALSE(missing.result.started);
+    EXPECT_EQ(missing.end.kind, runner::ToolEnd::Kind::NotStarted);
     EXPECT_EQ(missing.pieces, 0);
-    EXPECT_TRUE(missing.result.failure.contains("\"no-such-tool-here.exe\"")) << missing.result.failure.toStdString();
+    EXPECT_TRUE(missing.end.failure.contains("\"no-such-tool-here.exe\"")) << missing.end.failure.toStdString();
     const Collected empty = RunLine("   ");
-    EXPECT_FALSE(empty.result.started);
-    EXPECT_FALSE(empty.result.failure.isEmpty());
+    EXPECT_EQ(empty.end.kind, runner::ToolEnd::Kind::NotStarted);
+    EXPECT_FALSE(empty.end.failure.isEmpty());
 }
 
-TEST(RunTool, IdleIsCalledWhileTheToolIsSilent)
+TEST(AvrdudeRun, TicksWhileTheToolIsSilent)
 {
     StandIn tool("sleep 0.5; echo done");
-    int idles = 0;
-    runner::ToolRunOptions options;
-    options.ownDir = OwnDir();
-    options.searchPath = runner::SearchPath();
-    options.onIdle = [&] { ++idles; };
-    options.idleInterval = std::chrono::milliseconds(20);
-    runner::RunTool("avrdude.exe", options);
-    EXPECT_GE(idles, 5);
+    EXPECT_GE(RunLine("avrdude.exe").ticks, 5);
 }

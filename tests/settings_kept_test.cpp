@@ -36,7 +36,7 @@ QByteArray SavedWith(const QByteArray &from, const QByteArray &to)
     SettingsFile none;
     {
         TForm1 form;
-        form.Edit1->setText("placeholder");
+        form.flashFile->setText("placeholder");
         form.show();
         EXPECT_TRUE(form.close());
     }
@@ -59,14 +59,14 @@ TEST(SettingsKept, ALatin1FileSurvivesStartAndCloseByteForByte)
     Put(SettingsFile::Path(), latin1);
     {
         TForm1 form;
-        EXPECT_EQ(form.Edit1->text(), QString::fromUtf8("C:\\Müll\\ä.hex"));
+        EXPECT_EQ(form.flashFile->text(), QString::fromUtf8("C:\\Müll\\ä.hex"));
         form.show();
         ASSERT_TRUE(form.close());
     }
     EXPECT_EQ(Bytes(SettingsFile::Path()), latin1);
     {
         TForm1 form;  // a value the user changes is written as UTF-8
-        form.Edit1->setText(QString::fromUtf8("/home/me/Müll.hex"));
+        form.flashFile->setText(QString::fromUtf8("/home/me/Müll.hex"));
         form.show();
         ASSERT_TRUE(form.close());
     }
@@ -81,7 +81,7 @@ TEST(SettingsKept, AByteOrderMarkAndLoneCarriageReturnsAreRead)
     {
         TForm1 form;
         EXPECT_EQ(form.windowTitle(), "With a mark");
-        EXPECT_EQ(form.DeviceComboBox->Text(), "ATmega8");
+        EXPECT_EQ(form.deviceBox->Text(), "ATmega8");
         form.show();
         ASSERT_TRUE(form.close());
     }
@@ -93,7 +93,7 @@ TEST(SettingsKept, AByteOrderMarkAndLoneCarriageReturnsAreRead)
     {
         TForm1 form;
         EXPECT_EQ(form.windowTitle(), "Old Mac");
-        EXPECT_EQ(form.Edit4->text(), "-B 4");
+        EXPECT_EQ(form.extraOptions->text(), "-B 4");
         form.show();
         ASSERT_TRUE(form.close());
     }
@@ -114,7 +114,7 @@ TEST(SettingsKept, ALinkedFileStaysALinkAndItsTargetIsWritten)
     {
         TForm1 form;
         EXPECT_EQ(form.windowTitle(), "Linked");
-        form.Edit4->setText("-B 8");
+        form.extraOptions->setText("-B 8");
         form.show();
         ASSERT_TRUE(form.close());
     }
@@ -134,7 +134,7 @@ TEST(SettingsKept, AReadOnlyFileIsReportedLeftAloneAndTheUserMayCloseWithoutSavi
     ::chmod(QFile::encodeName(SettingsFile::Path()).constData(), 0444);
     {
         TForm1 form;
-        form.Edit4->setText("-B 8");
+        form.extraOptions->setText("-B 8");
         form.show();
         Watch watch;  // OK: the window stays
         EXPECT_FALSE(form.close());

@@ -25,26 +25,26 @@ TEST(Settings, LoadOrderAndItsSideEffects)
                       "[ReadFuseFromLine]\nstk500v1=0x5\nusbasp=$3\n");
     TForm1 form;
     EXPECT_EQ(form.windowTitle(), "My programmer");
-    EXPECT_EQ(form.ComboBox4->Text(), "Motorola");
-    EXPECT_EQ(form.ComboBox5->Text(), "Immediate mode");
-    EXPECT_EQ(form.DeviceComboBox->Text(), "ATmega8");
-    EXPECT_EQ(form.ProgComboBox->Text(), "stk500v1");
-    EXPECT_EQ(form.PortComboBox->Text(), "com1");
+    EXPECT_EQ(form.flashFormat->Text(), "Motorola");
+    EXPECT_EQ(form.eepromFormat->Text(), "Immediate mode");
+    EXPECT_EQ(form.deviceBox->Text(), "ATmega8");
+    EXPECT_EQ(form.programmerBox->Text(), "stk500v1");
+    EXPECT_EQ(form.portBox->Text(), "com1");
     EXPECT_EQ(form.ReadLineIndex, 5);
-    EXPECT_TRUE(form.CheckBox12->isChecked()) << "Opt7 is -v";
-    EXPECT_FALSE(form.CheckBox13->isChecked());
-    EXPECT_TRUE(form.CheckBox14->isChecked()) << "the later box of a pair wins";
-    EXPECT_FALSE(form.CheckBox15->isChecked());
-    EXPECT_TRUE(form.CheckBox16->isChecked());
-    EXPECT_EQ(form.Edit3->text(), "avrdude.exe -p m8 -c stk500v1 -P com1 -v -E noreset -E novcc -B 4");
+    EXPECT_TRUE(form.verboseBox->isChecked()) << "Opt7 is -v";
+    EXPECT_FALSE(form.resetBox->isChecked());
+    EXPECT_TRUE(form.noResetBox->isChecked()) << "the later box of a pair wins";
+    EXPECT_FALSE(form.vccBox->isChecked());
+    EXPECT_TRUE(form.noVccBox->isChecked());
+    EXPECT_EQ(form.commandLine->text(), "avrdude.exe -p m8 -c stk500v1 -P com1 -v -E noreset -E novcc -B 4");
     EXPECT_EQ(QGuiApplication::applicationDisplayName(), "ATmega8");
-    EXPECT_FALSE(form.MaskEdit60->isEnabled()) << "the layout matches the loaded device";
+    EXPECT_FALSE(form.byteEditor(Extended)->hexField()->isEnabled()) << "the layout matches the loaded device";
 
-    form.ProgComboBox->SetText("usbasp");
+    form.programmerBox->SetText("usbasp");
     EXPECT_EQ(form.ReadLineIndex, 3);
-    form.ProgComboBox->SetText("USBASP");
+    form.programmerBox->SetText("USBASP");
     EXPECT_EQ(form.ReadLineIndex, 3) << "no match keeps the index";
-    form.ProgComboBox->SetText("stk500v1");
+    form.programmerBox->SetText("stk500v1");
     EXPECT_EQ(form.ReadLineIndex, 5);
 }
 
@@ -52,13 +52,13 @@ TEST(Settings, IndexesOutsideTheLists)
 {
     SettingsFile file("[Config]\nDevice=-1\nProgrammer=-1\nPort=99\nFlashFormat=-1\nEEPROMFormat=letters\n");
     TForm1 form;
-    EXPECT_EQ(form.DeviceComboBox->Text(), "ATmega8");
-    EXPECT_EQ(form.ProgComboBox->Text(), "usbasp");
+    EXPECT_EQ(form.deviceBox->Text(), "ATmega8");
+    EXPECT_EQ(form.programmerBox->Text(), "usbasp");
     EXPECT_EQ(form.ReadLineIndex, 1) << "the usbasp default";
-    EXPECT_EQ(form.PortComboBox->Text(), "");
-    EXPECT_EQ(form.ComboBox4->Text(), "");
-    EXPECT_EQ(form.ComboBox5->Text(), "Intel Hex");
-    EXPECT_EQ(form.Edit3->text(), R"(avrdude.exe -p m8 -c usbasp )");
+    EXPECT_EQ(form.portBox->Text(), "");
+    EXPECT_EQ(form.flashFormat->Text(), "");
+    EXPECT_EQ(form.eepromFormat->Text(), "Intel Hex");
+    EXPECT_EQ(form.commandLine->text(), R"(avrdude.exe -p m8 -c usbasp )");
 }
 
 TEST(Settings, AFreshSaveWritesEveryKeyInOrder)
@@ -66,11 +66,11 @@ TEST(Settings, AFreshSaveWritesEveryKeyInOrder)
     SettingsFile none;
     {
         TForm1 form;
-        form.DeviceComboBox->setCurrentIndex(18);
-        form.ProgComboBox->setCurrentIndex(39);
-        form.CheckBox11->setChecked(true);
-        form.CheckBox13->setChecked(true);
-        form.FlashWrite->setChecked(true);  // the operation boxes are not kept
+        form.deviceBox->setCurrentIndex(18);
+        form.programmerBox->setCurrentIndex(39);
+        form.noVerifyBox->setChecked(true);
+        form.resetBox->setChecked(true);
+        form.flashWrite->setChecked(true);  // the operation boxes are not kept
         ASSERT_TRUE(Close(form));
     }
     EXPECT_EQ(SettingsFile::Read(), "[Config]\nFlashFormat=0\nEEPROMFormat=0\nDevice=18\nProgrammer=39\nPort=0\n"
@@ -86,12 +86,12 @@ TEST(Settings, ChoicesSurviveARestartAndHandEditsAreKept)
     {
         TForm1 form;
         EXPECT_EQ(form.windowTitle(), "");
-        EXPECT_TRUE(form.CheckBox2->isChecked());
-        form.DeviceComboBox->setCurrentIndex(21);
-        form.ProgComboBox->setCurrentIndex(37);
-        form.Edit4->setText("-B 4 ");
-        form.Edit1->setText(QString::fromUtf8(" /tmp/Gr\xc3\xbc\xc3\x9f e=;[x].hex"));
-        form.Edit2->setText("\"quoted\"");
+        EXPECT_TRUE(form.chipEraseBox->isChecked());
+        form.deviceBox->setCurrentIndex(21);
+        form.programmerBox->setCurrentIndex(37);
+        form.extraOptions->setText("-B 4 ");
+        form.flashFile->setText(QString::fromUtf8(" /tmp/Gr\xc3\xbc\xc3\x9f e=;[x].hex"));
+        form.eepromFile->setText("\"quoted\"");
         ASSERT_TRUE(Close(form));
     }
     const QString saved = SettingsFile::Read();
@@ -100,14 +100,14 @@ TEST(Settings, ChoicesSurviveARestartAndHandEditsAreKept)
         << saved.toStdString();
     EXPECT_TRUE(saved.endsWith("[Mine]\nx=y\n"));
     TForm1 again;
-    EXPECT_EQ(again.DeviceComboBox->Text(), "ATmega88");
-    EXPECT_EQ(again.ProgComboBox->Text(), "stk500v1");
+    EXPECT_EQ(again.deviceBox->Text(), "ATmega88");
+    EXPECT_EQ(again.programmerBox->Text(), "stk500v1");
     EXPECT_EQ(again.ReadLineIndex, 5);
-    EXPECT_EQ(again.Edit4->text(), "-B 4 ");
-    EXPECT_EQ(again.Edit1->text(), QString::fromUtf8(" /tmp/Gr\xc3\xbc\xc3\x9f e=;[x].hex"));
-    EXPECT_EQ(again.Edit2->text(), "\"quoted\"");
-    EXPECT_FALSE(again.CheckBox13->isChecked());
-    EXPECT_TRUE(again.CheckBox14->isChecked());
+    EXPECT_EQ(again.extraOptions->text(), "-B 4 ");
+    EXPECT_EQ(again.flashFile->text(), QString::fromUtf8(" /tmp/Gr\xc3\xbc\xc3\x9f e=;[x].hex"));
+    EXPECT_EQ(again.eepromFile->text(), "\"quoted\"");
+    EXPECT_FALSE(again.resetBox->isChecked());
+    EXPECT_TRUE(again.noResetBox->isChecked());
 }
 
 TEST(Settings, ATypedDeviceIsNotKept)
@@ -115,12 +115,12 @@ TEST(Settings, ATypedDeviceIsNotKept)
     SettingsFile none;
     {
         TForm1 form;
-        form.DeviceComboBox->setCurrentIndex(18);
-        form.DeviceComboBox->SetText("ATmega644");
+        form.deviceBox->setCurrentIndex(18);
+        form.deviceBox->SetText("ATmega644");
         ASSERT_TRUE(Close(form));
     }
     TForm1 again;
-    EXPECT_EQ(again.DeviceComboBox->Text(), "ATmega8") << "no entry selected: the text at creation";
+    EXPECT_EQ(again.deviceBox->Text(), "ATmega8") << "no entry selected: the text at creation";
 }
 
 TEST(Settings, AFailedSaveKeepsTheWindowOpenAndTheEarlierFileIntact)
@@ -128,7 +128,7 @@ TEST(Settings, AFailedSaveKeepsTheWindowOpenAndTheEarlierFileIntact)
     const char *earlier = "[Config]\nDevice=18\nCaption=earlier\n";
     SettingsFile file(earlier);
     TForm1 form;
-    form.ProgComboBox->setCurrentIndex(37);
+    form.programmerBox->setCurrentIndex(37);
     Watch watch;
     // A full disk: no file may grow past a few bytes while the close is tried.
     std::signal(SIGXFSZ, SIG_IGN);

@@ -1,5 +1,5 @@
 #include "app/application.h"
-#include "app/installed_avrdude.h"
+#include "app/messages.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,15 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     Application app(argc, argv);  // the program's own: errors escaping handlers are shown
-    // Windows get the window's own lists unless a test says which avrdude they meet.
-    QueryInstalledAvrdude = [] { return compose::InstalledAvrdude{}; };
+    // A message box nobody expected fails the test at once with its text (a real one would wait for
+    // an answer that never comes); tests that expect one watch for it.
+    SetMessageHook([](MessageKind, const QString &, const QString &text) {
+        ADD_FAILURE() << "unexpected message box: " << text.toStdString();
+    });
+    SetQuestionHook([](const QString &text) {
+        ADD_FAILURE() << "unexpected question: " << text.toStdString();
+        return false;
+    });
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

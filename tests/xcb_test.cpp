@@ -57,11 +57,11 @@ TEST(OnX11, ACloseRequestDuringARunAsksAndCancelLetsTheRunGoOn)
     QTimer::singleShot(300, form.get(), [&] { SendCloseRequest(*form); });
     QTimer::singleShot(900, form.get(), [&] { askedAt = watch.questions.empty() ? -1 : clock.elapsed(); });
     clock.start();
-    form->Edit3->setText("avrdude.exe");
-    QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+    form->commandLine->setText("avrdude.exe");
+    ClickAndWait(form->executeButton);
     EXPECT_GE(askedAt, 0) << "the question came during the run, not after it";
     EXPECT_EQ(watch.questions, std::vector<QString>{"avrdude is still running. Stop it and close?"});
-    EXPECT_EQ(form->Memo1->Text(), "done\n") << "the run went on to its end";
+    EXPECT_EQ(form->outputPane->Text(), "done\n") << "the run went on to its end";
     QTest::qWait(200);
     EXPECT_TRUE(form->isVisible());
 }
@@ -71,7 +71,7 @@ TEST(OnX11, StopAndCloseEndsTheToolSavesTheSettingsAndCloses)
     SettingsFile none;
     StandIn tool(QStringLiteral("echo $$ > \"%1/tool.pid\"; sleep 30").arg(OwnDir()));
     auto form = std::make_unique<TForm1>();
-    form->Edit4->setText("-B 4");
+    form->extraOptions->setText("-B 4");
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     Watch watch;
@@ -79,11 +79,11 @@ TEST(OnX11, StopAndCloseEndsTheToolSavesTheSettingsAndCloses)
     QTimer::singleShot(300, form.get(), [&] { SendCloseRequest(*form); });
     QElapsedTimer clock;
     clock.start();
-    form->Edit3->setText("avrdude.exe");
-    QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+    form->commandLine->setText("avrdude.exe");
+    ClickAndWait(form->executeButton);
     EXPECT_LT(clock.elapsed(), 3000);
     QTRY_VERIFY_WITH_TIMEOUT(!form->isVisible(), 2000);
-    EXPECT_TRUE(form->RunStrip1->Text().startsWith("Stopped"));
+    EXPECT_TRUE(form->runStrip->Text().startsWith("Stopped"));
     EXPECT_TRUE(SettingsFile::Read().contains("ExtraCommandLine=-B 4")) << SettingsFile::Read().toStdString();
     const pid_t pid = NotedPid();
     ASSERT_GT(pid, 0);
@@ -103,17 +103,17 @@ TEST(OnX11, ClicksDuringARunAreDroppedNotDeliveredAfterIt)
         QProcess::execute("xdotool", {"mousemove", QString::number(at.x()), QString::number(at.y()), "click", "1"});
     };
     QTimer::singleShot(300, form.get(), [&] {
-        click(form->BitBtn1);
-        click(form->CheckBox2);
+        click(form->executeButton);
+        click(form->chipEraseBox);
     });
-    form->Edit3->setText("avrdude.exe");
-    QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+    form->commandLine->setText("avrdude.exe");
+    ClickAndWait(form->executeButton);
     QTest::qWait(1500);  // a second run, had a click been held back, would have started and ended here
     QFile log(OwnDir() + "/runs.log");
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_EQ(log.readAll(), "run\n");
-    EXPECT_FALSE(form->CheckBox2->isChecked());
+    EXPECT_FALSE(form->chipEraseBox->isChecked());
     // The same clicks after the run do reach the window.
-    click(form->CheckBox2);
-    QTRY_VERIFY_WITH_TIMEOUT(form->CheckBox2->isChecked(), 2000);
+    click(form->chipEraseBox);
+    QTRY_VERIFY_WITH_TIMEOUT(form->chipEraseBox->isChecked(), 2000);
 }

@@ -1,0 +1,57 @@
+#pragma once
+// One run of avrdude as an object: it owns the process and the watches that read its output, and
+// tells what happens through its signals. Start it, stop it at will; `finished` comes exactly once.
+#include "runner/output_text.h"
+#include "runner/permission_watch.h"
+#include "runner/progress_watch.h"
+#include "runner/tool_process.h"
+#include "runner/verification_watch.h"
+
+#include <QObject>
+#include <QTimer>
+
+namespace runner {
+
+class AvrdudeRun : public QObject {
+    Q_OBJECT
+public:
+    explicit AvrdudeRun(QObject *parent = nullptr);
+    ~AvrdudeRun() override;  // a tool still running is ended, with everything it started
+
+    // Starts the line (the program looked for in `ownDir` first, then along `searchPath`) and returns
+    // at once. A line that cannot start still finishes, from the event loop, with Kind::NotStarted.
+    void start(const QString &commandLine, const QString &ownDir, const QString &searchPath);
+    // Ends the tool and everything it started: SIGTERM, then SIGKILL after `graceMs`.
+    void stop(int graceMs = 300);
+
+    bool running() const { return running_; }
+    qint64 elapsedMs() const { return process_.ElapsedMs(); }
+    int percent() const { return progress_.Percent(); }
+    bool verificationFailed() const { return verification_.Failed(); }
+    // The run strip's sentence for how it ended, with a hint for permission trouble.
+    QString outcome() const;
+    const ToolEnd &end() const { return end_; }
+
+signals:
+    void output(const QString &text);  // decoded, each line break one LF
+    // While the tool runs, every `kTickMs` whether it prints or not.
+    void tick(qint64 elapsedMs, int percent);
+    void finished(const runner::ToolEnd &end);
+
+public:
+    static constexpr int kTickMs = 40;
+
+private:
+    void See(const QString &text);
+
+    ToolProcess process_;
+    OutputText decode_;
+    ProgressWatch progress_;
+    PermissionWatch permission_;
+    VerificationWatch verification_;
+    QTimer tick_;
+    ToolEnd end_;
+    bool running_ = false;
+};
+
+}  // namespace runner

@@ -1,0 +1,64 @@
+#pragma once
+// One byte's editor: a hex field, a binary field and eight bit boxes that always show the same
+// value, and Read and Write buttons whose clicks it passes on.
+#include "fuses/fuse_bytes.h"
+#include "fuses/fuse_layout.h"
+#include "widgets/mask_edit.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <array>
+
+namespace widgets {
+
+class SpeedButton;
+
+class ByteEditor : public QGroupBox {
+    Q_OBJECT
+public:
+    // Where the controls stand inside the group, as each group was laid out by hand.
+    struct Geometry {
+        int left;  // of the group in its parent; all groups share top, width and height
+        int readX, readY, writeX, writeY, hexY, hexWidth, labelY;
+    };
+    ByteEditor(const fuses::FuseByteRow &row, const Geometry &at, QWidget *parent);
+
+    fuses::FuseByte byte() const { return row_.byte; }
+    const fuses::FuseByteRow &row() const { return row_; }
+
+    // The value the bit boxes show.
+    unsigned value() const;
+    // Sets the hex field; the binary field and the boxes follow.
+    void setValue(unsigned value);
+    // The hex field's text as it stands, half-typed or whole.
+    QString hexText() const { return hex_->Text(); }
+    // An editor that is off takes no input and shows 00; either way the boxes take the layout's
+    // captions and tooltips.
+    void setLayout(const fuses::GroupLayout &layout);
+
+    MaskEdit *hexField() const { return hex_; }
+    MaskEdit *binaryField() const { return bin_; }
+    QCheckBox *bitBox(int bit) const { return bits_[static_cast<std::size_t>(bit)]; }
+    SpeedButton *readButton() const { return read_; }
+    SpeedButton *writeButton() const { return write_; }
+    // The controls in the order Tab visits them.
+    QList<QWidget *> tabChain() const;
+
+signals:
+    void valueChanged(unsigned value);  // a bit box changed, by the user or by code
+    void readRequested();
+    void writeRequested();
+    void invalidInput();  // the user left the hex field half filled
+
+private:
+    void HexChange();
+    void BinaryChange();
+    void BitChange(int bit);
+
+    const fuses::FuseByteRow &row_;
+    SpeedButton *read_, *write_;
+    MaskEdit *hex_, *bin_;
+    std::array<QCheckBox *, 8> bits_{};  // bits_[k] stands for bit k; checked means the bit is 1
+};
+
+}  // namespace widgets
