@@ -6,6 +6,7 @@
 #include "app/window_deps.h"
 #include "compose/form_state.h"
 #include "compose/options.h"
+#include "fuses/byte_commands.h"
 #include "fuses/fuse_bytes.h"
 #include "runner/avrdude_run.h"
 #include "widgets/byte_editor.h"
@@ -135,7 +136,9 @@ private:
     void ReadHexList(const QString &command, const QString &memory, int count, MaskEdit *field);
     QStringList OutputLines() const;
     void ReportNoValue(const QString &what);
-    bool ReadSucceeded(const runner::ToolEnd &end, const QString &what);
+    // The line of a read's output that holds its value; nothing (and the user told why) when the run
+    // did not succeed or the output holds no value.
+    std::optional<QString> ValueLine(const runner::ToolEnd &end, const QString &what, fuses::ValueForm form);
     void WriteByte(const QString &value, const QString &memory);
     // The value each byte last read, and for which device text; shown when a write asks first.
     std::array<QString, fuses::kFuseByteCount> lastRead_;

@@ -29,15 +29,20 @@ void TForm1::ReportNoValue(const QString &what)
     ShowMessage(this, MessageKind::Warning, QStringLiteral("No value found in the output of the %1 read.").arg(what));
 }
 
-bool TForm1::ReadSucceeded(const runner::ToolEnd &end, const QString &what)
+std::optional<QString> TForm1::ValueLine(const runner::ToolEnd &end, const QString &what, fuses::ValueForm form)
 {
     // A value from a run that failed, was stopped or never started would be made up: whatever the
     // output holds, nothing changes (a later Write would program it into the chip).
-    if (end.Succeeded())
-        return true;
-    if (!closeAfterRun_)
-        ShowMessage(this, MessageKind::Warning, QStringLiteral("The %1 read failed: %2.").arg(what, runner::EndReason(end)));
-    return false;
+    if (!end.Succeeded()) {
+        if (!closeAfterRun_)
+            ShowMessage(this, MessageKind::Warning,
+                        QStringLiteral("The %1 read failed: %2.").arg(what, runner::EndReason(end)));
+        return std::nullopt;
+    }
+    const auto line = fuses::FindValueLine(OutputLines(), ReadLineIndex, form);
+    if (!line)
+        ReportNoValue(what);
+    return line;
 }
 
 void TForm1::ReadFuseByte(FuseByte byte)
@@ -46,13 +51,9 @@ void TForm1::ReadFuseByte(FuseByte byte)
     const QString what = QString::fromLatin1(row.what);
     BuildReadCommand(commandLine, fuses::ReadOperation(QString::fromLatin1(row.memory), u'd'));
     RunAndCapture(commandLine->text(), [this, byte, what](const runner::ToolEnd &end) {
-        if (!ReadSucceeded(end, what))
+        const auto line = ValueLine(end, what, fuses::ValueForm::Decimal);
+        if (!line)
             return;
-        const auto line = fuses::FindValueLine(OutputLines(), ReadLineIndex, fuses::ValueForm::Decimal);
-        if (!line) {
-            ReportNoValue(what);
-            return;
-        }
         byteEditor(byte)->hexField()->SetText(fuses::FixedWidthText(fuses::ReadNumber(*line, 10), 16));
         lastRead_[fuses::Index(byte)] = byteEditor(byte)->hexText();
         lastReadDevice_[fuses::Index(byte)] = deviceBox->Text();
@@ -62,14 +63,8 @@ void TForm1::ReadFuseByte(FuseByte byte)
 void TForm1::ReadHexList(const QString &command, const QString &memory, int count, MaskEdit *field)
 {
     RunAndCapture(command, [this, memory, count, field](const runner::ToolEnd &end) {
-        if (!ReadSucceeded(end, memory))
-            return;
-        const auto line = fuses::FindValueLine(OutputLines(), ReadLineIndex, fuses::ValueForm::HexList);
-        if (!line) {
-            ReportNoValue(memory);
-            return;
-        }
-        field->SetText(fuses::HexListText(fuses::ScanHexList(*line, count)));
+        if (const auto line = ValueLine(end, memory, fuses::ValueForm::HexList))
+            field->SetText(fuses::HexListText(fuses::ScanHexList(*line, count)));
     });
 }
 

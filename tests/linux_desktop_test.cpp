@@ -62,6 +62,9 @@ TEST(LinuxDesktop, OpeningThePortListReReadsThePortsAndKeepsTheText)
 TEST(LinuxDesktop, ReadAndWriteCaptionsAreReadableOnLightAndDarkPalettes)
 {
     const QPalette original = QApplication::palette();
+    // Whatever fails below, later tests meet the palette they always had.
+    const std::unique_ptr<const QPalette, void (*)(const QPalette *)> restore(
+        &original, [](const QPalette *p) { QApplication::setPalette(*p); });
     QApplication::setStyle(QStyleFactory::create("Fusion"));
     QPalette dark;
     dark.setColor(QPalette::Window, QColor(0x35, 0x35, 0x35));
@@ -83,7 +86,6 @@ TEST(LinuxDesktop, ReadAndWriteCaptionsAreReadableOnLightAndDarkPalettes)
     auto form = MakeForm();
     QApplication::setPalette(dark);
     EXPECT_GE(CaptionContrast(form->byteEditor(Low)->writeButton()), 4.5);
-    QApplication::setPalette(original);
 }
 
 TEST(LinuxDesktop, EnterOnExecuteRunsAndCtrlASelectsTheSignature)

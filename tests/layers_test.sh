@@ -1,0 +1,26 @@
+#!/bin/sh
+# Fails when a folder includes a header of a folder above it (or beside it where it may not):
+# app -> widgets -> fuses -> compose, and app -> runner.
+set -u
+root="$1"
+status=0
+allowed() {
+  case "$1" in
+    runner) echo "runner" ;;
+    compose) echo "compose" ;;
+    fuses) echo "fuses compose" ;;
+    widgets) echo "widgets fuses compose" ;;
+    app) echo "app widgets fuses compose runner" ;;
+  esac
+}
+for folder in runner compose fuses widgets app; do
+  ok=$(allowed "$folder")
+  for used in $(grep -rhoE '^#include "[a-z_]+/' "$root/$folder" | sed 's/#include "//; s#/##' | sort -u); do
+    case " $ok " in
+      *" $used "*) ;;
+      *) echo "$folder/ includes $used/:"; grep -rnE "^#include \"$used/" "$root/$folder"; status=1 ;;
+    esac
+  done
+done
+[ $status -eq 0 ] && echo "layers hold: every include points down"
+exit $status
