@@ -8,6 +8,9 @@
 
 Application::Application(int &argc, char **argv) : QApplication(argc, argv)
 {
+    // The icons live in a resource of the app library; without this line the linker drops them from
+    // the program.
+    Q_INIT_RESOURCE(icons);
     setApplicationName(QStringLiteral("Fusewerk"));
     setDesktopFileName(QStringLiteral("fusewerk"));
     // From the program itself, so the window and task list show it wherever the program was started.

@@ -10,7 +10,9 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QFileDialog>
+#include <QApplication>
 #include <QGuiApplication>
+#include <QTimer>
 
 namespace {
 
@@ -193,6 +195,11 @@ void TForm1::closeEvent(QCloseEvent *event)
     // so the program never ends with a tool still running.
     if (Running()) {
         event->ignore();
+        if (ending_) {
+            closeAfterRun_ = true;
+            StopRun();
+            return;
+        }
         if (!closeAfterRun_ &&
             AskQuestion(this, QStringLiteral("avrdude is still running. Stop it and close?"),
                         QStringLiteral("Stop and close"), QStringLiteral("Cancel"))) {
@@ -203,8 +210,21 @@ void TForm1::closeEvent(QCloseEvent *event)
     }
     closeAfterRun_ = false;
     closeWithoutSaving_ = false;
+    if (ending_) {
+        // Told to end: the settings are saved when they can be, and the program ends either way.
+        SaveSettings();
+        event->accept();
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        return;
+    }
     if (SaveSettings() || closeWithoutSaving_)
         event->accept();
     else
         event->ignore();
+}
+
+void TForm1::EndOnSignal()
+{
+    ending_ = true;
+    close();
 }

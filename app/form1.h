@@ -105,6 +105,10 @@ public:
     void WriteCalibration();
     void ReadSignature();
 
+    // The program was told to end: the run under way is stopped, the settings saved (no question
+    // asked, no box shown), and the program quits.
+    void EndOnSignal();
+
     // Settings.
     void LoadSettings();
     bool SaveSettings();  // false when the file could not be written (the user has been told)
@@ -158,5 +162,6 @@ private:
     std::function<void(const runner::AvrdudeRun &)> runDone_;
     bool closeAfterRun_ = false;       // the user chose "Stop and close" during a run
     bool closeWithoutSaving_ = false;  // the user chose to close although the settings could not be saved
+    bool ending_ = false;              // told to end by a signal: nobody is there to answer questions
     int paneBottomGap_ = 3;            // the output pane keeps its distance to the window's bottom edge
 };

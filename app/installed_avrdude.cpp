@@ -18,7 +18,7 @@ constexpr int kAnswerTimeoutMs = 2000;
 QByteArray CacheKey(const QString &path)
 {
     const QFileInfo info(path);
-    return QStringLiteral("fusewerk-avrdude-cache 1\t%1\t%2\t%3")
+    return QStringLiteral("fusewerk-avrdude-cache 2\t%1\t%2\t%3")
         .arg(info.absoluteFilePath())
         .arg(info.size())
         .arg(info.lastModified().toMSecsSinceEpoch())
@@ -45,6 +45,8 @@ QByteArray InstalledCacheText(const QByteArray &key, const compose::InstalledAvr
                '\n';
     for (const auto &p : installed.programmers)
         out += QStringList{QStringLiteral("C"), p.id, p.description}.join(u'\t').toUtf8() + '\n';
+    // The counts close the file: one cut short is told by their absence, or by lines missing.
+    out += QStringLiteral("E\t%1\t%2\n").arg(installed.parts.size()).arg(installed.programmers.size()).toUtf8();
     return out;
 }
 
@@ -54,13 +56,19 @@ std::optional<compose::InstalledAvrdude> ParseInstalledCache(const QByteArray &k
     if (lines.isEmpty() || lines.front() != key)
         return std::nullopt;
     compose::InstalledAvrdude installed;
+    bool complete = false;
     for (const QByteArray &line : lines.mid(1)) {
         const QStringList f = QString::fromUtf8(line).split(u'\t');
         if (f.size() == 5 && f[0] == QLatin1String("P"))
             installed.parts.push_back({f[1], f[2], f[3], f[4].split(u',', Qt::SkipEmptyParts)});
         else if (f.size() == 3 && f[0] == QLatin1String("C"))
             installed.programmers.push_back({f[1], f[2]});
+        else if (f.size() == 3 && f[0] == QLatin1String("E"))
+            complete = f[1] == QString::number(installed.parts.size()) &&
+                       f[2] == QString::number(installed.programmers.size());
     }
+    if (!complete)
+        return std::nullopt;  // cut short: asked afresh
     return installed;
 }
 
@@ -68,7 +76,9 @@ compose::InstalledAvrdude LoadInstalledAvrdude(const QString &avrdudePath, const
 {
     const QByteArray key = CacheKey(avrdudePath);
     QFile cached(cacheFile);
-    if (cached.open(QIODevice::ReadOnly))
+    // Only a regular file is read: opening a FIFO would wait for a writer for ever. Anything else is
+    // replaced by the fresh answer.
+    if (QFileInfo(cacheFile).isFile() && cached.open(QIODevice::ReadOnly))
         if (auto installed = ParseInstalledCache(key, cached.readAll()))
             return *installed;
     compose::InstalledAvrdude installed = AskAvrdude(avrdudePath);

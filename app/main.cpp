@@ -3,6 +3,7 @@
 #include "app/form1.h"
 #include "app/installed_avrdude.h"
 #include "app/messages.h"
+#include "app/signal_exit.h"
 
 #include <cstdio>
 #include <exception>
@@ -19,6 +20,8 @@ int main(int argc, char **argv)
         WindowDeps deps;
         deps.vocabulary = AskInstalledAvrdude();
         TForm1 Form1(std::move(deps));
+        // Told to end (SIGTERM, SIGINT, SIGHUP): the run is stopped and the settings saved first.
+        CallOnTerminationSignals([&Form1] { Form1.EndOnSignal(); });
         Form1.show();
         return app.exec();
     } catch (const std::exception &error) {

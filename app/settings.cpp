@@ -7,6 +7,7 @@
 #include "compose/vocabulary.h"
 
 #include <array>
+#include <cstdio>
 
 #include <QDir>
 #include <QFileInfo>
@@ -178,6 +179,10 @@ bool TForm1::SaveSettings()
         return true;
     // A file that stays unwritable (a folder of that name, a read-only file, a full disk) must not
     // keep the window from ever closing.
+    if (ending_) {  // nobody to answer a box: said where a signal's sender may read it
+        std::fprintf(stderr, "fusewerk: unable to write to %s\n", qPrintable(path));
+        return false;
+    }
     closeWithoutSaving_ =
         ShowErrorOffering(this, QStringLiteral("Unable to write to %1").arg(path), QStringLiteral("Close without saving"));
     return false;

@@ -30,7 +30,11 @@ std::vector<InstalledPart> ParseParts(QByteArrayView text);
 // "-c ?": lines "  <id> = <description>" after "Valid programmers are:".
 std::vector<InstalledProgrammer> ParseProgrammers(QByteArrayView text);
 
-// What the rest of the program consults; empty (the window's own lists only) until it is set.
+// True for a word avrdude can take as a part code or programmer id: letters, digits and _ . + -.
+bool IsToolWord(QStringView text);
+
+// What the rest of the program consults; empty (the window's own lists only) until it is set. Parts
+// and programmers whose code or id is not one such word are left out.
 const InstalledAvrdude &Installed();
 void SetInstalled(InstalledAvrdude installed);
 

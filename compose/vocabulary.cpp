@@ -2,6 +2,8 @@
 
 #include "compose/installed.h"
 
+#include <QSet>
+
 #include <algorithm>
 
 namespace compose {
@@ -16,9 +18,10 @@ namespace {
 QStringList Appended(QStringList list, QStringList more)
 {
     std::ranges::sort(more);
-    more.removeDuplicates();
+    more.erase(std::unique(more.begin(), more.end()), more.end());
+    const QSet<QString> own(list.begin(), list.end());
     for (const QString &name : more)
-        if (!list.contains(name))
+        if (!own.contains(name))
             list << name;
     return list;
 }

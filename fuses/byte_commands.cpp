@@ -17,7 +17,12 @@ QString BuildReadCommand(const compose::FormState &s, const QString &operation)
 
 QString BuildWriteCommand(const compose::FormState &s)
 {
-    return compose::ProgramAndTarget(s) + compose::OptionPieces(s) + compose::ExitModePieces(s) + s.extraOptions;
+    QString out = compose::ProgramAndTarget(s) + compose::OptionPieces(s) + compose::ExitModePieces(s) + s.extraOptions;
+    // The write operation follows: extra options typed without a trailing blank would run into it
+    // ("-v-U lfuse:w:..."), and avrdude would answer with its usage text and write nothing.
+    if (!out.isEmpty() && !out.back().isSpace())
+        out += QLatin1Char(' ');
+    return out;
 }
 
 QString WriteOperation(const QString &memory, const QString &value)

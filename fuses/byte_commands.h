@@ -12,7 +12,7 @@ namespace fuses {
 QString BuildReadCommand(const compose::FormState &s, const QString &operation);
 
 // "avrdude.exe ", device, programmer and port pieces, every ticked option, the exit modes and the
-// extra options; the caller appends the write operation last.
+// extra options, and a blank when they do not end in one; the caller appends the write operation last.
 QString BuildWriteCommand(const compose::FormState &s);
 
 // "-U <memory>:w:0x<value>:m ".

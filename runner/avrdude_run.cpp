@@ -14,6 +14,7 @@ AvrdudeRun::AvrdudeRun(QObject *parent) : QObject(parent)
         See(decode_.Finish());
         permission_.See(QStringLiteral("\n"));  // the last line may have no line break
         end_ = end;
+        end_.refused = usage_.Seen();
         running_ = false;
         emit finished(end_);
     });
@@ -37,6 +38,7 @@ void AvrdudeRun::See(const QString &text)
     progress_.See(text);
     permission_.See(text);
     verification_.See(text);
+    usage_.See(text);
     emit output(text);
 }
 

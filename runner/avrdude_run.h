@@ -49,6 +49,7 @@ private:
     ProgressWatch progress_;
     PermissionWatch permission_;
     VerificationWatch verification_;
+    UsageWatch usage_;
     QTimer tick_;
     ToolEnd end_;
     bool running_ = false;

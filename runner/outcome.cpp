@@ -17,6 +17,8 @@ QString ToolName(const QString &program)
 QString EndReason(const ToolEnd &end)
 {
     const QString tool = ToolName(end.program);
+    if (end.refused && end.kind == ToolEnd::Kind::Exited)
+        return QStringLiteral("%1 did not accept the command line").arg(tool);
     switch (end.kind) {
     case ToolEnd::Kind::NotStarted:
         return QStringLiteral("%1 could not be started").arg(end.program.isEmpty() ? QStringLiteral("avrdude") : tool);
@@ -45,6 +47,9 @@ QString OutcomeText(const ToolEnd &end)
             return QStringLiteral("Could not start %1: not found beside the program or on PATH").arg(end.program);
         return QStringLiteral("Could not start %1: %2").arg(end.program, end.failure);
     case ToolEnd::Kind::Exited:
+        if (end.refused)
+            return QStringLiteral("%1 did not accept the command line (it printed its usage text): see the output")
+                .arg(tool);
         if (end.code == 0)
             return QStringLiteral("%1 finished in %2 s").arg(tool, QString::number(seconds, 'f', 2));
         return QStringLiteral("%1 failed (exit code %2) after %3 s: see the end of the output")

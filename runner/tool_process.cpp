@@ -3,15 +3,28 @@
 #include "runner/command_split.h"
 
 #include <signal.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace runner {
 
+std::function<void()> ToolChildSetup()
+{
+    return [parent = ::getpid()] {
+        // Its own process group: a stop reaches whatever the tool started, and nothing else.
+        ::setpgid(0, 0);
+        // Should Fusewerk die without a chance to stop it (SIGKILL, a crash, the X server gone), the
+        // kernel ends the tool at once.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)  // Fusewerk died before the line above took effect
+            ::_exit(127);
+    };
+}
+
 ToolProcess::ToolProcess(QObject *parent) : QObject(parent)
 {
     process_.setProcessChannelMode(QProcess::MergedChannels);
-    // Its own process group: a stop reaches whatever the tool started, and nothing else.
-    process_.setChildProcessModifier([] { ::setpgid(0, 0); });
+    process_.setChildProcessModifier(ToolChildSetup());
     connect(&process_, &QProcess::readyReadStandardOutput, this, [this] {
         const QByteArray bytes = process_.readAllStandardOutput();
         if (!bytes.isEmpty())

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+
 namespace runner {
 
 struct ToolEnd {
@@ -17,11 +19,16 @@ struct ToolEnd {
     qint64 elapsedMs = 0;
     QString program;     // the name looked for (the first word), or the path that was run
     QString failure;     // why it did not start, in words for the user
+    bool refused = false;  // avrdude answered with its usage text: the command line was not accepted
 
-    bool Succeeded() const { return kind == Kind::Exited && code == 0; }
+    bool Succeeded() const { return kind == Kind::Exited && code == 0 && !refused; }
     // As waitpid reports it: exit code << 8, or the signal's number.
     int WaitStatus() const { return kind == Kind::Exited ? code << 8 : code & 0x7f; }
 };
+
+// Run in the child before the tool starts: a process group of its own, and an end (SIGKILL) as soon
+// as Fusewerk is gone, however it went.
+std::function<void()> ToolChildSetup();
 
 class ToolProcess : public QObject {
     Q_OBJECT

@@ -1,6 +1,10 @@
 #include "runner/tool_query.h"
 
+#include "runner/tool_process.h"
+
 #include <QProcess>
+
+#include <signal.h>
 
 namespace runner {
 
@@ -8,12 +12,14 @@ std::optional<QByteArray> QueryTool(const QString &program, const QStringList &a
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setChildProcessModifier(ToolChildSetup());
     process.start(program, arguments);
     if (!process.waitForStarted(timeoutMs))
         return std::nullopt;
     process.closeWriteChannel();
     if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
+        // A program that does not answer in time is ended with everything it started.
+        ::kill(-static_cast<pid_t>(process.processId()), SIGKILL);
         process.waitForFinished(1000);
         return std::nullopt;
     }

@@ -17,4 +17,16 @@ private:
     bool failed_ = false;
 };
 
+// Notices avrdude's usage text ("Usage: avrdude [options]"), its answer to a command line it does
+// not accept, whatever its exit code; a text split between two pieces is still found.
+class UsageWatch {
+public:
+    void See(const QString &piece);
+    bool Seen() const { return seen_; }
+
+private:
+    QString tail_;
+    bool seen_ = false;
+};
+
 }  // namespace runner

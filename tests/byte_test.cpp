@@ -160,7 +160,8 @@ TEST(ByteWrite, CommandsCarryTheHexFieldsText)
     form->extraOptions->setText("-B 4");
     form->calibrationField->SetText("A1B2C3D4");
     ClickAndWait(form->calibrationWrite);
-    EXPECT_EQ(form->commandLine->text(), "avrdude.exe -p m8 -c usbasp -e -E vcc -B 4-U calibration:w:0xA1B2C3D4:m ");
+    EXPECT_EQ(form->commandLine->text(), "avrdude.exe -p m8 -c usbasp -e -E vcc -B 4 -U calibration:w:0xA1B2C3D4:m ")
+        << "extra options without a trailing blank are kept apart from the operation";
 
     form->extraOptions->setText("");
     form->chipEraseBox->setChecked(false);

@@ -219,9 +219,11 @@ TEST(ByteCommands, Writes)
     s.options.chipErase = s.options.noWrite = s.options.terminal = true;
     s.flash.write = s.eeprom.write = true;
     s.exitModes.reset = true;
-    s.extraOptions = "-B 4";  // no trailing blank: runs straight into the operation
+    s.extraOptions = "-B 4";  // no trailing blank: one is put before the operation
     EXPECT_EQ(BuildWriteCommand(s) + WriteOperation("calibration", "A1B2C3D4"),
-              "avrdude.exe -c usbasp -e -n -t -E reset -B 4-U calibration:w:0xA1B2C3D4:m ");
+              "avrdude.exe -c usbasp -e -n -t -E reset -B 4 -U calibration:w:0xA1B2C3D4:m ");
+    s.extraOptions = "-B 4\t";
+    EXPECT_TRUE(BuildWriteCommand(s).endsWith("-B 4\t"));
     EXPECT_EQ(WriteOperation("hfuse", " 5"), "-U hfuse:w:0x 5:m ");
     EXPECT_EQ(WriteOperation("efuse", "5"), "-U efuse:w:0x5:m ");
 }

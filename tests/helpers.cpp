@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QAbstractButton>
 #include <QTest>
+#include <gtest/gtest.h>
 
 QString OwnDir() { return QCoreApplication::applicationDirPath(); }
 
@@ -74,7 +75,7 @@ std::unique_ptr<TForm1> MakeForm(const QString &device, const QString &programme
 
 void WaitForRun(TForm1 &form)
 {
-    QTRY_VERIFY_WITH_TIMEOUT(!form.Running(), 60000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form.Running(); }, 60000)) << "the run did not end within a minute";
 }
 
 void ClickAndWait(QAbstractButton *button)

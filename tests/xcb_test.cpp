@@ -1,5 +1,6 @@
 // On a real X server (Xvfb) with Qt's xcb platform: the window manager's close request during a run
-// reaches the window, and input made during a run is dropped, not delivered after it.
+// reaches the window, and input made during a run is dropped, not delivered after it. The built
+// program itself: its window icon, and what becomes of a run when the program is told to end or dies.
 #include "tests/printing.h"
 #include "app/form1.h"
 #include "tests/helpers.h"
@@ -8,6 +9,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -35,10 +37,99 @@ void SendCloseRequest(QWidget &window)
     XCloseDisplay(display);
 }
 
-pid_t NotedPid()
+pid_t NotedPid(const QString &dir = OwnDir())
 {
-    QFile file(OwnDir() + "/tool.pid");
+    QFile file(dir + "/tool.pid");
     return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toInt() : 0;
+}
+
+// The built program, copied into a folder of its own with a stand-in avrdude.exe beside it (found
+// there first) that notes its pid and ignores SIGTERM; its settings file lives there too.
+class BuiltProgram {
+public:
+    BuiltProgram()
+    {
+        QFile::copy(QStringLiteral(FUSEWERK_PROGRAM), dir_.filePath("fusewerk"));
+        QFile::setPermissions(dir_.filePath("fusewerk"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile tool(dir_.filePath("avrdude.exe"));
+        tool.open(QIODevice::WriteOnly);
+        // The start-up's questions (-p */St, -c ?) get no answer at once; a run notes its pid and waits.
+        tool.write(QStringLiteral("#!/bin/sh\ncase \"$2\" in */St|\\?) exit 1;; esac\ntrap '' TERM\n"
+                                  "echo $$ > \"%1/tool.pid\"\nsleep 600\n")
+                       .arg(dir_.path())
+                       .toUtf8());
+        tool.close();
+        tool.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        process_.setProcessChannelMode(QProcess::ForwardedChannels);
+        process_.start(dir_.filePath("fusewerk"), {});
+    }
+    ~BuiltProgram()
+    {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.kill();
+            process_.waitForFinished(2000);
+        }
+        if (const pid_t tool = NotedPid(dir_.path()); tool > 0)
+            ::kill(tool, SIGKILL);
+    }
+    QString Dir() const { return dir_.path(); }
+    QProcess &Process() { return process_; }
+    // The program's top-level window, once it is shown.
+    Window FindWindow(Display *display)
+    {
+        const Atom pidAtom = XInternAtom(display, "_NET_WM_PID", False);
+        for (int tries = 0; tries < 100; ++tries, QTest::qWait(50)) {
+            Window root, parent, *children = nullptr;
+            unsigned count = 0;
+            XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
+            Window found = 0;
+            for (unsigned i = 0; i < count && !found; ++i) {
+                Atom type;
+                int format;
+                unsigned long items, after;
+                unsigned char *data = nullptr;
+                XWindowAttributes attributes;
+                if (XGetWindowProperty(display, children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &items,
+                                       &after, &data) == Success &&
+                    data && items == 1 && *reinterpret_cast<long *>(data) == process_.processId() &&
+                    XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable)
+                    found = children[i];
+                if (data)
+                    XFree(data);
+            }
+            if (children)
+                XFree(children);
+            if (found)
+                return found;
+        }
+        return 0;
+    }
+    // Clicks Execute (the window stands where the program puts it; there is no window manager).
+    void ClickExecute(Display *display, Window window)
+    {
+        XWindowAttributes attributes;
+        XGetWindowAttributes(display, window, &attributes);
+        int x = 0, y = 0;
+        Window child;
+        XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child);
+        QProcess::execute("xdotool", {"mousemove", QString::number(x + 560), QString::number(y + 509), "click", "1"});
+    }
+
+private:
+    QTemporaryDir dir_;
+    QProcess process_;
+};
+
+// Starts the built program, clicks Execute and waits until the stand-in runs; its pid, or 0.
+pid_t StartARun(BuiltProgram &program, Display *display)
+{
+    const Window window = program.FindWindow(display);
+    if (!window)
+        return 0;
+    program.ClickExecute(display, window);
+    for (int tries = 0; tries < 100 && !NotedPid(program.Dir()); ++tries)
+        QTest::qWait(50);
+    return NotedPid(program.Dir());
 }
 
 }  // namespace
@@ -82,12 +173,12 @@ TEST(OnX11, StopAndCloseEndsTheToolSavesTheSettingsAndCloses)
     form->commandLine->setText("avrdude.exe");
     ClickAndWait(form->executeButton);
     EXPECT_LT(clock.elapsed(), 3000);
-    QTRY_VERIFY_WITH_TIMEOUT(!form->isVisible(), 2000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form->isVisible(); }, 2000));
     EXPECT_TRUE(form->runStrip->Text().startsWith("Stopped"));
     EXPECT_TRUE(SettingsFile::Read().contains("ExtraCommandLine=-B 4")) << SettingsFile::Read().toStdString();
     const pid_t pid = NotedPid();
     ASSERT_GT(pid, 0);
-    QTRY_VERIFY_WITH_TIMEOUT(!ProcessRuns(pid), 2000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !ProcessRuns(pid); }, 2000));
 }
 
 TEST(OnX11, ClicksDuringARunAreDroppedNotDeliveredAfterIt)
@@ -115,5 +206,56 @@ TEST(OnX11, ClicksDuringARunAreDroppedNotDeliveredAfterIt)
     EXPECT_FALSE(form->chipEraseBox->isChecked());
     // The same clicks after the run do reach the window.
     click(form->chipEraseBox);
-    QTRY_VERIFY_WITH_TIMEOUT(form->chipEraseBox->isChecked(), 2000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->chipEraseBox->isChecked(); }, 2000));
+}
+
+TEST(BuiltProgram, TheWindowHasItsIcon)
+{
+    BuiltProgram program;
+    Display *display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    const Window window = program.FindWindow(display);
+    ASSERT_NE(window, 0u);
+    Atom type;
+    int format;
+    unsigned long items = 0, after;
+    unsigned char *data = nullptr;
+    XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_ICON", False), 0, 1 << 20, False, XA_CARDINAL,
+                       &type, &format, &items, &after, &data);
+    EXPECT_GT(items, 16u * 16u) << "_NET_WM_ICON holds at least one picture";
+    if (data)
+        XFree(data);
+    XCloseDisplay(display);
+}
+
+TEST(BuiltProgram, ASignalStopsTheRunSavesTheSettingsAndEnds)
+{
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        BuiltProgram program;
+        Display *display = XOpenDisplay(nullptr);
+        ASSERT_NE(display, nullptr);
+        const pid_t tool = StartARun(program, display);
+        XCloseDisplay(display);
+        ASSERT_GT(tool, 0) << "the run started";
+        ::kill(static_cast<pid_t>(program.Process().processId()), signal);
+        ASSERT_TRUE(program.Process().waitForFinished(3000)) << strsignal(signal);
+        EXPECT_EQ(program.Process().exitStatus(), QProcess::NormalExit) << strsignal(signal);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !ProcessRuns(tool); }, 2000));
+        QFile settings(program.Dir() + "/Fusewerk.ini");
+        ASSERT_TRUE(settings.open(QIODevice::ReadOnly)) << "saved on " << strsignal(signal);
+        EXPECT_TRUE(settings.readAll().contains("Device=")) << strsignal(signal);
+    }
+}
+
+TEST(BuiltProgram, AToolEndsWhenTheProgramDiesWithoutAWord)
+{
+    BuiltProgram program;
+    Display *display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    const pid_t tool = StartARun(program, display);
+    XCloseDisplay(display);
+    ASSERT_GT(tool, 0);
+    program.Process().kill();  // SIGKILL: no chance to stop anything
+    program.Process().waitForFinished(2000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !ProcessRuns(tool); }, 1000));
 }
