@@ -140,6 +140,7 @@ private:
     void ReadHexList(const QString &command, const QString &memory, int count, MaskEdit *field);
     QStringList OutputLines() const;
     void ReportNoValue(const QString &what);
+    void ReportNotAByte(const QString &what, const QString &line);
     // The line of a read's output that holds its value; nothing (and the user told why) when the run
     // did not succeed or the output holds no value.
     std::optional<QString> ValueLine(const runner::ToolEnd &end, const QString &what, fuses::ValueForm form);

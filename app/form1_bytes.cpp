@@ -29,6 +29,14 @@ void TForm1::ReportNoValue(const QString &what)
     ShowMessage(this, MessageKind::Warning, QStringLiteral("No value found in the output of the %1 read.").arg(what));
 }
 
+void TForm1::ReportNotAByte(const QString &what, const QString &line)
+{
+    // Cut to a byte, 300 would become 2C and 4096 would become 00: values nobody read from the chip.
+    ShowMessage(this, MessageKind::Warning,
+                QStringLiteral("The %1 read gave \"%2\", which is not a byte (0 to 255): the value was left as it was.")
+                    .arg(what, line.trimmed()));
+}
+
 std::optional<QString> TForm1::ValueLine(const runner::ToolEnd &end, const QString &what, fuses::ValueForm form)
 {
     // A value from a run that failed, was stopped or never started would be made up: whatever the
@@ -54,7 +62,12 @@ void TForm1::ReadFuseByte(FuseByte byte)
         const auto line = ValueLine(end, what, fuses::ValueForm::Decimal);
         if (!line)
             return;
-        byteEditor(byte)->hexField()->SetText(fuses::FixedWidthText(fuses::ReadNumber(*line, 10), 16));
+        const std::int32_t value = fuses::ReadNumber(*line, 10);
+        if (value < 0 || value > 255) {
+            ReportNotAByte(what, *line);
+            return;
+        }
+        byteEditor(byte)->setValue(static_cast<unsigned>(value));
         lastRead_[fuses::Index(byte)] = byteEditor(byte)->hexText();
         lastReadDevice_[fuses::Index(byte)] = deviceBox->Text();
     });
@@ -63,8 +76,15 @@ void TForm1::ReadFuseByte(FuseByte byte)
 void TForm1::ReadHexList(const QString &command, const QString &memory, int count, MaskEdit *field)
 {
     RunAndCapture(command, [this, memory, count, field](const runner::ToolEnd &end) {
-        if (const auto line = ValueLine(end, memory, fuses::ValueForm::HexList))
-            field->SetText(fuses::HexListText(fuses::ScanHexList(*line, count)));
+        const auto line = ValueLine(end, memory, fuses::ValueForm::HexList);
+        if (!line)
+            return;
+        const std::vector<std::uint32_t> values = fuses::ScanHexList(*line, count);
+        if (std::ranges::any_of(values, [](std::uint32_t v) { return v > 0xFF; })) {
+            ReportNotAByte(memory, *line);
+            return;
+        }
+        field->SetText(fuses::HexListText(values));
     });
 }
 

@@ -83,8 +83,10 @@ IniFile IniFile::Parse(const QByteArray &bytes)
 
 IniFile IniFile::Load(const QString &path)
 {
+    // Only a regular file (or a link to one) is opened: a FIFO would block the start for ever. Such
+    // a file reads as empty, and Save refuses to write it.
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
         return {};
     return Parse(file.readAll());
 }

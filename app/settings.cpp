@@ -74,6 +74,11 @@ void LoadPick(const IniFile &ini, const Setting &row, ComboBox *box)
 void SavePick(IniFile &ini, const Setting &row, const ComboBox *box)
 {
     const int index = box->ItemIndex();
+    // A saved name that this avrdude or machine does not list still shows as its text: it stays
+    // saved, both keys as they were, until the user picks something else.
+    const QString saved = ini.ReadString(kConfig, QLatin1String(row.nameKey), QString());
+    if (index < 0 && !saved.isEmpty() && box->Text() == saved)
+        return;
     ini.WriteInteger(kConfig, QLatin1String(row.key), index);
     const bool appended = index >= row.ownEntries();
     // The name is written for a pick from the appended entries, and emptied when it was there before.

@@ -1,6 +1,7 @@
 #include "compose/command_line.h"
 
 #include "compose/options.h"
+#include "compose/quoting.h"
 #include "compose/vocabulary.h"
 
 namespace compose {
@@ -23,7 +24,7 @@ QString MemoryPieces(const char *memory, const FormState::Memory &m)
     const QString letter = LookupFormatLetter(m.format);
     QString out;
     const auto piece = [&](char op) {
-        out += QStringLiteral("-U %1:%2:\"%3\":%4 ").arg(QLatin1String(memory), QChar(op), m.file, letter);
+        out += QStringLiteral("-U %1:%2:\"%3\":%4 ").arg(QLatin1String(memory), QChar(op), EscapeForQuotes(m.file), letter);
     };
     if (m.write)
         piece('w');
@@ -43,9 +44,9 @@ QString ProgramAndTarget(const FormState &s)
     if (!s.device.isEmpty())
         out += QStringLiteral("-p ") + LookupPartCode(s.device) + QLatin1Char(' ');
     if (!s.programmer.isEmpty())
-        out += QStringLiteral("-c ") + s.programmer + QLatin1Char(' ');
+        out += QStringLiteral("-c ") + QuoteWord(s.programmer) + QLatin1Char(' ');
     if (!s.port.isEmpty())
-        out += QStringLiteral("-P ") + s.port + QLatin1Char(' ');
+        out += QStringLiteral("-P ") + QuoteWord(s.port) + QLatin1Char(' ');
     return out;
 }
 

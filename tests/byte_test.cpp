@@ -38,15 +38,21 @@ TEST(ByteRead, ValueAtTheConfiguredLine)
         const char *hex;
     } rows[] = {
         {"first\n255\nlast\n", 1, "FF"}, {"0\n", 0, "00"},   {"x\n5\n", 1, "05"},
-        {"x\n 98\n", 1, "62"},           {"171 and text\n", 0, "AB"}, {"300\n", 0, "2C"},
-        {"4096\n", 0, "00"},  // 100 settles at 00 through the editor's rules
+        {"x\n 98\n", 1, "62"},           {"171 and text\n", 0, "AB"},
+        // Not a byte: nothing changes, and the user is told (cut to a byte they became 2C, 00, 0F).
+        {"300\n", 0, "11"}, {"4096\n", 0, "11"}, {"-1\n", 0, "11"},
     };
     for (const Row &r : rows) {
         form->byteEditor(Low)->hexField()->SetText("11");
         StandIn tool = Printing(r.output);
         form->ReadLineIndex = r.index;
+        Watch watch;
         ClickAndWait(form->byteEditor(Low)->readButton());
         EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), r.hex) << r.output;
+        const bool refused = QString(r.hex) == "11";
+        ASSERT_EQ(watch.messages.size(), refused ? 1u : 0u) << r.output;
+        if (refused)
+            EXPECT_TRUE(watch.messages[0].text.contains("which is not a byte (0 to 255)")) << r.output;
     }
     EXPECT_EQ(Args(), "-p m8 -c usbasp -U lfuse:r:-:d -D -q");
 }
@@ -123,6 +129,14 @@ TEST(ByteRead, CalibrationAndSignature)
         form->ReadLineIndex = 0;
         ClickAndWait(form->calibrationRead);
         EXPECT_EQ(form->calibrationField->Text(), "A5000000") << "a partial line";
+    }
+    {
+        StandIn tool = Printing("0xa5,0x1a3\n");
+        Watch watch;
+        ClickAndWait(form->calibrationRead);
+        EXPECT_EQ(form->calibrationField->Text(), "A5000000") << "0x1a3 is no byte: nothing changes";
+        ASSERT_EQ(watch.messages.size(), 1u);
+        EXPECT_TRUE(watch.messages[0].text.contains("not a byte"));
     }
     {
         form->commandLine->setText("main line");

@@ -1,5 +1,7 @@
 #include "tests/printing.h"
 #include "compose/command_line.h"
+#include "compose/quoting.h"
+#include "runner/command_split.h"
 #include "compose/vocabulary.h"
 
 #include <gtest/gtest.h>
@@ -71,7 +73,7 @@ TEST(CommandLine, WorkedExample)
                                    R"(-E reset -B 4)");
 }
 
-TEST(CommandLine, PresenceRulesAndValuesInsertedUnchanged)
+TEST(CommandLine, PresenceRulesAndPlainValuesInsertedUnchanged)
 {
     struct Row {
         const char *device, *programmer, *port, *extra, *expected;
@@ -80,7 +82,7 @@ TEST(CommandLine, PresenceRulesAndValuesInsertedUnchanged)
         {"", "", "", "-B 4", "avrdude.exe -B 4"},
         {"ATmega644", "usbasp", "", "", "avrdude.exe -p  -c usbasp "},
         {" ", "", "", "", "avrdude.exe -p  "},
-        {"", "my prog", "/dev/ttyUSB0", "", "avrdude.exe -c my prog -P /dev/ttyUSB0 "},
+        {"", "my prog", "/dev/ttyUSB0", "", "avrdude.exe -c \"my prog\" -P /dev/ttyUSB0 "},  // one word
         {"", "", "", "-B 4 ", "avrdude.exe -B 4 "},
     };
     for (const Row &r : rows) {
@@ -143,5 +145,29 @@ TEST(CommandLine, FormatLettersOfTheRowsAreIndependentAndNamesUnescaped)
     s.flash.write = s.eeprom.write = true;
     s.flash.file = R"(a"b %1.hex)";
     s.flash.format = "Motorola";
-    EXPECT_EQ(BuildCommandLine(s), R"(avrdude.exe -U flash:w:"a"b %1.hex":s -U eeprom:w:"":a )");
+    EXPECT_EQ(BuildCommandLine(s), R"(avrdude.exe -U flash:w:"a\"b %1.hex":s -U eeprom:w:"":a )");
+}
+
+// Whatever a file name, port or programmer holds, the splitter gives each back as exactly one
+// argument with exactly its text, and no operation is added or swallowed.
+TEST(BuildCommandLine, ValuesComeBackFromTheSplitterWhole)
+{
+    const QString names[] = {
+        R"(x" -U lock:w:0x00:m "y.hex)", R"(/tmp/dir\)", R"(/tmp/my "best" blink.hex)", R"(\\srv\a b\\"c\)",
+        R"(C:\My Files\blink.hex)", "plain.hex", "",
+    };
+    for (const QString &name : names) {
+        FormState s;
+        s.port = name.isEmpty() ? QString() : name;
+        s.programmer = name.isEmpty() ? QStringLiteral("usbasp") : name;
+        s.flash = {name, "Intel Hex", true, false, false};
+        s.eeprom = {name + "2", "Raw binary", true, false, false};
+        const QStringList args = runner::SplitCommandLine(BuildCommandLine(s));
+        QStringList expected{"avrdude.exe", "-p", "m8", "-c", s.programmer};
+        if (!s.port.isEmpty())
+            expected << "-P" << s.port;
+        expected << "-U" << "flash:w:" + name + ":i" << "-U" << "eeprom:w:" + name + "2:r";
+        EXPECT_EQ(args, expected) << BuildCommandLine(s).toStdString();
+    }
+    EXPECT_EQ(compose::QuoteWord(u"com1"), "com1");
 }

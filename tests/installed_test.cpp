@@ -8,9 +8,13 @@
 #include "tests/helpers.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTest>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -130,11 +134,30 @@ TEST(Installed, WindowListsTooltipsAndSettingsByName)
     EXPECT_TRUE(SettingsFile::Read().contains("DeviceName=\n")) << SettingsFile::Read().toStdString();
 
     // Another avrdude without these entries: the saved texts stand as if typed.
+    // They stay saved until the user picks something else.
     SettingsFile vanished("[Config]\nDevice=200\nDeviceName=ATmega4242\nProgrammer=41\nProgrammerName=gone\n");
-    TForm1 form(install.deps);
-    EXPECT_EQ(form.deviceBox->Text(), "ATmega4242");
-    EXPECT_EQ(form.programmerBox->Text(), "gone");
-    EXPECT_EQ(form.commandLine->text(), "avrdude.exe -p  -c gone ");
+    for (int start = 0; start < 2; ++start) {
+        TForm1 form(install.deps);
+        EXPECT_EQ(form.deviceBox->Text(), "ATmega4242") << "start " << start;
+        EXPECT_EQ(form.programmerBox->Text(), "gone");
+        EXPECT_EQ(form.commandLine->text(), "avrdude.exe -p  -c gone ");
+        form.show();
+        ASSERT_TRUE(form.close());
+        EXPECT_TRUE(SettingsFile::Read().contains("DeviceName=ATmega4242\n")) << SettingsFile::Read().toStdString();
+    }
+}
+
+TEST(Installed, APartCodeOrProgrammerIdIsOneWordOrLeftOut)
+{
+    compose::InstalledAvrdude odd;
+    odd.parts = compose::ParseParts(".pt\tEvil\tid\t\"m8 -U lock:w:0x00:m\"\n.pt\tGood\tid\t\"m8.x+_-1\"\n");
+    odd.programmers = {{"bad id", "x"}, {"ok_id", "y"}};
+    compose::SetInstalled(odd);
+    EXPECT_EQ(compose::FindInstalledPart(u"Evil"), nullptr);
+    EXPECT_EQ(compose::LookupPartCode(u"Good"), "m8.x+_-1");
+    EXPECT_EQ(compose::FindInstalledProgrammer(u"bad id"), nullptr);
+    EXPECT_NE(compose::FindInstalledProgrammer(u"ok_id"), nullptr);
+    compose::SetInstalled({});
 }
 
 TEST(Installed, TheRealAvrdudeAndOneThatFails)
@@ -154,16 +177,33 @@ TEST(Installed, TheRealAvrdudeAndOneThatFails)
     // The second start reads the cache, which holds what avrdude said.
     QFile file(cache);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray whole = file.readAll();
+    file.close();
     EXPECT_EQ(LoadInstalledAvrdude("/usr/bin/avrdude", cache).parts.size(), real.parts.size());
+    // A cache cut short (its key intact) is not trusted: avrdude is asked afresh.
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(whole.left(whole.size() * 2 / 3));
+    file.close();
+    EXPECT_EQ(LoadInstalledAvrdude("/usr/bin/avrdude", cache).programmers.size(), real.programmers.size());
+    // A FIFO in its place is not opened (that would wait for ever) but replaced.
+    QFile::remove(cache);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(cache).constData(), 0644), 0);
+    EXPECT_EQ(LoadInstalledAvrdude("/usr/bin/avrdude", cache).parts.size(), real.parts.size());
+    EXPECT_TRUE(QFileInfo(cache).isFile());
 
-    // A tool that hangs is given up after 2 seconds per question; nothing is cached.
-    StandIn hang("sleep 30", "hanging-avrdude");
+    // A tool that hangs is given up after 2 seconds per question, with whatever it started; nothing
+    // is cached.
+    StandIn hang(QStringLiteral("sleep 30 & echo $! > \"%1/child.pid\"; wait").arg(dir.path()), "hanging-avrdude");
     QElapsedTimer clock;
     clock.start();
     const compose::InstalledAvrdude none = LoadInstalledAvrdude(hang.Path(), dir.filePath("hang.tsv"));
     EXPECT_TRUE(none.parts.empty() && none.programmers.empty());
     EXPECT_LT(clock.elapsed(), 6000);
     EXPECT_FALSE(QFile::exists(dir.filePath("hang.tsv")));
+    QFile child(dir.filePath("child.pid"));
+    ASSERT_TRUE(child.open(QIODevice::ReadOnly));
+    const qint64 childPid = child.readAll().trimmed().toLongLong();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !ProcessRuns(childPid); }, 1000)) << "the hanging tool's child is gone";
     StandIn garbage("echo nonsense; exit 1", "broken-avrdude");
     EXPECT_TRUE(LoadInstalledAvrdude(garbage.Path(), dir.filePath("g.tsv")).parts.empty());
 }

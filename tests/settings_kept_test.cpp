@@ -163,6 +163,21 @@ TEST(SettingsKept, AReadOnlyFileIsReportedLeftAloneAndTheUserMayCloseWithoutSavi
         EXPECT_EQ(watch.messages.size(), 1u);
     }
     QDir().rmdir(SettingsFile::Path());
+
+    // A FIFO where the file should be: the start does not wait for a writer, and it is never written.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(SettingsFile::Path()).constData(), 0644), 0);
+    {
+        TForm1 form;
+        EXPECT_EQ(form.windowTitle(), "Fusewerk 1");
+        form.show();
+        Watch watch;
+        watch.answer = true;
+        EXPECT_TRUE(form.close());
+        ASSERT_EQ(watch.messages.size(), 1u);
+        EXPECT_TRUE(watch.messages[0].text.startsWith("Unable to write to "));
+    }
+    EXPECT_TRUE(QFileInfo(SettingsFile::Path()).exists() && !QFileInfo(SettingsFile::Path()).isFile()) << "left alone";
+    QFile::remove(SettingsFile::Path());
 }
 
 TEST(SettingsKept, WithoutADisplayTheProgramSaysSoAndExits1)

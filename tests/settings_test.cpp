@@ -1,6 +1,7 @@
 // The settings file through the real window: load order, save, and what survives a restart.
 #include "tests/printing.h"
 #include "app/form1.h"
+#include "runner/command_split.h"
 #include "tests/helpers.h"
 
 #include <QGuiApplication>
@@ -91,7 +92,7 @@ TEST(Settings, ChoicesSurviveARestartAndHandEditsAreKept)
         form.programmerBox->setCurrentIndex(37);
         form.extraOptions->setText("-B 4 ");
         form.flashFile->setText(QString::fromUtf8(" /tmp/Gr\xc3\xbc\xc3\x9f e=;[x].hex"));
-        form.eepromFile->setText("\"quoted\"");
+        form.eepromFile->setText(R"("quoted" -U lock:w:0x00:m "x\)");
         ASSERT_TRUE(Close(form));
     }
     const QString saved = SettingsFile::Read();
@@ -105,7 +106,12 @@ TEST(Settings, ChoicesSurviveARestartAndHandEditsAreKept)
     EXPECT_EQ(again.ReadLineIndex, 5);
     EXPECT_EQ(again.extraOptions->text(), "-B 4 ");
     EXPECT_EQ(again.flashFile->text(), QString::fromUtf8(" /tmp/Gr\xc3\xbc\xc3\x9f e=;[x].hex"));
-    EXPECT_EQ(again.eepromFile->text(), "\"quoted\"");
+    EXPECT_EQ(again.eepromFile->text(), R"("quoted" -U lock:w:0x00:m "x\)");
+    again.eepromWrite->setChecked(true);
+    again.eepromFormat->SetText("Raw binary");
+    const QStringList args = runner::SplitCommandLine(again.commandLine->text());
+    EXPECT_TRUE(args.contains(R"(eeprom:w:"quoted" -U lock:w:0x00:m "x\:r)")) << again.commandLine->text().toStdString();
+    EXPECT_FALSE(args.contains("lock:w:0x00:m")) << "no operation of its own";
     EXPECT_FALSE(again.resetBox->isChecked());
     EXPECT_TRUE(again.noResetBox->isChecked());
 }
