@@ -4,9 +4,12 @@
 #include "fuses/byte_text.h"
 #include "fuses/bit_rules.h"
 #include "fuses/fuse_layout.h"
+#include "fuses/libc_bits.h"
 #include "fuses/mask_text.h"
 
 #include <gtest/gtest.h>
+
+#include <map>
 
 using namespace fuses;
 
@@ -149,12 +152,14 @@ TEST(FuseLayout, CaptionsThatDifferOnPurpose)
     EXPECT_EQ(LookupFuseLayout(u"ATmega162").groups[0].captions[7], "CLKDIV8");
     EXPECT_EQ(LookupFuseLayout(u"ATmega48").groups[0].captions[7], "CKDIV8");
     EXPECT_EQ(LookupFuseLayout(u"ATtiny13").groups[0].captions[4], "CKDIV8");
-    EXPECT_EQ(LookupFuseLayout(u"ATmega161").groups[0].captions[3], "SUT");
+    EXPECT_EQ(LookupFuseLayout(u"ATmega161").groups[0].captions[4], "SUT") << "bit 4, as the datasheet has it";
     EXPECT_EQ(LookupFuseLayout(u"ATmega64").groups[3].captions[1], "CompMode");
     const FuseLayout m88 = LookupFuseLayout(u"ATmega88");
-    for (int g : {1, 3})
-        EXPECT_EQ((QStringList{m88.groups[g].captions[2], m88.groups[g].captions[1], m88.groups[g].captions[0]}),
-                  (QStringList{"BOOTSZ1", "BOOTSZ0", "BOOTRST"}));
+    const auto low3 = [&](int g) {
+        return QStringList{m88.groups[g].captions[2], m88.groups[g].captions[1], m88.groups[g].captions[0]};
+    };
+    EXPECT_EQ(low3(1), (QStringList{"BODLEVEL2", "BODLEVEL1", "BODLEVEL0"})) << "the high fuse, as the datasheet has it";
+    EXPECT_EQ(low3(3), (QStringList{"BOOTSZ1", "BOOTSZ0", "BOOTRST"}));
     EXPECT_EQ(LookupFuseLayout(u"ATmega162").groups[3].captions[0], "Bit 0");
 }
 
@@ -260,4 +265,40 @@ TEST(ValueLine, HexLists)
     EXPECT_EQ(FindValueLine(sig, 2, ValueForm::HexList).value(), "0x1e,0x93,0x7");
     EXPECT_EQ(FindValueLine({"0xa5"}, 0, ValueForm::HexList).value(), "0xa5");
     EXPECT_EQ(FindValueLine({"x", "  0xa5,0xa3  "}, 0, ValueForm::HexList).value(), "0xa5,0xa3");
+}
+
+// Every bit the window's own device table names stands where avr-libc puts that name; a few
+// captions of the table's own spelling name the same bit as avr-libc's name.
+TEST(FuseLayoutTable, EveryNamedBitStandsWhereAvrLibcPutsIt)
+{
+    const std::map<QString, QString> sameBit = {
+        {"WTDON", "WDTON"}, {"CLKDIV8", "CKDIV8"}, {"SELFPRGEN", "SPMEN"}, {"CompMode", "M103C"}};
+    int compared = 0;
+    for (const auto &entry : fuses::FuseLayoutTable) {
+        const QString device = QString::fromLatin1(entry.device);
+        const fuses::FuseLayout layout = fuses::LookupFuseLayout(device);
+        for (const fuses::FuseByteRow &row : fuses::FuseByteTable) {
+            const fuses::GroupLayout &group = layout[row.byte];
+            const QString memory = QString::fromLatin1(row.memory);
+            for (int k = 0; group.on && k < 8; ++k) {
+                const QString caption = group.captions[k];
+                if (caption == fuses::PlainBitCaption(k))
+                    continue;
+                if (const fuses::LibcBit *libc = fuses::FindLibcBit(device, memory, k)) {
+                    const auto alias = sameBit.find(caption);
+                    EXPECT_TRUE(caption == QLatin1String(libc->name) ||
+                                (alias != sameBit.end() && alias->second == QLatin1String(libc->name)))
+                        << entry.device << " " << row.memory << " bit " << k << ": " << caption.toStdString()
+                        << ", avr-libc " << libc->name;
+                    ++compared;
+                }
+                for (int j = 0; j < 8; ++j)
+                    if (const fuses::LibcBit *other = fuses::FindLibcBit(device, memory, j); other && j != k)
+                        EXPECT_NE(caption, QLatin1String(other->name))
+                            << entry.device << " " << row.memory << ": " << caption.toStdString() << " is bit " << j
+                            << ", not " << k;
+            }
+        }
+    }
+    EXPECT_GT(compared, 300);
 }
