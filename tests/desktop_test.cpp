@@ -28,6 +28,26 @@ TEST(Ports, TheSerialPortsFollowTheDesignedEntriesThenUsb)
     }
 }
 
+// The first entry after the list's own (here the first serial port) is kept by its text too: after a
+// restart without that board, its place holds another entry.
+TEST(Ports, TheFirstAppendedEntryComesBackByItsText)
+{
+    SettingsFile none;
+    {
+        WindowDeps deps;
+        deps.listPorts = [] { return QStringList{"/dev/ttyACM0"}; };
+        TForm1 form(deps);
+        form.portBox->setCurrentIndex(13);
+        ASSERT_EQ(form.portBox->Text(), "/dev/ttyACM0");
+        form.show();
+        ASSERT_TRUE(form.close());
+    }
+    WindowDeps unplugged;
+    unplugged.listPorts = [] { return QStringList{}; };
+    TForm1 form(unplugged);
+    EXPECT_EQ(form.portBox->Text(), "/dev/ttyACM0") << SettingsFile::Read().toStdString();
+}
+
 TEST(ToolTips, OptionsSayWhatTheFlagDoes)
 {
     auto form = MakeForm();

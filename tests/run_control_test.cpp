@@ -161,3 +161,33 @@ TEST(RunControl, ProgressFollowsAvrdudesBars)
     tty.See("#########                 | 45% 0.12s\n");
     EXPECT_EQ(tty.Percent(), 45);
 }
+
+// A tool that ignores SIGTERM: SIGKILL follows, and the window is idle within a second, whichever
+// way the user stopped it.
+TEST(RunControl, AToolThatIgnoresSigtermIsGoneWithinASecond)
+{
+    auto form = MakeForm();
+    form->show();
+    for (int way = 0; way < 3; ++way) {
+        StandIn tool = Noting("trap '' TERM; echo started; sleep 30");
+        QFile::remove(OwnDir() + "/tool.pid");
+        Watch watch;
+        watch.answer = true;  // "Stop and close"
+        form->commandLine->setText("avrdude.exe");
+        QTest::mouseClick(form->executeButton, Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([] { return QFile::exists(OwnDir() + "/tool.pid"); }, 5000));
+        QElapsedTimer clock;
+        clock.start();
+        if (way == 0)
+            QTest::mouseClick(form->runStrip->StopButton(), Qt::LeftButton);
+        else if (way == 1)
+            QTest::keyClick(form->extraOptions, Qt::Key_Escape);
+        else
+            form->close();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !form->Running(); }, 1000)) << "way " << way;
+        EXPECT_LT(clock.elapsed(), 1000) << "way " << way;
+        EXPECT_FALSE(Alive("tool.pid")) << "way " << way;
+        if (way == 2)
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !form->isVisible(); }, 1000)) << "closed once the tool was gone";
+    }
+}
