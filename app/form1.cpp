@@ -92,6 +92,12 @@ void TForm1::WireEvents()
         connect(editor, &widgets::ByteEditor::readRequested, this, [this, byte] { ReadFuseByte(byte); });
         connect(editor, &widgets::ByteEditor::writeRequested, this, [this, byte] { WriteFuseByte(byte); });
         connect(editor, &widgets::ByteEditor::invalidInput, this, invalid);
+        connect(editor, &widgets::ByteEditor::pasteRefused, this, [this](const QString &text) {
+            ShowMessage(this, MessageKind::Warning,
+                        QStringLiteral("\"%1\" is not one byte in hexadecimal (such as E1, 0xE1, $E1 or E1h): the "
+                                       "value was left as it was.")
+                            .arg(text.left(40)));
+        });
     }
     connect(calibrationRead, &QPushButton::clicked, this, &TForm1::ReadCalibration);
     connect(calibrationWrite, &QPushButton::clicked, this, &TForm1::WriteCalibration);

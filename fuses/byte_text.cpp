@@ -1,5 +1,7 @@
 #include "fuses/byte_text.h"
 
+#include <QRegularExpression>
+
 #include <limits>
 
 namespace fuses {
@@ -105,6 +107,16 @@ QString HexListText(const std::vector<std::uint32_t> &values)
     for (std::uint32_t v : values)
         out += FixedWidthText(static_cast<std::int32_t>(v), 16);
     return out;
+}
+
+std::optional<int> ParseByteText(QStringView text)
+{
+    static const QRegularExpression byte(QStringLiteral("^\\s*(0[xX]|\\$)?([0-9A-Fa-f]{1,2})([hH])?\\s*$"));
+    const auto match = byte.match(text);
+    // A prefix and a suffix together ("0xE1h") is no form anyone writes.
+    if (!match.hasMatch() || (match.hasCaptured(1) && match.hasCaptured(3)))
+        return std::nullopt;
+    return match.captured(2).toInt(nullptr, 16);
 }
 
 }  // namespace fuses

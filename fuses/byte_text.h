@@ -1,6 +1,7 @@
 #pragma once
 // Reading numbers from field and output text, and writing byte values as fixed-width text.
 #include <QString>
+#include <optional>
 #include <QStringView>
 #include <cstdint>
 #include <vector>
@@ -21,5 +22,9 @@ std::vector<std::uint32_t> ScanHexList(QStringView line, int count);
 
 // The scanned values as two-digit texts joined in the order of the line.
 QString HexListText(const std::vector<std::uint32_t> &values);
+
+// A byte in one of the forms people write it in hex: "E1", "e1", "0xE1", "$E1" or "E1h" (one or two
+// digits), blanks around allowed; nothing for any other text ("225", "0x1E1", "E1 E2").
+std::optional<int> ParseByteText(QStringView text);
 
 }  // namespace fuses

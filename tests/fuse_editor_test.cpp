@@ -3,6 +3,8 @@
 #include "app/form1.h"
 #include "tests/helpers.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -229,4 +231,29 @@ TEST(FuseLayoutOnTheWindow, AValueInAGroupThatIsOffIsZeroedByTheNextChange)
     EXPECT_EQ(form->byteEditor(Extended)->hexField()->Text(), "FD");
     TypeInto(form->flashFile, "x");
     EXPECT_EQ(form->byteEditor(Extended)->hexField()->Text(), "00");
+}
+
+TEST(ByteEditor, APasteIsOneByteInAUsualFormOrRefused)
+{
+    auto form = MakeForm();
+    widgets::MaskEdit *hex = form->byteEditor(Low)->hexField();
+    struct Row {
+        const char *pasted, *shown, *binary;  // shown null: refused, the field keeps 3C
+    } rows[] = {
+        {"0xE1", "E1", "11100001"}, {" e1 ", "E1", "11100001"}, {"$E1", "E1", "11100001"},
+        {"E1h", "E1", "11100001"},  {"5", "05", "00000101"},    {"225", nullptr, "00111100"},
+        {"0x1E1", nullptr, "00111100"}, {"$E1h", nullptr, "00111100"}, {"E1 E2", nullptr, "00111100"},
+        {"", nullptr, "00111100"},
+    };
+    for (const auto &[pasted, shown, binary] : rows) {
+        hex->SetText("3C");
+        QApplication::clipboard()->setText(QString::fromUtf8(pasted));
+        hex->setFocus();
+        hex->setCursorPosition(1);
+        Watch watch;
+        QTest::keyClick(hex, Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(hex->Text(), shown ? shown : "3C") << pasted;
+        EXPECT_EQ(form->byteEditor(Low)->binaryField()->Text(), binary) << pasted;
+        EXPECT_EQ(watch.messages.size(), shown ? 0u : 1u) << pasted;
+    }
 }

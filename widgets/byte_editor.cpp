@@ -43,6 +43,13 @@ ByteEditor::ByteEditor(const fuses::FuseByteRow &row, const Geometry &at, QWidge
     connect(hex_, &MaskEdit::Change, this, &ByteEditor::HexChange);
     connect(bin_, &MaskEdit::Change, this, &ByteEditor::BinaryChange);
     connect(hex_, &MaskEdit::InvalidOnLeave, this, &ByteEditor::invalidInput);
+    // A pasted byte in any usual form sets the whole field; anything else is refused, never cut.
+    hex_->pasteFilter = [](const QString &text) -> std::optional<QString> {
+        if (const auto value = fuses::ParseByteText(text))
+            return fuses::FixedWidthText(*value, 16);
+        return std::nullopt;
+    };
+    connect(hex_, &MaskEdit::PasteRefused, this, &ByteEditor::pasteRefused);
     connect(read_, &QPushButton::clicked, this, &ByteEditor::readRequested);
     connect(write_, &QPushButton::clicked, this, &ByteEditor::writeRequested);
 }

@@ -49,6 +49,7 @@ signals:
     void readRequested();
     void writeRequested();
     void invalidInput();  // the user left the hex field half filled
+    void pasteRefused(const QString &text);  // a paste into the hex field that is not one byte
 
 private:
     void HexChange();

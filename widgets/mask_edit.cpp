@@ -1,6 +1,7 @@
 #include "widgets/mask_edit.h"
 
 #include <QApplication>
+#include <QMouseEvent>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFocusEvent>
@@ -81,13 +82,37 @@ void MaskEdit::CutSelection()
     Apply(next, cursor, true);
 }
 
-void MaskEdit::PasteClipboard()
+void MaskEdit::PasteClipboard() { PasteText(QApplication::clipboard()->text()); }
+
+void MaskEdit::PasteText(const QString &text)
 {
     MaskText next = model_;
-    const int cursor = hasSelectedText() ? selectionStart() : cursorPosition();
-    const int after = next.Paste(cursor, QApplication::clipboard()->text());
+    int after = 0;
+    if (pasteFilter) {
+        const std::optional<QString> whole = pasteFilter(text);
+        if (!whole) {
+            emit PasteRefused(text);
+            return;
+        }
+        next.SetText(*whole);
+        after = static_cast<int>(whole->size());
+    } else {
+        const int cursor = hasSelectedText() ? selectionStart() : cursorPosition();
+        after = next.Paste(cursor, text);
+    }
     deselect();
     Apply(next, after, true);
+}
+
+void MaskEdit::mouseReleaseEvent(QMouseEvent *event)
+{
+    // The middle button pastes the selection of X11, through the mask like any other paste.
+    if (event->button() == Qt::MiddleButton && !isReadOnly() && isEnabled()) {
+        PasteText(QApplication::clipboard()->text(QClipboard::Selection));
+        event->accept();
+        return;
+    }
+    QLineEdit::mouseReleaseEvent(event);
 }
 
 void MaskEdit::keyPressEvent(QKeyEvent *event)

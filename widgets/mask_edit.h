@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <functional>
+#include <optional>
 
 namespace widgets {
 
@@ -29,17 +30,24 @@ public:
     std::function<QChar(QChar)> keyPress;
     // Adds the field's own entries at the end of its context menu.
     std::function<void(QMenu &)> extendMenu;
+    // Sees every pasted text first (Ctrl+V, Shift+Insert, the menu, the middle button): the whole
+    // field's new text, or nothing to refuse the paste. Without it, pasted text is typed over the
+    // positions from the caret on.
+    std::function<std::optional<QString>(const QString &)> pasteFilter;
 
 signals:
     void Change();
     // The user left the field with a required position unfilled; focus is already back.
     void InvalidOnLeave();
+    // The paste filter refused this text; the field is as it was.
+    void PasteRefused(const QString &text);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
     void Apply(const fuses::MaskText &next, int cursor, bool byUser);
@@ -48,6 +56,7 @@ private:
     void ClearSelection(fuses::MaskText &next, int &cursor) const;
     void CutSelection();
     void PasteClipboard();
+    void PasteText(const QString &text);
 
     Mask mask_;
     fuses::MaskText model_;
