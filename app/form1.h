@@ -88,8 +88,10 @@ public:
     // run's end comes back through `done`.
     bool Running() const { return run_ != nullptr; }
     void Execute();  // the command line's text, with its output shown as it arrives
-    // A single-byte run: the pane shows the whole output when the run has ended, then `done` is called.
-    void RunAndCapture(const QString &line, std::function<void(const runner::ToolEnd &)> done = {});
+    // A single-byte run: its output shows as it arrives (and goes to `see`), and from its start once
+    // the run has ended; then `done` is called.
+    void RunAndCapture(const QString &line, std::function<void(const runner::ToolEnd &)> done = {},
+                       std::function<void(const QString &)> see = {});
     void StopRun();        // Stop in the run strip, or Escape during a run
     void ShowOutputEnd();  // the run strip's way to the end of the output
 
@@ -138,12 +140,14 @@ private:
 
     // Reads.
     void ReadHexList(const QString &command, const QString &memory, int count, MaskEdit *field);
-    QStringList OutputLines() const;
     void ReportNoValue(const QString &what);
     void ReportNotAByte(const QString &what, const QString &line);
     // The line of a read's output that holds its value; nothing (and the user told why) when the run
     // did not succeed or the output holds no value.
-    std::optional<QString> ValueLine(const runner::ToolEnd &end, const QString &what, fuses::ValueForm form);
+    std::optional<QString> ValueLine(const runner::ToolEnd &end, const QString &what, fuses::ValueLineWatch &watch);
+    // Runs a read whose value line is searched in its output as it passes; `take` gets that line.
+    void RunRead(const QString &line, const QString &what, fuses::ValueForm form,
+                 std::function<void(const QString &)> take);
     void WriteByte(const QString &value, const QString &memory);
     // The value each byte last read, and for which device text; shown when a write asks first.
     std::array<QString, fuses::kFuseByteCount> lastRead_;
@@ -156,6 +160,9 @@ private:
     void StartRun(const QString &line, std::function<void(const QString &)> onOutput, std::function<void()> onTick,
                   std::function<void(const runner::AvrdudeRun &)> done);
     void FinishRun();
+    // A run whose output is shown in the pane as it arrives.
+    void StartShownRun(const QString &line, std::function<void(const QString &)> see,
+                       std::function<void(const runner::AvrdudeRun &)> done);
 
     WindowDeps deps_;
     std::unique_ptr<runner::AvrdudeRun> run_;

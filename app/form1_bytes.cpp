@@ -17,12 +17,6 @@ void TForm1::BuildReadCommand(QLineEdit *target, const QString &operation)
 
 void TForm1::BuildWriteCommand(QLineEdit *target) { target->setText(fuses::BuildWriteCommand(Snapshot())); }
 
-QStringList TForm1::OutputLines() const
-{
-    // The output's own lines, split at line breaks: how the pane wraps them plays no part.
-    return outputPane->Text().split(QLatin1Char('\n'));
-}
-
 void TForm1::ReportNoValue(const QString &what)
 {
     // A read that found nothing changes nothing: a made-up 00 could be written back to the chip.
@@ -37,7 +31,7 @@ void TForm1::ReportNotAByte(const QString &what, const QString &line)
                     .arg(what, line.trimmed()));
 }
 
-std::optional<QString> TForm1::ValueLine(const runner::ToolEnd &end, const QString &what, fuses::ValueForm form)
+std::optional<QString> TForm1::ValueLine(const runner::ToolEnd &end, const QString &what, fuses::ValueLineWatch &watch)
 {
     // A value from a run that failed, was stopped or never started would be made up: whatever the
     // output holds, nothing changes (a later Write would program it into the chip).
@@ -47,10 +41,24 @@ std::optional<QString> TForm1::ValueLine(const runner::ToolEnd &end, const QStri
                         QStringLiteral("The %1 read failed: %2.").arg(what, runner::EndReason(end)));
         return std::nullopt;
     }
-    const auto line = fuses::FindValueLine(OutputLines(), ReadLineIndex, form);
+    // The output's own lines, split at line breaks: how the pane wraps or bounds them plays no part.
+    const auto line = watch.Finish();
     if (!line)
         ReportNoValue(what);
     return line;
+}
+
+void TForm1::RunRead(const QString &line, const QString &what, fuses::ValueForm form,
+                     std::function<void(const QString &)> take)
+{
+    auto watch = std::make_shared<fuses::ValueLineWatch>(ReadLineIndex, form);
+    RunAndCapture(
+        line,
+        [this, watch, what, take = std::move(take)](const runner::ToolEnd &end) {
+            if (const auto value = ValueLine(end, what, *watch))
+                take(*value);
+        },
+        [watch](const QString &text) { watch->See(text); });
 }
 
 void TForm1::ReadFuseByte(FuseByte byte)
@@ -58,13 +66,10 @@ void TForm1::ReadFuseByte(FuseByte byte)
     const fuses::FuseByteRow &row = fuses::Row(byte);
     const QString what = QString::fromLatin1(row.what);
     BuildReadCommand(commandLine, fuses::ReadOperation(QString::fromLatin1(row.memory), u'd'));
-    RunAndCapture(commandLine->text(), [this, byte, what](const runner::ToolEnd &end) {
-        const auto line = ValueLine(end, what, fuses::ValueForm::Decimal);
-        if (!line)
-            return;
-        const std::int32_t value = fuses::ReadNumber(*line, 10);
+    RunRead(commandLine->text(), what, fuses::ValueForm::Decimal, [this, byte, what](const QString &line) {
+        const std::int32_t value = fuses::ReadNumber(line, 10);
         if (value < 0 || value > 255) {
-            ReportNotAByte(what, *line);
+            ReportNotAByte(what, line);
             return;
         }
         byteEditor(byte)->setValue(static_cast<unsigned>(value));
@@ -75,13 +80,10 @@ void TForm1::ReadFuseByte(FuseByte byte)
 
 void TForm1::ReadHexList(const QString &command, const QString &memory, int count, MaskEdit *field)
 {
-    RunAndCapture(command, [this, memory, count, field](const runner::ToolEnd &end) {
-        const auto line = ValueLine(end, memory, fuses::ValueForm::HexList);
-        if (!line)
-            return;
-        const std::vector<std::uint32_t> values = fuses::ScanHexList(*line, count);
+    RunRead(command, memory, fuses::ValueForm::HexList, [this, memory, count, field](const QString &line) {
+        const std::vector<std::uint32_t> values = fuses::ScanHexList(line, count);
         if (std::ranges::any_of(values, [](std::uint32_t v) { return v > 0xFF; })) {
-            ReportNotAByte(memory, *line);
+            ReportNotAByte(memory, line);
             return;
         }
         field->SetText(fuses::HexListText(values));

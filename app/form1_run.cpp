@@ -63,19 +63,37 @@ void TForm1::ShowOutputEnd()
     outputPane->ensureCursorVisible();
 }
 
-void TForm1::RunAndCapture(const QString &line, std::function<void(const runner::ToolEnd &)> done)
+void TForm1::StartShownRun(const QString &line, std::function<void(const QString &)> see,
+                           std::function<void(const runner::AvrdudeRun &)> done)
 {
-    outputPane->clear();
-    auto output = std::make_shared<QString>();
+    outputPane->Clear();
+    // Output is appended at the end of the pane, which stays where it is (it does not scroll along),
+    // and shown at a human rate rather than per read; the pane keeps its own bound, so memory stays
+    // bounded whatever the tool prints.
     StartRun(
-        line, [output](const QString &text) { *output += text; }, {},
-        [this, output, done = std::move(done)](const runner::AvrdudeRun &run) {
-            const runner::ToolEnd &end = run.end();
-            // Shown at the end, whole.
-            outputPane->SetText(end.kind == runner::ToolEnd::Kind::NotStarted ? end.failure : *output);
-            if (done)
-                done(end);
+        line,
+        [this, see = std::move(see)](const QString &text) {
+            if (see)
+                see(text);
+            outputPane->Append(text);
+        },
+        [this] { outputPane->Flush(); },
+        [this, done = std::move(done)](const runner::AvrdudeRun &run) {
+            outputPane->Flush();
+            if (run.end().kind == runner::ToolEnd::Kind::NotStarted)
+                outputPane->SetText(run.end().failure);
+            done(run);
         });
+}
+
+void TForm1::RunAndCapture(const QString &line, std::function<void(const runner::ToolEnd &)> done,
+                           std::function<void(const QString &)> see)
+{
+    StartShownRun(line, std::move(see), [this, done = std::move(done)](const runner::AvrdudeRun &run) {
+        outputPane->moveCursor(QTextCursor::Start);  // a single-byte run's output shows from its start
+        if (done)
+            done(run.end());
+    });
 }
 
 void TForm1::Execute()
@@ -86,43 +104,18 @@ void TForm1::Execute()
     const int savedHeight = outputPane->height();
     SetPaneBounds(3, 678);
     outputPane->raise();
-    outputPane->clear();
-
-    // Output is appended at the end of the pane, which stays where it is (it does not scroll along),
-    // and shown at a human rate rather than per read, and at once past 1 MB waiting, which keeps the
-    // memory in bounds.
-    auto pending = std::make_shared<QString>();
-    const auto show = [this, pending] {
-        if (pending->isEmpty())
-            return;
-        outputPane->Append(*pending);
-        pending->clear();
-    };
-    StartRun(
-        commandLine->text(),
-        [pending, show](const QString &text) {
-            *pending += text;
-            if (pending->size() > 1024 * 1024)
-                show();
-        },
-        show,
-        [this, show, savedTop, savedHeight](const runner::AvrdudeRun &run) {
-            const runner::ToolEnd &end = run.end();
-            show();
-            if (end.kind == runner::ToolEnd::Kind::NotStarted)
-                outputPane->SetText(end.failure);
-            SetPaneBounds(savedTop, savedHeight);
-
-            // The caret goes to the start of line 15 when there is one; the view stays where it is.
-            if (const QTextBlock line = outputPane->document()->findBlockByNumber(15); line.isValid()) {
-                const int scroll = outputPane->verticalScrollBar()->value();
-                outputPane->setTextCursor(QTextCursor(line));
-                outputPane->verticalScrollBar()->setValue(scroll);
-            }
-            // A run the user stopped is not reported as a failed verify: its output is cut short.
-            if (run.verificationFailed() && end.kind != runner::ToolEnd::Kind::Stopped) {
-                PlayTone(1000, 200);
-                ShowMessage(this, MessageKind::Warning, QStringLiteral("Verification Error"));
-            }
-        });
+    StartShownRun(commandLine->text(), {}, [this, savedTop, savedHeight](const runner::AvrdudeRun &run) {
+        SetPaneBounds(savedTop, savedHeight);
+        // The caret goes to the start of line 15 when there is one; the view stays where it is.
+        if (const QTextBlock line = outputPane->document()->findBlockByNumber(15); line.isValid()) {
+            const int scroll = outputPane->verticalScrollBar()->value();
+            outputPane->setTextCursor(QTextCursor(line));
+            outputPane->verticalScrollBar()->setValue(scroll);
+        }
+        // A run the user stopped is not reported as a failed verify: its output is cut short.
+        if (run.verificationFailed() && run.end().kind != runner::ToolEnd::Kind::Stopped) {
+            PlayTone(1000, 200);
+            ShowMessage(this, MessageKind::Warning, QStringLiteral("Verification Error"));
+        }
+    });
 }

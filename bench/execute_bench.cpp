@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
 #include <QSignalSpy>
@@ -103,7 +104,7 @@ void ThroughExecute(benchmark::State &state)
     double peakGrowthMb = 0;
     double total = 0;
     for (auto _ : state) {
-        form.outputPane->clear();
+        form.outputPane->Clear();
         QCoreApplication::processEvents();
         form.commandLine->setText(tool);
         ResetPeak();
@@ -112,7 +113,7 @@ void ThroughExecute(benchmark::State &state)
         total += took;
         state.SetIterationTime(took);
         peakGrowthMb = std::max(peakGrowthMb, (ProcStatusKb("VmHWM:") - before) / 1024.0);
-        if (form.outputPane->document()->characterCount() < state.range(0) * 1000 * 1000)
+        if (form.outputPane->WholeText().size() < state.range(0) * 1000 * 1000)
             state.SkipWithError("the pane did not receive the whole output");
     }
     state.counters["ratio_to_tool_alone"] = total / double(state.iterations()) / alone[1];
@@ -140,8 +141,8 @@ void OneLongLine(benchmark::State &state)
     for (auto _ : state) {
         form.commandLine->setText(tool);
         state.SetIterationTime(Seconds([&] { ExecuteAndWait(form); }));
-        if (form.outputPane->Text() != QString(10 * 1024 * 1024, u'x'))
-            state.SkipWithError("the pane does not hold the whole output");
+        if (form.outputPane->WholeText() != QString(10 * 1024 * 1024, u'x'))
+            state.SkipWithError("the output was not kept whole");
     }
     state.counters["tool_alone_ms"] = alone * 1000;
 }
@@ -173,8 +174,71 @@ void StopToIdle(benchmark::State &state)
     }
 }
 
+// Far more output than the pane keeps: 200 MB through a low fuse Read (the value on its first line)
+// or Execute, and endless output through Execute stopped after 5 s. Peak resident memory of the whole
+// process, the longest the event loop went without turning (the window answers input only then), and
+// for the stopped run, the time from Stop to the window taking input again.
+void BoundedOutput(benchmark::State &state)
+{
+    const bool endless = state.range(0) == 0;
+    const bool read = state.range(1) == 1;
+    const QString dir = QCoreApplication::applicationDirPath();
+    QFile script(QDir(dir).filePath(QStringLiteral("avrdude.exe")));  // found beside the program first
+    script.open(QIODevice::WriteOnly);
+    script.write(endless ? "#!/bin/sh\necho 225\nyes 'avrdude: a line of output of an ordinary length, again and again'\n"
+                         : "#!/bin/sh\necho 225\nyes 'avrdude: a line of output of an ordinary length, again and again' "
+                           "| head -c 200000000\n");
+    script.close();
+    script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+    SetMessageHook([](MessageKind, const QString &, const QString &) {});
+    TForm1 form;
+    form.show();
+    double longestStallMs = 0, stopToIdleMs = 0;
+    for (auto _ : state) {
+        form.byteEditor(fuses::FuseByte::Low)->setValue(0);
+        form.ReadLineIndex = 0;
+        QElapsedTimer sinceTurn;
+        sinceTurn.start();
+        QTimer turn;
+        QObject::connect(&turn, &QTimer::timeout, [&] {
+            longestStallMs = std::max(longestStallMs, sinceTurn.nsecsElapsed() / 1e6);
+            sinceTurn.restart();
+        });
+        turn.start(5);
+        ResetPeak();
+        std::chrono::steady_clock::time_point stopped;
+        if (endless)
+            QTimer::singleShot(5000, &form, [&] {
+                stopped = std::chrono::steady_clock::now();
+                form.StopRun();
+            });
+        QSignalSpy finished(&form, &TForm1::runFinished);
+        const double took = Seconds([&] {
+            if (read)
+                form.ReadFuseByte(fuses::FuseByte::Low);
+            else {
+                form.commandLine->setText(QStringLiteral("avrdude.exe"));
+                form.Execute();
+            }
+            finished.wait(600000);
+        });
+        if (endless)
+            stopToIdleMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - stopped).count();
+        state.SetIterationTime(took);
+        if (read && form.byteEditor(fuses::FuseByte::Low)->hexText() != QLatin1String("E1"))
+            state.SkipWithError("the read did not find its value");
+    }
+    state.counters["peak_RSS_MB"] = ProcStatusKb("VmHWM:") / 1024.0;
+    state.counters["longest_stall_ms"] = longestStallMs;
+    if (endless)
+        state.counters["stop_to_idle_ms"] = stopToIdleMs;
+    script.remove();
+}
+
 }  // namespace
 
+BENCHMARK(BoundedOutput)->ArgNames({"MB", "read"})->Args({200, 1})->Args({200, 0})->Args({0, 0})
+    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(OneLongLine)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(StopToIdle)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10)->Repetitions(3)
     ->ReportAggregatesOnly(true);

@@ -1,5 +1,11 @@
 // Start-up to the first shown window, and one command-line rebuild through the window.
 #include "app/form1.h"
+#include "app/installed_avrdude.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <string>
+#include <vector>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -12,14 +18,18 @@
 
 extern char **environ;
 
-static void StartupToFirstShownWindow(benchmark::State &state)
+static void RunProbe(benchmark::State &state, std::vector<std::string> args)
 {
     const std::string probe = QDir(QCoreApplication::applicationDirPath()).filePath("startup_probe").toStdString();
+    args.insert(args.begin(), probe);
+    std::vector<char *> argv;
+    for (std::string &arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
         pid_t pid;
-        char *argv[] = {const_cast<char *>(probe.c_str()), nullptr};
-        if (posix_spawn(&pid, probe.c_str(), nullptr, nullptr, argv, environ) != 0)
+        if (posix_spawn(&pid, probe.c_str(), nullptr, nullptr, argv.data(), environ) != 0)
             state.SkipWithError("probe did not start");
         int status = 0;
         waitpid(pid, &status, 0);
@@ -29,6 +39,44 @@ static void StartupToFirstShownWindow(benchmark::State &state)
             state.SkipWithError("the window was not shown");
     }
 }
+static void StartupToFirstShownWindow(benchmark::State &state) { RunProbe(state, {}); }
+
+// An avrdude that knows `range(0)` parts and as many programmers, its lists read from the cache.
+static void StartupWithLargeLists(benchmark::State &state)
+{
+    const QDir dir(QCoreApplication::applicationDirPath());
+    const QString tool = dir.filePath(QStringLiteral("large-avrdude"));
+    const QString cache = dir.filePath(QStringLiteral("large-avrdude.tsv"));
+    QFile script(tool);
+    script.open(QIODevice::WriteOnly);
+    script.write("#!/bin/sh\nexit 1\n");
+    script.close();
+    script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+    compose::InstalledAvrdude many;
+    for (int i = 0; i < state.range(0); ++i) {
+        many.parts.push_back({QStringLiteral("ATbench%1").arg(i), QStringLiteral("b%1").arg(i), QStringLiteral("1E9%1").arg(i % 1000, 3, 10, QLatin1Char('0')),
+                              {QStringLiteral("lfuse"), QStringLiteral("hfuse"), QStringLiteral("lock")}});
+        many.programmers.push_back({QStringLiteral("prog%1").arg(i), QStringLiteral("Programmer number %1").arg(i)});
+    }
+    // Written with the key the program forms for that file, as a first start would leave it.
+    QFile::remove(cache);
+    LoadInstalledAvrdude(tool, cache);  // the stand-in answers nothing: no cache yet
+    const QFileInfo info(tool);
+    const QByteArray key = QStringLiteral("fusewerk-avrdude-cache 2\t%1\t%2\t%3")
+                               .arg(info.absoluteFilePath())
+                               .arg(info.size())
+                               .arg(info.lastModified().toMSecsSinceEpoch())
+                               .toUtf8();
+    QFile out(cache);
+    out.open(QIODevice::WriteOnly);
+    out.write(InstalledCacheText(key, many));
+    out.close();
+    if (LoadInstalledAvrdude(tool, cache).parts.size() != many.parts.size())
+        state.SkipWithError("the cache was not taken");
+    RunProbe(state, {tool.toStdString(), cache.toStdString()});
+}
+BENCHMARK(StartupWithLargeLists)->Arg(20000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+
 BENCHMARK(StartupToFirstShownWindow)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10)->Repetitions(5)
     ->ReportAggregatesOnly(true);
 

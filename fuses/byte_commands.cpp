@@ -45,24 +45,53 @@ bool HoldsValue(QStringView line, ValueForm form)
     return number.match(line).hasMatch();
 }
 
-std::optional<QString> FindValueLine(const QStringList &lines, int index, ValueForm form)
+ValueLineWatch::ValueLineWatch(int index, ValueForm form) : index_(index), form_(form) {}
+
+void ValueLineWatch::See(QStringView text)
 {
-    if (index >= 0 && index < lines.size() && HoldsValue(lines[index], form))
-        return lines[index];
+    while (!text.isEmpty()) {
+        const qsizetype end = text.indexOf(u'\n');
+        const QStringView piece = end < 0 ? text : text.left(end);
+        // Only a line's start can hold a value: the rest of an endless line is not kept.
+        const qsizetype room = std::max<qsizetype>(kKeptLength - partial_.size(), 0);
+        cut_ = cut_ || piece.size() > room;
+        partial_ += piece.left(room);
+        if (end < 0)
+            break;
+        SeeLine();
+        text = text.mid(end + 1);
+    }
+}
+
+void ValueLineWatch::SeeLine()
+{
     static const QRegularExpression decimalOnly(QStringLiteral("^\\s*[+-]?[0-9]+\\s*$"));
     static const QRegularExpression listOnly(QStringLiteral("^\\s*0x[0-9A-Fa-f]+(,0x[0-9A-Fa-f]+)*\\s*$"));
-    const QRegularExpression &only = form == ValueForm::Decimal ? decimalOnly : listOnly;
-    std::optional<QString> found;
-    for (const QString &line : lines) {
-        if (!only.match(line).hasMatch())
-            continue;
-        if (found)
-            return std::nullopt;  // more than one candidate: which one is meant is not known
-        found = line;
-    }
-    if (!found)
-        return std::nullopt;
-    return found->trimmed();
+    if (lineNumber_ == index_ && HoldsValue(partial_, form_))
+        atIndex_ = partial_;
+    const QRegularExpression &only = form_ == ValueForm::Decimal ? decimalOnly : listOnly;
+    if (!cut_ && only.match(partial_).hasMatch() && ++onlyCount_ == 1)
+        onlyLine_ = partial_.trimmed();
+    ++lineNumber_;
+    partial_.clear();
+    cut_ = false;
+}
+
+std::optional<QString> ValueLineWatch::Finish()
+{
+    SeeLine();  // the last line, even when empty, counts as a line of its own
+    if (atIndex_)
+        return atIndex_;
+    if (onlyCount_ != 1)
+        return std::nullopt;  // none, or more than one candidate: which one is meant is not known
+    return onlyLine_;
+}
+
+std::optional<QString> FindValueLine(const QStringList &lines, int index, ValueForm form)
+{
+    ValueLineWatch watch(index, form);
+    watch.See(lines.join(u'\n'));
+    return watch.Finish();
 }
 
 }  // namespace fuses

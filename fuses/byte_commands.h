@@ -34,4 +34,27 @@ bool HoldsValue(QStringView line, ValueForm form);
 // if there is exactly one such line. Nothing when neither is there.
 std::optional<QString> FindValueLine(const QStringList &lines, int index, ValueForm form);
 
+// The same search over output as it arrives, whatever its size: only the start of each line is
+// kept (a value stands at a line's start), so memory stays bounded.
+class ValueLineWatch {
+public:
+    ValueLineWatch(int index, ValueForm form);
+    void See(QStringView text);
+    // FindValueLine's answer over everything seen; call once, at the end of the output.
+    std::optional<QString> Finish();
+
+private:
+    static constexpr qsizetype kKeptLength = 4096;
+    void SeeLine();
+
+    int index_;
+    ValueForm form_;
+    qsizetype lineNumber_ = 0;
+    QString partial_;    // the start of the line still arriving
+    bool cut_ = false;   // the line is longer than what is kept of it
+    std::optional<QString> atIndex_;
+    int onlyCount_ = 0;  // lines holding nothing but a value
+    QString onlyLine_;
+};
+
 }  // namespace fuses

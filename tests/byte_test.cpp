@@ -212,3 +212,26 @@ TEST(ByteRead, RealAvrdudeWithNoProgrammerLeavesTheFieldAndSaysSo)
     ASSERT_EQ(watch.messages.size(), 1u);
     EXPECT_EQ(watch.messages[0].text, "The low fuse read failed: avrdude ended with exit code 1.");
 }
+
+// Far more output than the pane keeps: the read still finds its value, the pane holds its start and
+// its latest part with the gap marked, and the whole output is there to save.
+TEST(ByteRead, OutputBeyondThePanesBound)
+{
+    auto form = MakeForm();
+    StandIn tool("echo 225; i=0; while [ $i -lt 40 ]; do head -c 500000 /dev/zero | tr '\\0' 'x'; echo; "
+                 "i=$((i+1)); done; echo last line");
+    form->ReadLineIndex = 0;
+    ClickAndWait(form->byteEditor(Low)->readButton());
+    EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "E1");
+    widgets::OutputPane *pane = form->outputPane;
+    EXPECT_TRUE(pane->HasGap());
+    EXPECT_LE(pane->document()->characterCount(), pane->kHeadLength + pane->kTailLength + 200);
+    const QString shown = pane->Text();
+    EXPECT_TRUE(shown.startsWith("225\nxxx"));
+    EXPECT_TRUE(shown.endsWith("x\nlast line\n"));
+    EXPECT_TRUE(shown.contains(QStringLiteral("... %1 MB not shown").arg(QString::number(pane->Hidden() / 1e6, 'f', 0))))
+        << pane->Hidden();
+    const QString whole = pane->WholeText();
+    EXPECT_EQ(whole.size(), 4 + 40 * 500001 + 10);
+    EXPECT_TRUE(whole.endsWith("last line\n"));
+}

@@ -24,7 +24,7 @@ void OutputPane::contextMenuEvent(QContextMenuEvent *event)
     std::unique_ptr<QMenu> menu(createStandardContextMenu(event->pos()));
     menu->addSeparator();
     menu->addAction(QStringLiteral("Save Output As..."), this, &OutputPane::SaveAs)->setEnabled(!document()->isEmpty());
-    menu->addAction(QStringLiteral("Clear"), this, &QPlainTextEdit::clear)->setEnabled(!document()->isEmpty());
+    menu->addAction(QStringLiteral("Clear"), this, &OutputPane::Clear)->setEnabled(!document()->isEmpty());
     menu->exec(event->globalPos());
 }
 
@@ -33,13 +33,132 @@ void OutputPane::SaveAs()
     const QString path = saveDialog();
     if (path.isEmpty())
         return;
-    // The output exactly as avrdude printed it (line breaks as LF), whole or not at all.
+    Flush();
+    // The output exactly as avrdude printed it (line breaks as LF), whole or not at all; past the
+    // pane's bound, copied from the temporary file.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(Text().toUtf8()) < 0 || !file.commit())
+    bool ok = file.open(QIODevice::WriteOnly);
+    if (ok && HasGap() && spool_ && !spoolFailed_) {
+        spool_->flush();
+        QFile whole(spool_->fileName());
+        ok = whole.open(QIODevice::ReadOnly);
+        while (ok && !whole.atEnd()) {
+            const QByteArray chunk = whole.read(1 << 20);
+            ok = !chunk.isEmpty() && file.write(chunk) == chunk.size();
+        }
+    } else if (ok) {
+        ok = file.write(Text().toUtf8()) >= 0;
+    }
+    if (!ok || !file.commit())
         emit SaveFailed(path);
 }
 
+QString OutputPane::WholeText() const
+{
+    if (!spool_ || spoolFailed_)
+        return Text();
+    spool_->flush();
+    QFile whole(spool_->fileName());
+    return whole.open(QIODevice::ReadOnly) ? QString::fromUtf8(whole.readAll()) : Text();
+}
+
+void OutputPane::Clear()
+{
+    clear();
+    spool_.reset();
+    spoolFailed_ = false;
+    appended_ = hidden_ = 0;
+    tailStart_ = -1;
+    pending_.clear();
+}
+
+void OutputPane::Spool(QStringView text)
+{
+    if (spoolFailed_)
+        return;
+    if (!spool_) {
+        spool_ = std::make_unique<QTemporaryFile>();
+        spoolFailed_ = !spool_->open();
+    }
+    const QByteArray bytes = text.toUtf8();
+    spoolFailed_ = spoolFailed_ || spool_->write(bytes) != bytes.size();
+}
+
 void OutputPane::Append(QStringView text)
+{
+    if (text.isEmpty())
+        return;
+    Spool(text);
+    appended_ += text.size();
+    pending_ += text;
+    if (tailStart_ >= 0 && pending_.size() > kTailLength) {
+        // Past the gap only the latest part is shown: the rest need not wait to be shown and removed.
+        hidden_ += pending_.size() - kTailLength;
+        pending_.remove(0, pending_.size() - kTailLength);
+    } else if (tailStart_ < 0 && pending_.size() > kHeadLength + kTailLength) {
+        Flush();  // enough to open the gap
+    }
+}
+
+void OutputPane::Flush()
+{
+    if (pending_.isEmpty())
+        return;
+    const QString text = std::move(pending_);
+    pending_.clear();
+    Show(text);
+}
+
+void OutputPane::Show(QStringView text)
+{
+    if (tailStart_ < 0 && document()->characterCount() + text.size() <= kHeadLength + kTailLength) {
+        AppendBlocks(text);
+        return;
+    }
+    QTextCursor cursor(document());
+    cursor.beginEditBlock();
+    if (tailStart_ < 0) {
+        // The bound is reached: the first kHeadLength characters stay, a line for the gap follows,
+        // and the rest is the latest part.
+        cursor.setPosition(std::min<int>(kHeadLength, document()->characterCount() - 1));
+        cursor.insertBlock();
+        cursor.insertBlock();
+        tailStart_ = cursor.position();
+    }
+    // A piece longer than the latest part replaces it; its start is left out.
+    if (text.size() >= kTailLength) {
+        cursor.setPosition(tailStart_);
+        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        hidden_ += cursor.selectionEnd() - cursor.selectionStart();
+        cursor.removeSelectedText();
+        hidden_ += text.size() - kTailLength;
+        text = text.right(kTailLength);
+    }
+    AppendBlocks(text);
+    // Left out from the latest part's start: as much as it outgrew its bound.
+    const qsizetype excess = document()->characterCount() - 1 - tailStart_ - kTailLength;
+    if (excess > 0) {
+        cursor.setPosition(tailStart_);
+        cursor.setPosition(tailStart_ + static_cast<int>(excess), QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+        hidden_ += excess;
+    }
+    cursor.endEditBlock();
+    ShowGap();
+}
+
+void OutputPane::ShowGap()
+{
+    // The gap's line, just before the latest part.
+    QTextCursor line(document()->findBlock(tailStart_ - 1));
+    line.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    const double mb = static_cast<double>(hidden_) / 1e6;
+    line.insertText(QStringLiteral("... %1 MB not shown (\"Save Output As...\" saves the whole output) ...")
+                        .arg(QString::number(mb, 'f', mb < 10 ? 1 : 0)));
+    tailStart_ = line.position() + 1;
+}
+
+void OutputPane::AppendBlocks(QStringView text)
 {
     QTextCursor end(document());
     end.movePosition(QTextCursor::End);
@@ -79,8 +198,9 @@ void OutputPane::Append(QStringView text)
 
 void OutputPane::SetText(const QString &text)
 {
-    clear();
+    Clear();
     Append(text);
+    Flush();
     moveCursor(QTextCursor::Start);
 }
 
