@@ -87,8 +87,12 @@ void TForm1::WireEvents()
     };
     for (widgets::ByteEditor *editor : byteEditors) {
         const fuses::FuseByte byte = editor->byte();
-        // A bit that changes, by the user or by a read, rebuilds the main command line.
-        connect(editor, &widgets::ByteEditor::valueChanged, this, [this] { BuildCommandLine(commandLine); });
+        // A bit that changes, by the user or by a read, rebuilds the main command line; the panel
+        // shows what the byte means.
+        connect(editor, &widgets::ByteEditor::valueChanged, this, [this, byte](unsigned value) {
+            fuseSettings->setValue(byte, value);
+            BuildCommandLine(commandLine);
+        });
         connect(editor, &widgets::ByteEditor::readRequested, this, [this, byte] { ReadFuseByte(byte); });
         connect(editor, &widgets::ByteEditor::writeRequested, this, [this, byte] { WriteFuseByte(byte); });
         connect(editor, &widgets::ByteEditor::invalidInput, this, invalid);
@@ -99,6 +103,14 @@ void TForm1::WireEvents()
                             .arg(text.left(40)));
         });
     }
+    // A setting chosen in the panel goes to its byte editor, whose boxes and fields follow.
+    connect(fuseSettings, &widgets::FuseSettingsPanel::valueEdited, this,
+            [this](fuses::FuseByte byte, unsigned value) { byteEditor(byte)->setValue(value); });
+    connect(fuseSettings, &widgets::FuseSettingsPanel::defaultsRequested, this, [this] {
+        if (const fuses::MeaningDevice *meanings = fuseSettings->meanings())
+            for (const fuses::MeaningRegister &reg : fuses::Registers(*meanings))
+                byteEditor(reg.byte)->setValue(reg.initval);
+    });
     connect(calibrationRead, &QPushButton::clicked, this, &TForm1::ReadCalibration);
     connect(calibrationWrite, &QPushButton::clicked, this, &TForm1::WriteCalibration);
     connect(signatureRead, &QPushButton::clicked, this, &TForm1::ReadSignature);
@@ -193,6 +205,8 @@ void TForm1::resizeEvent(QResizeEvent *event)
     // strip keeps to the bottom edge.
     outputPane->resize(outputPane->width(), std::max(0, height() - paneBottomGap_ - outputPane->y()));
     runStrip->setGeometry(0, height() - widgets::RunStrip::kHeight, width(), widgets::RunStrip::kHeight);
+    fuseSettingsGroup->resize(fuseSettingsGroup->width(),
+                              std::max(0, height() - widgets::RunStrip::kHeight - fuseSettingsGroup->y() - 3));
 }
 
 void TForm1::closeEvent(QCloseEvent *event)

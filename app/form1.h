@@ -11,6 +11,7 @@
 #include "runner/avrdude_run.h"
 #include "widgets/byte_editor.h"
 #include "widgets/controls.h"
+#include "widgets/fuse_settings_panel.h"
 #include "widgets/output_pane.h"
 #include "widgets/run_strip.h"
 
@@ -48,6 +49,11 @@ public:
     // The byte editors, in the order of fuses::FuseByteTable.
     std::array<widgets::ByteEditor *, fuses::kFuseByteCount> byteEditors{};
     widgets::ByteEditor *byteEditor(fuses::FuseByte byte) const { return byteEditors[fuses::Index(byte)]; }
+    // The fuse settings in words, to the right of the design's window.
+    QGroupBox *fuseSettingsGroup;
+    widgets::FuseSettingsPanel *fuseSettings;
+    static constexpr int kDesignWidth = 626;  // the window as it was designed, without the panel
+    static constexpr int kPanelWidth = 390;
     // Calibration and signature.
     QGroupBox *calibrationGroup, *signatureGroup;
     SpeedButton *calibrationRead, *calibrationWrite, *signatureRead;

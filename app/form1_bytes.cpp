@@ -116,13 +116,12 @@ void TForm1::WriteFuseByte(FuseByte byte)
                     QStringLiteral("The %1 value \"%2\" is not two hexadecimal digits.").arg(what, value));
         return;
     }
-    const QStringList risks =
-        fuses::LockOutRisks(fuses::LookupFuseLayout(deviceBox->Text()), byte, value.toUInt(nullptr, 16));
+    const std::size_t i = fuses::Index(byte);
+    const bool known = lastReadDevice_[i] == deviceBox->Text() && !lastRead_[i].isEmpty();
+    const std::optional<unsigned> lastValue = known ? std::optional(lastRead_[i].toUInt(nullptr, 16)) : std::nullopt;
+    const QStringList risks = fuses::WriteRisks(deviceBox->Text(), byte, lastValue, value.toUInt(nullptr, 16));
     if (!risks.isEmpty()) {
-        const std::size_t i = fuses::Index(byte);
-        const QString old = lastReadDevice_[i] == deviceBox->Text() && !lastRead_[i].isEmpty()
-                                ? lastRead_[i]
-                                : QStringLiteral("not read");
+        const QString old = known ? lastRead_[i] : QStringLiteral("not read");
         const QString question =
             QStringLiteral("Writing %1 to the %2 of the %3 cannot easily be undone:\n\n%4\n\nValue as last read: %5\n"
                            "New value: %1")

@@ -7,6 +7,10 @@ void TForm1::ApplyFuseLayout()
     const fuses::FuseLayout layout = fuses::LookupFuseLayout(deviceBox->Text());
     for (widgets::ByteEditor *editor : byteEditors)
         editor->setLayout(layout[editor->byte()]);
+    // The panel follows the part, and shows what the editors hold.
+    fuseSettings->setDevice(fuses::FindMeanings(deviceBox->Text()), deviceBox->Text());
+    for (const widgets::ByteEditor *editor : byteEditors)
+        fuseSettings->setValue(editor->byte(), editor->value());
     // A device of the table starts with an unread signature; any other text opens the calibration field.
     if (layout.inTable)
         signatureField->SetText(QStringLiteral("000000"));

@@ -4,6 +4,8 @@
 #include "app/desktop.h"
 #include "compose/vocabulary.h"
 
+#include <QVBoxLayout>
+
 namespace {
 
 template <typename T>
@@ -115,7 +117,7 @@ static_assert(std::size(kByteEditorPlaces) == fuses::kFuseByteCount);
 void TForm1::CreateControls()
 {
     // The design's window, and the run strip below everything it holds.
-    resize(626, 683 + widgets::RunStrip::kHeight);
+    resize(kDesignWidth + kPanelWidth, 683 + widgets::RunStrip::kHeight);
     move(10, 10);
     // The layout was drawn for an 11-pixel font; the desktop's default face at that size fits it.
     QFont small = font();
@@ -201,6 +203,14 @@ void TForm1::CreateByteGroups()
     signatureRead = Named(MakeSpeedButton(QStringLiteral("Read"), widgets::kReadHue, signatureGroup, 26, 19, 38),
                           QStringLiteral("SpeedButton6"));
     signatureField = MakeHexField(signatureGroup, QStringLiteral("MaskEdit80"), 6, 8, 51, 64);
+
+    // The panel grows the window to the right; every position of the design stays.
+    fuseSettingsGroup = MakeGroupBox(QStringLiteral("FuseSettingsGroup"), QStringLiteral("Fuse Settings"), this,
+                                     kDesignWidth + 2, 3, kPanelWidth - 6, 678);
+    auto *inside = new QVBoxLayout(fuseSettingsGroup);
+    inside->setContentsMargins(6, 14, 6, 6);
+    fuseSettings = Named(new widgets::FuseSettingsPanel(fuseSettingsGroup), QStringLiteral("FuseSettings"));
+    inside->addWidget(fuseSettings);
 }
 
 void TForm1::CreateOptions()

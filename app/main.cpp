@@ -1,15 +1,24 @@
 #include "app/application.h"
 #include "app/display_check.h"
+#include "app/explain.h"
 #include "app/form1.h"
 #include "app/installed_avrdude.h"
 #include "app/messages.h"
 #include "app/signal_exit.h"
 
+#include <QCoreApplication>
+
 #include <cstdio>
+#include <cstring>
 #include <exception>
 
 int main(int argc, char **argv)
 {
+    // The command-line entry: no display, no window.
+    if (argc >= 2 && std::strcmp(argv[1], "--explain") == 0) {
+        QCoreApplication app(argc, argv);
+        return RunExplain(QCoreApplication::arguments().mid(2));
+    }
     if (const QString problem = DisplayProblem(); !problem.isEmpty()) {
         std::fprintf(stderr, "fusewerk: %s\n", qPrintable(problem));
         return 1;

@@ -2,6 +2,7 @@
 #include "app/form1.h"
 #include "app/installed_avrdude.h"
 
+#include <QComboBox>
 #include <QDateTime>
 #include <QFileInfo>
 #include <string>
@@ -110,3 +111,31 @@ static void TypingInTheFileNameField(benchmark::State &state)
     }
 }
 BENCHMARK(TypingInTheFileNameField)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// A change of device between two parts with device data: layout, fuse settings panel rebuilt, line.
+static void DeviceChangeWithFuseSettings(benchmark::State &state)
+{
+    TForm1 form;
+    form.show();
+    bool flip = false;
+    for (auto _ : state) {
+        form.deviceBox->SetText((flip = !flip) ? QStringLiteral("ATmega328P") : QStringLiteral("ATmega8"));
+        QCoreApplication::sendPostedEvents();  // the new panel's layout requests
+        benchmark::DoNotOptimize(form.fuseSettings->meanings());
+    }
+}
+BENCHMARK(DeviceChangeWithFuseSettings)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// A clock setting chosen in the panel: byte editor, command line, and the panel shown again.
+static void FuseSettingEditRoundTrip(benchmark::State &state)
+{
+    TForm1 form;
+    form.deviceBox->SetText("ATmega328P");
+    QComboBox *clock = form.fuseSettings->settingBox(fuses::FuseByte::Low, "SUT_CKSEL");
+    int i = 0;
+    for (auto _ : state) {
+        clock->setCurrentIndex(i = (i + 1) % clock->count());
+        benchmark::DoNotOptimize(form.byteEditor(fuses::FuseByte::Low)->hexText());
+    }
+}
+BENCHMARK(FuseSettingEditRoundTrip)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);

@@ -1,5 +1,7 @@
 #include "fuses/fuse_safety.h"
 
+#include "fuses/device_meanings.h"
+
 #include <QRegularExpression>
 
 namespace fuses {
@@ -63,6 +65,31 @@ QStringList LockOutRisks(const FuseLayout &layout, FuseByte byte, unsigned value
     for (const Risk &risk : kFuseRisks)
         if (const int bit = BitNamed(g, risk.name); bit >= 0 && isSet(bit) == risk.whenSet)
             risks << QString::fromLatin1(risk.what);
+    return risks;
+}
+
+QStringList WriteRisks(QStringView device, FuseByte byte, std::optional<unsigned> old, unsigned value)
+{
+    FuseLayout layout = LookupFuseLayout(device);
+    const MeaningDevice *meanings = FindMeanings(device);
+    if (meanings) {
+        layout.inTable = true;
+        for (const MeaningRegister &reg : Registers(*meanings))
+            for (int k = 0; k < 8; ++k)
+                if (const QString name = BitName(reg, k); !name.isEmpty())
+                    layout.groups[Index(reg.byte)].captions[static_cast<std::size_t>(k)] = name;
+    }
+    QStringList risks = LockOutRisks(layout, byte, value);
+    const MeaningRegister *reg = meanings ? RegisterOf(*meanings, byte) : nullptr;
+    const MeaningField *clock = reg ? ClockField(*reg) : nullptr;
+    if (!clock)
+        return risks;
+    const MeaningValue *next = SettingOf(*clock, value);
+    const MeaningValue *before = old ? SettingOf(*clock, *old) : nullptr;
+    if (IsExternalClock(next) && !IsExternalClock(before))
+        risks << QStringLiteral("Clock source: from \"%1\" to \"%2\". The chip will then run only with that clock "
+                                "or crystal attached, and needs it to be programmed again.")
+                     .arg(old ? Describe(*clock, *old) : QStringLiteral("not read"), QString::fromUtf8(next->caption));
     return risks;
 }
 

@@ -4,6 +4,7 @@
 #include "fuses/fuse_layout.h"
 
 #include <QStringList>
+#include <optional>
 
 namespace fuses {
 
@@ -16,5 +17,12 @@ bool IsCalibrationValue(QStringView text);
 // (to 0), unprogramming SPIEN (to 1), or programming both LB1 and LB2 would bring about. Empty when
 // the value is harmless, or the device's bits have no names.
 QStringList LockOutRisks(const FuseLayout &layout, FuseByte byte, unsigned value);
+
+// Everything a write of `value` to `byte` of `device` would do that cannot easily be undone: the
+// lock-out rules above by the bit names of the part's device data where it has them (its layout's
+// otherwise), and for a part with data, a clock source changed to an external clock or crystal (its
+// setting's caption starts with "Ext."). `old` is the byte as last read; without it an external
+// clock setting is a risk by itself.
+QStringList WriteRisks(QStringView device, FuseByte byte, std::optional<unsigned> old, unsigned value);
 
 }  // namespace fuses

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -256,4 +257,44 @@ TEST(ByteEditor, APasteIsOneByteInAUsualFormOrRefused)
         EXPECT_EQ(form->byteEditor(Low)->binaryField()->Text(), binary) << pasted;
         EXPECT_EQ(watch.messages.size(), shown ? 0u : 1u) << pasted;
     }
+}
+
+// Every clock setting of the ATmega328P, chosen in the panel, reaches the hex field, and the hex
+// field's value shows the same setting; the hex typed by hand moves the panel too.
+TEST(FuseSettingsPanel, EveryClockSettingRoundTripsThroughTheByteEditor)
+{
+    auto form = MakeForm("ATmega328P");
+    widgets::FuseSettingsPanel *panel = form->fuseSettings;
+    QComboBox *clock = panel->settingBox(Low, "SUT_CKSEL");
+    ASSERT_NE(clock, nullptr);
+    ASSERT_EQ(clock->count(), 55) << "every setting the data lists";
+    form->byteEditor(Low)->setValue(0x62);
+    for (int i = 0; i < clock->count(); ++i) {
+        clock->setCurrentIndex(i);  // as the user picks it
+        const unsigned raw = clock->itemData(i).toUInt();
+        EXPECT_EQ(form->byteEditor(Low)->value(), (0x62u & 0xC0u) | raw) << i;
+        form->byteEditor(Low)->hexField()->SetText("62");
+        EXPECT_EQ(clock->currentText().left(18), "Int. RC Osc. 8 MHz");
+        form->byteEditor(Low)->setValue((0x62u & 0xC0u) | raw);
+        EXPECT_EQ(clock->currentIndex(), i);
+    }
+    // A one-bit field ticks when programmed; the bit box ticks the other way.
+    QCheckBox *div8 = panel->bitBox(Low, "CKDIV8");
+    ASSERT_NE(div8, nullptr);
+    form->byteEditor(Low)->hexField()->SetText("62");
+    EXPECT_TRUE(div8->isChecked());
+    EXPECT_FALSE(form->byteEditor(Low)->bitBox(7)->isChecked());
+    div8->setChecked(false);
+    EXPECT_EQ(form->byteEditor(Low)->hexText(), "E2");
+    // A value the group does not list shows as itself; the factory defaults set every editor.
+    form->byteEditor(Extended)->hexField()->SetText("F8");
+    EXPECT_EQ(panel->settingBox(Extended, "BODLEVEL")->currentText(), "0x00 (not a listed setting)");
+    QTest::mouseClick(panel->defaultsButton(), Qt::LeftButton);
+    EXPECT_EQ(form->byteEditor(Low)->hexText(), "62");
+    EXPECT_EQ(form->byteEditor(High)->hexText(), "D9");
+    EXPECT_EQ(form->byteEditor(Extended)->hexText(), "FF");
+    EXPECT_EQ(form->byteEditor(Lock)->hexText(), "FF");
+    form->deviceBox->SetText("ATmega9999");
+    EXPECT_EQ(panel->settingBox(Low, "SUT_CKSEL"), nullptr);
+    EXPECT_FALSE(panel->defaultsButton()->isVisible());
 }

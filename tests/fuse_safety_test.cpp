@@ -3,6 +3,7 @@
 #include "tests/printing.h"
 #include "app/form1.h"
 #include "compose/installed.h"
+#include "fuses/device_meanings.h"
 #include "fuses/fuse_safety.h"
 #include "tests/helpers.h"
 
@@ -159,4 +160,63 @@ TEST(FuseSafety, AReadTakesAValueOnlyFromARunThatSucceeded)
     }
     EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "3C");
     EXPECT_TRUE(watch.messages.back().text.startsWith("The low fuse read failed: avrdude was ended by signal 9"));
+}
+
+TEST(FuseMeanings, KnownValuesDecodeAsTheirDatasheetsSay)
+{
+    const auto explain = [](const char *part, fuses::FuseByte byte, unsigned value) {
+        const fuses::MeaningDevice *device = fuses::FindMeanings(QString::fromLatin1(part));
+        EXPECT_NE(device, nullptr) << part;
+        return device ? fuses::ExplainLines(*fuses::RegisterOf(*device, byte), value).join('\n') : QString();
+    };
+    const struct Row {
+        const char *part;
+        fuses::FuseByte byte;
+        unsigned value;
+        QStringList says;
+    } rows[] = {
+        {"ATmega8", Low, 0xE1, {"SUT_CKSEL = 0x21: Int. RC Osc. 1 MHz; Start-up time: 6 CK + 64 ms", "BODEN = 1 (unprogrammed)"}},
+        {"ATmega8", High, 0xD9, {"BOOTSZ = 0x00: Boot Flash size=1024 words", "SPIEN = 0 (programmed)"}},
+        {"atmega328p", Low, 0x62, {"CKDIV8 = 0 (programmed)", "Int. RC Osc. 8 MHz; Start-up time PWRDWN/RESET: 6 CK/14 CK + 65 ms"}},
+        {"ATmega328P", High, 0xD9, {"BOOTSZ = 0x00: Boot Flash size=2048 words", "DWEN = 1 (unprogrammed)"}},
+        {"ATmega328P", Extended, 0xFF, {"BODLEVEL = 0x07: Brown-out detection disabled"}},
+        {"ATmega328P", Low, 0xFF, {"SUT_CKSEL = 0x3F: Ext. Crystal Osc. 8.0-", "CKDIV8 = 1 (unprogrammed)"}},
+        {"ATmega328P", High, 0xDE, {"BOOTSZ = 0x03: Boot Flash size=256 words", "BOOTRST = 0 (programmed)"}},
+        {"ATmega328P", Extended, 0xFD, {"BODLEVEL = 0x05: Brown-out detection at VCC=2.7 V"}},
+        {"ATmega328P", Extended, 0xF8, {"BODLEVEL = 0x00: 0x00 (not a listed setting)"}},
+        {"ATtiny85", Low, 0x62, {"Int. RC Osc. 8 MHz; Start-up time PWRDWN/RESET: 6 CK/14 CK + 64 ms"}},
+        {"ATtiny85", High, 0xDF, {"BODLEVEL = 0x07: Brown-out detection disabled", "RSTDISBL = 1 (unprogrammed)"}},
+        {"ATtiny85", Extended, 0xFF, {"SELFPRGEN = 1 (unprogrammed)"}},
+    };
+    for (const Row &r : rows)
+        for (const QString &said : r.says)
+            EXPECT_TRUE(explain(r.part, r.byte, r.value).contains(said)) << r.part << " " << r.value << ": " << said.toStdString();
+    EXPECT_EQ(fuses::FindMeanings(u"ATmega9999"), nullptr);
+}
+
+TEST(FuseSafety, AnExternalClockAsksNamingBothSettings)
+{
+    StandIn tool = Logging();
+    auto form = MakeForm("ATmega328P");
+    Watch watch;  // Cancel
+    form->byteEditor(Low)->hexField()->SetText("FF");
+    ClickAndWait(form->byteEditor(Low)->writeButton());
+    ASSERT_EQ(watch.questions.size(), 1u);
+    EXPECT_TRUE(watch.questions[0].contains("Clock source: from \"not read\" to \"Ext. Crystal Osc. 8.0-"))
+        << watch.questions[0].toStdString();
+    EXPECT_TRUE(Runs().isEmpty()) << "Cancel runs nothing";
+
+    StandIn reads(QStringLiteral("echo 98"));  // the factory's 62
+    ClickAndWait(form->byteEditor(Low)->readButton());
+    ASSERT_EQ(form->byteEditor(Low)->hexText(), "62");
+    form->byteEditor(Low)->hexField()->SetText("FF");
+    ClickAndWait(form->byteEditor(Low)->writeButton());
+    ASSERT_EQ(watch.questions.size(), 2u);
+    EXPECT_TRUE(watch.questions[1].contains("from \"Int. RC Osc. 8 MHz; Start-up time PWRDWN/RESET: 6 CK/14 CK + 65 ms\""))
+        << watch.questions[1].toStdString();
+    form->byteEditor(Low)->hexField()->SetText("E2");  // another internal setting: no question
+    StandIn logs = Logging();
+    ClickAndWait(form->byteEditor(Low)->writeButton());
+    EXPECT_EQ(watch.questions.size(), 2u);
+    EXPECT_EQ(Runs().size(), 1);
 }

@@ -12,7 +12,9 @@ TEST(Window, StartsWithEveryControlAndTheDesignedCaptions)
 {
     SettingsFile none;
     TForm1 form;
-    EXPECT_EQ(form.size(), QSize(626, 683 + widgets::RunStrip::kHeight)) << "the run strip below the design's window";
+    EXPECT_EQ(form.size(), QSize(TForm1::kDesignWidth + TForm1::kPanelWidth, 683 + widgets::RunStrip::kHeight))
+        << "the run strip below the design's window, the fuse settings to its right";
+    EXPECT_EQ(TForm1::kDesignWidth, 626);
     EXPECT_EQ(form.pos(), QPoint(10, 10));
     EXPECT_EQ(form.deviceBox->count(), 27);
     EXPECT_EQ(form.programmerBox->count(), 40);

@@ -1,0 +1,67 @@
+#pragma once
+// What each setting of each fuse and lock field means, for every AVR part with device data
+// (Microchip's device files, compiled in from device_meanings.inc): captions, the settings of
+// multi-bit fields, and the factory defaults.
+#include "fuses/fuse_bytes.h"
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+namespace fuses {
+
+struct MeaningValue {
+    const char *caption;
+    std::uint8_t value;  // the field's raw bits, shifted down to its mask's lowest bit (0 = programmed)
+};
+struct MeaningField {
+    const char *name;  // SUT_CKSEL, CKDIV8, LB ...
+    const char *caption;
+    std::uint8_t mask;
+    int firstValue, valueCount;  // its settings in kMeaningValues; none for a field without a value group
+};
+struct MeaningRegister {
+    FuseByte byte;
+    std::uint8_t initval;  // the factory default
+    int firstField, fieldCount;
+};
+struct MeaningDevice {
+    const char *name;       // ATmega328P
+    const char *signature;  // 1E950F
+    int firstRegister, registerCount;
+};
+
+// The part's data, its name compared without regard to case; null for a part without data.
+const MeaningDevice *FindMeanings(QStringView device);
+std::span<const MeaningDevice> AllMeanings();
+std::span<const MeaningRegister> Registers(const MeaningDevice &device);  // in FuseByte order
+const MeaningRegister *RegisterOf(const MeaningDevice &device, FuseByte byte);
+std::span<const MeaningField> Fields(const MeaningRegister &reg);
+std::span<const MeaningValue> Settings(const MeaningField &field);
+
+// A field's raw bits in a byte, and the byte with the field set to `raw`.
+unsigned FieldBits(const MeaningField &field, unsigned byte);
+unsigned WithFieldBits(const MeaningField &field, unsigned byte, unsigned raw);
+// The setting of the field in `byte`; null when its group does not list it (or it has none).
+const MeaningValue *SettingOf(const MeaningField &field, unsigned byte);
+// What the field says in `byte`, for the user: the setting's caption, "0x05 (not a listed
+// setting)", or for a one-bit field "programmed" / "unprogrammed".
+QString Describe(const MeaningField &field, unsigned byte);
+
+// The field that selects the clock source (its name holds CKSEL); null when the register has none.
+const MeaningField *ClockField(const MeaningRegister &reg);
+// True for a clock setting that needs something outside the chip: its caption starts with "Ext.".
+bool IsExternalClock(const MeaningValue *setting);
+
+// The name the part's data gives bit `bit` of the register: a one-bit field's own name, LB1 and LB2
+// for the two bits of the lock field LB, a multi-bit field's name and the bit's place in it (BOOTSZ0,
+// BOOTSZ1); empty where no field covers the bit.
+QString BitName(const MeaningRegister &reg, int bit);
+
+// One line per field of `reg` for `value`, in the data's order: "SUT_CKSEL = 0x22: Int. RC Osc. 8 MHz;
+// ...", "CKDIV8 = 0 (programmed): Divide clock by 8 internally".
+QStringList ExplainLines(const MeaningRegister &reg, unsigned value);
+
+}  // namespace fuses

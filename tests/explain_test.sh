@@ -1,0 +1,25 @@
+#!/bin/sh
+# "fusewerk --explain": three parts, an unknown part and a value that is not one hex byte; no display.
+set -u
+program="$1"
+fail=0
+check() {  # check <expected status> <text expected in the output> <arguments...>
+  want="$1"; text="$2"; shift 2
+  out=$(env -u DISPLAY "$program" --explain "$@" 2>&1); status=$?
+  if [ "$status" != "$want" ] || ! printf '%s\n' "$out" | grep -qF -- "$text"; then
+    echo "--explain $*: status $status (wanted $want), output:"; printf '%s\n' "$out"; fail=1
+  fi
+}
+check 0 "SUT_CKSEL = 0x21: Int. RC Osc. 1 MHz" ATmega8 lfuse=E1 hfuse=D9
+check 0 "BOOTSZ = 0x00: Boot Flash size=1024 words" ATmega8 lfuse=E1 hfuse=D9
+check 0 "ATmega328P (signature 1E950F), factory defaults" m328p
+check 0 "lock = 0xFF" m328p
+check 0 "Warning: lfuse = 0xFF: Clock source" ATmega328P lfuse=FF hfuse=DE efuse=FD
+check 0 "Warning: hfuse = 0x5F: RSTDISBL" attiny85 hfuse=5F
+check 2 "no device data for the part \"ATmega9999\"" ATmega9999
+check 2 "is not lfuse=HH" ATmega8 lfuse=1E1
+check 2 "is not lfuse=HH" ATmega8 fuse=E1
+out=$(env -u DISPLAY "$program" --explain ATmega8 lfuse=E1 2>/dev/null | grep -c '^Warning')
+[ "$out" = 0 ] || { echo "ATmega8 E1 has no lock-out risk, yet $out warnings"; fail=1; }
+[ $fail -eq 0 ] && echo "--explain: all cases as expected"
+exit $fail
