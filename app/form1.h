@@ -166,6 +166,10 @@ private:
     void StartRun(const QString &line, std::function<void(const QString &)> onOutput, std::function<void()> onTick,
                   std::function<void(const runner::AvrdudeRun &)> done);
     void FinishRun();
+    // The gate before every run (form1_gate.cpp): false, the user told why, when it must not run.
+    bool PassesGate(const QString &line);
+    // True, the user told why, when the chosen programmer reaches the chip only through a bootloader.
+    bool ThroughBootloader(const QString &action);
     // A run whose output is shown in the pane as it arrives.
     void StartShownRun(const QString &line, std::function<void(const QString &)> see,
                        std::function<void(const runner::AvrdudeRun &)> done);

@@ -63,6 +63,8 @@ void TForm1::RunRead(const QString &line, const QString &what, fuses::ValueForm 
 
 void TForm1::ReadFuseByte(FuseByte byte)
 {
+    if (ThroughBootloader(QStringLiteral("read")))
+        return;
     const fuses::FuseByteRow &row = fuses::Row(byte);
     const QString what = QString::fromLatin1(row.what);
     BuildReadCommand(commandLine, fuses::ReadOperation(QString::fromLatin1(row.memory), u'd'));
@@ -93,6 +95,8 @@ void TForm1::ReadHexList(const QString &command, const QString &memory, int coun
 // The calibration read shows its command; the signature read composes out of sight.
 void TForm1::ReadCalibration()
 {
+    if (ThroughBootloader(QStringLiteral("read")))
+        return;
     const QString memory = QStringLiteral("calibration");
     BuildReadCommand(commandLine, fuses::ReadOperation(memory, u'h'));
     ReadHexList(commandLine->text(), memory, 4, calibrationField);
@@ -116,19 +120,9 @@ void TForm1::WriteFuseByte(FuseByte byte)
                     QStringLiteral("The %1 value \"%2\" is not two hexadecimal digits.").arg(what, value));
         return;
     }
-    const std::size_t i = fuses::Index(byte);
-    const bool known = lastReadDevice_[i] == deviceBox->Text() && !lastRead_[i].isEmpty();
-    const std::optional<unsigned> lastValue = known ? std::optional(lastRead_[i].toUInt(nullptr, 16)) : std::nullopt;
-    const QStringList risks = fuses::WriteRisks(deviceBox->Text(), byte, lastValue, value.toUInt(nullptr, 16));
-    if (!risks.isEmpty()) {
-        const QString old = known ? lastRead_[i] : QStringLiteral("not read");
-        const QString question =
-            QStringLiteral("Writing %1 to the %2 of the %3 cannot easily be undone:\n\n%4\n\nValue as last read: %5\n"
-                           "New value: %1")
-                .arg(value, what, deviceBox->Text(), risks.join(QStringLiteral("\n\n")), old);
-        if (!AskQuestion(this, question, QStringLiteral("Write anyway"), QStringLiteral("Cancel")))
-            return;
-    }
+    if (ThroughBootloader(QStringLiteral("write")))
+        return;
+    // What the value would do to the chip is judged at the gate every run passes.
     WriteByte(value, QString::fromLatin1(row.memory));
 }
 
@@ -140,6 +134,8 @@ void TForm1::WriteCalibration()
                     QStringLiteral("The calibration value \"%1\" is not one to eight hexadecimal digits.").arg(value));
         return;
     }
+    if (ThroughBootloader(QStringLiteral("write")))
+        return;
     WriteByte(value, QStringLiteral("calibration"));
 }
 

@@ -89,6 +89,8 @@ void TForm1::StartShownRun(const QString &line, std::function<void(const QString
 void TForm1::RunAndCapture(const QString &line, std::function<void(const runner::ToolEnd &)> done,
                            std::function<void(const QString &)> see)
 {
+    if (run_ || !PassesGate(line))
+        return;
     StartShownRun(line, std::move(see), [this, done = std::move(done)](const runner::AvrdudeRun &run) {
         outputPane->moveCursor(QTextCursor::Start);  // a single-byte run's output shows from its start
         if (done)
@@ -98,7 +100,7 @@ void TForm1::RunAndCapture(const QString &line, std::function<void(const runner:
 
 void TForm1::Execute()
 {
-    if (run_)
+    if (run_ || !PassesGate(commandLine->text()))
         return;
     const int savedTop = outputPane->y();
     const int savedHeight = outputPane->height();

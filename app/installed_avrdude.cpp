@@ -15,15 +15,19 @@ namespace {
 
 constexpr int kAnswerTimeoutMs = 2000;
 
-QByteArray CacheKey(const QString &path)
+}  // namespace
+
+QByteArray InstalledCacheKey(const QString &path)
 {
     const QFileInfo info(path);
-    return QStringLiteral("fusewerk-avrdude-cache 2\t%1\t%2\t%3")
+    return QStringLiteral("fusewerk-avrdude-cache 3\t%1\t%2\t%3")
         .arg(info.absoluteFilePath())
         .arg(info.size())
         .arg(info.lastModified().toMSecsSinceEpoch())
         .toUtf8();
 }
+
+namespace {
 
 compose::InstalledAvrdude AskAvrdude(const QString &path)
 {
@@ -32,6 +36,12 @@ compose::InstalledAvrdude AskAvrdude(const QString &path)
         installed.parts = compose::ParseParts(*parts);
     if (const auto programmers = runner::QueryTool(path, {QStringLiteral("-c"), QStringLiteral("?")}, kAnswerTimeoutMs))
         installed.programmers = compose::ParseProgrammers(*programmers);
+    // Which programmers reach the chip only through a bootloader (an avrdude that did not answer
+    // the questions before is not asked a third time).
+    if (installed.programmers.empty())
+        return installed;
+    if (const auto modes = runner::QueryTool(path, {QStringLiteral("-c"), QStringLiteral("*/St")}, kAnswerTimeoutMs))
+        compose::ReadProgrammerModes(*modes, installed.programmers);
     return installed;
 }
 
@@ -40,11 +50,21 @@ compose::InstalledAvrdude AskAvrdude(const QString &path)
 QByteArray InstalledCacheText(const QByteArray &key, const compose::InstalledAvrdude &installed)
 {
     QByteArray out = key + '\n';
-    for (const auto &p : installed.parts)
-        out += QStringList{QStringLiteral("P"), p.name, p.code, p.signature, p.memories.join(u',')}.join(u'\t').toUtf8() +
+    for (const auto &p : installed.parts) {
+        QStringList sizes;
+        for (const QString &memory : p.memories)
+            if (p.sizes.contains(memory))
+                sizes << QStringLiteral("%1=%2").arg(memory).arg(p.sizes.value(memory));
+        out += QStringList{QStringLiteral("P"), p.name, p.code, p.signature, p.memories.join(u','), sizes.join(u',')}
+                   .join(u'\t')
+                   .toUtf8() +
                '\n';
+    }
     for (const auto &p : installed.programmers)
-        out += QStringList{QStringLiteral("C"), p.id, p.description}.join(u'\t').toUtf8() + '\n';
+        out += QStringList{QStringLiteral("C"), p.id, p.description, p.bootloaderOnly ? QStringLiteral("spm") : QString()}
+                   .join(u'\t')
+                   .toUtf8() +
+               '\n';
     // The counts close the file: one cut short is told by their absence, or by lines missing.
     out += QStringLiteral("E\t%1\t%2\n").arg(installed.parts.size()).arg(installed.programmers.size()).toUtf8();
     return out;
@@ -59,10 +79,14 @@ std::optional<compose::InstalledAvrdude> ParseInstalledCache(const QByteArray &k
     bool complete = false;
     for (const QByteArray &line : lines.mid(1)) {
         const QStringList f = QString::fromUtf8(line).split(u'\t');
-        if (f.size() == 5 && f[0] == QLatin1String("P"))
-            installed.parts.push_back({f[1], f[2], f[3], f[4].split(u',', Qt::SkipEmptyParts)});
-        else if (f.size() == 3 && f[0] == QLatin1String("C"))
-            installed.programmers.push_back({f[1], f[2]});
+        if (f.size() == 6 && f[0] == QLatin1String("P")) {
+            QHash<QString, qint64> sizes;
+            for (const QString &pair : f[5].split(u',', Qt::SkipEmptyParts))
+                sizes.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1).toLongLong());
+            installed.parts.push_back({f[1], f[2], f[3], f[4].split(u',', Qt::SkipEmptyParts), sizes});
+        } else if (f.size() == 4 && f[0] == QLatin1String("C")) {
+            installed.programmers.push_back({f[1], f[2], f[3] == QLatin1String("spm")});
+        }
         else if (f.size() == 3 && f[0] == QLatin1String("E"))
             complete = f[1] == QString::number(installed.parts.size()) &&
                        f[2] == QString::number(installed.programmers.size());
@@ -74,7 +98,7 @@ std::optional<compose::InstalledAvrdude> ParseInstalledCache(const QByteArray &k
 
 compose::InstalledAvrdude LoadInstalledAvrdude(const QString &avrdudePath, const QString &cacheFile)
 {
-    const QByteArray key = CacheKey(avrdudePath);
+    const QByteArray key = InstalledCacheKey(avrdudePath);
     QFile cached(cacheFile);
     // Only a regular file is read: opening a FIFO would wait for a writer for ever. Anything else is
     // replaced by the fresh answer.

@@ -13,6 +13,8 @@ compose::InstalledAvrdude AskInstalledAvrdude();
 // time, so that a start-up asks avrdude only after it changed.
 compose::InstalledAvrdude LoadInstalledAvrdude(const QString &avrdudePath, const QString &cacheFile);
 
+// The key of the cache for one avrdude binary: its path, size and modification time.
+QByteArray InstalledCacheKey(const QString &avrdudePath);
 // The cache's text, and reading it back (nothing when `key` differs).
 QByteArray InstalledCacheText(const QByteArray &key, const compose::InstalledAvrdude &installed);
 std::optional<compose::InstalledAvrdude> ParseInstalledCache(const QByteArray &key, const QByteArray &text);

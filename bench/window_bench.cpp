@@ -56,18 +56,13 @@ static void StartupWithLargeLists(benchmark::State &state)
     compose::InstalledAvrdude many;
     for (int i = 0; i < state.range(0); ++i) {
         many.parts.push_back({QStringLiteral("ATbench%1").arg(i), QStringLiteral("b%1").arg(i), QStringLiteral("1E9%1").arg(i % 1000, 3, 10, QLatin1Char('0')),
-                              {QStringLiteral("lfuse"), QStringLiteral("hfuse"), QStringLiteral("lock")}});
-        many.programmers.push_back({QStringLiteral("prog%1").arg(i), QStringLiteral("Programmer number %1").arg(i)});
+                              {QStringLiteral("lfuse"), QStringLiteral("hfuse"), QStringLiteral("lock")}, {}});
+        many.programmers.push_back({QStringLiteral("prog%1").arg(i), QStringLiteral("Programmer number %1").arg(i), false});
     }
     // Written with the key the program forms for that file, as a first start would leave it.
     QFile::remove(cache);
     LoadInstalledAvrdude(tool, cache);  // the stand-in answers nothing: no cache yet
-    const QFileInfo info(tool);
-    const QByteArray key = QStringLiteral("fusewerk-avrdude-cache 2\t%1\t%2\t%3")
-                               .arg(info.absoluteFilePath())
-                               .arg(info.size())
-                               .arg(info.lastModified().toMSecsSinceEpoch())
-                               .toUtf8();
+    const QByteArray key = InstalledCacheKey(tool);
     QFile out(cache);
     out.open(QIODevice::WriteOnly);
     out.write(InstalledCacheText(key, many));

@@ -52,7 +52,7 @@ std::vector<InstalledPart> ParseParts(QByteArrayView text)
         if (found != byName.cend())
             return parts[*found];
         byName.insert(name, parts.size());
-        parts.push_back({name, {}, {}, {}});
+        parts.push_back({name, {}, {}, {}, {}});
         return parts.back();
     };
     for (const QByteArrayView line : QByteArray(text.data(), text.size()).split('\n')) {
@@ -69,11 +69,38 @@ std::vector<InstalledPart> ParseParts(QByteArrayView text)
             InstalledPart &p = part(f[1]);
             if (!p.memories.contains(f[2]))
                 p.memories << f[2];
+            bool ok = false;
+            if (f[3] == QLatin1String("size") && f.size() >= 5)
+                if (const qint64 bytes = f[4].toLongLong(&ok, 0); ok)
+                    p.sizes.insert(f[2], bytes);
         }
     }
     // A part without its code cannot be asked for by name.
     std::erase_if(parts, [](const InstalledPart &p) { return p.code.isEmpty() || p.name.isEmpty(); });
     return parts;
+}
+
+void ReadProgrammerModes(QByteArrayView text, std::vector<InstalledProgrammer> &programmers)
+{
+    // ".prog <name> id "<id>", "<id>"" and ".prog <name> prog_modes PM_SPM | PM_ISP".
+    QHash<QString, QStringList> ids;
+    QHash<QString, bool> spmOnly;
+    for (const QByteArrayView line : QByteArray(text.data(), text.size()).split('\n')) {
+        const QStringList f = QString::fromUtf8(line).split(u'\t');
+        if (f.size() < 4 || f[0] != QLatin1String(".prog"))
+            continue;
+        if (f[2] == QLatin1String("id"))
+            for (const QString &id : f[3].split(u','))
+                ids[f[1]] << Unquoted(id.trimmed());
+        else if (f[2] == QLatin1String("prog_modes"))
+            spmOnly[f[1]] = f[3].trimmed() == QLatin1String("PM_SPM");
+    }
+    QHash<QString, bool> byId;
+    for (auto it = spmOnly.cbegin(); it != spmOnly.cend(); ++it)
+        for (const QString &id : ids.value(it.key(), {it.key()}))
+            byId.insert(id, it.value());
+    for (InstalledProgrammer &p : programmers)
+        p.bootloaderOnly = byId.value(p.id, false);
 }
 
 std::vector<InstalledProgrammer> ParseProgrammers(QByteArrayView text)
@@ -88,7 +115,7 @@ std::vector<InstalledProgrammer> ParseProgrammers(QByteArrayView text)
             continue;
         }
         if (const auto m = row.match(l); inList && m.hasMatch())
-            programmers.push_back({m.captured(1), m.captured(2)});
+            programmers.push_back({m.captured(1), m.captured(2), false});
     }
     return programmers;
 }

@@ -2,6 +2,7 @@
 // What the installed avrdude knows beyond the window's own lists: its parts and programmers,
 // read from its answers to "-p */St" and "-c ?".
 #include <QByteArrayView>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -13,11 +14,15 @@ struct InstalledPart {
     QString code;       // what follows "-p" (m328p)
     QString signature;  // six upper-case hex digits (1E950F); empty when it has none
     QStringList memories;  // lfuse, hfuse, efuse, lock, fuse0, ...
+    QHash<QString, qint64> sizes;  // bytes of each memory, as avrdude describes it ("flash size 0x8000")
 };
 
 struct InstalledProgrammer {
     QString id;
     QString description;
+    // avrdude reaches the chip only through a bootloader (its prog_modes are PM_SPM alone): no fuse,
+    // lock or calibration byte can be read or written that way.
+    bool bootloaderOnly = false;
 };
 
 struct InstalledAvrdude {
@@ -29,6 +34,8 @@ struct InstalledAvrdude {
 std::vector<InstalledPart> ParseParts(QByteArrayView text);
 // "-c ?": lines "  <id> = <description>" after "Valid programmers are:".
 std::vector<InstalledProgrammer> ParseProgrammers(QByteArrayView text);
+// "-c */St": marks the programmers whose prog_modes are PM_SPM alone, by every id each one has.
+void ReadProgrammerModes(QByteArrayView text, std::vector<InstalledProgrammer> &programmers);
 
 // True for a word avrdude can take as a part code or programmer id: letters, digits and _ . + -.
 bool IsToolWord(QStringView text);

@@ -88,6 +88,20 @@ QString LookupPartCode(QStringView device)
     return {};
 }
 
+QString LookupPartName(QStringView code)
+{
+    if (code.isEmpty())
+        return {};
+    for (const auto &pair : PartCodeTable)
+        if (code == QLatin1String(pair.code))
+            return QString::fromLatin1(pair.name);
+    // avrdude takes its part codes without regard to case.
+    for (const InstalledPart &part : Installed().parts)
+        if (part.code.compare(code, Qt::CaseInsensitive) == 0)
+            return part.name;
+    return {};
+}
+
 QString LookupFormatLetter(QStringView format)
 {
     for (const auto &pair : FormatLetterTable)

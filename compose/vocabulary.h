@@ -46,6 +46,9 @@ QStringList FormatList();      // 4 entries
 // Exact, case-sensitive, whole-text lookups.
 // The device table first, then the installed avrdude's parts; empty when neither knows the name.
 QString LookupPartCode(QStringView device);
+// The other way: the device name for a part code (the device table first, then the installed
+// avrdude's parts, avrdude's own case aside); empty when none has it.
+QString LookupPartName(QStringView code);
 QString LookupFormatLetter(QStringView format);  // "a" when nothing matches
 
 }  // namespace compose

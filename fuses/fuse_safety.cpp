@@ -93,4 +93,17 @@ QStringList WriteRisks(QStringView device, FuseByte byte, std::optional<unsigned
     return risks;
 }
 
+bool HasBitNames(QStringView device, FuseByte byte)
+{
+    if (const MeaningDevice *meanings = FindMeanings(device); meanings && RegisterOf(*meanings, byte))
+        return true;
+    const FuseLayout layout = LookupFuseLayout(device);
+    if (!layout.inTable || !layout[byte].on)
+        return false;
+    for (int k = 0; k < 8; ++k)
+        if (layout[byte].captions[static_cast<std::size_t>(k)] != PlainBitCaption(k))
+            return true;
+    return false;
+}
+
 }  // namespace fuses

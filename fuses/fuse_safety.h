@@ -24,5 +24,8 @@ QStringList LockOutRisks(const FuseLayout &layout, FuseByte byte, unsigned value
 // setting's caption starts with "Ext."). `old` is the byte as last read; without it an external
 // clock setting is a risk by itself.
 QStringList WriteRisks(QStringView device, FuseByte byte, std::optional<unsigned> old, unsigned value);
+// True when the device data or the layout names at least one bit of the device's `byte`: only then
+// can a value written to it be judged.
+bool HasBitNames(QStringView device, FuseByte byte);
 
 }  // namespace fuses
