@@ -114,6 +114,7 @@ void TForm1::WireEvents()
     connect(calibrationRead, &QPushButton::clicked, this, &TForm1::ReadCalibration);
     connect(calibrationWrite, &QPushButton::clicked, this, &TForm1::WriteCalibration);
     connect(signatureRead, &QPushButton::clicked, this, &TForm1::ReadSignature);
+    connect(detectButton, &QPushButton::clicked, this, &TForm1::Detect);
     connect(signatureField, &MaskEdit::Change, this, &TForm1::SignatureChange);
     signatureField->extendMenu = [this](QMenu &menu) { SignatureMenu(menu); };
     for (MaskEdit *field : {calibrationField, signatureField})

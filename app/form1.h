@@ -58,6 +58,8 @@ public:
     QGroupBox *calibrationGroup, *signatureGroup;
     SpeedButton *calibrationRead, *calibrationWrite, *signatureRead;
     MaskEdit *calibrationField, *signatureField;
+    QPushButton *detectButton;  // added to the design: which chip is there
+    QLabel *signaturePart;      // the part whose signature the field shows
     // Options and exit modes: the boxes of their tables, row by row, and by name where a handler or a
     // test wants one.
     QGroupBox *optionsGroup, *exitModeGroup;
@@ -112,6 +114,8 @@ public:
     void ReadCalibration();
     void WriteCalibration();
     void ReadSignature();
+    // Reads the chip's signature with the chosen programmer and port, and selects its part.
+    void Detect();
 
     // The program was told to end: the run under way is stopped, the settings saved (no question
     // asked, no box shown), and the program quits.
@@ -166,6 +170,8 @@ private:
     void StartRun(const QString &line, std::function<void(const QString &)> onOutput, std::function<void()> onTick,
                   std::function<void(const runner::AvrdudeRun &)> done);
     void FinishRun();
+    // After a run: the switch to the part avrdude saw, and the first error line marked in the pane.
+    void ShowWhatTheRunSaw(const runner::AvrdudeRun &run);
     // The gate before every run (form1_gate.cpp): false, the user told why, when it must not run.
     bool PassesGate(const QString &line);
     // True, the user told why, when the chosen programmer reaches the chip only through a bootloader.

@@ -6,6 +6,7 @@
 #include "fuses/byte_commands.h"
 #include "fuses/byte_text.h"
 #include "fuses/fuse_safety.h"
+#include "compose/vocabulary.h"
 #include "runner/outcome.h"
 
 using fuses::FuseByte;
@@ -108,6 +109,50 @@ void TForm1::ReadSignature()
     ReadHexList(fuses::BuildReadCommand(Snapshot(), fuses::ReadOperation(memory, u'h')), memory, 3, signatureField);
 }
 
+void TForm1::Detect()
+{
+    // The chosen device's code where it has one: avrdude wants a part; the signature is read either way.
+    compose::FormState state = Snapshot();
+    if (compose::LookupPartCode(state.device).isEmpty())
+        state.device = QStringLiteral("ATmega8");
+    const QString line = fuses::BuildReadCommand(state, fuses::ReadOperation(QStringLiteral("signature"), u'h'));
+    if (run_ || !PassesGate(line))
+        return;
+    StartShownRun(line, {}, [this](const runner::AvrdudeRun &run) {
+        // Taken from avrdude's own line, whatever the run's exit code: a signature avrdude refused
+        // still names the chip.
+        const QString signature = run.failure().Signature();
+        if (signature.isEmpty()) {
+            runStrip->Finish(QStringLiteral("No signature read: %1").arg(runner::EndReason(run.end())), true);
+            return;
+        }
+        signatureField->SetText(signature);
+        if (signature == QLatin1String("000000") || signature == QLatin1String("FFFFFF")) {
+            runStrip->Finish(QStringLiteral("No answer from the chip (signature %1): check the wiring, the power and "
+                                            "the chip's clock")
+                                 .arg(signature),
+                             true);
+            return;
+        }
+        QStringList parts = compose::PartsWithSignature(signature);
+        if (parts.isEmpty()) {
+            runStrip->Finish(QStringLiteral("The signature %1 belongs to no part the installed avrdude knows").arg(signature),
+                             true);
+            return;
+        }
+        const QString part = parts.size() == 1
+                                 ? parts.front()
+                                 : ChooseOne(this, QStringLiteral("The signature %1 belongs to several parts. Which is it?")
+                                                       .arg(signature),
+                                             parts);
+        if (part.isEmpty())
+            return;
+        deviceBox->SetText(part);
+        signatureField->SetText(signature);  // a device change resets it
+        runStrip->Finish(QStringLiteral("Detected %1 (%2)").arg(part, signature), false);
+    });
+}
+
 void TForm1::WriteFuseByte(FuseByte byte)
 {
     const fuses::FuseByteRow &row = fuses::Row(byte);
@@ -149,6 +194,7 @@ void TForm1::WriteByte(const QString &value, const QString &memory)
 void TForm1::SignatureChange()
 {
     const QStringList parts = compose::PartsWithSignature(signatureField->Text());
+    signaturePart->setText(parts.join(QStringLiteral(", ")));
     signatureField->setToolTip(parts.isEmpty() ? QString()
                                                : QStringLiteral("%1: %2").arg(signatureField->Text(), parts.join(QStringLiteral(", "))));
 }

@@ -4,6 +4,8 @@
 #include "app/desktop.h"
 #include "compose/vocabulary.h"
 
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QVBoxLayout>
 
 namespace {
@@ -116,8 +118,9 @@ static_assert(std::size(kByteEditorPlaces) == fuses::kFuseByteCount);
 
 void TForm1::CreateControls()
 {
-    // The design's window, and the run strip below everything it holds.
+    // The design's window, and the run strip below everything it holds; no smaller than that.
     resize(kDesignWidth + kPanelWidth, 683 + widgets::RunStrip::kHeight);
+    setMinimumSize(kDesignWidth, 683 + widgets::RunStrip::kHeight);
     move(10, 10);
     // The layout was drawn for an 11-pixel font; the desktop's default face at that size fits it.
     QFont small = font();
@@ -143,6 +146,19 @@ void TForm1::CreateTopRow()
     MakeLabel(QStringLiteral("-c Programmer:"), this, 111, 8);
     programmerBox = Named(Place(new ComboBox(compose::ProgrammerList(), QStringLiteral("usbasp"), this), 111, 24, 109, 21),
                           QStringLiteral("ProgComboBox"));
+    // Long lists: typing filters them by any part of the name, and the open list is wide enough
+    // for its longest entry and shows at least 20.
+    for (ComboBox *box : {deviceBox, programmerBox}) {
+        auto *completer = new QCompleter(box->model(), box);
+        completer->setFilterMode(Qt::MatchContains);
+        completer->setCaseSensitivity(Qt::CaseInsensitive);
+        completer->setCompletionMode(QCompleter::PopupCompletion);  // the typed text stays as typed
+        completer->setMaxVisibleItems(20);
+        box->setCompleter(completer);
+        box->setMaxVisibleItems(20);
+        box->view()->setMinimumWidth(box->view()->sizeHintForColumn(0) + 24);
+        box->setObjectName(box == deviceBox ? QStringLiteral("DeviceComboBox") : QStringLiteral("ProgComboBox"));
+    }
     MakeLabel(QStringLiteral("-P Port:"), this, 226, 8);
     portBox = Named(Place(new ComboBox(compose::PortItems(deps_.listPorts()), QString(), this), 226, 24, 81, 21),
                     QStringLiteral("PortComboBox"));
@@ -203,6 +219,13 @@ void TForm1::CreateByteGroups()
     signatureRead = Named(MakeSpeedButton(QStringLiteral("Read"), widgets::kReadHue, signatureGroup, 26, 19, 38),
                           QStringLiteral("SpeedButton6"));
     signatureField = MakeHexField(signatureGroup, QStringLiteral("MaskEdit80"), 6, 8, 51, 64);
+    signaturePart = Named(new QLabel(signatureGroup), QStringLiteral("SignaturePart"));
+    signaturePart->setGeometry(8, 92, 88, 60);
+    signaturePart->setWordWrap(true);
+    signaturePart->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    detectButton = Named(Place(new QPushButton(QStringLiteral("Detect"), signatureGroup), 8, 200, 84, 25),
+                         QStringLiteral("DetectButton"));
+    detectButton->setToolTip(QStringLiteral("Read the chip's signature with this programmer and port, and select its part"));
 
     // The panel grows the window to the right; every position of the design stays.
     fuseSettingsGroup = MakeGroupBox(QStringLiteral("FuseSettingsGroup"), QStringLiteral("Fuse Settings"), this,

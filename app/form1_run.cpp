@@ -5,6 +5,7 @@
 
 #include "app/messages.h"
 #include "runner/avrdude_run.h"
+#include "compose/vocabulary.h"
 #include "runner/tool_run.h"
 
 #include <QApplication>
@@ -43,12 +44,41 @@ void TForm1::FinishRun()
     lock_.reset();
     auto done = std::move(runDone_);
     runDone_ = nullptr;
-    if (done)
-        done(*run);
     runStrip->Finish(run->outcome(), !run->end().Succeeded());
+    if (done)
+        done(*run);  // it may say more in the strip
+    ShowWhatTheRunSaw(*run);
     if (closeAfterRun_)  // the user asked to stop and close: the close goes on once the run is over
         QTimer::singleShot(0, this, &QWidget::close);
     emit runFinished();
+}
+
+void TForm1::ShowWhatTheRunSaw(const runner::AvrdudeRun &run)
+{
+    // avrdude refused the chip's signature as another part's: the fix is one click away.
+    const QString other = compose::LookupPartName(run.failure().OtherPart());
+    if (!other.isEmpty() && other != deviceBox->Text()) {
+        runStrip->Offer(QStringLiteral("Switch to %1").arg(other));
+        disconnect(runStrip, &widgets::RunStrip::OfferClicked, this, nullptr);
+        connect(runStrip, &widgets::RunStrip::OfferClicked, this, [this, other] { deviceBox->SetText(other); });
+    }
+    // A failed run opens the pane at its first error line, marked.
+    QList<QTextEdit::ExtraSelection> marks;
+    const QString error = run.failure().FirstError();
+    if (!run.end().Succeeded() && !error.isEmpty()) {
+        const QTextCursor found = outputPane->document()->find(error);
+        if (!found.isNull()) {
+            QTextEdit::ExtraSelection mark;
+            mark.cursor = QTextCursor(found.block());
+            mark.format.setBackground(QColor(255, 230, 150));
+            mark.format.setForeground(Qt::black);
+            mark.format.setProperty(QTextFormat::FullWidthSelection, true);
+            marks << mark;
+            outputPane->setTextCursor(QTextCursor(found.block()));
+            outputPane->ensureCursorVisible();
+        }
+    }
+    outputPane->setExtraSelections(marks);
 }
 
 void TForm1::StopRun()

@@ -3,6 +3,7 @@
 #include "app/tone.h"
 
 #include <QApplication>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -20,6 +21,11 @@ ToneHook &toneHook()
 QuestionHook &questionHook()
 {
     static QuestionHook hook;
+    return hook;
+}
+ChoiceHook &choiceHook()
+{
+    static ChoiceHook hook;
     return hook;
 }
 }  // namespace
@@ -90,3 +96,15 @@ void PlayTone(int hertz, int milliseconds)
 }
 
 ToneHook SetToneHook(ToneHook hook) { return std::exchange(toneHook(), std::move(hook)); }
+
+QString ChooseOne(QWidget *parent, const QString &text, const QStringList &items)
+{
+    if (choiceHook())
+        return choiceHook()(text, items);
+    bool ok = false;
+    const QString chosen =
+        QInputDialog::getItem(parent, QGuiApplication::applicationDisplayName(), text, items, 0, false, &ok);
+    return ok ? chosen : QString();
+}
+
+ChoiceHook SetChoiceHook(ChoiceHook hook) { return std::exchange(choiceHook(), std::move(hook)); }

@@ -1,6 +1,7 @@
 #pragma once
 // Message boxes and the warning tone, each behind a hook so that tests can watch them.
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QWidget;
@@ -24,6 +25,11 @@ MessageHook SetMessageHook(MessageHook hook);  // returns the previous hook; emp
 bool AskQuestion(QWidget *parent, const QString &text, const QString &yes, const QString &no);
 using QuestionHook = std::function<bool(const QString &text)>;
 QuestionHook SetQuestionHook(QuestionHook hook);
+
+// One of `items` picked by the user, or empty when cancelled. Tests put their own choice.
+QString ChooseOne(QWidget *parent, const QString &text, const QStringList &items);
+using ChoiceHook = std::function<QString(const QString &text, const QStringList &items)>;
+ChoiceHook SetChoiceHook(ChoiceHook hook);
 
 // A tone of the given frequency and length: through the sound system where there is an audio
 // output, the desktop bell otherwise. Returns at once; never fails.

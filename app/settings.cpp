@@ -43,6 +43,7 @@ struct Setting {
     // shift between starts.
     const char *nameKey = nullptr;
     int (*ownEntries)() = nullptr;
+    bool keepsTyped = false;  // a text typed into the box is kept by its text too
 };
 using Kind = Setting::Kind;
 constexpr Setting kSettings[] = {
@@ -50,7 +51,8 @@ constexpr Setting kSettings[] = {
     {"EEPROMFormat", Kind::Index, &TForm1::eepromFormat},
     {"Device", Kind::Pick, &TForm1::deviceBox, nullptr, "", "DeviceName", DesignDeviceCount},
     {"Programmer", Kind::Pick, &TForm1::programmerBox, nullptr, "", "ProgrammerName", DesignProgrammerCount},
-    {"Port", Kind::Pick, &TForm1::portBox, nullptr, "", "PortName", PortListCount},
+    // A port typed in (an emulator's, a USB-serial port plugged in after the start) comes back too.
+    {"Port", Kind::Pick, &TForm1::portBox, nullptr, "", "PortName", PortListCount, true},
     {"Flash", Kind::Text, nullptr, &TForm1::flashFile},
     {"EEPROM", Kind::Text, nullptr, &TForm1::eepromFile},
     {"ExtraCommandLine", Kind::Text, nullptr, &TForm1::extraOptions},
@@ -80,7 +82,7 @@ void SavePick(IniFile &ini, const Setting &row, const ComboBox *box)
     if (index < 0 && !saved.isEmpty() && box->Text() == saved)
         return;
     ini.WriteInteger(kConfig, QLatin1String(row.key), index);
-    const bool appended = index >= row.ownEntries();
+    const bool appended = index >= row.ownEntries() || (row.keepsTyped && index < 0 && !box->Text().isEmpty());
     // The name is written for a pick from the appended entries, and emptied when it was there before.
     if (appended || ini.Value(kConfig, QLatin1String(row.nameKey)))
         ini.WriteString(kConfig, QLatin1String(row.nameKey), appended ? box->Text() : QString());

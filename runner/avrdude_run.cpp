@@ -13,6 +13,7 @@ AvrdudeRun::AvrdudeRun(QObject *parent) : QObject(parent)
         tick_.stop();
         See(decode_.Finish());
         permission_.See(QStringLiteral("\n"));  // the last line may have no line break
+        failure_.Finish();
         end_ = end;
         end_.refused = usage_.Seen();
         running_ = false;
@@ -39,14 +40,20 @@ void AvrdudeRun::See(const QString &text)
     permission_.See(text);
     verification_.See(text);
     usage_.See(text);
+    failure_.See(text);
     emit output(text);
 }
 
 QString AvrdudeRun::outcome() const
 {
     QString text = OutcomeText(end_);
-    if (!end_.Succeeded() && !permission_.Hint().isEmpty())
+    if (end_.Succeeded() || end_.kind == ToolEnd::Kind::Stopped)
+        return text;
+    // What the failure usually means: the permission hint, or one sentence from avrdude's messages.
+    if (!permission_.Hint().isEmpty())
         text += QStringLiteral(". ") + permission_.Hint() + QLatin1Char('.');
+    else if (!failure_.Advice().isEmpty())
+        text += QStringLiteral(". ") + failure_.Advice();
     return text;
 }
 

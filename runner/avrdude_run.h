@@ -1,6 +1,7 @@
 #pragma once
 // One run of avrdude as an object: it owns the process and the watches that read its output, and
 // tells what happens through its signals. Start it, stop it at will; `finished` comes exactly once.
+#include "runner/failure_watch.h"
 #include "runner/output_text.h"
 #include "runner/permission_watch.h"
 #include "runner/progress_watch.h"
@@ -28,6 +29,7 @@ public:
     qint64 elapsedMs() const { return process_.ElapsedMs(); }
     int percent() const { return progress_.Percent(); }
     bool verificationFailed() const { return verification_.Failed(); }
+    const FailureWatch &failure() const { return failure_; }
     // The run strip's sentence for how it ended, with a hint for permission trouble.
     QString outcome() const;
     const ToolEnd &end() const { return end_; }
@@ -50,6 +52,7 @@ private:
     PermissionWatch permission_;
     VerificationWatch verification_;
     UsageWatch usage_;
+    FailureWatch failure_;
     QTimer tick_;
     ToolEnd end_;
     bool running_ = false;

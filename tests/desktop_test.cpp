@@ -5,6 +5,7 @@
 #include "compose/vocabulary.h"
 #include "tests/helpers.h"
 
+#include <QCompleter>
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QMimeData>
@@ -93,4 +94,30 @@ TEST(DragAndDrop, AFileDroppedOnARowSetsItsFileName)
     EXPECT_FALSE(Drop(form->flashRow, {QUrl("https://example.org/x.hex")}));
     EXPECT_FALSE(Drop(form->flashRow, {QUrl::fromLocalFile("/a.hex"), QUrl::fromLocalFile("/b.hex")}));
     EXPECT_EQ(form->flashFile->text(), "/tmp/my blink.hex");
+}
+
+// A port typed into the box comes back by its text; the long lists filter by any part of a name;
+// the window has a floor for its size.
+TEST(Ports, ATypedPortIsKeptAndLongListsFilter)
+{
+    SettingsFile none;
+    {
+        TForm1 form;
+        form.portBox->SetText("/dev/pts/7");
+        form.show();
+        ASSERT_TRUE(form.close());
+    }
+    TForm1 form;
+    EXPECT_EQ(form.portBox->Text(), "/dev/pts/7") << SettingsFile::Read().toStdString();
+    QCompleter *completer = form.deviceBox->completer();
+    ASSERT_NE(completer, nullptr);
+    completer->setCompletionPrefix("mega8");
+    QStringList found;
+    for (int row = 0; completer->setCurrentRow(row); ++row)
+        found << completer->currentCompletion();
+    EXPECT_TRUE(found.contains("ATmega8") && found.contains("ATmega8515") && found.contains("ATmega88"))
+        << found.join(',').toStdString();
+    EXPECT_FALSE(found.contains("ATmega16"));
+    EXPECT_EQ(form.deviceBox->Text(), "") << "the typed text is not changed by the filter";
+    EXPECT_EQ(form.minimumSize(), QSize(TForm1::kDesignWidth, 683 + widgets::RunStrip::kHeight));
 }

@@ -2,9 +2,11 @@
 // programmer with an ATmega8 on a pseudo-terminal.
 #include "app/form1.h"
 #include "app/installed_avrdude.h"
+#include "compose/installed.h"
 #include "tests/helpers.h"
 
 #include <QElapsedTimer>
+#include <QTextBlock>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -239,5 +241,56 @@ TEST(Lab, APartFromTheInstalledAvrdudesList)
     Click(form->byteEditor(Low)->writeButton());
     Click(form->byteEditor(Low)->readButton());
     EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "E4");
+    compose::SetInstalled({});
+}
+
+// Detect against the emulated programmer, with the real avrdude and its own list of parts: a
+// signature several parts share, one that a single part has (not the device chosen), and none.
+TEST(Lab, DetectFindsThePartAndAMismatchOffersTheSwitch)
+{
+    SettingsFile none;
+    WindowDeps deps;
+    deps.vocabulary = AskInstalledAvrdude();
+    Watch watch;
+    QStringList offered;
+    const ChoiceHook previous = SetChoiceHook([&](const QString &, const QStringList &items) {
+        offered = items;
+        return QStringLiteral("ATmega8A");
+    });
+    {
+        Emulator m8;
+        auto form = LabForm(m8, deps);
+        Click(form->detectButton);
+        EXPECT_EQ(offered, (QStringList{"ATmega8", "ATmega8A"})) << "1E9307 is both: the user picks";
+        EXPECT_EQ(form->deviceBox->Text(), "ATmega8A");
+        EXPECT_EQ(form->runStrip->Text(), "Detected ATmega8A (1E9307)");
+        EXPECT_EQ(form->signatureField->Text(), "1E9307");
+        EXPECT_EQ(form->signaturePart->text(), "ATmega8, ATmega8A");
+    }
+    {
+        Emulator t85({"--signature", "1E930B"});
+        auto form = LabForm(t85, deps);
+        Click(form->signatureRead);  // avrdude refuses the chip as another part's
+        EXPECT_TRUE(form->runStrip->Text().contains("The chip is not the device chosen")) << form->runStrip->Text().toStdString();
+        ASSERT_TRUE(form->runStrip->OfferButton()->isVisibleTo(form.get()));
+        EXPECT_EQ(form->runStrip->OfferButton()->text(), "Switch to ATtiny85");
+        EXPECT_EQ(form->outputPane->textCursor().block().text(), form->outputPane->extraSelections().value(0).cursor.block().text());
+        EXPECT_TRUE(form->outputPane->textCursor().block().text().startsWith("avrdude error: expected signature for ATmega8"));
+        QTest::mouseClick(form->runStrip->OfferButton(), Qt::LeftButton);
+        EXPECT_EQ(form->deviceBox->Text(), "ATtiny85");
+        form->deviceBox->SetText("ATmega8");
+        Click(form->detectButton);
+        EXPECT_EQ(form->deviceBox->Text(), "ATtiny85") << "a signature of one part selects it";
+        EXPECT_EQ(form->runStrip->Text(), "Detected ATtiny85 (1E930B)");
+    }
+    {
+        Emulator silent({"--signature", "000000"});
+        auto form = LabForm(silent, deps);
+        Click(form->detectButton);
+        EXPECT_TRUE(form->runStrip->Text().startsWith("No answer from the chip (signature 000000): check the wiring"))
+            << form->runStrip->Text().toStdString();
+        EXPECT_EQ(form->deviceBox->Text(), "ATmega8");
+    }
+    SetChoiceHook(previous);
     compose::SetInstalled({});
 }

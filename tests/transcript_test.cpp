@@ -2,6 +2,7 @@
 // avrdude version, so that a new version is a new folder of files.
 #include "tests/printing.h"
 #include "fuses/byte_commands.h"
+#include "runner/failure_watch.h"
 #include "runner/verification_watch.h"
 
 #include <QDir>
@@ -64,5 +65,38 @@ TEST(Transcripts, VerificationWatchAndValueLinesOfAvrdude71)
             else
                 EXPECT_EQ(line.value_or("(none)"), QString::fromLatin1(c.value)) << c.name << " at " << index;
         }
+    }
+}
+
+// What each recorded failure of avrdude 7.1 usually means, and what its output says of the chip.
+TEST(Transcripts, FailuresInWordsOfAvrdude71)
+{
+    const struct Row {
+        const char *file, *advice, *firstError, *signature, *otherPart;
+    } rows[] = {
+        {"not_in_sync.txt", "The programmer does not answer: check the port, the programmer type (-c), the baud rate (-b)",
+         "avrdude error: programmer is not responding", "", ""},
+        {"no_programmer.txt", "The port does not exist", "", "", ""},
+        {"signature_000000.txt", "The chip does not answer: check the wiring, the power and the target's clock",
+         "avrdude error: Yikes!  Invalid device signature.", "000000", ""},
+        {"wrong_part.txt", "its signature belongs to another part", "avrdude error: expected signature for ATmega8 is 1E 93 07",
+         "1E950F", "m328p"},
+        {"out_of_range.txt", "The image is larger than the memory: address 0x2024 lies past its end.", "", "1E9307", ""},
+        {"failed_verify.txt", "first at address 0x0010 (chip 0xef, file 0x10)", "", "1E9307", ""},
+        {"no_input_file.txt", "The input file cannot be read: /tmp/no-such-dir/blink.hex", "", "", ""},
+        {"fuse_read.txt", "", "", "1E9307", ""},
+    };
+    for (const Row &r : rows) {
+        runner::FailureWatch watch;
+        const QString text = Transcript("avrdude-7.1", QString::fromLatin1(r.file).chopped(4));
+        for (qsizetype i = 0; i < text.size(); i += 7)  // in pieces, as a pipe delivers them
+            watch.See(text.mid(i, 7));
+        watch.Finish();
+        EXPECT_TRUE(watch.Advice().contains(QLatin1String(r.advice)) && (*r.advice || watch.Advice().isEmpty()))
+            << r.file << ": " << watch.Advice().toStdString();
+        if (*r.firstError)
+            EXPECT_EQ(watch.FirstError(), r.firstError) << r.file;
+        EXPECT_EQ(watch.Signature(), r.signature) << r.file;
+        EXPECT_EQ(watch.OtherPart(), r.otherPart) << r.file;
     }
 }

@@ -9,13 +9,14 @@ namespace widgets {
 RunStrip::RunStrip(QWidget *parent)
     : QWidget(parent), status_(new QLabel(this)), bar_(new QProgressBar(this)),
       stop_(new QPushButton(QStringLiteral("Stop"), this)),
-      end_(new QPushButton(QStringLiteral("Show the end of the output"), this))
+      end_(new QPushButton(QStringLiteral("Show the end of the output"), this)), offer_(new QPushButton(this))
 {
     setObjectName(QStringLiteral("RunStrip"));
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(3, 1, 3, 1);
     row->addWidget(status_, 1);
     row->addWidget(bar_, 1);
+    row->addWidget(offer_);
     row->addWidget(end_);
     row->addWidget(stop_);
     status_->setObjectName(QStringLiteral("RunStatus"));
@@ -27,8 +28,19 @@ RunStrip::RunStrip(QWidget *parent)
     bar_->hide();
     stop_->hide();
     end_->hide();
+    offer_->setObjectName(QStringLiteral("OfferButton"));
+    offer_->hide();
+    connect(offer_, &QPushButton::clicked, this, &RunStrip::OfferClicked);
+    connect(offer_, &QPushButton::clicked, offer_, &QWidget::hide);
     connect(stop_, &QPushButton::clicked, this, &RunStrip::StopClicked);
     connect(end_, &QPushButton::clicked, this, &RunStrip::ShowEndClicked);
+}
+
+void RunStrip::Offer(const QString &caption)
+{
+    offer_->setText(caption);
+    offer_->show();
+    SetStatus(text_);  // the room left for the status changed
 }
 
 void RunStrip::SetStatus(const QString &text)
@@ -37,7 +49,8 @@ void RunStrip::SetStatus(const QString &text)
     text_ = text;
     status_->setToolTip(text);
     int room = width() - 16;
-    for (QWidget *w : {static_cast<QWidget *>(bar_), static_cast<QWidget *>(stop_), static_cast<QWidget *>(end_)})
+    for (QWidget *w : {static_cast<QWidget *>(bar_), static_cast<QWidget *>(stop_), static_cast<QWidget *>(end_),
+                       static_cast<QWidget *>(offer_)})
         if (!w->isHidden())
             room -= w->sizeHint().width() + 6;
     room = std::max(40, room);
@@ -55,6 +68,7 @@ void RunStrip::Begin()
     status_->setPalette(palette());
     SetStatus(QStringLiteral("Running..."));
     end_->hide();
+    offer_->hide();
     bar_->setRange(0, 0);
     bar_->show();
     stop_->show();

@@ -22,10 +22,14 @@ public:
     QString Text() const { return text_; }
     QPushButton *StopButton() const { return stop_; }
     QPushButton *EndButton() const { return end_; }
+    // A button that offers the fix for what the run showed ("Switch to ATmega328P"), until the next run.
+    void Offer(const QString &caption);
+    QPushButton *OfferButton() const { return offer_; }
 
 signals:
     void StopClicked();
     void ShowEndClicked();
+    void OfferClicked();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -38,6 +42,7 @@ private:
     QProgressBar *bar_;
     QPushButton *stop_;
     QPushButton *end_;
+    QPushButton *offer_;
 };
 
 }  // namespace widgets

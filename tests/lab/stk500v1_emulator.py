@@ -201,7 +201,11 @@ def main():
     parser.add_argument("--state", help="JSON file that keeps the chip between runs")
     parser.add_argument("--bad-flash-byte", type=number, help="flash reads return this byte inverted")
     parser.add_argument("--trace", action="store_true", help="log every byte to standard error")
+    parser.add_argument("--signature", type=lambda t: [int(t[i:i + 2], 16) for i in (0, 2, 4)],
+                        help="the chip's signature as six hex digits (another part, or 000000 for none)")
     args = parser.parse_args()
+    if args.signature:
+        SIGNATURE[:] = args.signature
 
     chip = Chip(args)
     master, slave = os.openpty()

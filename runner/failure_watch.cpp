@@ -1,0 +1,96 @@
+#include "runner/failure_watch.h"
+
+#include <QRegularExpression>
+
+namespace runner {
+namespace {
+
+struct AdviceRow {
+    const char *pattern;  // a regular expression over one line
+    const char *advice;   // \1, \2, \3 stand for the pattern's groups (\1 for the first one matched)
+};
+
+// avrdude 7.1's messages, most telling first; each has a recording under tests/transcripts/.
+const AdviceRow kAdvice[] = {
+    {"device signature = 0x000000|device signature = 0xffffff|initialization failed|Yikes!",
+     "The chip does not answer: check the wiring, the power and the target's clock; a slower bit clock may help "
+     "(extra options -B 32)."},
+    {"expected signature for (\\S+) is", "The chip is not the device chosen: its signature belongs to another part."},
+    {"not in sync|programmer is not responding",
+     "The programmer does not answer: check the port, the programmer type (-c), the baud rate (-b), the board's "
+     "reset and the programmer's power."},
+    {"cannot open port \\S+: No such file or directory",
+     "The port does not exist: the port list shows the ports present (it is read again when it opens)."},
+    {"address (0x[0-9a-fA-F]+) out of range",
+     "The image is larger than the memory: address \\1 lies past its end."},
+    {"device (0x[0-9a-fA-F]+) != input (0x[0-9a-fA-F]+) at addr (0x[0-9a-fA-F]+)",
+     "The chip holds other data than the file, first at address \\3 (chip \\1, file \\2)."},
+    {"(verification error, first mismatch at byte 0x[0-9a-fA-F]+.*|verification mismatch.*)",
+     "The chip holds other data than the file: \\1."},
+    {"file (.+) is not readable|can't open input file (.+)|cannot open input file (.+)",
+     "The input file cannot be read: \\1."},
+};
+
+}  // namespace
+
+void FailureWatch::See(const QString &piece)
+{
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype end = piece.indexOf(u'\n', from);
+        const QStringView part = QStringView(piece).mid(from, end < 0 ? -1 : end - from);
+        if (partial_.size() < 1024)
+            partial_ += part.left(1024 - partial_.size());  // a message is short; the rest of a long line is not
+        if (end < 0)
+            return;
+        SeeLine(partial_);
+        partial_.clear();
+        from = end + 1;
+    }
+}
+
+void FailureWatch::Finish()
+{
+    if (!partial_.isEmpty())
+        SeeLine(partial_);
+    partial_.clear();
+}
+
+void FailureWatch::SeeLine(const QString &line)
+{
+    static const QRegularExpression signature(QStringLiteral("device signature = 0x([0-9a-fA-F]{6})(?: \\(probably (\\S+)\\))?"));
+    if (const auto m = signature.match(line); m.hasMatch()) {
+        signature_ = m.captured(1).toUpper();
+        if (m.hasCaptured(2))
+            probably_ = m.captured(2);
+    }
+    if (line.contains(QLatin1String("expected signature for"), Qt::CaseInsensitive))
+        refused_ = true;
+    if (firstErrorLine_ < 0 && (line.contains(QLatin1String("error"), Qt::CaseInsensitive) ||
+                                line.contains(QLatin1String("not in sync")))) {
+        firstError_ = line;
+        firstErrorLine_ = lineNumber_;
+    }
+    for (int rank = 0; rank < static_cast<int>(std::size(kAdvice)) && rank < adviceRank_; ++rank) {
+        static std::vector<QRegularExpression> patterns;
+        if (patterns.empty())
+            for (const AdviceRow &a : kAdvice)
+                patterns.emplace_back(QString::fromLatin1(a.pattern), QRegularExpression::CaseInsensitiveOption);
+        const auto m = patterns[static_cast<std::size_t>(rank)].match(line);
+        if (!m.hasMatch())
+            continue;
+        QString text = QString::fromLatin1(kAdvice[rank].advice);
+        QStringList groups;
+        for (int g = 1; g <= m.lastCapturedIndex(); ++g)
+            if (!m.captured(g).isEmpty())
+                groups << m.captured(g).trimmed().remove(QRegularExpression(QStringLiteral("[.:]$")));
+        for (int g = 0; g < groups.size(); ++g)
+            text.replace(QStringLiteral("\\%1").arg(g + 1), groups[g]);
+        advice_ = text;
+        adviceRank_ = rank;
+        break;
+    }
+    ++lineNumber_;
+}
+
+}  // namespace runner
