@@ -56,25 +56,36 @@ QString LineError(const QString &file, int line, const QString &what)
     return QStringLiteral("%1, line %2: %3").arg(QFileInfo(file).fileName()).arg(line).arg(what);
 }
 
+// The text's lines that hold a record, each with its number (from 1).
+std::vector<std::pair<int, QByteArray>> Records(const QByteArray &text)
+{
+    std::vector<std::pair<int, QByteArray>> out;
+    int number = 0;
+    for (const QByteArray &raw : text.split('\n'))
+        if (++number; !raw.trimmed().isEmpty())
+            out.emplace_back(number, raw.trimmed());
+    return out;
+}
+
+unsigned ByteSum(const QByteArray &bytes)
+{
+    unsigned sum = 0;
+    for (const char b : bytes)
+        sum += static_cast<unsigned char>(b);
+    return sum & 0xFF;
+}
+
 ImageExtent IntelHex(const QString &file, const QByteArray &text, QByteArray *data = nullptr)
 {
     ImageExtent out;
     qint64 base = 0;
-    int number = 0;
-    for (const QByteArray &raw : text.split('\n')) {
-        ++number;
-        const QByteArray line = raw.trimmed();
-        if (line.isEmpty())
-            continue;
+    for (const auto &[number, line] : Records(text)) {
         const auto bytes = line.startsWith(':') ? HexBytes(QByteArrayView(line).sliced(1)) : std::nullopt;
         if (!bytes || bytes->size() < 5 || bytes->size() != 5 + static_cast<unsigned char>(bytes->at(0))) {
             out.error = LineError(file, number, QStringLiteral("not an Intel hex record"));
             return out;
         }
-        unsigned sum = 0;
-        for (const char b : *bytes)
-            sum += static_cast<unsigned char>(b);
-        if (sum & 0xFF) {
+        if (ByteSum(*bytes) != 0) {
             out.error = LineError(file, number, QStringLiteral("checksum error"));
             return out;
         }
@@ -106,21 +117,13 @@ ImageExtent IntelHex(const QString &file, const QByteArray &text, QByteArray *da
 ImageExtent SRecords(const QString &file, const QByteArray &text)
 {
     ImageExtent out;
-    int number = 0;
-    for (const QByteArray &raw : text.split('\n')) {
-        ++number;
-        const QByteArray line = raw.trimmed();
-        if (line.isEmpty())
-            continue;
+    for (const auto &[number, line] : Records(text)) {
         const auto bytes = line.size() >= 4 && line[0] == 'S' ? HexBytes(QByteArrayView(line).sliced(2)) : std::nullopt;
         if (!bytes || bytes->isEmpty() || bytes->size() != 1 + static_cast<unsigned char>(bytes->at(0))) {
             out.error = LineError(file, number, QStringLiteral("not a Motorola S-record"));
             return out;
         }
-        unsigned sum = 0;
-        for (const char b : *bytes)
-            sum += static_cast<unsigned char>(b);
-        if ((sum & 0xFF) != 0xFF) {
+        if (ByteSum(*bytes) != 0xFF) {
             out.error = LineError(file, number, QStringLiteral("checksum error"));
             return out;
         }
