@@ -129,7 +129,11 @@ void TForm1::CreateControls()
     // Group titles sit in the frame's top line, so the rows inside keep the room they were given.
     setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
                                  "QGroupBox::title { subcontrol-origin: margin; left: 7px; padding: 0px 2px; }"
-                                 "QLineEdit { padding: 0px 1px; }"));
+                                 "QLineEdit { padding: 0px 1px; }"
+                                 // The boxes of the top row were drawn for a narrower arrow: a part name
+                                 // such as ATmega328P shows whole.
+                                 "QComboBox { padding-left: 1px; }"
+                                 "QComboBox::drop-down { width: 13px; }"));
     CreateTopRow();
     CreateFileRows();
     CreateByteGroups();
