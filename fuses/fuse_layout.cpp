@@ -66,7 +66,8 @@ FuseLayout LookupFuseLayout(QStringView device)
         if (device != QLatin1String(entry.device))
             continue;
         layout.inTable = true;
-        for (std::size_t g = 0; g < kFuseByteCount; ++g) {
+        // A byte the device table has no cell for (one added after its four) keeps plain captions.
+        for (std::size_t g = 0; g < std::min(kFuseByteCount, entry.groups.size()); ++g) {
             const QString cell = QString::fromLatin1(entry.groups[g]);
             if (cell == QLatin1String("off")) {
                 layout.groups[g].on = false;
