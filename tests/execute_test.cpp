@@ -9,7 +9,6 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QScrollBar>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -17,6 +16,14 @@ void Execute(TForm1 &form, const QString &line)
 {
     form.commandLine->setText(line);
     ClickAndWait(form.executeButton);
+}
+
+// Starts Execute and returns once the pane shows `shown`: the run is under way, its output arriving.
+void ExecuteUntilShown(TForm1 &form, const QString &line, const QString &shown)
+{
+    form.commandLine->setText(line);
+    QTest::mouseClick(form.executeButton, Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.outputPane->Text().contains(shown); }, 5000)) << shown.toStdString();
 }
 }  // namespace
 
@@ -47,15 +54,10 @@ TEST(Execute, EnlargesThePaneDuringTheRunAndPutsItBackAfterAResize)
     ASSERT_EQ(before, QRect(3, 525, 622, 255));
     // The stand-in waits for the pane to be looked at while it runs.
     StandIn tool("echo started; sleep 0.4; echo finished");
-    QRect during;
-    bool enabledDuring = true;
-    QTimer::singleShot(200, [&] {
-        during = form->outputPane->geometry();
-        enabledDuring = form->executeButton->isEnabled() || form->commandLine->isEnabled();
-    });
-    Execute(*form, "avrdude.exe");
-    EXPECT_EQ(during, QRect(3, 3, 622, 678));
-    EXPECT_FALSE(enabledDuring);
+    ExecuteUntilShown(*form, "avrdude.exe", "started");
+    EXPECT_EQ(form->outputPane->geometry(), QRect(3, 3, 622, 678));
+    EXPECT_FALSE(form->executeButton->isEnabled() || form->commandLine->isEnabled());
+    WaitForRun(*form);
     EXPECT_EQ(form->outputPane->geometry(), before);
     EXPECT_EQ(form->outputPane->toPlainText(), "started\nfinished\n");
 }
@@ -65,16 +67,11 @@ TEST(Execute, OutputShowsWhileItArrivesWithoutScrollingAlong)
     StandIn tool("i=0; while [ $i -lt 100 ]; do echo line $i; i=$((i+1)); done; sleep 0.5; echo end");
     auto form = MakeForm();
     form->show();
-    QString seen;
-    int scroll = -1;
-    QTimer::singleShot(300, [&] {
-        seen = form->outputPane->toPlainText();
-        scroll = form->outputPane->verticalScrollBar()->value();
-    });
-    Execute(*form, "avrdude.exe");
-    EXPECT_TRUE(seen.startsWith("line 0\n") && seen.contains("line 99\n") && !seen.contains("end"))
-        << seen.toStdString();
-    EXPECT_EQ(scroll, 0);
+    ExecuteUntilShown(*form, "avrdude.exe", "line 99\n");
+    const QString seen = form->outputPane->toPlainText();
+    EXPECT_TRUE(seen.startsWith("line 0\n") && !seen.contains("end")) << seen.toStdString();
+    EXPECT_EQ(form->outputPane->verticalScrollBar()->value(), 0);
+    WaitForRun(*form);
 }
 
 TEST(Execute, CaretGoesToLine15WhenThereIsOne)
@@ -157,22 +154,17 @@ TEST(Execute, TerminalModeEndsByItself)
 
 TEST(Execute, TheWindowRefusesToCloseDuringARun)
 {
-    StandIn tool("sleep 0.5; echo done");
+    StandIn tool("echo started; sleep 0.5; echo done");
     auto form = MakeForm();
     form->show();
     Watch watch;  // asked whether to stop and close, the user cancels
-    bool closedDuring = true;
-    bool refused = false;
-    QTimer::singleShot(150, [&] {
-        QCloseEvent close;
-        QCoreApplication::sendEvent(form.get(), &close);
-        refused = !close.isAccepted();
-        closedDuring = !form->isVisible();
-    });
-    Execute(*form, "avrdude.exe");
-    EXPECT_TRUE(refused);
-    EXPECT_FALSE(closedDuring);
-    EXPECT_EQ(form->outputPane->toPlainText(), "done\n");
+    ExecuteUntilShown(*form, "avrdude.exe", "started");
+    QCloseEvent close;
+    QCoreApplication::sendEvent(form.get(), &close);
+    EXPECT_FALSE(close.isAccepted());
+    EXPECT_TRUE(form->isVisible());
+    WaitForRun(*form);
+    EXPECT_EQ(form->outputPane->toPlainText(), "started\ndone\n");
     EXPECT_EQ(watch.questions, std::vector<QString>{"avrdude is still running. Stop it and close?"});
 }
 

@@ -9,7 +9,6 @@
 #include <QTest>
 #include <QScrollBar>
 #include <QTextBlock>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -35,15 +34,19 @@ bool Alive(const char *pidFile)
     return true;
 }
 
-// Presses Stop, or Escape somewhere in the window, `ms` into the next run.
-void StopAfter(TForm1 &form, int ms, bool escape = false)
+// Clicks `button`, waits until the stand-in has noted its pid (the run is under way), then presses
+// Stop, or Escape somewhere in the window, and waits for the run's end.
+void ClickThenStop(TForm1 &form, QAbstractButton *button, bool escape = false, const QString &shown = {})
 {
-    QTimer::singleShot(ms, &form, [&form, escape] {
-        if (escape)
-            QTest::keyClick(form.extraOptions, Qt::Key_Escape);
-        else
-            QTest::mouseClick(form.runStrip->StopButton(), Qt::LeftButton);
-    });
+    QFile::remove(OwnDir() + "/tool.pid");
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([] { return QFile::exists(OwnDir() + "/tool.pid"); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.outputPane->Text().contains(shown); }, 5000)) << shown.toStdString();
+    if (escape)
+        QTest::keyClick(form.extraOptions, Qt::Key_Escape);
+    else
+        QTest::mouseClick(form.runStrip->StopButton(), Qt::LeftButton);
+    WaitForRun(form);
 }
 
 }  // namespace
@@ -56,10 +59,9 @@ TEST(RunControl, StopEndsExecuteAReadAndAWriteAtOnceLeavingNothingBehind)
     {
         StandIn tool = Noting("echo 'avrdude: verification error'; sleep 30");
         form->commandLine->setText("avrdude.exe");
-        StopAfter(*form, 300);
         QElapsedTimer clock;
         clock.start();
-        ClickAndWait(form->executeButton);
+        ClickThenStop(*form, form->executeButton, false, "avrdude: verification error\n");
         EXPECT_LT(clock.elapsed(), 3000);
         EXPECT_TRUE(form->runStrip->Text().startsWith("Stopped after 0.")) << form->runStrip->Text().toStdString();
         EXPECT_EQ(form->outputPane->Text(), "avrdude: verification error\n") << "the output so far stays";
@@ -70,8 +72,7 @@ TEST(RunControl, StopEndsExecuteAReadAndAWriteAtOnceLeavingNothingBehind)
     {
         StandIn tool = Noting("echo 225; sleep 30");
         form->byteEditor(Low)->hexField()->SetText("3C");
-        StopAfter(*form, 300, true);
-        ClickAndWait(form->byteEditor(Low)->readButton());
+        ClickThenStop(*form, form->byteEditor(Low)->readButton(), true, "225");
         EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "3C");
         ASSERT_EQ(watch.messages.size(), 1u);
         EXPECT_EQ(watch.messages[0].text, "The low fuse read failed: it was stopped.");
@@ -79,8 +80,8 @@ TEST(RunControl, StopEndsExecuteAReadAndAWriteAtOnceLeavingNothingBehind)
     }
     {
         StandIn tool = Noting("sleep 30");
-        StopAfter(*form, 300);
-        ClickAndWait(form->byteEditor(High)->writeButton());
+        form->byteEditor(High)->hexField()->SetText("D9");  // a value written without a question
+        ClickThenStop(*form, form->byteEditor(High)->writeButton());
         EXPECT_TRUE(form->runStrip->Text().startsWith("Stopped")) << form->runStrip->Text().toStdString();
         EXPECT_FALSE(Alive("tool.pid"));
     }
@@ -99,10 +100,10 @@ TEST(RunControl, AChildThatKeepsThePipeOpenEndsWithTheTool)
     EXPECT_EQ(form->outputPane->Text(), "main done\n");
     EXPECT_FALSE(Alive("child.pid"));
     // And a child of a stopped tool goes with it.
-    StandIn stopped(QStringLiteral("(sleep 30) & echo $! > \"%1/child.pid\"; sleep 30").arg(OwnDir()));
+    StandIn stopped = Noting(QStringLiteral("(sleep 30) & echo $! > \"%1/child.pid\"; sleep 30").arg(OwnDir()));
     form->show();
-    StopAfter(*form, 300);
-    ClickAndWait(form->executeButton);
+    form->commandLine->setText("avrdude.exe");
+    ClickThenStop(*form, form->executeButton);
     EXPECT_FALSE(Alive("child.pid"));
 }
 
