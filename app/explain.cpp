@@ -34,7 +34,7 @@ int RunExplain(const QStringList &arguments)
         return 2;
     }
     compose::SetInstalled(AskInstalledAvrdude());
-    const fuses::MeaningDevice *device = FindPart(arguments.front());
+    const fuses::MeaningDevice *device = arguments.front().trimmed().isEmpty() ? nullptr : FindPart(arguments.front());
     if (!device) {
         Say(stderr, QStringLiteral("fusewerk: no device data for the part \"%1\"").arg(arguments.front()));
         return 2;
@@ -53,6 +53,10 @@ int RunExplain(const QStringList &arguments)
         }
         if (!fuses::RegisterOf(*device, row->byte)) {
             Say(stderr, QStringLiteral("fusewerk: the %1 has no %2").arg(QLatin1String(device->name), memory));
+            return 2;
+        }
+        if (values.contains(fuses::Index(row->byte))) {
+            Say(stderr, QStringLiteral("fusewerk: %1 is given twice").arg(memory));
             return 2;
         }
         values[fuses::Index(row->byte)] = static_cast<unsigned>(*value);
@@ -77,5 +81,10 @@ int RunExplain(const QStringList &arguments)
     }
     for (const QString &warning : warnings)
         Say(stdout, warning);
+    // What could not be written was not said: a full disk or a closed pipe is a failure.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        Say(stderr, QStringLiteral("fusewerk: the explanation could not be written"));
+        return 1;
+    }
     return 0;
 }

@@ -8,6 +8,7 @@
 #include "compose/options.h"
 #include "fuses/byte_commands.h"
 #include "fuses/fuse_bytes.h"
+#include "fuses/gate.h"
 #include "runner/avrdude_run.h"
 #include "widgets/byte_editor.h"
 #include "widgets/controls.h"
@@ -98,8 +99,9 @@ public:
     void Execute();  // the command line's text, with its output shown as it arrives
     // A single-byte run: its output shows as it arrives (and goes to `see`), and from its start once
     // the run has ended; then `done` is called.
+    // `reading`: a Read, which must write nothing whatever the extra options say.
     void RunAndCapture(const QString &line, std::function<void(const runner::ToolEnd &)> done = {},
-                       std::function<void(const QString &)> see = {});
+                       std::function<void(const QString &)> see = {}, bool reading = false);
     void StopRun();        // Stop in the run strip, or Escape during a run
     void ShowOutputEnd();  // the run strip's way to the end of the output
 
@@ -159,9 +161,8 @@ private:
     void RunRead(const QString &line, const QString &what, fuses::ValueForm form,
                  std::function<void(const QString &)> take);
     void WriteByte(const QString &value, const QString &memory);
-    // The value each byte last read, and for which device text; shown when a write asks first.
-    std::array<QString, fuses::kFuseByteCount> lastRead_;
-    std::array<QString, fuses::kFuseByteCount> lastReadDevice_;
+    // The value each byte last read, and for which part; shown when a write asks first.
+    fuses::LastReads lastReads_;
     void SignatureChange();  // the signature names its chip
     void SignatureMenu(QMenu &menu);
 
@@ -173,9 +174,11 @@ private:
     // After a run: the switch to the part avrdude saw, and the first error line marked in the pane.
     void ShowWhatTheRunSaw(const runner::AvrdudeRun &run);
     // The gate before every run (form1_gate.cpp): false, the user told why, when it must not run.
-    bool PassesGate(const QString &line);
-    // True, the user told why, when the chosen programmer reaches the chip only through a bootloader.
-    bool ThroughBootloader(const QString &action);
+    // `reading`: the line must not write to the chip at all (a Read or Detect).
+    bool PassesGate(const QString &line, bool reading = false);
+    // True, the user told why, when the line's programmer (its last -c) reaches the chip only through
+    // a bootloader.
+    bool ThroughBootloader(const QString &action, const QString &line);
     // A run whose output is shown in the pane as it arrives.
     void StartShownRun(const QString &line, std::function<void(const QString &)> see,
                        std::function<void(const runner::AvrdudeRun &)> done);

@@ -7,6 +7,7 @@
 #include "fuses/byte_text.h"
 #include "fuses/fuse_safety.h"
 #include "compose/vocabulary.h"
+#include "runner/command_split.h"
 #include "runner/outcome.h"
 
 using fuses::FuseByte;
@@ -59,25 +60,29 @@ void TForm1::RunRead(const QString &line, const QString &what, fuses::ValueForm 
             if (const auto value = ValueLine(end, what, *watch))
                 take(*value);
         },
-        [watch](const QString &text) { watch->See(text); });
+        [watch](const QString &text) { watch->See(text); }, true);
 }
 
 void TForm1::ReadFuseByte(FuseByte byte)
 {
-    if (ThroughBootloader(QStringLiteral("read")))
-        return;
     const fuses::FuseByteRow &row = fuses::Row(byte);
     const QString what = QString::fromLatin1(row.what);
-    BuildReadCommand(commandLine, fuses::ReadOperation(QString::fromLatin1(row.memory), u'd'));
-    RunRead(commandLine->text(), what, fuses::ValueForm::Decimal, [this, byte, what](const QString &line) {
+    const QString command = fuses::BuildReadCommand(Snapshot(), fuses::ReadOperation(QString::fromLatin1(row.memory), u'd'));
+    if (ThroughBootloader(QStringLiteral("read"), command))
+        return;
+    commandLine->setText(command);
+    // The part the value is read from is the line's own (its last -p), which a later write is
+    // compared with.
+    const compose::InstalledPart *part = fuses::LinePart(compose::ParseAvrdudeArguments(runner::SplitCommandLine(command)));
+    const QString partName = part ? part->name : QString();
+    RunRead(command, what, fuses::ValueForm::Decimal, [this, byte, what, partName](const QString &line) {
         const std::int32_t value = fuses::ReadNumber(line, 10);
         if (value < 0 || value > 255) {
             ReportNotAByte(what, line);
             return;
         }
         byteEditor(byte)->setValue(static_cast<unsigned>(value));
-        lastRead_[fuses::Index(byte)] = byteEditor(byte)->hexText();
-        lastReadDevice_[fuses::Index(byte)] = deviceBox->Text();
+        lastReads_[fuses::Index(byte)] = {static_cast<unsigned>(value), partName};
     });
 }
 
@@ -96,11 +101,12 @@ void TForm1::ReadHexList(const QString &command, const QString &memory, int coun
 // The calibration read shows its command; the signature read composes out of sight.
 void TForm1::ReadCalibration()
 {
-    if (ThroughBootloader(QStringLiteral("read")))
-        return;
     const QString memory = QStringLiteral("calibration");
-    BuildReadCommand(commandLine, fuses::ReadOperation(memory, u'h'));
-    ReadHexList(commandLine->text(), memory, 4, calibrationField);
+    const QString command = fuses::BuildReadCommand(Snapshot(), fuses::ReadOperation(memory, u'h'));
+    if (ThroughBootloader(QStringLiteral("read"), command))
+        return;
+    commandLine->setText(command);
+    ReadHexList(command, memory, 4, calibrationField);
 }
 
 void TForm1::ReadSignature()
@@ -116,7 +122,7 @@ void TForm1::Detect()
     if (compose::LookupPartCode(state.device).isEmpty())
         state.device = QStringLiteral("ATmega8");
     const QString line = fuses::BuildReadCommand(state, fuses::ReadOperation(QStringLiteral("signature"), u'h'));
-    if (run_ || !PassesGate(line))
+    if (run_ || !PassesGate(line, true))
         return;
     StartShownRun(line, {}, [this](const runner::AvrdudeRun &run) {
         // Taken from avrdude's own line, whatever the run's exit code: a signature avrdude refused
@@ -165,8 +171,6 @@ void TForm1::WriteFuseByte(FuseByte byte)
                     QStringLiteral("The %1 value \"%2\" is not two hexadecimal digits.").arg(what, value));
         return;
     }
-    if (ThroughBootloader(QStringLiteral("write")))
-        return;
     // What the value would do to the chip is judged at the gate every run passes.
     WriteByte(value, QString::fromLatin1(row.memory));
 }
@@ -179,16 +183,16 @@ void TForm1::WriteCalibration()
                     QStringLiteral("The calibration value \"%1\" is not one to eight hexadecimal digits.").arg(value));
         return;
     }
-    if (ThroughBootloader(QStringLiteral("write")))
-        return;
     WriteByte(value, QStringLiteral("calibration"));
 }
 
 void TForm1::WriteByte(const QString &value, const QString &memory)
 {
-    BuildWriteCommand(commandLine);
-    commandLine->setText(commandLine->text() + fuses::WriteOperation(memory, value));
-    RunAndCapture(commandLine->text());
+    const QString command = fuses::BuildWriteCommand(Snapshot()) + fuses::WriteOperation(memory, value);
+    if (ThroughBootloader(QStringLiteral("write"), command))
+        return;
+    commandLine->setText(command);
+    RunAndCapture(command);
 }
 
 void TForm1::SignatureChange()

@@ -117,9 +117,9 @@ void TForm1::StartShownRun(const QString &line, std::function<void(const QString
 }
 
 void TForm1::RunAndCapture(const QString &line, std::function<void(const runner::ToolEnd &)> done,
-                           std::function<void(const QString &)> see)
+                           std::function<void(const QString &)> see, bool reading)
 {
-    if (run_ || !PassesGate(line))
+    if (run_ || !PassesGate(line, reading))
         return;
     StartShownRun(line, std::move(see), [this, done = std::move(done)](const runner::AvrdudeRun &run) {
         outputPane->moveCursor(QTextCursor::Start);  // a single-byte run's output shows from its start

@@ -20,7 +20,7 @@ constexpr int kAnswerTimeoutMs = 2000;
 QByteArray InstalledCacheKey(const QString &path)
 {
     const QFileInfo info(path);
-    return QStringLiteral("fusewerk-avrdude-cache 3\t%1\t%2\t%3")
+    return QStringLiteral("fusewerk-avrdude-cache 4\t%1\t%2\t%3")
         .arg(info.absoluteFilePath())
         .arg(info.size())
         .arg(info.lastModified().toMSecsSinceEpoch())
@@ -51,11 +51,13 @@ QByteArray InstalledCacheText(const QByteArray &key, const compose::InstalledAvr
 {
     QByteArray out = key + '\n';
     for (const auto &p : installed.parts) {
-        QStringList sizes;
-        for (const QString &memory : p.memories)
-            if (p.sizes.contains(memory))
-                sizes << QStringLiteral("%1=%2").arg(memory).arg(p.sizes.value(memory));
-        out += QStringList{QStringLiteral("P"), p.name, p.code, p.signature, p.memories.join(u','), sizes.join(u',')}
+        // name=size@offset for each memory, alias=memory for each alias, in avrdude's order.
+        QStringList memories, aliases;
+        for (const compose::PartMemory &m : p.memories)
+            memories << QStringLiteral("%1=%2@%3").arg(m.name).arg(m.size).arg(m.offset);
+        for (const compose::MemoryAlias &a : p.aliases)
+            aliases << QStringLiteral("%1=%2").arg(a.name, a.memory);
+        out += QStringList{QStringLiteral("P"), p.name, p.code, p.signature, memories.join(u','), aliases.join(u',')}
                    .join(u'\t')
                    .toUtf8() +
                '\n';
@@ -80,10 +82,13 @@ std::optional<compose::InstalledAvrdude> ParseInstalledCache(const QByteArray &k
     for (const QByteArray &line : lines.mid(1)) {
         const QStringList f = QString::fromUtf8(line).split(u'\t');
         if (f.size() == 6 && f[0] == QLatin1String("P")) {
-            QHash<QString, qint64> sizes;
-            for (const QString &pair : f[5].split(u',', Qt::SkipEmptyParts))
-                sizes.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1).toLongLong());
-            installed.parts.push_back({f[1], f[2], f[3], f[4].split(u',', Qt::SkipEmptyParts), sizes});
+            compose::InstalledPart part{f[1], f[2], f[3], {}, {}};
+            for (const QString &m : f[4].split(u',', Qt::SkipEmptyParts))
+                part.memories.push_back({m.section(u'=', 0, 0), m.section(u'=', 1).section(u'@', 0, 0).toLongLong(),
+                                         m.section(u'@', 1).toLongLong()});
+            for (const QString &a : f[5].split(u',', Qt::SkipEmptyParts))
+                part.aliases.push_back({a.section(u'=', 0, 0), a.section(u'=', 1)});
+            installed.parts.push_back(std::move(part));
         } else if (f.size() == 4 && f[0] == QLatin1String("C")) {
             installed.programmers.push_back({f[1], f[2], f[3] == QLatin1String("spm")});
         }

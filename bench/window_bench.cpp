@@ -56,7 +56,7 @@ static void StartupWithLargeLists(benchmark::State &state)
     compose::InstalledAvrdude many;
     for (int i = 0; i < state.range(0); ++i) {
         many.parts.push_back({QStringLiteral("ATbench%1").arg(i), QStringLiteral("b%1").arg(i), QStringLiteral("1E9%1").arg(i % 1000, 3, 10, QLatin1Char('0')),
-                              {QStringLiteral("lfuse"), QStringLiteral("hfuse"), QStringLiteral("lock")}, {}});
+                              {{QStringLiteral("lfuse"), 1, 0}, {QStringLiteral("hfuse"), 1, 0}, {QStringLiteral("lock"), 1, 0}}, {}});
         many.programmers.push_back({QStringLiteral("prog%1").arg(i), QStringLiteral("Programmer number %1").arg(i), false});
     }
     // Written with the key the program forms for that file, as a first start would leave it.

@@ -47,12 +47,14 @@ std::vector<InstalledPart> ParseParts(QByteArrayView text)
 {
     std::vector<InstalledPart> parts;
     QHash<QString, std::size_t> byName;
+    std::vector<QHash<QString, std::size_t>> memoryIndex;  // per part: memory name to its place
     const auto part = [&](const QString &name) -> InstalledPart & {
         const auto found = byName.constFind(name);
         if (found != byName.cend())
             return parts[*found];
         byName.insert(name, parts.size());
         parts.push_back({name, {}, {}, {}, {}});
+        memoryIndex.emplace_back();
         return parts.back();
     };
     for (const QByteArrayView line : QByteArray(text.data(), text.size()).split('\n')) {
@@ -65,14 +67,24 @@ std::vector<InstalledPart> ParseParts(QByteArrayView text)
                 p.code = Unquoted(f[3]);
             else if (f[2] == QLatin1String("signature"))
                 p.signature = SignatureText(f[3]);
-        } else if (f[0] == QLatin1String(".ptmm")) {
+        } else if (f[0] == QLatin1String(".ptmm") && f.size() >= 5) {
             InstalledPart &p = part(f[1]);
-            if (!p.memories.contains(f[2]))
-                p.memories << f[2];
+            QHash<QString, std::size_t> &index = memoryIndex[byName.value(f[1])];
+            if (f[3] == QLatin1String("alias")) {
+                p.aliases.push_back({f[2], f[4].trimmed()});
+                continue;
+            }
+            if (!index.contains(f[2])) {
+                index.insert(f[2], p.memories.size());
+                p.memories.push_back({f[2], 0, 0});
+            }
+            PartMemory &m = p.memories[index.value(f[2])];
             bool ok = false;
-            if (f[3] == QLatin1String("size") && f.size() >= 5)
-                if (const qint64 bytes = f[4].toLongLong(&ok, 0); ok)
-                    p.sizes.insert(f[2], bytes);
+            const qint64 number = f[4].trimmed().toLongLong(&ok, 0);
+            if (ok && f[3] == QLatin1String("size"))
+                m.size = number;
+            else if (ok && f[3] == QLatin1String("offset"))
+                m.offset = number;
         }
     }
     // A part without its code cannot be asked for by name.
@@ -161,6 +173,47 @@ const InstalledProgrammer *FindInstalledProgrammer(QStringView id)
     const Store_ &store = TheStore();
     const auto found = store.programmerById.constFind(id.toString());
     return found == store.programmerById.cend() ? nullptr : &store.installed.programmers[*found];
+}
+
+const PartMemory *InstalledPart::Memory(QStringView memory) const
+{
+    for (const PartMemory &m : memories)
+        if (m.name == memory)
+            return &m;
+    return nullptr;
+}
+
+const PartMemory *LocateMemory(const InstalledPart &part, QStringView name)
+{
+    // As avrdude 7.1's avr_locate_mem: a prefix that starts a memory and one of its aliases counts
+    // twice, and so is no match.
+    const PartMemory *match = nullptr;
+    int matches = 0;
+    for (const PartMemory &m : part.memories) {
+        if (m.name == name)
+            return &m;
+        if (m.name.startsWith(name)) {
+            match = &m;
+            ++matches;
+        }
+    }
+    for (const MemoryAlias &a : part.aliases) {
+        if (a.name == name)
+            return part.Memory(a.memory);
+        if (a.name.startsWith(name)) {
+            match = part.Memory(a.memory);
+            ++matches;
+        }
+    }
+    return matches == 1 ? match : nullptr;
+}
+
+const InstalledPart *LocatePart(QStringView text)
+{
+    for (const InstalledPart &p : Store().parts)
+        if (p.code.compare(text, Qt::CaseInsensitive) == 0 || p.name.compare(text, Qt::CaseInsensitive) == 0)
+            return &p;
+    return nullptr;
 }
 
 QStringList PartsWithSignature(QStringView signature)

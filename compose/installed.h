@@ -9,13 +9,34 @@
 
 namespace compose {
 
+// One memory of a part as avrdude describes it ("flash size 0x8000", "fuse5 offset 0x1285").
+struct PartMemory {
+    QString name;
+    qint64 size = 0;
+    qint64 offset = 0;
+    bool operator==(const PartMemory &) const = default;
+};
+// Another name avrdude takes for a memory ("syscfg0 alias fuse5").
+struct MemoryAlias {
+    QString name;
+    QString memory;
+    bool operator==(const MemoryAlias &) const = default;
+};
+
 struct InstalledPart {
     QString name;       // display name, as avrdude describes the part (ATmega328P)
     QString code;       // what follows "-p" (m328p)
     QString signature;  // six upper-case hex digits (1E950F); empty when it has none
-    QStringList memories;  // lfuse, hfuse, efuse, lock, fuse0, ...
-    QHash<QString, qint64> sizes;  // bytes of each memory, as avrdude describes it ("flash size 0x8000")
+    std::vector<PartMemory> memories;  // in avrdude's order: eeprom, flash, lfuse, ... fuse0, ...
+    std::vector<MemoryAlias> aliases;  // in avrdude's order
+
+    const PartMemory *Memory(QStringView memory) const;  // by its exact name
+    bool HasMemory(QStringView memory) const { return Memory(memory) != nullptr; }
 };
+
+// The memory avrdude 7.1's locator finds for `name`: an exact name, then an exact alias, else the
+// one memory or alias that `name` starts (several: none). Null when avrdude finds none.
+const PartMemory *LocateMemory(const InstalledPart &part, QStringView name);
 
 struct InstalledProgrammer {
     QString id;
@@ -46,6 +67,8 @@ const InstalledAvrdude &Installed();
 void SetInstalled(InstalledAvrdude installed);
 
 const InstalledPart *FindInstalledPart(QStringView name);
+// The part avrdude finds for "-p <text>": the first whose code or name is the text, case aside.
+const InstalledPart *LocatePart(QStringView text);
 const InstalledProgrammer *FindInstalledProgrammer(QStringView id);
 // The display names of the parts with this signature (six hex digits, any case).
 QStringList PartsWithSignature(QStringView signature);

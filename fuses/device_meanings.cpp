@@ -102,6 +102,12 @@ QString BitName(const MeaningRegister &reg, int bit)
     return {};
 }
 
+QString OneBitMeaning(const MeaningField &field, unsigned bit)
+{
+    const QString caption = QString::fromUtf8(field.caption);
+    return bit == 0 ? QStringLiteral("on, \"%1\"").arg(caption) : QStringLiteral("off, not \"%1\"").arg(caption);
+}
+
 QStringList ExplainLines(const MeaningRegister &reg, unsigned value)
 {
     QStringList lines;
@@ -109,8 +115,7 @@ QStringList ExplainLines(const MeaningRegister &reg, unsigned value)
         const unsigned bits = FieldBits(field, value);
         const QString name = QLatin1String(field.name);
         if (field.valueCount == 0 && std::popcount(static_cast<unsigned>(field.mask)) == 1)
-            lines << QStringLiteral("%1 = %2 (%3): %4").arg(name).arg(bits).arg(Describe(field, value),
-                                                                              QString::fromUtf8(field.caption));
+            lines << QStringLiteral("%1 = %2 (%3): %4").arg(name).arg(bits).arg(Describe(field, value), OneBitMeaning(field, bits));
         else
             lines << QStringLiteral("%1 = 0x%2: %3")
                          .arg(name, QString::number(bits, 16).rightJustified(2, u'0').toUpper(), Describe(field, value));

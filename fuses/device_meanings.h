@@ -60,8 +60,12 @@ bool IsExternalClock(const MeaningValue *setting);
 // BOOTSZ1); empty where no field covers the bit.
 QString BitName(const MeaningRegister &reg, int bit);
 
+// What a one-bit field's caption means for the bit: a programmed bit (0) turns it on ("on,
+// "Reset Disabled (Enable PC6 as i/o pin)""), an unprogrammed one (1) leaves it off ("off, not ...").
+QString OneBitMeaning(const MeaningField &field, unsigned bit);
+
 // One line per field of `reg` for `value`, in the data's order: "SUT_CKSEL = 0x22: Int. RC Osc. 8 MHz;
-// ...", "CKDIV8 = 0 (programmed): Divide clock by 8 internally".
+// ...", "CKDIV8 = 0 (programmed): on, \"Divide clock by 8 internally\"".
 QStringList ExplainLines(const MeaningRegister &reg, unsigned value);
 
 }  // namespace fuses

@@ -18,7 +18,8 @@ bool ApplyInstalledPart(QStringView device, FuseLayout &layout)
         return false;
     static const QRegularExpression numbered(QStringLiteral("^fuse\\d+$"));
     bool any = false;
-    for (const QString &memory : part->memories) {
+    for (const compose::PartMemory &m : part->memories) {
+        const QString &memory = m.name;
         if (numbered.match(memory).hasMatch())
             return false;
         any = any || std::any_of(std::begin(FuseByteTable), std::end(FuseByteTable),
@@ -29,7 +30,7 @@ bool ApplyInstalledPart(QStringView device, FuseLayout &layout)
     layout.inTable = true;
     for (std::size_t g = 0; g < kFuseByteCount; ++g) {
         const QString memory = QLatin1String(FuseByteTable[g].memory);
-        layout.groups[g].on = part->memories.contains(memory);
+        layout.groups[g].on = part->HasMemory(memory);
         if (!layout.groups[g].on)
             continue;
         for (int k = 0; k < 8; ++k)

@@ -86,6 +86,14 @@ QStringList WriteRisks(QStringView device, FuseByte byte, std::optional<unsigned
         return risks;
     const MeaningValue *next = SettingOf(*clock, value);
     const MeaningValue *before = old ? SettingOf(*clock, *old) : nullptr;
+    // A setting the data does not list is reserved: nobody can say what clock the chip then wants.
+    if (!next && !(old && FieldBits(*clock, *old) == FieldBits(*clock, value))) {
+        risks << QStringLiteral("Clock source: from \"%1\" to %2, which the device data lists as no setting of %3. "
+                                "The chip may not run at all, and may need high-voltage programming.")
+                     .arg(old ? Describe(*clock, *old) : QStringLiteral("not read"), Describe(*clock, value),
+                          QString::fromUtf8(clock->name));
+        return risks;
+    }
     if (IsExternalClock(next) && !IsExternalClock(before))
         risks << QStringLiteral("Clock source: from \"%1\" to \"%2\". The chip will then run only with that clock "
                                 "or crystal attached, and needs it to be programmed again.")

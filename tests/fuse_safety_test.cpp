@@ -60,7 +60,7 @@ TEST(FuseSafety, WhichValuesAreCompleteAndWhichBitsLockTheChipOut)
     EXPECT_EQ(Risks("ATmega8", 2, 0xFE), QStringList{}) << "LB1 alone still allows programming";
     EXPECT_EQ(Risks("ATmega9999", 1, 0x00), QStringList{}) << "a device without names gets no guard";
     // A part of the installed avrdude, its bits named after avr-libc.
-    compose::SetInstalled({{{"ATmega328P", "m328p", "1E950F", {"lfuse", "hfuse", "efuse", "lock"}}}, {}});
+    compose::SetInstalled({{{"ATmega328P", "m328p", "1E950F", {{"lfuse", 1, 0}, {"hfuse", 1, 0}, {"efuse", 1, 0}, {"lock", 1, 0}}, {}}}, {}});
     EXPECT_EQ(Risks("ATmega328P", 1, 0x99), QStringList{"DWEN"});
     EXPECT_EQ(Risks("ATmega328P", 1, 0xD9), QStringList{});
     compose::SetInstalled({});
@@ -200,7 +200,7 @@ TEST(FuseSafety, AnExternalClockAsksNamingBothSettings)
 {
     StandIn tool = Logging();
     WindowDeps deps;  // the ATmega328P as the installed avrdude knows it
-    deps.vocabulary.parts = {{"ATmega328P", "m328p", "1E950F", {"lfuse", "hfuse", "efuse", "lock"}, {}}};
+    deps.vocabulary.parts = {{"ATmega328P", "m328p", "1E950F", {{"lfuse", 1, 0}, {"hfuse", 1, 0}, {"efuse", 1, 0}, {"lock", 1, 0}}, {}}};
     auto form = MakeForm("ATmega328P", "usbasp", deps);
     Watch watch;  // Cancel
     form->byteEditor(Low)->hexField()->SetText("FF");

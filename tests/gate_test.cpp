@@ -3,6 +3,8 @@
 #include "tests/printing.h"
 #include "app/form1.h"
 #include "compose/installed.h"
+#include "fuses/gate.h"
+#include "runner/command_split.h"
 #include "tests/helpers.h"
 
 #include <QDir>
@@ -10,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -49,73 +52,179 @@ void Write(const QString &path, const QByteArray &bytes)
     file.write(bytes);
 }
 
+// A minimal avr-gcc-like ELF: one loaded segment holding one section of `size` bytes at `paddr`.
+QByteArray Elf(quint32 paddr, quint32 size)
+{
+    QByteArray out(84 + size + 80, '\0');
+    const auto put16 = [&](int at, quint32 v) { out[at] = char(v & 0xFF); out[at + 1] = char(v >> 8 & 0xFF); };
+    const auto put32 = [&](int at, quint32 v) { put16(at, v & 0xFFFF); put16(at + 2, v >> 16); };
+    out.replace(0, 6, QByteArray("\x7f" "ELF\x01\x01", 6));
+    put16(16, 2), put16(18, 83), put32(20, 1);                      // executable, AVR
+    put32(28, 52), put32(32, 84 + size);                            // program and section headers
+    put16(40, 52), put16(42, 32), put16(44, 1), put16(46, 40), put16(48, 2);
+    put32(52, 1), put32(56, 84), put32(60, paddr), put32(64, paddr), put32(68, size), put32(72, size);
+    for (quint32 i = 0; i < size; ++i)
+        out[84 + int(i)] = char(i);
+    const int sh = 84 + int(size) + 40;                             // section 1 after the null one
+    put32(sh + 4, 1), put32(sh + 8, 2 | 4), put32(sh + 12, paddr), put32(sh + 16, 84), put32(sh + 20, size);
+    return out;
+}
+
+// The installed avrdude as recorded, for the time of one test.
+struct Recorded71Installed {
+    Recorded71Installed()
+    {
+        WindowDeps deps = Recorded71();
+        compose::SetInstalled({deps.vocabulary.parts, deps.vocabulary.programmers});
+    }
+    ~Recorded71Installed() { compose::SetInstalled({}); }
+};
+
 }  // namespace
 
-TEST(Gate, EveryRunIsJudgedByTheLinesOwnPartAndOperations)
+// Each line as avrdude 7.1 reads it (getopt, its part data, its file readers): what it would write
+// is what is judged. Against recorded "-p */St" data for the ATmega8 (E1 D9 FF), ATtiny85, ATtiny1614
+// and ATtiny10.
+TEST(Gate, EveryLineIsJudgedAsAvrdudeReadsIt)
+{
+    Recorded71Installed installed;
+    QTemporaryDir dir;
+    const QString d = dir.path();
+    Write(d + "/fits.hex", ":100000000C9434000C9446000C9446000C9446006A\n:00000001FF\n");
+    Write(d + "/big.hex", ":100000000C9434000C9446000C9446000C9446006A\n:0420200001020304B2\n:00000001FF\n");
+    Write(d + "/twice.hex", ":01000000D926\n:010000005FA0\n:00000001FF\n");     // the last record wins
+    Write(d + "/comment.hex", "; built by me\n:01000000D926\n:00000001FF\n");  // skipped, as avrdude does
+    Write(d + "/late.txt", "made by hand\n:01000000E01F\n");                  // detected as Intel hex on line 2
+    Write(d + "/ext.hex", ":020000040001F9\n:0100000000FF\n");                 // at 0x10000
+    Write(d + "/h.srec", "S1040000A556\nS104000059A2\n");  // the last record wins
+    Write(d + "/s.srec", "S1040000599E\n");
+    Write(d + "/end.srec", "S1071FFC01020304D3\nS9030000FC\n");                // four bytes ending on 0x1FFF
+    Write(d + "/8192.bin", QByteArray(8192, char(0xFF)));
+    Write(d + "/8193.bin", QByteArray(8193, char(0xFF)));
+    Write(d + "/ee.elf", Elf(0x810000, 16));
+    Write(d + "/past.elf", Elf(0x1FF8, 16));
+    ASSERT_EQ(mkfifo(QFile::encodeName(d + "/fifo").constData(), 0600), 0);
+    {
+        QFile sparse(d + "/sparse.hex");
+        ASSERT_TRUE(sparse.open(QIODevice::WriteOnly) && sparse.resize(qint64(1) << 30));
+    }
+    enum Expect { Runs, Asks, Refuses };
+    const struct Row {
+        const char *line;
+        Expect expect;
+        const char *says;  // a text of the question or refusal
+    } rows[] = {
+        // Safe forms raise no question.
+        {"-p m8 -U hfuse:w:0xD9:m", Runs, ""},
+        {"-p ATmega8 -U hf:w:0xD9:m", Runs, ""},
+        {"-p m8 -qU lfuse:w:0xE1:m -U lock:w:0xFF:m", Runs, ""},
+        {"-p m8 -n -U hfuse:w:0x5F:m", Runs, ""},
+        {"-p m8 -- -U hfuse:w:0x5F:m", Runs, ""},
+        {"-p m8 left-over -U hfuse:w:D/comment.hex:a", Runs, ""},
+        {"-p m8 -U flash:w:D/fits.hex:i -U eeprom:r:D/out.hex:i", Runs, ""},
+        {"-p m8 -U flash:w:D/8192.bin:r -U flash:w:D/end.srec:s", Runs, ""},
+        {"-p m8 -U eeprom:w:D/ee.elf:e", Runs, ""},
+        // Memories by any start of their name or alias; several bytes at their offsets.
+        {"-p m8 -U hf:w:0x5F:m", Asks, "RSTDISBL: the reset pin"},
+        {"-p m8 -U lo:w:0x00:m", Asks, "only a chip erase clears them"},
+        {"-p m8 -U l:w:0xE1:m", Asks, "no memory that \"l\" names alone"},
+        {"-p t1614 -U syscfg0:w:0xC0:m", Asks, "no bit names for ATtiny1614 (fuse5)"},
+        {"-p t1614 -U bootsi:w:0x02:m", Asks, "no bit names for ATtiny1614 (fuse8)"},
+        {"-p t1614 -U fuses:w:0,0,0,0,0,0xC0,0,0,0:m", Asks, "Writing C0 to the fuse5 of the ATtiny1614"},
+        {"-p t10 -U fuse:w:0xFE:m", Asks, "no bit names for ATtiny10 (fuse)"},
+        // Options as getopt reads them: grouped, arguments attached or in the next word.
+        {"-p m8 -qUhfuse:w:0x5F:m", Asks, "RSTDISBL"},
+        {"-p m8 -l -pt85 -U lfuse:w:0xE5:m", Asks, "to the low fuse of the ATmega8"},
+        {"-p m8 -qpt85 -U hfuse:w:0x5F:m", Asks, "to the high fuse of the ATtiny85"},
+        {"-p m8 -eU flash:w:D/big.hex:i", Refuses, "big.hex reaches 0x2023; the ATmega8's flash ends at 0x1FFF"},
+        {"-p m8 -T -U hfuse:w:0xD9:m", Asks, "avrdude 7.1 has no option -T"},
+        {"-p m8 -C my.conf -U hfuse:w:0xD9:m", Asks, "the configuration my.conf (-C)"},
+        {"-p m8 -U hfuse:x:0xD9:m", Asks, "the operation is not r, w or v"},
+        {"-p m8 -U", Asks, "-U needs an argument"},
+        // Parts by code or name, as avrdude finds them; one it does not know asks.
+        {"-p ATMEGA8 -U fl:w:D/big.hex:i", Refuses, "the ATmega8's flash ends at 0x1FFF"},
+        {"-p m9999 -U flash:w:D/fits.hex:i", Asks, "lists no such part"},
+        // The bytes avrdude reads from each file and value.
+        {"-p m8 -U hfuse:w:D/twice.hex:i", Asks, "Writing 5F to the high fuse"},
+        {"-p m8 -U lfuse:w:D/late.txt:a", Asks, "Ext. Clock"},
+        {"-p m8 -U hfuse:w:D/h.srec:s", Asks, "Writing 59"},
+        {"-p m8 -U hfuse:w:0x15F:m", Asks, "Writing 5F"},
+        {"-p m8 -U hfuse:w:-161:m", Asks, "Writing 5F"},
+        {"-p m8 -U hfuse:w:0B11011001:m", Asks, "is no number avrdude takes"},
+        {"-p m8 -U hfuse:w:D/fifo:a", Asks, "is not a regular file"},
+        {"-p m8 -U flash:w:D/sparse.hex:i", Refuses, "far more than any image"},
+        {"-p m8 -U flash:w:D/8193.bin:r", Refuses, "8193.bin reaches 0x2000"},
+        {"-p m8 -U flash:w:D/ext.hex:i", Refuses, "ext.hex reaches 0x10000"},
+        {"-p m8 -U flash:w:D/past.elf:e", Refuses, "past.elf reaches 0x2007"},
+        {"-p m8 -U flash:w:D/s.srec:s", Refuses, "s.srec, line 1: checksum error"},
+        // A clock setting the data does not list.
+        {"-p t85 -U lfuse:w:0xE5:m", Asks, "lists as no setting of SUT_CKSEL"},
+    };
+    for (const Row &r : rows) {
+        const QString line = "avrdude.exe -c usbasp " + QString::fromLatin1(r.line).replace("D/", d + "/");
+        const fuses::GateVerdict verdict = fuses::JudgeLine(runner::SplitCommandLine(line), {});
+        const QString said = verdict.refusal.isEmpty() ? verdict.questions.join("\n") : verdict.refusal;
+        EXPECT_EQ(!verdict.refusal.isEmpty(), r.expect == Refuses) << r.line << ": " << said.toStdString();
+        EXPECT_EQ(verdict.questions.isEmpty(), r.expect != Asks) << r.line << ": " << said.toStdString();
+        EXPECT_TRUE(said.contains(QLatin1String(r.says))) << r.line << ": " << said.toStdString();
+    }
+}
+
+// Through the window: Cancel runs nothing, the window's own Write asks once, a Read or Detect writes
+// nothing, a value read for one part is not taken for another, and what is run is what was judged.
+TEST(Gate, TheWindowAsksRunsNothingOnCancelAndRunsWhatWasJudged)
 {
     StandIn tool = Logging();
     auto form = MakeForm("ATmega8", "usbasp", Recorded71());
     QTemporaryDir dir;
     Watch watch;  // Cancel
-    const auto execute = [&](const QString &line) {
-        form->commandLine->setText(line);
-        ClickAndWait(form->executeButton);
-    };
-    const struct Row {
-        const char *line;
-        const char *asks;  // a text of the question; null: runs without one
-    } rows[] = {
-        {"avrdude.exe -p m8 -c usbasp -U hfuse:w:0x59:m", "RSTDISBL: the reset pin"},
-        {"avrdude.exe -p m8 -c usbasp -Uhfuse:w:89:m", "Writing 59 to the high fuse of the ATmega8"},
-        {"avrdude.exe -p m8 -c usbasp -U lock:w:0b11111100:m", "only a chip erase clears them"},
-        {"avrdude.exe -p m8 -c usbasp -U hfuse:w:0xD9:m", nullptr},
-        // The last -p counts, as avrdude takes it: the ATtiny85 here, not the ATmega8.
-        {"avrdude.exe -p m8 -c usbasp -p t85 -U hfuse:w:0x5F:m", "to the high fuse of the ATtiny85"},
-        {"avrdude.exe -p m8 -c usbasp -p t85 -U lfuse:w:0xE0:m", "Clock source: from \"not read\" to \"Ext. Clock"},
-        // A part without bit names asks on every fuse or lock write; so does fuseN.
-        {"avrdude.exe -p m168a -c usbasp -U lfuse:w:0x62:m", "no bit names for part \"m168a\""},
-        {"avrdude.exe -p t416 -c usbasp -U fuse2:w:0x02:m", "no bit names for ATtiny416"},
-        {"avrdude.exe -p m8 -c usbasp -U hfuse:w:0x1FF:m", "The value cannot be checked: \"0x1FF\" is not one byte"},
-    };
-    for (const Row &r : rows) {
-        const int before = Runs();
-        const std::size_t asked = watch.questions.size();
-        execute(QString::fromLatin1(r.line));
-        ASSERT_EQ(watch.questions.size(), asked + (r.asks ? 1 : 0)) << r.line;
-        if (r.asks) {
-            EXPECT_TRUE(watch.questions.back().contains(QLatin1String(r.asks))) << watch.questions.back().toStdString();
-            EXPECT_EQ(Runs(), before) << "Cancel runs nothing: " << r.line;
-        } else {
-            EXPECT_EQ(Runs(), before + 1) << r.line;
-        }
+    form->commandLine->setText("avrdude.exe -p m8 -c usbasp -U hfuse:w:0x59:m");
+    ClickAndWait(form->executeButton);
+    ASSERT_EQ(watch.questions.size(), 1u);
+    EXPECT_TRUE(watch.questions[0].contains("Writing 59 to the high fuse of the ATmega8"));
+    EXPECT_EQ(Runs(), 0);
+    // Reads and Detect run no writes from the extra options, and take the line's own programmer.
+    for (const char *extra : {"-U hf:w:0x5F:m", "-eq"}) {
+        form->extraOptions->setText(QString::fromLatin1(extra));
+        ClickAndWait(form->byteEditor(Low)->readButton());
+        ClickAndWait(form->detectButton);
     }
-    // A value written from a file: raw binary and Intel hex are read; another format asks.
-    Write(dir.filePath("h.bin"), QByteArray(1, char(0x59)));
-    Write(dir.filePath("h.hex"), ":0100000059A6\n:00000001FF\n");
-    Write(dir.filePath("h.srec"), "S1040000599E\n");
-    execute("avrdude.exe -p m8 -c usbasp -U hfuse:w:" + dir.filePath("h.bin") + ":r");
-    EXPECT_TRUE(watch.questions.back().contains("Writing 59")) << watch.questions.back().toStdString();
-    execute("avrdude.exe -p m8 -c usbasp -U hfuse:w:" + dir.filePath("h.hex") + ":i");
-    EXPECT_TRUE(watch.questions.back().contains("Writing 59")) << watch.questions.back().toStdString();
-    execute("avrdude.exe -p m8 -c usbasp -U hfuse:w:" + dir.filePath("h.srec") + ":s");
-    EXPECT_TRUE(watch.questions.back().contains("cannot be read (only raw binary and Intel hex are)"));
-    // A Read with a write in the extra options, and the window's own Write: through the same gate.
-    const std::size_t asked = watch.questions.size();
-    form->extraOptions->setText("-U hfuse:w:0x59:m");
+    ASSERT_EQ(watch.messages.size(), 4u);
+    EXPECT_TRUE(watch.messages[0].text.contains("would also run -U hf:w:0x5F:m")) << watch.messages[0].text.toStdString();
+    EXPECT_TRUE(watch.messages[3].text.contains("would also run -e"));
+    form->extraOptions->setText("-c arduino");
     ClickAndWait(form->byteEditor(Low)->readButton());
-    EXPECT_EQ(watch.questions.size(), asked + 1);
+    ASSERT_EQ(watch.messages.size(), 5u);
+    EXPECT_TRUE(watch.messages[4].text.contains("\"arduino\" reaches the chip through its bootloader"));
+    EXPECT_EQ(Runs(), 0);
+    // The high fuse read as an ATmega8 (D9) is no value read for an ATtiny85.
     form->extraOptions->setText("");
+    ClickAndWait(form->byteEditor(High)->readButton());
+    ASSERT_EQ(Runs(), 1);
+    form->commandLine->setText("avrdude.exe -p t85 -c usbasp -U hfuse:w:0x5F:m");
+    ClickAndWait(form->executeButton);
+    EXPECT_TRUE(watch.questions.back().contains("Value as last read: not read from the ATtiny85 (the last read was from the ATmega8)"))
+        << watch.questions.back().toStdString();
+    // The window's Write asks once; after "Write anyway" the write stays in the line and Execute asks again.
+    const std::size_t asked = watch.questions.size();
     form->byteEditor(High)->hexField()->SetText("59");
     ClickAndWait(form->byteEditor(High)->writeButton());
-    EXPECT_EQ(watch.questions.size(), asked + 2) << "asked once, not twice";
-    // After "Write anyway" the write stays in the command line; Execute asks again.
+    EXPECT_EQ(watch.questions.size(), asked + 1) << "asked once, not twice";
     watch.answer = true;
     ClickAndWait(form->byteEditor(High)->writeButton());
+    EXPECT_EQ(Runs(), 2);
     watch.answer = false;
-    const int runs = Runs();
     ClickAndWait(form->executeButton);
-    EXPECT_EQ(watch.questions.size(), asked + 4);
-    EXPECT_EQ(Runs(), runs);
+    EXPECT_EQ(watch.questions.size(), asked + 3);
+    EXPECT_EQ(Runs(), 2);
+    // A value file changed while its question is open: nothing runs.
+    Write(dir.filePath("h.hex"), ":01000000D926\n:00000001FF\n");
+    form->commandLine->setText("avrdude.exe -p m8 -c usbasp -U lfuse:w:0x00:m -U hfuse:w:" + dir.filePath("h.hex") + ":i");
+    watch.answer = true;
+    watch.whileAsked = [&] { Write(dir.filePath("h.hex"), ":010000005FA0\n:00000001FF\n"); };
+    ClickAndWait(form->executeButton);
+    EXPECT_EQ(Runs(), 2);
+    EXPECT_TRUE(watch.messages.back().text.contains("changed while the question was open"));
     compose::SetInstalled({});
 }
 

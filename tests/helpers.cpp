@@ -53,6 +53,8 @@ Watch::Watch()
     previousTones_ = SetToneHook([this](int hz, int ms) { tones.emplace_back(hz, ms); });
     previousQuestions_ = SetQuestionHook([this](const QString &text) {
         questions.push_back(text);
+        if (whileAsked)
+            whileAsked();
         return answer;
     });
 }

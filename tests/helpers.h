@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -53,6 +54,7 @@ public:
     std::vector<std::pair<int, int>> tones;
     std::vector<QString> questions;
     bool answer = false;
+    std::function<void()> whileAsked;  // runs while a question is open, as a user's other program might
 
 private:
     MessageHook previousMessages_;

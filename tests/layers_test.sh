@@ -1,6 +1,6 @@
 #!/bin/sh
 # Fails when a folder includes a header of a folder above it (or beside it where it may not):
-# app -> widgets -> fuses -> compose, and app -> runner.
+# app -> widgets -> fuses -> compose and images, and app -> runner.
 set -u
 root="$1"
 status=0
@@ -8,12 +8,13 @@ allowed() {
   case "$1" in
     runner) echo "runner" ;;
     compose) echo "compose" ;;
-    fuses) echo "fuses compose" ;;
-    widgets) echo "widgets fuses compose" ;;
-    app) echo "app widgets fuses compose runner" ;;
+    images) echo "images" ;;
+    fuses) echo "fuses compose images" ;;
+    widgets) echo "widgets fuses compose images" ;;
+    app) echo "app widgets fuses compose images runner" ;;
   esac
 }
-for folder in runner compose fuses widgets app; do
+for folder in runner compose images fuses widgets app; do
   ok=$(allowed "$folder")
   for used in $(grep -rhoE '^#include "[a-z_]+/' "$root/$folder" | sed 's/#include "//; s#/##' | sort -u); do
     case " $ok " in

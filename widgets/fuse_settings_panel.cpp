@@ -62,9 +62,10 @@ void FuseSettingsPanel::setDevice(const fuses::MeaningDevice *meanings, const QS
             const QString caption = QString::fromUtf8(field.caption);
             if (OneBit(field)) {
                 control.check = new QCheckBox(caption, section);
-                control.check->setToolTip(QStringLiteral("%1: ticked when the bit is programmed (0). The bit boxes of "
-                                                         "the byte editors tick the other way: ticked there is 1.")
-                                              .arg(QLatin1String(field.name)));
+                control.check->setToolTip(QStringLiteral("%1: ticked when the bit is programmed (0): %2. Unticked (1): %3. "
+                                                         "The bit boxes of the byte editors tick the other way: ticked there is 1.")
+                                              .arg(QLatin1String(field.name), fuses::OneBitMeaning(field, 0),
+                                                   fuses::OneBitMeaning(field, 1)));
                 rows->addWidget(control.check);
             } else {
                 auto *label = new QLabel(QStringLiteral("%1 (%2)").arg(caption, QLatin1String(field.name)), section);

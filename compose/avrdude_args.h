@@ -1,0 +1,43 @@
+#pragma once
+// An avrdude 7.1 command line's arguments read as avrdude reads them: getopt with avrdude's own
+// option string (grouped flags, an option's argument attached or in the next word, "--", the words
+// that are no options moved aside), the last -p and -c winning, each -U split as avrdude splits it.
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace compose {
+
+// One -U operation: memory:op:file[:format], or a bare file (a write of the default memory).
+struct UpdateOperation {
+    QString spec;    // the -U argument as given
+    QString memory;  // as typed (avrdude matches it to the part's memories); empty: the default, flash
+    QChar op;        // r, w or v
+    QString file;    // a file name, or the value itself for format m
+    QChar format;    // a, i, s, r, e, m, b, d, h, o
+    QString error;   // avrdude refuses the operation (and so the whole line): why
+};
+
+struct AvrdudeArguments {
+    QString part;        // the last -p; empty without one
+    bool hasPart = false;
+    QString programmer;  // the last -c
+    bool hasProgrammer = false;
+    QStringList configs;  // every -C
+    bool erase = false;      // -e
+    bool noWrite = false;    // -n
+    bool calibrate = false;  // -O: writes the oscillator calibration
+    std::vector<UpdateOperation> updates;
+    QStringList problems;  // what avrdude does not take: it prints its usage and runs nothing
+
+    // The words of the line that change the chip: every -U write, -e and -O.
+    QStringList Writes() const;
+};
+
+// `args`: the split line, the program first.
+AvrdudeArguments ParseAvrdudeArguments(const QStringList &args);
+
+// One -U argument as avrdude 7.1's parse_op splits it.
+UpdateOperation ParseUpdate(const QString &spec);
+
+}  // namespace compose

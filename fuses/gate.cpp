@@ -1,0 +1,206 @@
+#include "fuses/gate.h"
+
+#include "compose/vocabulary.h"
+#include "fuses/byte_text.h"
+#include "fuses/fuse_safety.h"
+
+#include <QFileInfo>
+#include <deque>
+
+namespace fuses {
+namespace {
+
+QString Hex(qint64 value) { return QStringLiteral("0x%1").arg(QString::number(value, 16).toUpper()); }
+QString ByteHex(unsigned value) { return FixedWidthText(static_cast<int>(value & 0xFF), 16).toUpper(); }
+
+// A memory that holds fuse or lock bits, however avrdude names it (lfuse, fuse5, fuses, lockbits).
+bool IsFuseOrLock(const QString &memory)
+{
+    return memory.contains(QLatin1String("fuse")) || memory.startsWith(QLatin1String("lock"));
+}
+
+// The byte editor's byte for a one-byte memory of a classic part.
+std::optional<FuseByte> EditorByte(const QString &memory)
+{
+    if (memory == QLatin1String("lockbits"))
+        return FuseByte::Lock;
+    for (const FuseByteRow &row : FuseByteTable)
+        if (memory == QLatin1String(row.memory))
+            return row.byte;
+    return std::nullopt;
+}
+
+// Without the installed avrdude's data (it did not answer at start-up), the window's own devices
+// stand in: their fuse memories by the device table, image sizes unknown.
+const compose::InstalledPart *DesignPart(const QString &text)
+{
+    static std::deque<compose::InstalledPart> made;  // built once per device, never moved
+    for (const compose::DeviceRow &row : compose::DeviceTable) {
+        if (text.compare(QLatin1String(row.code), Qt::CaseInsensitive) != 0 &&
+            text.compare(QLatin1String(row.name), Qt::CaseInsensitive) != 0)
+            continue;
+        for (const compose::InstalledPart &p : made)
+            if (p.code == QLatin1String(row.code))
+                return &p;
+        compose::InstalledPart part{QString::fromLatin1(row.name), QString::fromLatin1(row.code), {}, {}, {}};
+        part.memories = {{QStringLiteral("flash"), 0, 0}, {QStringLiteral("eeprom"), 0, 0}};
+        for (std::size_t g = 0; g < kFuseByteCount; ++g)
+            if (QLatin1String(row.fuses[g]) != QLatin1String("off"))
+                part.memories.push_back({QString::fromLatin1(FuseByteTable[g].memory), 1, 0});
+        part.memories.push_back({QStringLiteral("signature"), 3, 0});
+        part.memories.push_back({QStringLiteral("calibration"), 1, 0});
+        made.push_back(std::move(part));
+        return &made.back();
+    }
+    return nullptr;
+}
+
+// An unknown size (the window's own devices) reads into a buffer as large as any AVR's flash.
+constexpr qint64 kUnknownSize = qint64(1) << 23;
+
+struct Judge {
+    const compose::AvrdudeArguments &args;
+    const LastReads &lastReads;
+    const compose::InstalledPart *part;
+    QString device;  // the name the layouts know it by
+    QString named;   // the part as the user is told
+    GateVerdict verdict;
+
+    void ByteWrite(const compose::UpdateOperation &u, const compose::PartMemory &memory);
+    void ImageWrite(const compose::UpdateOperation &u, const compose::PartMemory &memory);
+    void Ask(const QString &value, const QString &what, const QStringList &risks, const QString &oldText)
+    {
+        verdict.questions << QStringLiteral("Writing %1 to the %2 of the %3 cannot easily be undone:\n\n%4\n\n"
+                                            "Value as last read: %5\nNew value: %1")
+                                 .arg(value, what, named, risks.join(QStringLiteral("\n\n")), oldText);
+    }
+};
+
+void Judge::ByteWrite(const compose::UpdateOperation &u, const compose::PartMemory &memory)
+{
+    const images::MemoryFile file = images::ReadForWrite(u.file, u.format, {memory.name, std::max<qint64>(memory.size, 1)});
+    verdict.evidence.push_back(file);
+    if (!file.ok()) {
+        const std::optional<FuseByte> byte = EditorByte(memory.name);
+        Ask(QStringLiteral("?"), byte ? QString::fromLatin1(Row(*byte).what) : memory.name, {QStringLiteral("The value cannot be checked: %1.").arg(file.error)}, QStringLiteral("not read"));
+        return;
+    }
+    for (qint64 i = 0; i < file.count; ++i) {
+        if (!file.given[static_cast<std::size_t>(i)])
+            continue;  // avrdude writes only the bytes a file gives to a memory of single bytes
+        const unsigned value = static_cast<unsigned char>(file.bytes[i]);
+        // A byte of a memory of several (fuses, a four-byte lock) is the one-byte memory at its offset.
+        QString target = memory.name;
+        if (memory.size > 1) {
+            target = QStringLiteral("byte %1 of %2").arg(i).arg(memory.name);
+            for (const compose::PartMemory &m : part->memories)
+                if (m.size == 1 && m.offset == memory.offset + i && IsFuseOrLock(m.name))
+                    target = m.name;
+        }
+        const std::optional<FuseByte> byte = EditorByte(target);
+        const QString what = byte ? QString::fromLatin1(Row(*byte).what) : target;
+        std::optional<unsigned> old;
+        QString oldText = QStringLiteral("not read");
+        if (byte) {
+            const LastRead &last = lastReads[Index(*byte)];
+            if (last.value && last.part == part->name) {
+                old = last.value;
+                oldText = ByteHex(*last.value);
+            } else if (last.value) {
+                oldText = QStringLiteral("not read from the %1 (the last read was from the %2)").arg(part->name, last.part);
+            }
+        }
+        QStringList risks;
+        if (!byte || !HasBitNames(device, *byte))
+            risks << QStringLiteral("Fusewerk has no bit names for %1 (%2): the value cannot be checked.").arg(named, target);
+        else
+            risks = WriteRisks(device, *byte, old, value);
+        if (!risks.isEmpty())
+            Ask(ByteHex(value), what, risks, oldText);
+    }
+}
+
+void Judge::ImageWrite(const compose::UpdateOperation &u, const compose::PartMemory &memory)
+{
+    const bool sized = memory.size > 0;
+    const images::MemoryFile file = images::ReadForWrite(u.file, u.format, {memory.name, sized ? memory.size : kUnknownSize});
+    verdict.evidence.push_back(file);
+    if (file.ok() || !verdict.refusal.isEmpty())
+        return;
+    if (file.reaches >= 0 && sized)
+        verdict.refusal = QStringLiteral("%1 reaches %2; the %3's %4 ends at %5")
+                              .arg(QFileInfo(u.file).fileName(), Hex(file.reaches), named, memory.name, Hex(memory.size - 1));
+    else
+        verdict.refusal = file.error;
+}
+
+}  // namespace
+
+const compose::InstalledPart *LinePart(const compose::AvrdudeArguments &args)
+{
+    if (!args.hasPart)
+        return nullptr;
+    if (compose::Installed().parts.empty())
+        return DesignPart(args.part);
+    return compose::LocatePart(args.part);
+}
+
+QString DeviceName(const compose::InstalledPart &part)
+{
+    const QString name = compose::LookupPartName(part.code);
+    return name.isEmpty() ? part.name : name;
+}
+
+GateVerdict JudgeLine(const QStringList &words, const LastReads &lastReads)
+{
+    const compose::AvrdudeArguments args = compose::ParseAvrdudeArguments(words);
+    const compose::InstalledPart *part = LinePart(args);
+    Judge judge{args, lastReads, part, part ? DeviceName(*part) : QString(),
+                part ? DeviceName(*part)
+                     : args.hasPart ? QStringLiteral("part \"%1\"").arg(args.part) : QStringLiteral("part of a line without -p"),
+                {}};
+    GateVerdict &verdict = judge.verdict;
+    verdict.args = args;
+    const QStringList writes = args.Writes();
+
+    for (const QString &problem : args.problems)
+        verdict.questions << QStringLiteral("avrdude 7.1 does not take this line as it stands: %1. Fusewerk cannot tell "
+                                            "what it would do to the chip.")
+                                 .arg(problem);
+    if (!args.configs.isEmpty() && !writes.isEmpty())
+        verdict.questions << QStringLiteral("The line has avrdude read the configuration %1 (-C): its parts and memories "
+                                            "may differ from the installed avrdude's, so Fusewerk cannot judge %2.")
+                                 .arg(args.configs.join(QStringLiteral(", ")), writes.join(QStringLiteral(", ")));
+
+    for (const compose::UpdateOperation &u : args.updates) {
+        if (u.op != u'w' || !u.error.isEmpty())
+            continue;
+        const QString memoryName = u.memory.isEmpty() ? QStringLiteral("flash") : u.memory;
+        if (!part) {
+            verdict.questions << QStringLiteral("Fusewerk has no bit names for %1: the value cannot be checked. The "
+                                                "installed avrdude lists no such part, so neither its memories nor "
+                                                "-U %2 can be judged.")
+                                     .arg(judge.named, u.spec);
+            continue;
+        }
+        const compose::PartMemory *memory = compose::LocateMemory(*part, memoryName);
+        if (!memory) {
+            // avrdude skips it with a warning, as far as its part data goes; a name read otherwise
+            // could write anything.
+            if (!args.noWrite)
+                verdict.questions << QStringLiteral("The %1 has no memory that \"%2\" names alone (none, or several "
+                                                    "start with it): Fusewerk cannot judge -U %3.")
+                                         .arg(judge.named, memoryName, u.spec);
+            continue;
+        }
+        if (IsFuseOrLock(memory->name)) {
+            if (!args.noWrite)  // -n: avrdude writes nothing
+                judge.ByteWrite(u, *memory);
+        } else {
+            judge.ImageWrite(u, *memory);
+        }
+    }
+    return verdict;
+}
+
+}  // namespace fuses
