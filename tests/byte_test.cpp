@@ -5,6 +5,8 @@
 
 #include <QFile>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <gtest/gtest.h>
 
 namespace {
@@ -231,6 +233,10 @@ TEST(ByteRead, OutputBeyondThePanesBound)
     EXPECT_TRUE(shown.endsWith("x\nlast line\n"));
     EXPECT_TRUE(shown.contains(QStringLiteral("... %1 MB not shown").arg(QString::number(pane->Hidden() / 1e6, 'f', 0))))
         << pane->Hidden();
+    // After the gap's line, exactly the kept length of the latest output.
+    const QTextBlock gap = pane->document()->find(QStringLiteral(" not shown")).block();
+    ASSERT_TRUE(gap.isValid());
+    EXPECT_EQ(pane->document()->characterCount() - 1 - gap.next().position(), pane->kTailLength);
     const QString whole = pane->WholeText();
     EXPECT_EQ(whole.size(), 4 + 40 * 500001 + 10);
     EXPECT_TRUE(whole.endsWith("last line\n"));

@@ -170,4 +170,6 @@ TEST(BuildCommandLine, ValuesComeBackFromTheSplitterWhole)
         EXPECT_EQ(args, expected) << BuildCommandLine(s).toStdString();
     }
     EXPECT_EQ(compose::QuoteWord(u"com1"), "com1");
+    // The splitter splits at tabs as at blanks: a word holding one comes back whole.
+    EXPECT_EQ(runner::SplitCommandLine("avrdude.exe " + compose::QuoteWord(u"a\tb")), (QStringList{"avrdude.exe", "a\tb"}));
 }

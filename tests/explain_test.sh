@@ -1,5 +1,6 @@
 #!/bin/sh
-# "fusewerk --explain": three parts, an unknown part and a value that is not one hex byte; no display.
+# "fusewerk --explain": three parts, an unknown or empty part, values that are not one hex byte or
+# are given twice, a byte the part lacks, output that cannot be written; no display.
 set -u
 program="$1"
 fail=0
@@ -19,6 +20,12 @@ check 0 "Warning: hfuse = 0x5F: RSTDISBL" attiny85 hfuse=5F
 check 2 "no device data for the part \"ATmega9999\"" ATmega9999
 check 2 "is not lfuse=HH" ATmega8 lfuse=1E1
 check 2 "is not lfuse=HH" ATmega8 fuse=E1
+check 2 "the ATmega8 has no efuse" ATmega8 efuse=FF
+check 2 "no device data for the part \"\"" ""
+check 2 "lfuse is given twice" ATtiny85 lfuse=E5 lfuse=E1
+check 0 "RSTDISBL = 1 (unprogrammed): off, not \"Reset Disabled" ATtiny85 hfuse=DF
+check 0 "Warning: lfuse = 0xE5: Clock source" ATtiny85 lfuse=E5
+env -u DISPLAY "$program" --explain ATtiny85 hfuse=DF > /dev/full 2>/dev/null && { echo "output to /dev/full: exit 0"; fail=1; }
 out=$(env -u DISPLAY "$program" --explain ATmega8 lfuse=E1 2>/dev/null | grep -c '^Warning')
 [ "$out" = 0 ] || { echo "ATmega8 E1 has no lock-out risk, yet $out warnings"; fail=1; }
 [ $fail -eq 0 ] && echo "--explain: all cases as expected"

@@ -289,6 +289,13 @@ TEST(FuseSettingsPanel, EveryClockSettingRoundTripsThroughTheByteEditor)
     // A value the group does not list shows as itself; the factory defaults set every editor.
     form->byteEditor(Extended)->hexField()->SetText("F8");
     EXPECT_EQ(panel->settingBox(Extended, "BODLEVEL")->currentText(), "0x00 (not a listed setting)");
+    form->byteEditor(Extended)->hexField()->SetText("F9");  // another unlisted value replaces the first
+    QComboBox *bodlevel = panel->settingBox(Extended, "BODLEVEL");
+    EXPECT_EQ(bodlevel->currentText(), "0x01 (not a listed setting)");
+    int unlisted = 0;
+    for (int i = 0; i < bodlevel->count(); ++i)
+        unlisted += bodlevel->itemText(i).contains("not a listed setting") ? 1 : 0;
+    EXPECT_EQ(unlisted, 1);
     QTest::mouseClick(panel->defaultsButton(), Qt::LeftButton);
     EXPECT_EQ(form->byteEditor(Low)->hexText(), "62");
     EXPECT_EQ(form->byteEditor(High)->hexText(), "D9");
