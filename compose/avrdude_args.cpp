@@ -28,30 +28,30 @@ QStringList AvrdudeArguments::Writes() const
         out << QStringLiteral("-O");
     for (const UpdateOperation &u : updates)
         if (u.op == u'w')
-            out << QStringLiteral("-U %1").arg(u.spec);
+            out << QStringLiteral("-U %1").arg(u.argument);
     return out;
 }
 
-UpdateOperation ParseUpdate(const QString &spec)
+UpdateOperation ParseUpdate(const QString &argument)
 {
     UpdateOperation out;
-    out.spec = spec;
-    const qsizetype colon = spec.indexOf(u':');
+    out.argument = argument;
+    const qsizetype colon = argument.indexOf(u':');
     if (colon < 0) {  // a file name alone: written to the default memory, its format detected
         out.op = u'w';
-        out.file = spec;
+        out.file = argument;
         out.format = u'a';
         return out;
     }
-    out.memory = spec.left(colon);
-    const QString rest = spec.mid(colon + 1);
+    out.memory = argument.left(colon);
+    const QString rest = argument.mid(colon + 1);
     out.op = rest.isEmpty() ? QChar() : rest[0];
     if (out.op != u'r' && out.op != u'w' && out.op != u'v') {
-        out.error = QStringLiteral("\"%1\": the operation is not r, w or v").arg(spec);
+        out.error = QStringLiteral("\"%1\": the operation is not r, w or v").arg(argument);
         return out;
     }
     if (rest.size() < 2 || rest[1] != u':') {
-        out.error = QStringLiteral("\"%1\" is no memory:op:file[:format]").arg(spec);
+        out.error = QStringLiteral("\"%1\" is no memory:op:file[:format]").arg(argument);
         return out;
     }
     // The file ends at the last colon, which starts the format; without one, the whole rest.
@@ -66,7 +66,7 @@ UpdateOperation ParseUpdate(const QString &spec)
     const QString format = file.mid(last + 1);
     static const QString kFormats = QStringLiteral("asiremdbho");
     if (format.size() != 1 || !kFormats.contains(format[0])) {
-        out.error = QStringLiteral("\"%1\": \"%2\" is no file format").arg(spec, format);
+        out.error = QStringLiteral("\"%1\": \"%2\" is no file format").arg(argument, format);
         return out;
     }
     out.format = format[0];

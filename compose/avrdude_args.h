@@ -10,7 +10,7 @@ namespace compose {
 
 // One -U operation: memory:op:file[:format], or a bare file (a write of the default memory).
 struct UpdateOperation {
-    QString spec;    // the -U argument as given
+    QString argument;  // the -U argument as given
     QString memory;  // as typed (avrdude matches it to the part's memories); empty: the default, flash
     QChar op;        // r, w or v
     QString file;    // a file name, or the value itself for format m
@@ -38,6 +38,6 @@ struct AvrdudeArguments {
 AvrdudeArguments ParseAvrdudeArguments(const QStringList &args);
 
 // One -U argument as avrdude 7.1's parse_op splits it.
-UpdateOperation ParseUpdate(const QString &spec);
+UpdateOperation ParseUpdate(const QString &argument);
 
 }  // namespace compose

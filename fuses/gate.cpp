@@ -180,7 +180,7 @@ GateVerdict JudgeLine(const QStringList &words, const LastReads &lastReads)
             verdict.questions << QStringLiteral("Fusewerk has no bit names for %1: the value cannot be checked. The "
                                                 "installed avrdude lists no such part, so neither its memories nor "
                                                 "-U %2 can be judged.")
-                                     .arg(judge.named, u.spec);
+                                     .arg(judge.named, u.argument);
             continue;
         }
         const compose::PartMemory *memory = compose::LocateMemory(*part, memoryName);
@@ -190,7 +190,7 @@ GateVerdict JudgeLine(const QStringList &words, const LastReads &lastReads)
             if (!args.noWrite)
                 verdict.questions << QStringLiteral("The %1 has no memory that \"%2\" names alone (none, or several "
                                                     "start with it): Fusewerk cannot judge -U %3.")
-                                         .arg(judge.named, memoryName, u.spec);
+                                         .arg(judge.named, memoryName, u.argument);
             continue;
         }
         if (IsFuseOrLock(memory->name)) {

@@ -30,6 +30,20 @@ std::optional<unsigned long long> Field(std::string_view line, std::size_t &at, 
     return value;
 }
 
+// A record's `length` data bytes from `at` on, each added to `sum`; nothing when one is missing.
+std::optional<std::string> DataBytes(std::string_view line, std::size_t &at, int length, quint8 &sum)
+{
+    std::string data;
+    for (int j = 0; j < length; ++j) {
+        const auto byte = Field(line, at, 2);
+        if (!byte)
+            return std::nullopt;
+        data.push_back(static_cast<char>(*byte));
+        sum = static_cast<quint8>(sum + *byte);
+    }
+    return data;
+}
+
 void OutOfRange(MemoryFile &out, const QString &name, int line, qint64 reaches)
 {
     out.reaches = reaches;
@@ -127,6 +141,8 @@ std::vector<std::string_view> FgetsLines(std::string_view text)
         text.remove_prefix(length);
         if (const std::size_t nul = line.find('\0'); nul != std::string_view::npos)
             line = line.substr(0, nul);
+        if (!line.empty() && line.back() == '\n')
+            line.remove_suffix(1);  // as every reader of avrdude's drops it
         lines.push_back(line);
     }
     return lines;
@@ -139,8 +155,6 @@ void ReadIntelHex(const QString &name, std::string_view text, MemoryFile &out)
     int number = 0;
     for (std::string_view line : FgetsLines(text)) {
         ++number;
-        if (!line.empty() && line.back() == '\n')
-            line.remove_suffix(1);
         if (line.empty() || line[0] != ':')
             continue;  // avrdude skips every line that is not a record
         std::size_t at = 1;
@@ -152,17 +166,8 @@ void ReadIntelHex(const QString &name, std::string_view text, MemoryFile &out)
         const quint8 length = static_cast<quint8>(*count);
         const quint32 loadOffset = static_cast<quint32>(*offset);
         quint8 sum = static_cast<quint8>(length + ((loadOffset >> 8) & 0xFF) + (loadOffset & 0xFF) + *type);
-        std::string data;
-        for (int j = 0; j < length; ++j) {
-            const auto byte = Field(line, at, 2);
-            if (!byte) {
-                out.error = LineError(name, number, QStringLiteral("not an Intel hex record"));
-                return;
-            }
-            data.push_back(static_cast<char>(*byte));
-            sum = static_cast<quint8>(sum + *byte);
-        }
-        const auto checksum = Field(line, at, 2);
+        const auto bytes = DataBytes(line, at, length, sum);
+        const auto checksum = bytes ? Field(line, at, 2) : std::nullopt;
         if (!checksum) {
             out.error = LineError(name, number, QStringLiteral("not an Intel hex record"));
             return;
@@ -171,6 +176,7 @@ void ReadIntelHex(const QString &name, std::string_view text, MemoryFile &out)
             out.error = LineError(name, number, QStringLiteral("checksum error"));
             return;
         }
+        const std::string &data = *bytes;
         const auto byte = [&](int i) { return static_cast<quint32>(static_cast<unsigned char>(data.size() > std::size_t(i) ? data[i] : 0)); };
         switch (static_cast<quint8>(*type)) {
         case 0: {
@@ -212,8 +218,6 @@ void ReadSRecords(const QString &name, std::string_view text, MemoryFile &out)
     int number = 0;
     for (std::string_view line : FgetsLines(text)) {
         ++number;
-        if (!line.empty() && line.back() == '\n')
-            line.remove_suffix(1);
         if (line.empty() || line[0] != 'S')
             continue;
         const auto invalid = [&] { out.error = LineError(name, number, QStringLiteral("not a Motorola S-record")); };
@@ -236,17 +240,8 @@ void ReadSRecords(const QString &name, std::string_view text, MemoryFile &out)
         quint8 sum = static_cast<quint8>(*count);
         for (int i = width; i > 0; --i)
             sum = static_cast<quint8>(sum + ((*address >> (i - 1) * 8) & 0xFF));
-        std::string data;
-        for (int j = 0; j < length; ++j) {
-            const auto byte = Field(line, at, 2);
-            if (!byte) {
-                invalid();
-                return;
-            }
-            data.push_back(static_cast<char>(*byte));
-            sum = static_cast<quint8>(sum + *byte);
-        }
-        const auto checksum = Field(line, at, 2);
+        const auto bytes = DataBytes(line, at, length, sum);
+        const auto checksum = bytes ? Field(line, at, 2) : std::nullopt;
         if (!checksum) {
             invalid();
             return;
@@ -266,7 +261,7 @@ void ReadSRecords(const QString &name, std::string_view text, MemoryFile &out)
                 OutOfRange(out, name, number, static_cast<qint64>(loadOffset) + length - 1);
                 return;
             }
-            Put(out, loadOffset, data);
+            Put(out, loadOffset, *bytes);
             highest = std::max(highest, loadOffset + length);
             continue;
         case '5':

@@ -19,7 +19,7 @@ std::unique_ptr<QFile> OpenRegular(const QString &path, QString *error);
 unsigned long long Strtoul(std::string_view text, int base, std::size_t *end);
 
 // The lines as fgets(buffer, 256, file) returns them: at most 255 characters each, a line's end
-// kept, then cut at the first NUL as strlen would.
+// cut at the first NUL as strlen would, then without its line break.
 std::vector<std::string_view> FgetsLines(std::string_view text);
 
 // Each fills `out` (its bytes and given flags sized to the memory) and sets count or error.

@@ -50,8 +50,6 @@ QChar Detect(QFile &file, QString *error)
     for (std::string_view line : detail::FgetsLines(std::string_view(text.constData(), static_cast<std::size_t>(text.size())))) {
         if (first && line.size() >= 4 && line.substr(0, 4) == std::string_view("\x7f" "ELF", 4))
             return u'e';
-        if (!line.empty() && line.back() == '\n')
-            line.remove_suffix(1);
         for (const char c : line)
             if (static_cast<unsigned char>(c) > 127)
                 return u'r';
