@@ -177,10 +177,13 @@ GateVerdict JudgeLine(const QStringList &words, const LastReads &lastReads)
             continue;
         const QString memoryName = u.memory.isEmpty() ? QStringLiteral("flash") : u.memory;
         if (!part) {
-            verdict.questions << QStringLiteral("Fusewerk has no bit names for %1: the value cannot be checked. The "
-                                                "installed avrdude lists no such part, so neither its memories nor "
-                                                "-U %2 can be judged.")
-                                     .arg(judge.named, u.argument);
+            verdict.questions << (args.hasPart ? QStringLiteral("Fusewerk has no bit names for %1: the value cannot be "
+                                                                "checked. The installed avrdude lists no such part, so "
+                                                                "neither its memories nor -U %2 can be judged.")
+                                                     .arg(judge.named, u.argument)
+                                               : QStringLiteral("The line names no part (-p), so Fusewerk has no bit "
+                                                                "names for it and cannot judge -U %1.")
+                                                     .arg(u.argument));
             continue;
         }
         const compose::PartMemory *memory = compose::LocateMemory(*part, memoryName);

@@ -18,8 +18,8 @@ std::unique_ptr<QFile> OpenRegular(const QString &path, QString *error);
 // saturation as glibc does); `end` is where it stopped, 0 when it read no digit.
 unsigned long long Strtoul(std::string_view text, int base, std::size_t *end);
 
-// The lines as fgets(buffer, 256, file) returns them: at most 255 characters each, a line's end
-// cut at the first NUL as strlen would, then without its line break.
+// The lines as fgets(buffer, 256, file) returns them, at most 255 characters each, cut at the first
+// NUL as strlen would and without their line break.
 std::vector<std::string_view> FgetsLines(std::string_view text);
 
 // Each fills `out` (its bytes and given flags sized to the memory) and sets count or error.
