@@ -6,7 +6,7 @@ void TForm1::ApplyFuseLayout()
 {
     const fuses::FuseLayout layout = fuses::LookupFuseLayout(deviceBox->Text());
     for (widgets::ByteEditor *editor : byteEditors)
-        editor->setLayout(layout[editor->byte()]);
+        editor->setBitLayout(layout[editor->byte()]);
     // The panel follows the part, and shows what the editors hold.
     fuseSettings->setDevice(fuses::FindMeanings(deviceBox->Text()), deviceBox->Text());
     for (const widgets::ByteEditor *editor : byteEditors)

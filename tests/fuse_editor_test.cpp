@@ -113,11 +113,33 @@ TEST(FuseEditor, PartialBinaryEntryInBothVariants)
     EXPECT_EQ(bin->Text(), "00000101");
     EXPECT_EQ(Checked(*form, Low), "02");
 
-    // The hex field holds 05 already: nothing rewrites the binary field, the boxes follow positions.
+    // The hex field holds 05 already: nothing rewrites the binary field, and the boxes show the
+    // one value the editor holds.
     bin->SetText("101_____");
     EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "05");
     EXPECT_TRUE(bin->RawText().startsWith("101__")) << bin->RawText().toStdString();
-    EXPECT_EQ(Checked(*form, Low), "57") << "the boxes disagree with 05 until the next change";
+    EXPECT_EQ(Checked(*form, Low), "02");
+}
+
+// Whatever changes the value, and however many controls follow, the value changes once.
+TEST(ByteEditor, EachChangeOfTheValueIsSignalledOnceWithTheFinalValue)
+{
+    auto form = MakeForm();
+    widgets::ByteEditor *editor = form->byteEditor(Low);
+    editor->setValue(0xFF);
+    std::vector<unsigned> seen;
+    QObject::connect(editor, &widgets::ByteEditor::valueChanged, [&](unsigned value) { seen.push_back(value); });
+    editor->setValue(0x62);
+    EXPECT_EQ(seen, std::vector<unsigned>{0x62});
+    editor->setValue(0x162);  // the same low byte: no change
+    EXPECT_EQ(seen.size(), 1u);
+    editor->bitBox(7)->click();
+    editor->binaryField()->SetText("00000001");
+    TypeOver(editor->hexField(), "A5");  // typed over 01: A1, then A5
+    EXPECT_EQ(seen, (std::vector<unsigned>{0x62, 0xE2, 0x01, 0xA1, 0xA5}));
+    EXPECT_EQ(editor->value(), 0xA5u);
+    EXPECT_EQ(editor->binaryField()->Text(), "10100101");
+    EXPECT_EQ(Checked(*form, Low), "0257");
 }
 
 TEST(FuseEditor, HexEntriesThatAreNotPlainDigits)

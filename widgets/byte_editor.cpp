@@ -5,6 +5,7 @@
 #include "widgets/controls.h"
 
 #include <QLabel>
+#include <QSignalBlocker>
 
 namespace widgets {
 
@@ -38,10 +39,25 @@ ByteEditor::ByteEditor(const fuses::FuseByteRow &row, const Geometry &at, QWidge
         bit->setObjectName(name);
         bit->setGeometry(8, 101 + 16 * k, 90, 18);
         bits_[static_cast<std::size_t>(k)] = bit;
-        connect(bit, &QCheckBox::toggled, this, [this, k] { BitChange(k); });
+        connect(bit, &QCheckBox::toggled, this, [this, k](bool on) {
+            Take(on ? value_ | 1u << k : value_ & ~(1u << k), nullptr);
+        });
     }
-    connect(hex_, &MaskEdit::Change, this, &ByteEditor::HexChange);
-    connect(bin_, &MaskEdit::Change, this, &ByteEditor::BinaryChange);
+    // Typed text stays as typed while the other field shows the same number; otherwise both are
+    // drawn from the value (a half-typed "E_" becomes 0E, a "-1" reads through the binary field as 7F).
+    connect(hex_, &MaskEdit::Change, this, [this] {
+        const QString before = bin_->Text();
+        {
+            const QSignalBlocker quiet(bin_);
+            bin_->SetText(fuses::FixedWidthText(fuses::ReadNumber(hex_->Text(), 16), 2));
+        }
+        Take(fuses::ReadNumber(bin_->Text(), 2) & 0xFF, bin_->Text() == before ? hex_ : nullptr);
+    });
+    connect(bin_, &MaskEdit::Change, this, [this] {
+        const unsigned value = fuses::ReadNumber(bin_->Text(), 2) & 0xFF;
+        const bool same = hex_->Text().compare(fuses::FixedWidthText(static_cast<int>(value), 16), Qt::CaseInsensitive) == 0;
+        Take(value, same ? bin_ : nullptr);
+    });
     connect(hex_, &MaskEdit::InvalidOnLeave, this, &ByteEditor::invalidInput);
     // A pasted byte in any usual form sets the whole field; anything else is refused, never cut.
     hex_->pasteFilter = [](const QString &text) -> std::optional<QString> {
@@ -62,38 +78,37 @@ QList<QWidget *> ByteEditor::tabChain() const
     return chain;
 }
 
-unsigned ByteEditor::value() const
+void ByteEditor::setValue(unsigned value) { Take(value & 0xFF, nullptr); }
+
+void ByteEditor::Take(unsigned value, const QWidget *typed)
 {
-    unsigned v = 0;
-    for (int k = 0; k < 8; ++k)
-        if (bitBox(k)->isChecked())
-            v |= 1u << k;
-    return v;
+    const bool changed = value != value_;
+    value_ = static_cast<quint8>(value);
+    Draw(typed);
+    if (changed)
+        emit valueChanged(value_);
 }
 
-void ByteEditor::setValue(unsigned value) { hex_->SetText(fuses::FixedWidthText(static_cast<int>(value & 0xFF), 16)); }
-
-// Each chain of updates ends because a value set to what it already is fires nothing.
-void ByteEditor::HexChange() { bin_->SetText(fuses::FixedWidthText(fuses::ReadNumber(hex_->Text(), 16), 2)); }
-
-void ByteEditor::BinaryChange()
+void ByteEditor::Draw(const QWidget *typed)
 {
-    hex_->SetText(fuses::FixedWidthText(fuses::ReadNumber(bin_->Text(), 2), 16));
-    // The binary field may have been rewritten meanwhile: each box reads it afresh.
-    for (int k = 0; k < 8; ++k)
-        bitBox(k)->setChecked(fuses::BitIsSet(bin_->RawText(), k));
+    if (typed != hex_) {
+        const QSignalBlocker quiet(hex_);
+        hex_->SetText(fuses::FixedWidthText(value_, 16));
+    }
+    if (typed != bin_) {
+        const QSignalBlocker quiet(bin_);
+        bin_->SetText(fuses::FixedWidthText(value_, 2));
+    }
+    for (int k = 0; k < 8; ++k) {
+        const QSignalBlocker quiet(bitBox(k));
+        bitBox(k)->setChecked((value_ >> k) & 1u);
+    }
 }
 
-void ByteEditor::BitChange(int bit)
-{
-    bin_->SetText(fuses::WithBit(bin_->RawText(), bit, bitBox(bit)->isChecked()));
-    emit valueChanged(value());
-}
-
-void ByteEditor::setLayout(const fuses::GroupLayout &layout)
+void ByteEditor::setBitLayout(const fuses::GroupLayout &layout)
 {
     if (!layout.on)
-        hex_->SetText(QStringLiteral("00"));
+        setValue(0);
     hex_->setEnabled(layout.on);
     bin_->setEnabled(layout.on);
     for (int k = 0; k < 8; ++k) {
