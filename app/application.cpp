@@ -1,6 +1,6 @@
 #include "app/application.h"
 
-#include "app/messages.h"
+#include "window/messages.h"
 
 #include <QIcon>
 

@@ -1,9 +1,9 @@
 #include "app/application.h"
 #include "app/display_check.h"
-#include "app/explain.h"
-#include "app/form1.h"
-#include "app/installed_avrdude.h"
-#include "app/messages.h"
+#include "explain/explain.h"
+#include "window/main_window.h"
+#include "installed/installed_avrdude.h"
+#include "window/messages.h"
 #include "app/signal_exit.h"
 
 #include <QCoreApplication>
@@ -28,7 +28,7 @@ int main(int argc, char **argv)
         // What the installed avrdude knows is asked before the window is made, and handed to it.
         WindowDeps deps;
         deps.vocabulary = AskInstalledAvrdude();
-        TForm1 Form1(std::move(deps));
+        MainWindow Form1(std::move(deps));
         // Told to end (SIGTERM, SIGINT, SIGHUP): the run is stopped and the settings saved first.
         CallOnTerminationSignals([&Form1] { Form1.EndOnSignal(); });
         Form1.show();

@@ -1,6 +1,7 @@
 // "Execute" with a stand-in tool printing 1 MB and 10 MB, beside the same tool run alone.
-#include "app/form1.h"
-#include "app/messages.h"
+#include "tests/find_controls.h"
+#include "window/main_window.h"
+#include "window/messages.h"
 
 #include <QApplication>
 #include <QDir>
@@ -23,10 +24,10 @@
 namespace {
 
 // "Execute" returns at once; the run's end comes as the window's signal.
-void ExecuteAndWait(TForm1 &form)
+void ExecuteAndWait(MainWindow &form)
 {
-    QSignalSpy finished(&form, &TForm1::runFinished);
-    form.Execute();
+    QSignalSpy finished(&form, &MainWindow::runFinished);
+    Ui(form).executeButton->click();
     if (!finished.wait(600000))
         std::abort();
 }
@@ -99,21 +100,22 @@ void ThroughExecute(benchmark::State &state)
     for (int i = 0; i < 3; ++i)
         alone.push_back(Seconds([&] { std::system(command.c_str()); }));
     std::sort(alone.begin(), alone.end());
-    TForm1 form;
+    MainWindow form;
+    const window::Controls ui = Ui(form);
     form.show();
     double peakGrowthMb = 0;
     double total = 0;
     for (auto _ : state) {
-        form.outputPane->Clear();
+        ui.outputPane->Clear();
         QCoreApplication::processEvents();
-        form.commandLine->setText(tool);
+        ui.commandLine->setText(tool);
         ResetPeak();
         const long before = ProcStatusKb("VmRSS:");
         const double took = Seconds([&] { ExecuteAndWait(form); });
         total += took;
         state.SetIterationTime(took);
         peakGrowthMb = std::max(peakGrowthMb, (ProcStatusKb("VmHWM:") - before) / 1024.0);
-        if (form.outputPane->WholeText().size() < state.range(0) * 1000 * 1000)
+        if (ui.outputPane->WholeText().size() < state.range(0) * 1000 * 1000)
             state.SkipWithError("the pane did not receive the whole output");
     }
     state.counters["ratio_to_tool_alone"] = total / double(state.iterations()) / alone[1];
@@ -136,12 +138,13 @@ void OneLongLine(benchmark::State &state)
     const std::string command = tool.toStdString() + " > /dev/null";
     const double alone = Seconds([&] { std::system(command.c_str()); });
     SetMessageHook([](MessageKind, const QString &, const QString &) {});
-    TForm1 form;
+    MainWindow form;
+    const window::Controls ui = Ui(form);
     form.show();
     for (auto _ : state) {
-        form.commandLine->setText(tool);
+        ui.commandLine->setText(tool);
         state.SetIterationTime(Seconds([&] { ExecuteAndWait(form); }));
-        if (form.outputPane->WholeText() != QString(10 * 1024 * 1024, u'x'))
+        if (ui.outputPane->WholeText() != QString(10 * 1024 * 1024, u'x'))
             state.SkipWithError("the output was not kept whole");
     }
     state.counters["tool_alone_ms"] = alone * 1000;
@@ -157,19 +160,20 @@ void StopToIdle(benchmark::State &state)
     script.close();
     script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
     SetMessageHook([](MessageKind, const QString &, const QString &) {});
-    TForm1 form;
+    MainWindow form;
+    const window::Controls ui = Ui(form);
     form.show();
     for (auto _ : state) {
-        form.commandLine->setText(script.fileName());
+        ui.commandLine->setText(script.fileName());
         std::chrono::steady_clock::time_point clicked;
         QTimer::singleShot(300, &form, [&] {
             clicked = std::chrono::steady_clock::now();
-            QTest::mouseClick(form.runStrip->StopButton(), Qt::LeftButton);
+            QTest::mouseClick(ui.runStrip->StopButton(), Qt::LeftButton);
         });
         ExecuteAndWait(form);
         const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - clicked).count();
         state.SetIterationTime(took);
-        if (!form.executeButton->isEnabled() || !form.runStrip->Text().startsWith(QLatin1String("Stopped")))
+        if (!ui.executeButton->isEnabled() || !ui.runStrip->Text().startsWith(QLatin1String("Stopped")))
             state.SkipWithError("the run did not end as stopped");
     }
 }
@@ -191,12 +195,13 @@ void BoundedOutput(benchmark::State &state)
     script.close();
     script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
     SetMessageHook([](MessageKind, const QString &, const QString &) {});
-    TForm1 form;
+    MainWindow form;
+    const window::Controls ui = Ui(form);
     form.show();
     double longestStallMs = 0, stopToIdleMs = 0;
     for (auto _ : state) {
-        form.byteEditor(fuses::FuseByte::Low)->setValue(0);
-        form.ReadLineIndex = 0;
+        ui.byteEditor(fuses::FuseByte::Low)->setValue(0);
+        form.session().setReadLine(0);
         QElapsedTimer sinceTurn;
         sinceTurn.start();
         QTimer turn;
@@ -210,22 +215,22 @@ void BoundedOutput(benchmark::State &state)
         if (endless)
             QTimer::singleShot(5000, &form, [&] {
                 stopped = std::chrono::steady_clock::now();
-                form.StopRun();
+                form.session().stop();
             });
-        QSignalSpy finished(&form, &TForm1::runFinished);
+        QSignalSpy finished(&form, &MainWindow::runFinished);
         const double took = Seconds([&] {
             if (read)
-                form.ReadFuseByte(fuses::FuseByte::Low);
+                ui.byteEditor(fuses::FuseByte::Low)->readButton()->click();
             else {
-                form.commandLine->setText(QStringLiteral("avrdude.exe"));
-                form.Execute();
+                ui.commandLine->setText(QStringLiteral("avrdude.exe"));
+                ui.executeButton->click();
             }
             finished.wait(600000);
         });
         if (endless)
             stopToIdleMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - stopped).count();
         state.SetIterationTime(took);
-        if (read && form.byteEditor(fuses::FuseByte::Low)->hexText() != QLatin1String("E1"))
+        if (read && ui.byteEditor(fuses::FuseByte::Low)->hexText() != QLatin1String("E1"))
             state.SkipWithError("the read did not find its value");
     }
     state.counters["peak_RSS_MB"] = ProcStatusKb("VmHWM:") / 1024.0;

@@ -1,6 +1,6 @@
 // Judging a line with a 256 KB flash image for an ATmega2560 (recorded avrdude 7.1 part data): the
 // image read as avrdude reads it, checked against the flash's size, and a fuse write judged.
-#include "compose/installed.h"
+#include "compose/vocabulary.h"
 #include "fuses/gate.h"
 #include "runner/command_split.h"
 
@@ -15,7 +15,7 @@ static void JudgeLineWith256KBImage(benchmark::State &state)
         state.SkipWithError("no recorded part data");
         return;
     }
-    compose::SetInstalled({compose::ParseParts(recorded.readAll()), {}});
+    const compose::Vocabulary words({compose::ParseParts(recorded.readAll()), {}});
     QTemporaryDir dir;
     const QString image = dir.filePath(QStringLiteral("full.hex"));
     QFile out(image);
@@ -39,11 +39,10 @@ static void JudgeLineWith256KBImage(benchmark::State &state)
     const QStringList args = runner::SplitCommandLine(
         QStringLiteral("avrdude.exe -p m2560 -c usbasp -U flash:w:%1:i -U hfuse:w:0xD9:m").arg(image));
     for (auto _ : state) {
-        const fuses::GateVerdict verdict = fuses::JudgeLine(args, {});
+        const fuses::GateVerdict verdict = fuses::JudgeLine(args, {}, words);
         if (!verdict.refusal.isEmpty())
             state.SkipWithError(verdict.refusal.toUtf8().constData());
         benchmark::DoNotOptimize(verdict);
     }
-    compose::SetInstalled({});
 }
 BENCHMARK(JudgeLineWith256KBImage)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);

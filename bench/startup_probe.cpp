@@ -2,8 +2,8 @@
 // avrdude's lists asked (through their cache) before the window is made, as the program does.
 // With two arguments, the lists come from that avrdude and cache file instead.
 #include "app/application.h"
-#include "app/form1.h"
-#include "app/installed_avrdude.h"
+#include "window/main_window.h"
+#include "installed/installed_avrdude.h"
 
 #include <QTest>
 
@@ -13,7 +13,7 @@ int main(int argc, char **argv)
     WindowDeps deps;
     deps.vocabulary = argc == 3 ? LoadInstalledAvrdude(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]))
                                 : AskInstalledAvrdude();
-    TForm1 form(std::move(deps));
+    MainWindow form(std::move(deps));
     form.show();
     return QTest::qWaitForWindowExposed(&form) ? 0 : 1;
 }

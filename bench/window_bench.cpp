@@ -1,6 +1,7 @@
 // Start-up to the first shown window, and one command-line rebuild through the window.
-#include "app/form1.h"
-#include "app/installed_avrdude.h"
+#include "tests/find_controls.h"
+#include "window/main_window.h"
+#include "installed/installed_avrdude.h"
 
 #include <QComboBox>
 #include <QDateTime>
@@ -79,30 +80,32 @@ BENCHMARK(StartupToFirstShownWindow)->UseManualTime()->Unit(benchmark::kMillisec
 static void CommandLineRebuild(benchmark::State &state)
 {
     QFile::remove(QDir(QCoreApplication::applicationDirPath()).filePath("Fusewerk.ini"));
-    TForm1 form;
-    form.deviceBox->SetText("ATmega8");
-    form.programmerBox->SetText("usbasp");
-    form.flashWrite->setChecked(true);
-    form.flashVerify->setChecked(true);
-    form.flashFile->setText("/home/user/projects/blink/blink.hex");
+    MainWindow form;
+    const window::Controls ui = Ui(form);
+    ui.deviceBox->SetText("ATmega8");
+    ui.programmerBox->SetText("usbasp");
+    ui.flashWrite->setChecked(true);
+    ui.flashVerify->setChecked(true);
+    ui.flashFile->setText("/home/user/projects/blink/blink.hex");
     bool on = false;
     for (auto _ : state) {
         // One click on an option box: layout, line and title, as after every change.
-        form.verboseBox->setChecked(on = !on);
-        benchmark::DoNotOptimize(form.commandLine->text());
+        ui.verboseBox->setChecked(on = !on);
+        benchmark::DoNotOptimize(ui.commandLine->text());
     }
 }
 BENCHMARK(CommandLineRebuild)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 static void TypingInTheFileNameField(benchmark::State &state)
 {
-    TForm1 form;
-    form.deviceBox->SetText("ATmega8");
-    form.flashWrite->setChecked(true);
+    MainWindow form;
+    const window::Controls ui = Ui(form);
+    ui.deviceBox->SetText("ATmega8");
+    ui.flashWrite->setChecked(true);
     int i = 0;
     for (auto _ : state) {
-        form.flashFile->setText(QStringLiteral("/tmp/file%1.hex").arg(i++ % 100));
-        benchmark::DoNotOptimize(form.commandLine->text());
+        ui.flashFile->setText(QStringLiteral("/tmp/file%1.hex").arg(i++ % 100));
+        benchmark::DoNotOptimize(ui.commandLine->text());
     }
 }
 BENCHMARK(TypingInTheFileNameField)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
@@ -110,13 +113,14 @@ BENCHMARK(TypingInTheFileNameField)->Unit(benchmark::kMicrosecond)->Repetitions(
 // A change of device between two parts with device data: layout, fuse settings panel rebuilt, line.
 static void DeviceChangeWithFuseSettings(benchmark::State &state)
 {
-    TForm1 form;
+    MainWindow form;
+    const window::Controls ui = Ui(form);
     form.show();
     bool flip = false;
     for (auto _ : state) {
-        form.deviceBox->SetText((flip = !flip) ? QStringLiteral("ATmega328P") : QStringLiteral("ATmega8"));
+        ui.deviceBox->SetText((flip = !flip) ? QStringLiteral("ATmega328P") : QStringLiteral("ATmega8"));
         QCoreApplication::sendPostedEvents();  // the new panel's layout requests
-        benchmark::DoNotOptimize(form.fuseSettings->meanings());
+        benchmark::DoNotOptimize(ui.fuseSettings->meanings());
     }
 }
 BENCHMARK(DeviceChangeWithFuseSettings)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
@@ -124,13 +128,14 @@ BENCHMARK(DeviceChangeWithFuseSettings)->Unit(benchmark::kMillisecond)->Repetiti
 // A clock setting chosen in the panel: byte editor, command line, and the panel shown again.
 static void FuseSettingEditRoundTrip(benchmark::State &state)
 {
-    TForm1 form;
-    form.deviceBox->SetText("ATmega328P");
-    QComboBox *clock = form.fuseSettings->settingBox(fuses::FuseByte::Low, "SUT_CKSEL");
+    MainWindow form;
+    const window::Controls ui = Ui(form);
+    ui.deviceBox->SetText("ATmega328P");
+    QComboBox *clock = ui.fuseSettings->settingBox(fuses::FuseByte::Low, "SUT_CKSEL");
     int i = 0;
     for (auto _ : state) {
         clock->setCurrentIndex(i = (i + 1) % clock->count());
-        benchmark::DoNotOptimize(form.byteEditor(fuses::FuseByte::Low)->hexText());
+        benchmark::DoNotOptimize(ui.byteEditor(fuses::FuseByte::Low)->hexText());
     }
 }
 BENCHMARK(FuseSettingEditRoundTrip)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);

@@ -37,12 +37,12 @@ QString MemoryPieces(const char *memory, const FormState::Memory &m)
 
 }  // namespace
 
-QString ProgramAndTarget(const FormState &s)
+QString ProgramAndTarget(const FormState &s, const Vocabulary &words)
 {
     QString out = QStringLiteral("avrdude.exe ");
     // Presence is tested on the texts: a device without a part code still gives "-p  ".
     if (!s.device.isEmpty())
-        out += QStringLiteral("-p ") + LookupPartCode(s.device) + QLatin1Char(' ');
+        out += QStringLiteral("-p ") + words.partCode(s.device) + QLatin1Char(' ');
     if (!s.programmer.isEmpty())
         out += QStringLiteral("-c ") + QuoteWord(s.programmer) + QLatin1Char(' ');
     if (!s.port.isEmpty())
@@ -54,9 +54,9 @@ QString OptionPieces(const FormState &s) { return Flags(s.options, OptionTable);
 
 QString ExitModePieces(const FormState &s) { return Flags(s.exitModes, ExitModeTable); }
 
-QString BuildCommandLine(const FormState &s)
+QString BuildCommandLine(const FormState &s, const Vocabulary &words)
 {
-    return ProgramAndTarget(s) + OptionPieces(s) +
+    return ProgramAndTarget(s, words) + OptionPieces(s) +
            MemoryPieces("flash", s.flash) + MemoryPieces("eeprom", s.eeprom) +
            ExitModePieces(s) + s.extraOptions;
 }

@@ -6,21 +6,6 @@
 namespace compose {
 namespace {
 
-// The installed avrdude's answers, and an index by name of each list so that a look-up does not
-// walk thousands of entries.
-struct Store_ {
-    InstalledAvrdude installed;
-    QHash<QString, std::size_t> partByName, programmerById;
-};
-
-Store_ &TheStore()
-{
-    static Store_ store;
-    return store;
-}
-
-InstalledAvrdude &Store() { return TheStore().installed; }
-
 QString Unquoted(const QString &value)
 {
     return value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"') ? value.mid(1, value.size() - 2)
@@ -132,7 +117,6 @@ std::vector<InstalledProgrammer> ParseProgrammers(QByteArrayView text)
     return programmers;
 }
 
-const InstalledAvrdude &Installed() { return Store(); }
 
 bool IsToolWord(QStringView text)
 {
@@ -142,37 +126,6 @@ bool IsToolWord(QStringView text)
         if (!(c.unicode() < 128 && (c.isLetterOrNumber() || c == u'_' || c == u'.' || c == u'+' || c == u'-')))
             return false;
     return true;
-}
-
-void SetInstalled(InstalledAvrdude installed)
-{
-    // A part code or programmer id goes on the command line as one word: an answer (or a cache
-    // file) with anything else in it would put words of its own there ("m8 -U lock:w:0x00:m").
-    std::erase_if(installed.parts, [](const InstalledPart &p) { return !IsToolWord(p.code); });
-    std::erase_if(installed.programmers, [](const InstalledProgrammer &p) { return !IsToolWord(p.id); });
-    Store_ &store = TheStore();
-    store.installed = std::move(installed);
-    store.partByName.clear();
-    store.programmerById.clear();
-    // Filled from the end: the first entry of a name wins, as a walk from the start would find it.
-    for (std::size_t i = store.installed.parts.size(); i-- > 0;)
-        store.partByName.insert(store.installed.parts[i].name, i);
-    for (std::size_t i = store.installed.programmers.size(); i-- > 0;)
-        store.programmerById.insert(store.installed.programmers[i].id, i);
-}
-
-const InstalledPart *FindInstalledPart(QStringView name)
-{
-    const Store_ &store = TheStore();
-    const auto found = store.partByName.constFind(name.toString());
-    return found == store.partByName.cend() ? nullptr : &store.installed.parts[*found];
-}
-
-const InstalledProgrammer *FindInstalledProgrammer(QStringView id)
-{
-    const Store_ &store = TheStore();
-    const auto found = store.programmerById.constFind(id.toString());
-    return found == store.programmerById.cend() ? nullptr : &store.installed.programmers[*found];
 }
 
 const PartMemory *InstalledPart::Memory(QStringView memory) const
@@ -206,23 +159,6 @@ const PartMemory *LocateMemory(const InstalledPart &part, QStringView name)
         }
     }
     return matches == 1 ? match : nullptr;
-}
-
-const InstalledPart *LocatePart(QStringView text)
-{
-    for (const InstalledPart &p : Store().parts)
-        if (p.code.compare(text, Qt::CaseInsensitive) == 0 || p.name.compare(text, Qt::CaseInsensitive) == 0)
-            return &p;
-    return nullptr;
-}
-
-QStringList PartsWithSignature(QStringView signature)
-{
-    QStringList names;
-    for (const InstalledPart &p : Store().parts)
-        if (!p.signature.isEmpty() && p.signature.compare(signature, Qt::CaseInsensitive) == 0)
-            names << p.name;
-    return names;
 }
 
 }  // namespace compose

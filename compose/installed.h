@@ -61,16 +61,5 @@ void ReadProgrammerModes(QByteArrayView text, std::vector<InstalledProgrammer> &
 // True for a word avrdude can take as a part code or programmer id: letters, digits and _ . + -.
 bool IsToolWord(QStringView text);
 
-// What the rest of the program consults; empty (the window's own lists only) until it is set. Parts
-// and programmers whose code or id is not one such word are left out.
-const InstalledAvrdude &Installed();
-void SetInstalled(InstalledAvrdude installed);
-
-const InstalledPart *FindInstalledPart(QStringView name);
-// The part avrdude finds for "-p <text>": the first whose code or name is the text, case aside.
-const InstalledPart *LocatePart(QStringView text);
-const InstalledProgrammer *FindInstalledProgrammer(QStringView id);
-// The display names of the parts with this signature (six hex digits, any case).
-QStringList PartsWithSignature(QStringView signature);
 
 }  // namespace compose

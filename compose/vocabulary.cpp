@@ -37,13 +37,6 @@ QStringList DesignDeviceList()
     return list;
 }
 
-QStringList DeviceList()
-{
-    QStringList parts;
-    for (const InstalledPart &p : Installed().parts)
-        parts << p.name;
-    return Appended(DesignDeviceList(), parts);
-}
 
 QStringList DesignProgrammerList()
 {
@@ -55,13 +48,6 @@ QStringList DesignProgrammerList()
             "stk500hvsp", "stk500pp",   "stk500v1",   "stk500v2",    "usbasp"};
 }
 
-QStringList ProgrammerList()
-{
-    QStringList ids;
-    for (const InstalledProgrammer &p : Installed().programmers)
-        ids << p.id;
-    return Appended(DesignProgrammerList(), ids);
-}
 
 QStringList PortList()
 {
@@ -78,17 +64,87 @@ QStringList FormatList()
     return {"Intel Hex", "Motorola", "Raw binary", "Immediate mode"};
 }
 
-QString LookupPartCode(QStringView device)
+QString LookupFormatLetter(QStringView format)
+{
+    for (const auto &pair : FormatLetterTable)
+        if (format == QLatin1String(pair.name))
+            return QString::fromLatin1(pair.letter);
+    return QStringLiteral("a");
+}
+
+Vocabulary::Vocabulary(InstalledAvrdude installed) : installed_(std::move(installed))
+{
+    std::erase_if(installed_.parts, [](const InstalledPart &p) { return !IsToolWord(p.code); });
+    std::erase_if(installed_.programmers, [](const InstalledProgrammer &p) { return !IsToolWord(p.id); });
+    // Filled from the end: the first entry of a name wins, as a walk from the start would find it.
+    for (std::size_t i = installed_.parts.size(); i-- > 0;)
+        partByName_.insert(installed_.parts[i].name, i);
+    for (std::size_t i = installed_.programmers.size(); i-- > 0;)
+        programmerById_.insert(installed_.programmers[i].id, i);
+}
+
+const Vocabulary &OwnListsOnly()
+{
+    static const Vocabulary none;
+    return none;
+}
+
+QStringList Vocabulary::deviceList() const
+{
+    QStringList parts;
+    for (const InstalledPart &p : installed_.parts)
+        parts << p.name;
+    return Appended(DesignDeviceList(), parts);
+}
+
+QStringList Vocabulary::programmerList() const
+{
+    QStringList ids;
+    for (const InstalledProgrammer &p : installed_.programmers)
+        ids << p.id;
+    return Appended(DesignProgrammerList(), ids);
+}
+
+const InstalledPart *Vocabulary::findPart(QStringView name) const
+{
+    const auto found = partByName_.constFind(name.toString());
+    return found == partByName_.cend() ? nullptr : &installed_.parts[*found];
+}
+
+const InstalledProgrammer *Vocabulary::findProgrammer(QStringView id) const
+{
+    const auto found = programmerById_.constFind(id.toString());
+    return found == programmerById_.cend() ? nullptr : &installed_.programmers[*found];
+}
+
+const InstalledPart *Vocabulary::locatePart(QStringView text) const
+{
+    for (const InstalledPart &p : installed_.parts)
+        if (p.code.compare(text, Qt::CaseInsensitive) == 0 || p.name.compare(text, Qt::CaseInsensitive) == 0)
+            return &p;
+    return nullptr;
+}
+
+QStringList Vocabulary::partsWithSignature(QStringView signature) const
+{
+    QStringList names;
+    for (const InstalledPart &p : installed_.parts)
+        if (!p.signature.isEmpty() && p.signature.compare(signature, Qt::CaseInsensitive) == 0)
+            names << p.name;
+    return names;
+}
+
+QString Vocabulary::partCode(QStringView device) const
 {
     for (const auto &pair : PartCodeTable)
         if (device == QLatin1String(pair.name))
             return QString::fromLatin1(pair.code);
-    if (const InstalledPart *part = FindInstalledPart(device))
+    if (const InstalledPart *part = findPart(device))
         return part->code;
     return {};
 }
 
-QString LookupPartName(QStringView code)
+QString Vocabulary::partName(QStringView code) const
 {
     if (code.isEmpty())
         return {};
@@ -96,18 +152,10 @@ QString LookupPartName(QStringView code)
         if (code == QLatin1String(pair.code))
             return QString::fromLatin1(pair.name);
     // avrdude takes its part codes without regard to case.
-    for (const InstalledPart &part : Installed().parts)
+    for (const InstalledPart &part : installed_.parts)
         if (part.code.compare(code, Qt::CaseInsensitive) == 0)
             return part.name;
     return {};
-}
-
-QString LookupFormatLetter(QStringView format)
-{
-    for (const auto &pair : FormatLetterTable)
-        if (format == QLatin1String(pair.name))
-            return QString::fromLatin1(pair.letter);
-    return QStringLiteral("a");
 }
 
 }  // namespace compose

@@ -6,18 +6,18 @@
 
 namespace fuses {
 
-QString BuildReadCommand(const compose::FormState &s, const QString &operation)
+QString BuildReadCommand(const compose::FormState &s, const QString &operation, const compose::Vocabulary &words)
 {
-    QString out = compose::ProgramAndTarget(s) + operation + QStringLiteral("-D ");
+    QString out = compose::ProgramAndTarget(s, words) + operation + QStringLiteral("-D ");
     if (s.options.noWrite)
         out += QStringLiteral("-n ");
     out += QStringLiteral("-q ");
     return out + compose::ExitModePieces(s) + s.extraOptions;
 }
 
-QString BuildWriteCommand(const compose::FormState &s)
+QString BuildWriteCommand(const compose::FormState &s, const compose::Vocabulary &words)
 {
-    QString out = compose::ProgramAndTarget(s) + compose::OptionPieces(s) + compose::ExitModePieces(s) + s.extraOptions;
+    QString out = compose::ProgramAndTarget(s, words) + compose::OptionPieces(s) + compose::ExitModePieces(s) + s.extraOptions;
     // The write operation follows: extra options typed without a trailing blank would run into it
     // ("-v-U lfuse:w:..."), and avrdude would answer with its usage text and write nothing.
     if (!out.isEmpty() && !out.back().isSpace())
@@ -47,39 +47,20 @@ bool HoldsValue(QStringView line, ValueForm form)
 
 ValueLineWatch::ValueLineWatch(int index, ValueForm form) : index_(index), form_(form) {}
 
-void ValueLineWatch::See(QStringView text)
-{
-    while (!text.isEmpty()) {
-        const qsizetype end = text.indexOf(u'\n');
-        const QStringView piece = end < 0 ? text : text.left(end);
-        // Only a line's start can hold a value: the rest of an endless line is not kept.
-        const qsizetype room = std::max<qsizetype>(kKeptLength - partial_.size(), 0);
-        cut_ = cut_ || piece.size() > room;
-        partial_ += piece.left(room);
-        if (end < 0)
-            break;
-        SeeLine();
-        text = text.mid(end + 1);
-    }
-}
-
-void ValueLineWatch::SeeLine()
+void ValueLineWatch::seeLine(QStringView line, bool cut)
 {
     static const QRegularExpression decimalOnly(QStringLiteral("^\\s*[+-]?[0-9]+\\s*$"));
     static const QRegularExpression listOnly(QStringLiteral("^\\s*0x[0-9A-Fa-f]+(,0x[0-9A-Fa-f]+)*\\s*$"));
-    if (lineNumber_ == index_ && HoldsValue(partial_, form_))
-        atIndex_ = partial_;
+    if (lineNumber_ == index_ && HoldsValue(line, form_))
+        atIndex_ = line.toString();
     const QRegularExpression &only = form_ == ValueForm::Decimal ? decimalOnly : listOnly;
-    if (!cut_ && only.match(partial_).hasMatch() && ++onlyCount_ == 1)
-        onlyLine_ = partial_.trimmed();
+    if (!cut && only.match(line).hasMatch() && ++onlyCount_ == 1)
+        onlyLine_ = line.trimmed().toString();
     ++lineNumber_;
-    partial_.clear();
-    cut_ = false;
 }
 
-std::optional<QString> ValueLineWatch::Finish()
+std::optional<QString> ValueLineWatch::value() const
 {
-    SeeLine();  // the last line, even when empty, counts as a line of its own
     if (atIndex_)
         return atIndex_;
     if (onlyCount_ != 1)
@@ -90,8 +71,9 @@ std::optional<QString> ValueLineWatch::Finish()
 std::optional<QString> FindValueLine(const QStringList &lines, int index, ValueForm form)
 {
     ValueLineWatch watch(index, form);
-    watch.See(lines.join(u'\n'));
-    return watch.Finish();
+    for (const QString &line : lines)
+        watch.seeLine(QStringView(line).left(kKeptLineLength), line.size() > kKeptLineLength);
+    return watch.value();
 }
 
 }  // namespace fuses

@@ -1,6 +1,7 @@
 #pragma once
 // The single-byte read and write commands, and finding a read's value in the tool's output.
 #include "compose/form_state.h"
+#include "compose/vocabulary.h"
 
 #include <QStringList>
 #include <optional>
@@ -9,11 +10,12 @@ namespace fuses {
 
 // "avrdude.exe ", device, programmer and port pieces, the operation, "-D ", "-n " when ticked,
 // "-q ", the exit modes and the extra options: no flash or EEPROM operation, no other option.
-QString BuildReadCommand(const compose::FormState &s, const QString &operation);
+QString BuildReadCommand(const compose::FormState &s, const QString &operation,
+                         const compose::Vocabulary &words = compose::OwnListsOnly());
 
 // "avrdude.exe ", device, programmer and port pieces, every ticked option, the exit modes and the
 // extra options, and a blank when they do not end in one; the caller appends the write operation last.
-QString BuildWriteCommand(const compose::FormState &s);
+QString BuildWriteCommand(const compose::FormState &s, const compose::Vocabulary &words = compose::OwnListsOnly());
 
 // "-U <memory>:w:0x<value>:m ".
 QString WriteOperation(const QString &memory, const QString &value);
@@ -34,24 +36,23 @@ bool HoldsValue(QStringView line, ValueForm form);
 // if there is exactly one such line. Nothing when neither is there.
 std::optional<QString> FindValueLine(const QStringList &lines, int index, ValueForm form);
 
-// The same search over output as it arrives, whatever its size: only the start of each line is
-// kept (a value stands at a line's start), so memory stays bounded.
+// How much of a line the search is shown: a value stands at a line's start (the output's line
+// splitter keeps as much).
+inline constexpr qsizetype kKeptLineLength = 4096;
+
+// The same search over output as it arrives, line by line; only the lines' starts are kept.
 class ValueLineWatch {
 public:
     ValueLineWatch(int index, ValueForm form);
-    void See(QStringView text);
-    // FindValueLine's answer over everything seen; call once, at the end of the output.
-    std::optional<QString> Finish();
+    // One line without its break; `cut`: the line went on past what was kept of it.
+    void seeLine(QStringView line, bool cut);
+    // FindValueLine's answer over the lines seen so far.
+    std::optional<QString> value() const;
 
 private:
-    static constexpr qsizetype kKeptLength = 4096;
-    void SeeLine();
-
     int index_;
     ValueForm form_;
     qsizetype lineNumber_ = 0;
-    QString partial_;    // the start of the line still arriving
-    bool cut_ = false;   // the line is longer than what is kept of it
     std::optional<QString> atIndex_;
     int onlyCount_ = 0;  // lines holding nothing but a value
     QString onlyLine_;

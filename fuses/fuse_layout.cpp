@@ -11,9 +11,8 @@ namespace {
 
 // The layout of a part the installed avrdude knows: a group for each of its fuse memories, the
 // bits named after avr-libc. Parts with numbered fuses (fuse0 ...) have no such groups.
-bool ApplyInstalledPart(QStringView device, FuseLayout &layout)
+bool ApplyInstalledPart(QStringView device, const compose::InstalledPart *part, FuseLayout &layout)
 {
-    const compose::InstalledPart *part = compose::FindInstalledPart(device);
     if (!part)
         return false;
     static const QRegularExpression numbered(QStringLiteral("^fuse\\d+$"));
@@ -57,7 +56,7 @@ QString BitToolTip(QStringView device, std::size_t group, int bit, const QString
 
 QString PlainBitCaption(int bit) { return QStringLiteral("Bit %1").arg(bit); }
 
-FuseLayout LookupFuseLayout(QStringView device)
+FuseLayout LookupFuseLayout(QStringView device, const compose::InstalledPart *part)
 {
     FuseLayout layout;
     for (auto &group : layout.groups)
@@ -83,7 +82,7 @@ FuseLayout LookupFuseLayout(QStringView device)
         }
         break;
     }
-    if (!layout.inTable && !ApplyInstalledPart(device, layout))
+    if (!layout.inTable && !ApplyInstalledPart(device, part, layout))
         return layout;
     for (std::size_t g = 0; g < kFuseByteCount; ++g)
         for (int k = 0; k < 8; ++k)

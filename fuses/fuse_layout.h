@@ -1,6 +1,7 @@
 #pragma once
 // Per-device names of the fuse and lock bits, and which byte groups a device has.
 #include "compose/devices.h"
+#include "compose/installed.h"
 #include "fuses/fuse_bytes.h"
 
 #include <QString>
@@ -49,6 +50,7 @@ QString PlainBitCaption(int bit);  // "Bit 0" ... "Bit 7"
 
 // Exact, case-sensitive, whole-text lookup of the device box's text: the device table first, then
 // the installed avrdude's parts.
-FuseLayout LookupFuseLayout(QStringView device);
+// `part`: what the installed avrdude says of a part the device table does not hold.
+FuseLayout LookupFuseLayout(QStringView device, const compose::InstalledPart *part = nullptr);
 
 }  // namespace fuses

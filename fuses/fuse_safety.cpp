@@ -68,9 +68,10 @@ QStringList LockOutRisks(const FuseLayout &layout, FuseByte byte, unsigned value
     return risks;
 }
 
-QStringList WriteRisks(QStringView device, FuseByte byte, std::optional<unsigned> old, unsigned value)
+QStringList WriteRisks(QStringView device, const compose::InstalledPart *part, FuseByte byte, std::optional<unsigned> old,
+                       unsigned value)
 {
-    FuseLayout layout = LookupFuseLayout(device);
+    FuseLayout layout = LookupFuseLayout(device, part);
     const MeaningDevice *meanings = FindMeanings(device);
     if (meanings) {
         layout.inTable = true;
@@ -101,11 +102,11 @@ QStringList WriteRisks(QStringView device, FuseByte byte, std::optional<unsigned
     return risks;
 }
 
-bool HasBitNames(QStringView device, FuseByte byte)
+bool HasBitNames(QStringView device, const compose::InstalledPart *part, FuseByte byte)
 {
     if (const MeaningDevice *meanings = FindMeanings(device); meanings && RegisterOf(*meanings, byte))
         return true;
-    const FuseLayout layout = LookupFuseLayout(device);
+    const FuseLayout layout = LookupFuseLayout(device, part);
     if (!layout.inTable || !layout[byte].on)
         return false;
     for (int k = 0; k < 8; ++k)

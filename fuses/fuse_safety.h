@@ -23,9 +23,11 @@ QStringList LockOutRisks(const FuseLayout &layout, FuseByte byte, unsigned value
 // otherwise), and for a part with data, a clock source changed to an external clock or crystal (its
 // setting's caption starts with "Ext."). `old` is the byte as last read; without it an external
 // clock setting is a risk by itself.
-QStringList WriteRisks(QStringView device, FuseByte byte, std::optional<unsigned> old, unsigned value);
+// `part`: what the installed avrdude says of it (null without that data).
+QStringList WriteRisks(QStringView device, const compose::InstalledPart *part, FuseByte byte, std::optional<unsigned> old,
+                       unsigned value);
 // True when the device data or the layout names at least one bit of the device's `byte`: only then
 // can a value written to it be judged.
-bool HasBitNames(QStringView device, FuseByte byte);
+bool HasBitNames(QStringView device, const compose::InstalledPart *part, FuseByte byte);
 
 }  // namespace fuses

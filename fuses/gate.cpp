@@ -32,16 +32,12 @@ std::optional<FuseByte> EditorByte(const QString &memory)
 
 // Without the installed avrdude's data (it did not answer at start-up), the window's own devices
 // stand in: their fuse memories by the device table, image sizes unknown.
-const compose::InstalledPart *DesignPart(const QString &text)
+std::optional<compose::InstalledPart> DesignPart(const QString &text)
 {
-    static std::deque<compose::InstalledPart> made;  // built once per device, never moved
     for (const compose::DeviceRow &row : compose::DeviceTable) {
         if (text.compare(QLatin1String(row.code), Qt::CaseInsensitive) != 0 &&
             text.compare(QLatin1String(row.name), Qt::CaseInsensitive) != 0)
             continue;
-        for (const compose::InstalledPart &p : made)
-            if (p.code == QLatin1String(row.code))
-                return &p;
         compose::InstalledPart part{QString::fromLatin1(row.name), QString::fromLatin1(row.code), {}, {}, {}};
         part.memories = {{QStringLiteral("flash"), 0, 0}, {QStringLiteral("eeprom"), 0, 0}};
         for (std::size_t g = 0; g < kFuseByteCount; ++g)
@@ -49,10 +45,9 @@ const compose::InstalledPart *DesignPart(const QString &text)
                 part.memories.push_back({QString::fromLatin1(FuseByteTable[g].memory), 1, 0});
         part.memories.push_back({QStringLiteral("signature"), 3, 0});
         part.memories.push_back({QStringLiteral("calibration"), 1, 0});
-        made.push_back(std::move(part));
-        return &made.back();
+        return part;
     }
-    return nullptr;
+    return std::nullopt;
 }
 
 // An unknown size (the window's own devices) reads into a buffer as large as any AVR's flash.
@@ -62,6 +57,7 @@ struct Judge {
     const compose::AvrdudeArguments &args;
     const LastReads &lastReads;
     const compose::InstalledPart *part;
+    const compose::InstalledPart *installed;  // the part as the installed avrdude describes it, if it does
     QString device;  // the name the layouts know it by
     QString named;   // the part as the user is told
     GateVerdict verdict;
@@ -111,10 +107,10 @@ void Judge::ByteWrite(const compose::UpdateOperation &u, const compose::PartMemo
             }
         }
         QStringList risks;
-        if (!byte || !HasBitNames(device, *byte))
+        if (!byte || !HasBitNames(device, installed, *byte))
             risks << QStringLiteral("Fusewerk has no bit names for %1 (%2): the value cannot be checked.").arg(named, target);
         else
-            risks = WriteRisks(device, *byte, old, value);
+            risks = WriteRisks(device, installed, *byte, old, value);
         if (!risks.isEmpty())
             Ask(ByteHex(value), what, risks, oldText);
     }
@@ -136,27 +132,32 @@ void Judge::ImageWrite(const compose::UpdateOperation &u, const compose::PartMem
 
 }  // namespace
 
-const compose::InstalledPart *LinePart(const compose::AvrdudeArguments &args)
+std::optional<compose::InstalledPart> LinePart(const compose::AvrdudeArguments &args, const compose::Vocabulary &words)
 {
     if (!args.hasPart)
-        return nullptr;
-    if (compose::Installed().parts.empty())
+        return std::nullopt;
+    if (!words.knowsParts())
         return DesignPart(args.part);
-    return compose::LocatePart(args.part);
+    if (const compose::InstalledPart *part = words.locatePart(args.part))
+        return *part;
+    return std::nullopt;
 }
 
-QString DeviceName(const compose::InstalledPart &part)
+QString DeviceName(const compose::InstalledPart &part, const compose::Vocabulary &words)
 {
-    const QString name = compose::LookupPartName(part.code);
+    const QString name = words.partName(part.code);
     return name.isEmpty() ? part.name : name;
 }
 
-GateVerdict JudgeLine(const QStringList &words, const LastReads &lastReads)
+GateVerdict JudgeLine(const QStringList &line, const LastReads &lastReads, const compose::Vocabulary &words)
 {
-    const compose::AvrdudeArguments args = compose::ParseAvrdudeArguments(words);
-    const compose::InstalledPart *part = LinePart(args);
-    Judge judge{args, lastReads, part, part ? DeviceName(*part) : QString(),
-                part ? DeviceName(*part)
+    const compose::AvrdudeArguments args = compose::ParseAvrdudeArguments(line);
+    const std::optional<compose::InstalledPart> found = LinePart(args, words);
+    const compose::InstalledPart *part = found ? &*found : nullptr;
+    // Without the installed avrdude's data, the fuse layouts know the part from the device table.
+    const compose::InstalledPart *installed = words.knowsParts() ? part : nullptr;
+    Judge judge{args, lastReads, part, installed, part ? DeviceName(*part, words) : QString(),
+                part ? DeviceName(*part, words)
                      : args.hasPart ? QStringLiteral("part \"%1\"").arg(args.part) : QStringLiteral("part of a line without -p"),
                 {}};
     GateVerdict &verdict = judge.verdict;

@@ -5,6 +5,7 @@
 // would write are judged: fuse and lock writes by the guard, images by whether they parse and fit.
 #include "compose/avrdude_args.h"
 #include "compose/installed.h"
+#include "compose/vocabulary.h"
 #include "fuses/fuse_bytes.h"
 #include "images/memory_file.h"
 
@@ -32,13 +33,14 @@ struct GateVerdict {
 };
 
 // `args`: the split line, the program first.
-GateVerdict JudgeLine(const QStringList &args, const LastReads &lastReads);
+// `words`: the installed avrdude's own data, by which avrdude will read the line.
+GateVerdict JudgeLine(const QStringList &args, const LastReads &lastReads, const compose::Vocabulary &words);
 
 // The part avrdude will take for the line's -p: the installed avrdude's, found as avrdude finds it;
 // without that data, one of the window's own devices by its code. Null when neither knows it.
-const compose::InstalledPart *LinePart(const compose::AvrdudeArguments &args);
+std::optional<compose::InstalledPart> LinePart(const compose::AvrdudeArguments &args, const compose::Vocabulary &words);
 
 // The display name the fuse layouts and device data know the part by ("ATmega8").
-QString DeviceName(const compose::InstalledPart &part);
+QString DeviceName(const compose::InstalledPart &part, const compose::Vocabulary &words);
 
 }  // namespace fuses

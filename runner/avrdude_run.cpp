@@ -8,14 +8,13 @@ AvrdudeRun::AvrdudeRun(QObject *parent) : QObject(parent)
 {
     tick_.setInterval(kTickMs);
     connect(&tick_, &QTimer::timeout, this, [this] { emit tick(elapsedMs(), percent()); });
-    connect(&process_, &ToolProcess::Output, this, [this](QByteArrayView bytes) { See(decode_.Add(bytes)); });
-    connect(&process_, &ToolProcess::Ended, this, [this](const ToolEnd &end) {
+    connect(&process_, &ToolProcess::output, this, [this](QByteArrayView bytes) { see(decode_.Add(bytes)); });
+    connect(&process_, &ToolProcess::ended, this, [this](const ToolEnd &end) {
         tick_.stop();
-        See(decode_.Finish());
-        permission_.See(QStringLiteral("\n"));  // the last line may have no line break
-        failure_.Finish();
+        see(decode_.Finish());
+        lines_.finish(watches_);
         end_ = end;
-        end_.refused = usage_.Seen();
+        end_.refused = usage_.seen();
         running_ = false;
         emit finished(end_);
     });
@@ -23,24 +22,21 @@ AvrdudeRun::AvrdudeRun(QObject *parent) : QObject(parent)
 
 AvrdudeRun::~AvrdudeRun() = default;
 
-void AvrdudeRun::start(const QString &commandLine, const QString &ownDir, const QString &searchPath)
+void AvrdudeRun::start(const QStringList &args, const QString &ownDir, const QString &searchPath)
 {
     running_ = true;
     tick_.start();
-    process_.Start(commandLine, ownDir, searchPath);
+    process_.start(args, ownDir, searchPath);
 }
 
-void AvrdudeRun::stop(int graceMs) { process_.Stop(graceMs); }
+void AvrdudeRun::stop(int graceMs) { process_.stop(graceMs); }
 
-void AvrdudeRun::See(const QString &text)
+void AvrdudeRun::see(const QString &text)
 {
     if (text.isEmpty())
         return;
-    progress_.See(text);
-    permission_.See(text);
-    verification_.See(text);
-    usage_.See(text);
-    failure_.See(text);
+    progress_.see(text);
+    lines_.see(text, watches_);
     emit output(text);
 }
 
@@ -50,10 +46,10 @@ QString AvrdudeRun::outcome() const
     if (end_.Succeeded() || end_.kind == ToolEnd::Kind::Stopped)
         return text;
     // What the failure usually means: the permission hint, or one sentence from avrdude's messages.
-    if (!permission_.Hint().isEmpty())
-        text += QStringLiteral(". ") + permission_.Hint() + QLatin1Char('.');
-    else if (!failure_.Advice().isEmpty())
-        text += QStringLiteral(". ") + failure_.Advice();
+    if (!permission_.hint().isEmpty())
+        text += QStringLiteral(". ") + permission_.hint() + QLatin1Char('.');
+    else if (!failure_.advice().isEmpty())
+        text += QStringLiteral(". ") + failure_.advice();
     return text;
 }
 

@@ -33,31 +33,9 @@ const AdviceRow kAdvice[] = {
 
 }  // namespace
 
-void FailureWatch::See(const QString &piece)
+void FailureWatch::seeLine(QStringView whole, bool)
 {
-    qsizetype from = 0;
-    for (;;) {
-        const qsizetype end = piece.indexOf(u'\n', from);
-        const QStringView part = QStringView(piece).mid(from, end < 0 ? -1 : end - from);
-        if (partial_.size() < 1024)
-            partial_ += part.left(1024 - partial_.size());  // a message is short; the rest of a long line is not
-        if (end < 0)
-            return;
-        SeeLine(partial_);
-        partial_.clear();
-        from = end + 1;
-    }
-}
-
-void FailureWatch::Finish()
-{
-    if (!partial_.isEmpty())
-        SeeLine(partial_);
-    partial_.clear();
-}
-
-void FailureWatch::SeeLine(const QString &line)
-{
+    const QString line = whole.left(1024).toString();  // a message is short; the rest of a long line is not
     static const QRegularExpression signature(QStringLiteral("device signature = 0x([0-9a-fA-F]{6})(?: \\(probably (\\S+)\\))?"));
     if (const auto m = signature.match(line); m.hasMatch()) {
         signature_ = m.captured(1).toUpper();

@@ -4,19 +4,7 @@
 
 namespace runner {
 
-void PermissionWatch::See(const QString &piece)
-{
-    partial_ += piece;
-    qsizetype lineEnd;
-    while ((lineEnd = partial_.indexOf(u'\n')) >= 0) {
-        SeeLine(partial_.left(lineEnd));
-        partial_.remove(0, lineEnd + 1);
-    }
-    if (partial_.size() > 4096)  // no line of this kind is that long
-        partial_.clear();
-}
-
-void PermissionWatch::SeeLine(const QString &line)
+void PermissionWatch::seeLine(QStringView line, bool)
 {
     // avrdude 7.1: "avrdude OS error: cannot open port /dev/ttyUSB0: Permission denied";
     // "cannot open USB device: Permission denied", "... set up correct usb port permissions".
@@ -31,7 +19,7 @@ void PermissionWatch::SeeLine(const QString &line)
         usb_ = true;
 }
 
-QString PermissionWatch::Hint() const
+QString PermissionWatch::hint() const
 {
     if (!port_.isEmpty())
         return QStringLiteral("No permission to open %1: add yourself to its group with \"sudo usermod -aG dialout "

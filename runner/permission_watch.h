@@ -1,20 +1,19 @@
 #pragma once
 // Notices, in the output as it passes, that avrdude could not open the port or the USB programmer for
 // lack of permission, the usual trouble of a new Linux setup, and says how to mend it.
+#include "runner/line_splitter.h"
+
 #include <QString>
 
 namespace runner {
 
-class PermissionWatch {
+class PermissionWatch : public LineWatch {
 public:
-    void See(const QString &piece);
+    void seeLine(QStringView line, bool cut) override;
     // Empty when the output shows no such trouble.
-    QString Hint() const;
+    QString hint() const;
 
 private:
-    void SeeLine(const QString &line);
-
-    QString partial_;  // the line still arriving
     QString port_;     // the serial port that could not be opened
     bool usb_ = false;
 };

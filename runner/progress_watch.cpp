@@ -4,7 +4,7 @@
 
 namespace runner {
 
-void ProgressWatch::See(const QString &piece)
+void ProgressWatch::see(const QString &piece)
 {
     static const QRegularExpression caption(QStringLiteral("(Reading|Writing) \\| "));
     static const QRegularExpression shown(QStringLiteral("\\| (\\d{1,3})% "));

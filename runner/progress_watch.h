@@ -8,9 +8,9 @@ namespace runner {
 
 class ProgressWatch {
 public:
-    void See(const QString &piece);
+    void see(const QString &piece);
     // The percentage of the bar being drawn, or -1 when no bar is being drawn.
-    int Percent() const { return percent_; }
+    int percent() const { return percent_; }
 
 private:
     QString bar_;  // the text since the last bar's caption

@@ -28,12 +28,12 @@ ToolProcess::ToolProcess(QObject *parent) : QObject(parent)
     connect(&process_, &QProcess::readyReadStandardOutput, this, [this] {
         const QByteArray bytes = process_.readAllStandardOutput();
         if (!bytes.isEmpty())
-            emit Output(bytes);
+            emit output(bytes);
     });
     connect(&process_, &QProcess::finished, this, [this](int code, QProcess::ExitStatus status) {
         const QByteArray rest = process_.readAllStandardOutput();
         if (!rest.isEmpty())
-            emit Output(rest);
+            emit output(rest);
         if (stopping_)
             Finish(ToolEnd::Kind::Stopped, code);
         else
@@ -53,7 +53,7 @@ ToolProcess::ToolProcess(QObject *parent) : QObject(parent)
         killTimer_.stop();
         end_.failure =
             QStringLiteral("The program \"%1\" could not be started: %2.").arg(end_.program, process_.errorString());
-        emit Ended(end_);
+        emit ended(end_);
     });
     killTimer_.setSingleShot(true);
     connect(&killTimer_, &QTimer::timeout, this, [this] { SignalGroup(SIGKILL); });
@@ -67,11 +67,10 @@ ToolProcess::~ToolProcess()
     }
 }
 
-bool ToolProcess::Start(const QString &commandLine, const QString &ownDir, const QString &searchPath)
+bool ToolProcess::start(const QStringList &args, const QString &ownDir, const QString &searchPath)
 {
     end_ = ToolEnd{};
     clock_.start();
-    const QStringList args = SplitCommandLine(commandLine);
     if (args.isEmpty())
         return NotStarted(QStringLiteral("The command line is empty: there is no program to run."));
     end_.program = args.front();
@@ -91,11 +90,11 @@ bool ToolProcess::NotStarted(const QString &why)
 {
     end_.failure = why;
     // From the event loop, so that the caller has finished starting before it hears the end.
-    QMetaObject::invokeMethod(this, [this] { emit Ended(end_); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this] { emit ended(end_); }, Qt::QueuedConnection);
     return false;
 }
 
-void ToolProcess::Stop(int graceMs)
+void ToolProcess::stop(int graceMs)
 {
     if (!running_ || stopping_)
         return;
@@ -123,7 +122,7 @@ void ToolProcess::Finish(ToolEnd::Kind kind, int code)
     end_.kind = kind;
     end_.code = code;
     end_.elapsedMs = clock_.elapsed();
-    emit Ended(end_);
+    emit ended(end_);
 }
 
 }  // namespace runner

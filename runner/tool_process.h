@@ -36,17 +36,17 @@ public:
     explicit ToolProcess(QObject *parent = nullptr);
     ~ToolProcess() override;  // a tool still running is ended, with everything it started
 
-    // Splits the line, finds the program (`ownDir` first, then `searchPath`) and starts it without
-    // waiting. False when it cannot start; `Ended` then follows from the event loop.
-    bool Start(const QString &commandLine, const QString &ownDir, const QString &searchPath);
+    // `args`: the program, then its arguments. Finds the program (`ownDir` first, then `searchPath`)
+    // and starts it without waiting. False when it cannot start; `ended` then follows from the event loop.
+    bool start(const QStringList &args, const QString &ownDir, const QString &searchPath);
     // Ends the tool and its children: SIGTERM to its process group, SIGKILL after `graceMs`.
-    void Stop(int graceMs = 300);
-    bool Running() const { return running_; }
-    qint64 ElapsedMs() const { return clock_.isValid() ? clock_.elapsed() : 0; }
+    void stop(int graceMs = 300);
+    bool running() const { return running_; }
+    qint64 elapsedMs() const { return clock_.isValid() ? clock_.elapsed() : 0; }
 
 signals:
-    void Output(QByteArrayView bytes);
-    void Ended(const runner::ToolEnd &end);
+    void output(QByteArrayView bytes);
+    void ended(const runner::ToolEnd &end);
 
 private:
     void Finish(ToolEnd::Kind kind, int code);

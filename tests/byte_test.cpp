@@ -1,6 +1,6 @@
 // The Read and Write buttons against a stand-in tool that prints scripted output.
 #include "tests/printing.h"
-#include "app/form1.h"
+#include "window/main_window.h"
 #include "tests/helpers.h"
 
 #include <QFile>
@@ -45,12 +45,12 @@ TEST(ByteRead, ValueAtTheConfiguredLine)
         {"300\n", 0, "11"}, {"4096\n", 0, "11"}, {"-1\n", 0, "11"},
     };
     for (const Row &r : rows) {
-        form->byteEditor(Low)->hexField()->SetText("11");
+        Ui(*form).byteEditor(Low)->hexField()->SetText("11");
         StandIn tool = Printing(r.output);
-        form->ReadLineIndex = r.index;
+        form->session().setReadLine(r.index);
         Watch watch;
-        ClickAndWait(form->byteEditor(Low)->readButton());
-        EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), r.hex) << r.output;
+        ClickAndWait(Ui(*form).byteEditor(Low)->readButton());
+        EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), r.hex) << r.output;
         const bool refused = QString(r.hex) == "11";
         ASSERT_EQ(watch.messages.size(), refused ? 1u : 0u) << r.output;
         if (refused)
@@ -64,11 +64,11 @@ TEST(ByteRead, ValueElsewhereIsFoundOnItsOwnLine)
     auto form = MakeForm();
     StandIn tool = Printing(QString::fromLatin1(kAvrdude71).arg(225));
     for (int index : {1, 0, 6, 99, -1}) {
-        form->byteEditor(High)->hexField()->SetText("00");
-        form->ReadLineIndex = index;
-        ClickAndWait(form->byteEditor(High)->readButton());
-        EXPECT_EQ(form->byteEditor(High)->hexField()->Text(), "E1") << index;
-        EXPECT_EQ(form->byteEditor(High)->binaryField()->Text(), "11100001");
+        Ui(*form).byteEditor(High)->hexField()->SetText("00");
+        form->session().setReadLine(index);
+        ClickAndWait(Ui(*form).byteEditor(High)->readButton());
+        EXPECT_EQ(Ui(*form).byteEditor(High)->hexField()->Text(), "E1") << index;
+        EXPECT_EQ(Ui(*form).byteEditor(High)->binaryField()->Text(), "11100001");
     }
     EXPECT_EQ(Args(), "-p m8 -c usbasp -U hfuse:r:-:d -D -q");
 }
@@ -76,85 +76,85 @@ TEST(ByteRead, ValueElsewhereIsFoundOnItsOwnLine)
 TEST(ByteRead, AFailedReadChangesNothingAndSaysSo)
 {
     auto form = MakeForm();
-    form->byteEditor(Lock)->hexField()->SetText("3C");
+    Ui(*form).byteEditor(Lock)->hexField()->SetText("3C");
     Watch watch;
     {
         StandIn tool = Printing("avrdude: error: program enable: target doesn't answer. 1\n\navrdude done.  Thank you.\n");
-        form->ReadLineIndex = 0;
-        ClickAndWait(form->byteEditor(Lock)->readButton());
+        form->session().setReadLine(0);
+        ClickAndWait(Ui(*form).byteEditor(Lock)->readButton());
     }
-    EXPECT_EQ(form->byteEditor(Lock)->hexField()->Text(), "3C");
+    EXPECT_EQ(Ui(*form).byteEditor(Lock)->hexField()->Text(), "3C");
     ASSERT_EQ(watch.messages.size(), 1u);
     EXPECT_EQ(watch.messages[0].text, "No value found in the output of the lock read.");
     EXPECT_EQ(watch.messages[0].title, "ATmega8");
     {
         StandIn tool = Printing("12\n13\n");  // two candidates and none at the index
-        form->ReadLineIndex = 5;
-        ClickAndWait(form->byteEditor(Lock)->readButton());
+        form->session().setReadLine(5);
+        ClickAndWait(Ui(*form).byteEditor(Lock)->readButton());
     }
-    EXPECT_EQ(form->byteEditor(Lock)->hexField()->Text(), "3C");
+    EXPECT_EQ(Ui(*form).byteEditor(Lock)->hexField()->Text(), "3C");
     EXPECT_EQ(watch.messages.size(), 2u);
     // No tool at all, not even along the PATH.
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", "/nonexistent");
-    ClickAndWait(form->signatureRead);
+    ClickAndWait(Ui(*form).signatureRead);
     qputenv("PATH", path);
     EXPECT_EQ(watch.messages.back().text, "The signature read failed: avrdude could not be started.");
-    EXPECT_TRUE(form->outputPane->toPlainText().contains("not found"));
+    EXPECT_TRUE(Ui(*form).outputPane->toPlainText().contains("not found"));
 }
 
 TEST(ByteRead, TheCommandStaysOnlyWhenTheValueDidNotChange)
 {
     auto form = MakeForm();
     StandIn tool = Printing("171\n");
-    form->ReadLineIndex = 0;
-    ClickAndWait(form->byteEditor(Low)->readButton());
-    EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "AB");
-    EXPECT_EQ(form->commandLine->text(), "avrdude.exe -p m8 -c usbasp ") << "a changed value rebuilds the main line";
-    ClickAndWait(form->byteEditor(Low)->readButton());
-    EXPECT_EQ(form->commandLine->text(), "avrdude.exe -p m8 -c usbasp -U lfuse:r:-:d -D -q ");
+    form->session().setReadLine(0);
+    ClickAndWait(Ui(*form).byteEditor(Low)->readButton());
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "AB");
+    EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p m8 -c usbasp ") << "a changed value rebuilds the main line";
+    ClickAndWait(Ui(*form).byteEditor(Low)->readButton());
+    EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p m8 -c usbasp -U lfuse:r:-:d -D -q ");
 }
 
 TEST(ByteRead, CalibrationAndSignature)
 {
     auto form = MakeForm();
-    form->commandLine->setText("main line");
+    Ui(*form).commandLine->setText("main line");
     {
         StandIn tool = Printing("noise\n0xa5,0xa3,0xa4,0xa5\n");
-        form->ReadLineIndex = 1;
-        ClickAndWait(form->calibrationRead);
-        EXPECT_EQ(form->calibrationField->Text(), "A5A3A4A5");
-        EXPECT_EQ(form->commandLine->text(), "avrdude.exe -p m8 -c usbasp -U calibration:r:-:h -D -q ");
+        form->session().setReadLine(1);
+        ClickAndWait(Ui(*form).calibrationRead);
+        EXPECT_EQ(Ui(*form).calibrationField->Text(), "A5A3A4A5");
+        EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p m8 -c usbasp -U calibration:r:-:h -D -q ");
     }
     {
         StandIn tool = Printing("0xa5\n");
-        form->ReadLineIndex = 0;
-        ClickAndWait(form->calibrationRead);
-        EXPECT_EQ(form->calibrationField->Text(), "A5000000") << "a partial line";
+        form->session().setReadLine(0);
+        ClickAndWait(Ui(*form).calibrationRead);
+        EXPECT_EQ(Ui(*form).calibrationField->Text(), "A5000000") << "a partial line";
     }
     {
         StandIn tool = Printing("0xa5,0x1a3\n");
         Watch watch;
-        ClickAndWait(form->calibrationRead);
-        EXPECT_EQ(form->calibrationField->Text(), "A5000000") << "0x1a3 is no byte: nothing changes";
+        ClickAndWait(Ui(*form).calibrationRead);
+        EXPECT_EQ(Ui(*form).calibrationField->Text(), "A5000000") << "0x1a3 is no byte: nothing changes";
         ASSERT_EQ(watch.messages.size(), 1u);
         EXPECT_TRUE(watch.messages[0].text.contains("not a byte"));
     }
     {
-        form->commandLine->setText("main line");
+        Ui(*form).commandLine->setText("main line");
         StandIn tool = Printing(QString::fromLatin1(kAvrdude71).arg("0x1e,0x93,0x7"));
-        form->deviceBox->SetText("ATmega644");  // a device outside the table keeps the signature
-        form->commandLine->setText("main line");
-        ClickAndWait(form->signatureRead);
-        EXPECT_EQ(form->signatureField->Text(), "1E9307");
-        EXPECT_EQ(form->commandLine->text(), "main line") << "the signature read composes out of sight";
+        Ui(*form).deviceBox->SetText("ATmega644");  // a device outside the table keeps the signature
+        Ui(*form).commandLine->setText("main line");
+        ClickAndWait(Ui(*form).signatureRead);
+        EXPECT_EQ(Ui(*form).signatureField->Text(), "1E9307");
+        EXPECT_EQ(Ui(*form).commandLine->text(), "main line") << "the signature read composes out of sight";
         EXPECT_EQ(Args(), "-p -c usbasp -U signature:r:-:h -D -q");
     }
     {
         StandIn tool = Printing("0X1E,0x93,0x07\n");
         Watch watch;
-        ClickAndWait(form->signatureRead);
-        EXPECT_EQ(form->signatureField->Text(), "1E9307") << "capital X: no value, nothing changes";
+        ClickAndWait(Ui(*form).signatureRead);
+        EXPECT_EQ(Ui(*form).signatureField->Text(), "1E9307") << "capital X: no value, nothing changes";
         EXPECT_EQ(watch.messages.size(), 1u);
     }
 }
@@ -163,41 +163,41 @@ TEST(ByteWrite, CommandsCarryTheHexFieldsText)
 {
     auto form = MakeForm();
     StandIn tool = Printing("avrdude done.  Thank you.\n");
-    form->byteEditor(Low)->hexField()->SetText("E1");
-    ClickAndWait(form->byteEditor(Low)->writeButton());
-    EXPECT_EQ(form->commandLine->text(), "avrdude.exe -p m8 -c usbasp -U lfuse:w:0xE1:m ");
+    Ui(*form).byteEditor(Low)->hexField()->SetText("E1");
+    ClickAndWait(Ui(*form).byteEditor(Low)->writeButton());
+    EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p m8 -c usbasp -U lfuse:w:0xE1:m ");
     EXPECT_EQ(Args(), "-p m8 -c usbasp -U lfuse:w:0xE1:m");
-    EXPECT_EQ(form->outputPane->toPlainText(), "avrdude done.  Thank you.\n");
-    EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "E1");
+    EXPECT_EQ(Ui(*form).outputPane->toPlainText(), "avrdude done.  Thank you.\n");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "E1");
 
-    form->chipEraseBox->setChecked(true);
-    form->flashWrite->setChecked(true);
-    form->vccBox->setChecked(true);
-    form->extraOptions->setText("-B 4");
-    form->calibrationField->SetText("A1B2C3D4");
-    ClickAndWait(form->calibrationWrite);
-    EXPECT_EQ(form->commandLine->text(), "avrdude.exe -p m8 -c usbasp -e -E vcc -B 4 -U calibration:w:0xA1B2C3D4:m ")
+    Ui(*form).chipEraseBox->setChecked(true);
+    Ui(*form).flashWrite->setChecked(true);
+    Ui(*form).vccBox->setChecked(true);
+    Ui(*form).extraOptions->setText("-B 4");
+    Ui(*form).calibrationField->SetText("A1B2C3D4");
+    ClickAndWait(Ui(*form).calibrationWrite);
+    EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p m8 -c usbasp -e -E vcc -B 4 -U calibration:w:0xA1B2C3D4:m ")
         << "extra options without a trailing blank are kept apart from the operation";
 
-    form->extraOptions->setText("");
-    form->chipEraseBox->setChecked(false);
-    form->vccBox->setChecked(false);
-    form->byteEditor(High)->hexField()->SetText("");
-    form->byteEditor(High)->hexField()->SetText("5");  // only the first position filled
+    Ui(*form).extraOptions->setText("");
+    Ui(*form).chipEraseBox->setChecked(false);
+    Ui(*form).vccBox->setChecked(false);
+    Ui(*form).byteEditor(High)->hexField()->SetText("");
+    Ui(*form).byteEditor(High)->hexField()->SetText("5");  // only the first position filled
     Watch watch;
     watch.answer = true;  // 05 programs RSTDISBL: the user says "Write anyway"
-    ClickAndWait(form->byteEditor(High)->writeButton());
-    EXPECT_EQ(form->commandLine->text(), "avrdude.exe -p m8 -c usbasp -U hfuse:w:0x05:m ")
+    ClickAndWait(Ui(*form).byteEditor(High)->writeButton());
+    EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p m8 -c usbasp -U hfuse:w:0x05:m ")
         << "5 alone reads as 5 and the editor writes it as 05";
     EXPECT_EQ(watch.questions.size(), 1u);
     // A value that is not two hex digits is not written, and the command line stays as it was.
-    form->byteEditor(Lock)->hexField()->SetText("00");
-    form->byteEditor(Lock)->hexField()->SetText("_0");
-    ClickAndWait(form->byteEditor(Lock)->writeButton());
-    EXPECT_EQ(form->commandLine->text(), "avrdude.exe -p m8 -c usbasp -U hfuse:w:0x05:m ");
-    form->byteEditor(Extended)->hexField()->SetText("G1");
-    ClickAndWait(form->byteEditor(Extended)->writeButton());
-    EXPECT_EQ(form->commandLine->text(), "avrdude.exe -p m8 -c usbasp -U hfuse:w:0x05:m ");
+    Ui(*form).byteEditor(Lock)->hexField()->SetText("00");
+    Ui(*form).byteEditor(Lock)->hexField()->SetText("_0");
+    ClickAndWait(Ui(*form).byteEditor(Lock)->writeButton());
+    EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p m8 -c usbasp -U hfuse:w:0x05:m ");
+    Ui(*form).byteEditor(Extended)->hexField()->SetText("G1");
+    ClickAndWait(Ui(*form).byteEditor(Extended)->writeButton());
+    EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p m8 -c usbasp -U hfuse:w:0x05:m ");
     ASSERT_EQ(watch.messages.size(), 2u);
     EXPECT_EQ(watch.messages[0].text, "The lock value \" 0\" is not two hexadecimal digits.");
     EXPECT_EQ(watch.messages[1].text, "The extended fuse value \"G1\" is not two hexadecimal digits.");
@@ -206,11 +206,11 @@ TEST(ByteWrite, CommandsCarryTheHexFieldsText)
 TEST(ByteRead, RealAvrdudeWithNoProgrammerLeavesTheFieldAndSaysSo)
 {
     auto form = MakeForm();  // usbasp, and no USB programmer on this machine
-    form->byteEditor(Low)->hexField()->SetText("E1");
+    Ui(*form).byteEditor(Low)->hexField()->SetText("E1");
     Watch watch;
-    ClickAndWait(form->byteEditor(Low)->readButton());
-    EXPECT_TRUE(form->outputPane->toPlainText().contains("usbasp")) << form->outputPane->toPlainText().toStdString();
-    EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "E1");
+    ClickAndWait(Ui(*form).byteEditor(Low)->readButton());
+    EXPECT_TRUE(Ui(*form).outputPane->toPlainText().contains("usbasp")) << Ui(*form).outputPane->toPlainText().toStdString();
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "E1");
     ASSERT_EQ(watch.messages.size(), 1u);
     EXPECT_EQ(watch.messages[0].text, "The low fuse read failed: avrdude ended with exit code 1.");
 }
@@ -222,10 +222,10 @@ TEST(ByteRead, OutputBeyondThePanesBound)
     auto form = MakeForm();
     StandIn tool("echo 225; i=0; while [ $i -lt 40 ]; do head -c 500000 /dev/zero | tr '\\0' 'x'; echo; "
                  "i=$((i+1)); done; echo last line");
-    form->ReadLineIndex = 0;
-    ClickAndWait(form->byteEditor(Low)->readButton());
-    EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "E1");
-    widgets::OutputPane *pane = form->outputPane;
+    form->session().setReadLine(0);
+    ClickAndWait(Ui(*form).byteEditor(Low)->readButton());
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "E1");
+    widgets::OutputPane *pane = Ui(*form).outputPane;
     EXPECT_TRUE(pane->HasGap());
     EXPECT_LE(pane->document()->characterCount(), pane->kHeadLength + pane->kTailLength + 200);
     const QString shown = pane->Text();

@@ -11,23 +11,23 @@ using compose::FormState;
 
 TEST(Vocabulary, ListsHaveTheirSizesAndEmptyFirstEntries)
 {
-    EXPECT_EQ(compose::DeviceList().size(), 27);
-    EXPECT_EQ(compose::ProgrammerList().size(), 40);
+    EXPECT_EQ(compose::OwnListsOnly().deviceList().size(), 27);
+    EXPECT_EQ(compose::OwnListsOnly().programmerList().size(), 40);
     EXPECT_EQ(compose::PortList().size(), 13);
     EXPECT_EQ(compose::FormatList(), (QStringList{"Intel Hex", "Motorola", "Raw binary", "Immediate mode"}));
-    for (const QStringList &list : {compose::DeviceList(), compose::ProgrammerList(), compose::PortList()})
+    for (const QStringList &list : {compose::OwnListsOnly().deviceList(), compose::OwnListsOnly().programmerList(), compose::PortList()})
         EXPECT_TRUE(list.front().isEmpty());
-    EXPECT_EQ(compose::DeviceList()[18], "ATmega8");
-    EXPECT_EQ(compose::ProgrammerList()[39], "usbasp");
+    EXPECT_EQ(compose::OwnListsOnly().deviceList()[18], "ATmega8");
+    EXPECT_EQ(compose::OwnListsOnly().programmerList()[39], "usbasp");
     EXPECT_EQ(compose::PortList()[12], "com9");
 }
 
 TEST(Vocabulary, EveryListedDeviceHasAPartCodeAndTwoOnlyTyped)
 {
-    for (const QString &device : compose::DeviceList().mid(1))
-        EXPECT_FALSE(compose::LookupPartCode(device).isEmpty()) << device.toStdString();
-    EXPECT_FALSE(compose::DeviceList().contains("AT90S1200"));
-    EXPECT_FALSE(compose::DeviceList().contains("AT90S2333"));
+    for (const QString &device : compose::OwnListsOnly().deviceList().mid(1))
+        EXPECT_FALSE(compose::OwnListsOnly().partCode(device).isEmpty()) << device.toStdString();
+    EXPECT_FALSE(compose::OwnListsOnly().deviceList().contains("AT90S1200"));
+    EXPECT_FALSE(compose::OwnListsOnly().deviceList().contains("AT90S2333"));
 }
 
 TEST(Vocabulary, PartCodeLookupIsExact)
@@ -38,7 +38,7 @@ TEST(Vocabulary, PartCodeLookupIsExact)
         {"ATmega8 ", ""},      {" ATmega8", ""},      {"", ""},                {"ATmega644", ""},
     };
     for (const auto &[device, code] : rows)
-        EXPECT_EQ(compose::LookupPartCode(QString::fromLatin1(device)), QString::fromLatin1(code)) << device;
+        EXPECT_EQ(compose::OwnListsOnly().partCode(QString::fromLatin1(device)), QString::fromLatin1(code)) << device;
 }
 
 TEST(Vocabulary, FormatLetters)

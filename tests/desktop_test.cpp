@@ -1,7 +1,7 @@
 // Ports of the machine, tooltips, and files dropped on the rows.
 #include "tests/printing.h"
-#include "app/desktop.h"
-#include "app/form1.h"
+#include "window/desktop.h"
+#include "window/main_window.h"
 #include "compose/vocabulary.h"
 #include "tests/helpers.h"
 
@@ -19,13 +19,13 @@ TEST(Ports, TheSerialPortsFollowTheDesignedEntriesThenUsb)
         SettingsFile file("[Config]\nPort=14\n");
         WindowDeps deps;
         deps.listPorts = [] { return QStringList{"/dev/ttyACM0", "/dev/ttyUSB0"}; };
-        TForm1 form(deps);
-        ASSERT_EQ(form.portBox->count(), 16);
-        EXPECT_EQ(form.portBox->itemText(4), "com1");
-        EXPECT_EQ(form.portBox->itemText(13), "/dev/ttyACM0");
-        EXPECT_EQ(form.portBox->itemText(15), "usb");
-        EXPECT_EQ(form.portBox->Text(), "/dev/ttyUSB0") << "a port is kept by its place in the list";
-        EXPECT_TRUE(form.commandLine->text().contains("-P /dev/ttyUSB0 "));
+        MainWindow form(deps);
+        ASSERT_EQ(Ui(form).portBox->count(), 16);
+        EXPECT_EQ(Ui(form).portBox->itemText(4), "com1");
+        EXPECT_EQ(Ui(form).portBox->itemText(13), "/dev/ttyACM0");
+        EXPECT_EQ(Ui(form).portBox->itemText(15), "usb");
+        EXPECT_EQ(Ui(form).portBox->Text(), "/dev/ttyUSB0") << "a port is kept by its place in the list";
+        EXPECT_TRUE(Ui(form).commandLine->text().contains("-P /dev/ttyUSB0 "));
     }
 }
 
@@ -37,34 +37,34 @@ TEST(Ports, TheFirstAppendedEntryComesBackByItsText)
     {
         WindowDeps deps;
         deps.listPorts = [] { return QStringList{"/dev/ttyACM0"}; };
-        TForm1 form(deps);
-        form.portBox->setCurrentIndex(13);
-        ASSERT_EQ(form.portBox->Text(), "/dev/ttyACM0");
+        MainWindow form(deps);
+        Ui(form).portBox->setCurrentIndex(13);
+        ASSERT_EQ(Ui(form).portBox->Text(), "/dev/ttyACM0");
         form.show();
         ASSERT_TRUE(form.close());
     }
     WindowDeps unplugged;
     unplugged.listPorts = [] { return QStringList{}; };
-    TForm1 form(unplugged);
-    EXPECT_EQ(form.portBox->Text(), "/dev/ttyACM0") << SettingsFile::Read().toStdString();
+    MainWindow form(unplugged);
+    EXPECT_EQ(Ui(form).portBox->Text(), "/dev/ttyACM0") << SettingsFile::Read().toStdString();
 }
 
 TEST(ToolTips, OptionsSayWhatTheFlagDoes)
 {
     auto form = MakeForm();
-    const QString f = form->overrideSignatureBox->toolTip();
+    const QString f = Ui(*form).overrideSignatureBox->toolTip();
     EXPECT_TRUE(f.contains("override")) << f.toStdString();
     EXPECT_TRUE(f.contains("does not verify")) << f.toStdString();
-    EXPECT_EQ(form->overrideSignatureBox->text(), "-F Verify the device signature") << "the caption stays";
-    for (QCheckBox *box : {form->disableAutoEraseBox, form->chipEraseBox, form->noWriteBox, form->quietBox, form->terminalBox,
-                           form->noVerifyBox, form->verboseBox, form->resetBox, form->noResetBox, form->vccBox,
-                           form->noVccBox})
+    EXPECT_EQ(Ui(*form).overrideSignatureBox->text(), "-F Verify the device signature") << "the caption stays";
+    for (QCheckBox *box : {Ui(*form).disableAutoEraseBox, Ui(*form).chipEraseBox, Ui(*form).noWriteBox, Ui(*form).quietBox, Ui(*form).terminalBox,
+                           Ui(*form).noVerifyBox, Ui(*form).verboseBox, Ui(*form).resetBox, Ui(*form).noResetBox, Ui(*form).vccBox,
+                           Ui(*form).noVccBox})
         EXPECT_TRUE(box->toolTip().startsWith(box->text().startsWith('-') ? box->text().left(2) : "-E "))
             << box->text().toStdString();
-    EXPECT_TRUE(form->byteEditor(Low)->readButton()->toolTip().contains("low fuse"));
-    EXPECT_TRUE(form->byteEditor(Extended)->writeButton()->toolTip().contains("extended fuse"));
-    EXPECT_TRUE(form->calibrationWrite->toolTip().contains("calibration"));
-    EXPECT_TRUE(form->signatureRead->toolTip().contains("signature"));
+    EXPECT_TRUE(Ui(*form).byteEditor(Low)->readButton()->toolTip().contains("low fuse"));
+    EXPECT_TRUE(Ui(*form).byteEditor(Extended)->writeButton()->toolTip().contains("extended fuse"));
+    EXPECT_TRUE(Ui(*form).calibrationWrite->toolTip().contains("calibration"));
+    EXPECT_TRUE(Ui(*form).signatureRead->toolTip().contains("signature"));
 }
 
 namespace {
@@ -85,15 +85,15 @@ bool Drop(QWidget *target, const QList<QUrl> &urls)
 TEST(DragAndDrop, AFileDroppedOnARowSetsItsFileName)
 {
     auto form = MakeForm();
-    form->flashWrite->setChecked(true);
-    EXPECT_TRUE(Drop(form->flashRow, {QUrl::fromLocalFile("/tmp/my blink.hex")}));
-    EXPECT_EQ(form->flashFile->text(), "/tmp/my blink.hex");
-    EXPECT_TRUE(form->commandLine->text().contains(R"(-U flash:w:"/tmp/my blink.hex":i)"));
-    EXPECT_TRUE(Drop(form->eepromRow, {QUrl::fromLocalFile("/tmp/data.eep")}));
-    EXPECT_EQ(form->eepromFile->text(), "/tmp/data.eep");
-    EXPECT_FALSE(Drop(form->flashRow, {QUrl("https://example.org/x.hex")}));
-    EXPECT_FALSE(Drop(form->flashRow, {QUrl::fromLocalFile("/a.hex"), QUrl::fromLocalFile("/b.hex")}));
-    EXPECT_EQ(form->flashFile->text(), "/tmp/my blink.hex");
+    Ui(*form).flashWrite->setChecked(true);
+    EXPECT_TRUE(Drop(Ui(*form).flashRow, {QUrl::fromLocalFile("/tmp/my blink.hex")}));
+    EXPECT_EQ(Ui(*form).flashFile->text(), "/tmp/my blink.hex");
+    EXPECT_TRUE(Ui(*form).commandLine->text().contains(R"(-U flash:w:"/tmp/my blink.hex":i)"));
+    EXPECT_TRUE(Drop(Ui(*form).eepromRow, {QUrl::fromLocalFile("/tmp/data.eep")}));
+    EXPECT_EQ(Ui(*form).eepromFile->text(), "/tmp/data.eep");
+    EXPECT_FALSE(Drop(Ui(*form).flashRow, {QUrl("https://example.org/x.hex")}));
+    EXPECT_FALSE(Drop(Ui(*form).flashRow, {QUrl::fromLocalFile("/a.hex"), QUrl::fromLocalFile("/b.hex")}));
+    EXPECT_EQ(Ui(*form).flashFile->text(), "/tmp/my blink.hex");
 }
 
 // A port typed into the box comes back by its text; the long lists filter by any part of a name;
@@ -102,14 +102,14 @@ TEST(Ports, ATypedPortIsKeptAndLongListsFilter)
 {
     SettingsFile none;
     {
-        TForm1 form;
-        form.portBox->SetText("/dev/pts/7");
+        MainWindow form;
+        Ui(form).portBox->SetText("/dev/pts/7");
         form.show();
         ASSERT_TRUE(form.close());
     }
-    TForm1 form;
-    EXPECT_EQ(form.portBox->Text(), "/dev/pts/7") << SettingsFile::Read().toStdString();
-    QCompleter *completer = form.deviceBox->completer();
+    MainWindow form;
+    EXPECT_EQ(Ui(form).portBox->Text(), "/dev/pts/7") << SettingsFile::Read().toStdString();
+    QCompleter *completer = Ui(form).deviceBox->completer();
     ASSERT_NE(completer, nullptr);
     completer->setCompletionPrefix("mega8");
     QStringList found;
@@ -118,6 +118,6 @@ TEST(Ports, ATypedPortIsKeptAndLongListsFilter)
     EXPECT_TRUE(found.contains("ATmega8") && found.contains("ATmega8515") && found.contains("ATmega88"))
         << found.join(',').toStdString();
     EXPECT_FALSE(found.contains("ATmega16"));
-    EXPECT_EQ(form.deviceBox->Text(), "") << "the typed text is not changed by the filter";
-    EXPECT_EQ(form.minimumSize(), QSize(TForm1::kDesignWidth, 683 + widgets::RunStrip::kHeight));
+    EXPECT_EQ(Ui(form).deviceBox->Text(), "") << "the typed text is not changed by the filter";
+    EXPECT_EQ(form.minimumSize(), QSize(window::kDesignWidth, 683 + widgets::RunStrip::kHeight));
 }

@@ -1,7 +1,7 @@
 // "Execute" and the single-byte runs against stand-in tools.
 #include "tests/printing.h"
-#include "app/form1.h"
-#include "app/tone.h"
+#include "window/main_window.h"
+#include "window/tone.h"
 #include "tests/helpers.h"
 
 #include <QCloseEvent>
@@ -12,18 +12,18 @@
 #include <gtest/gtest.h>
 
 namespace {
-void Execute(TForm1 &form, const QString &line)
+void Execute(MainWindow &form, const QString &line)
 {
-    form.commandLine->setText(line);
-    ClickAndWait(form.executeButton);
+    Ui(form).commandLine->setText(line);
+    ClickAndWait(Ui(form).executeButton);
 }
 
 // Starts Execute and returns once the pane shows `shown`: the run is under way, its output arriving.
-void ExecuteUntilShown(TForm1 &form, const QString &line, const QString &shown)
+void ExecuteUntilShown(MainWindow &form, const QString &line, const QString &shown)
 {
-    form.commandLine->setText(line);
-    QTest::mouseClick(form.executeButton, Qt::LeftButton);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form.outputPane->Text().contains(shown); }, 5000)) << shown.toStdString();
+    Ui(form).commandLine->setText(line);
+    QTest::mouseClick(Ui(form).executeButton, Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Ui(form).outputPane->Text().contains(shown); }, 5000)) << shown.toStdString();
 }
 }  // namespace
 
@@ -35,11 +35,11 @@ TEST(Execute, ShowsBothStreamsInOrderWithLongOutputAndAZeroByte)
     auto form = MakeForm();
     Watch watch;
     Execute(*form, "avrdude.exe -p m8 -U flash:r:\"a b.hex\":i");
-    const QString text = form->outputPane->toPlainText();
+    const QString text = Ui(*form).outputPane->toPlainText();
     EXPECT_TRUE(text.startsWith("args: -p m8 -U flash:r:a b.hex:i\nerr1\nout2\nline 0 of"));
     EXPECT_TRUE(text.endsWith("line 399 of the long output, padded to be long enough\nab\nerr2\n"));
     EXPECT_GT(text.size(), 9999);
-    EXPECT_EQ(form->outputPane->document()->blockCount(), 406) << "405 lines and the empty one after the last break";
+    EXPECT_EQ(Ui(*form).outputPane->document()->blockCount(), 406) << "405 lines and the empty one after the last break";
     EXPECT_TRUE(watch.messages.empty());
     EXPECT_TRUE(watch.tones.empty());
     EXPECT_TRUE(form->isEnabled());
@@ -50,16 +50,16 @@ TEST(Execute, EnlargesThePaneDuringTheRunAndPutsItBackAfterAResize)
     auto form = MakeForm();
     form->show();
     form->resize(626, 783 + widgets::RunStrip::kHeight);
-    const QRect before = form->outputPane->geometry();
+    const QRect before = Ui(*form).outputPane->geometry();
     ASSERT_EQ(before, QRect(3, 525, 622, 255));
     // The stand-in waits for the pane to be looked at while it runs.
     StandIn tool("echo started; sleep 0.4; echo finished");
     ExecuteUntilShown(*form, "avrdude.exe", "started");
-    EXPECT_EQ(form->outputPane->geometry(), QRect(3, 3, 622, 678));
-    EXPECT_FALSE(form->executeButton->isEnabled() || form->commandLine->isEnabled());
+    EXPECT_EQ(Ui(*form).outputPane->geometry(), QRect(3, 3, 622, 678));
+    EXPECT_FALSE(Ui(*form).executeButton->isEnabled() || Ui(*form).commandLine->isEnabled());
     WaitForRun(*form);
-    EXPECT_EQ(form->outputPane->geometry(), before);
-    EXPECT_EQ(form->outputPane->toPlainText(), "started\nfinished\n");
+    EXPECT_EQ(Ui(*form).outputPane->geometry(), before);
+    EXPECT_EQ(Ui(*form).outputPane->toPlainText(), "started\nfinished\n");
 }
 
 TEST(Execute, OutputShowsWhileItArrivesWithoutScrollingAlong)
@@ -68,9 +68,9 @@ TEST(Execute, OutputShowsWhileItArrivesWithoutScrollingAlong)
     auto form = MakeForm();
     form->show();
     ExecuteUntilShown(*form, "avrdude.exe", "line 99\n");
-    const QString seen = form->outputPane->toPlainText();
+    const QString seen = Ui(*form).outputPane->toPlainText();
     EXPECT_TRUE(seen.startsWith("line 0\n") && !seen.contains("end")) << seen.toStdString();
-    EXPECT_EQ(form->outputPane->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(Ui(*form).outputPane->verticalScrollBar()->value(), 0);
     WaitForRun(*form);
 }
 
@@ -80,14 +80,14 @@ TEST(Execute, CaretGoesToLine15WhenThereIsOne)
     {
         StandIn tool("seq 0 30");
         Execute(*form, "avrdude.exe");
-        EXPECT_EQ(form->outputPane->textCursor().blockNumber(), 15);
-        EXPECT_EQ(form->outputPane->textCursor().positionInBlock(), 0);
+        EXPECT_EQ(Ui(*form).outputPane->textCursor().blockNumber(), 15);
+        EXPECT_EQ(Ui(*form).outputPane->textCursor().positionInBlock(), 0);
     }
     {
         StandIn tool("seq 0 10");
-        form->outputPane->moveCursor(QTextCursor::Start);
+        Ui(*form).outputPane->moveCursor(QTextCursor::Start);
         Execute(*form, "avrdude.exe");
-        EXPECT_LT(form->outputPane->textCursor().blockNumber(), 15);
+        EXPECT_LT(Ui(*form).outputPane->textCursor().blockNumber(), 15);
     }
 }
 
@@ -116,14 +116,13 @@ TEST(Execute, WarnsOnAVerificationErrorOrMismatchOnly)
     }
 }
 
-TEST(Execute, RunAndCaptureNeverWarns)
+TEST(Execute, ASingleByteRunNeverWarns)
 {
     StandIn tool("echo 'verification error'; echo 'verification mismatch'");
     auto form = MakeForm();
     Watch watch;
-    form->RunAndCapture("avrdude.exe");
-    WaitForRun(*form);
-    EXPECT_EQ(form->outputPane->toPlainText(), "verification error\nverification mismatch\n");
+    ClickAndWait(Ui(*form).calibrationWrite);
+    EXPECT_EQ(Ui(*form).outputPane->toPlainText(), "verification error\nverification mismatch\n");
     EXPECT_TRUE(watch.tones.empty());
     EXPECT_TRUE(watch.messages.empty());
 }
@@ -134,11 +133,11 @@ TEST(Execute, AFailedStartTellsWhichProgramWasNotFound)
     Watch watch;
     Execute(*form, "no-such-avrdude.exe -p m8");
     EXPECT_TRUE(form->isEnabled());
-    EXPECT_TRUE(form->outputPane->toPlainText().contains("\"no-such-avrdude.exe\" was not found"));
-    EXPECT_EQ(form->outputPane->geometry(), QRect(3, 525, 622, 155));
+    EXPECT_TRUE(Ui(*form).outputPane->toPlainText().contains("\"no-such-avrdude.exe\" was not found"));
+    EXPECT_EQ(Ui(*form).outputPane->geometry(), QRect(3, 525, 622, 155));
     EXPECT_TRUE(watch.messages.empty());
     Execute(*form, "");
-    EXPECT_TRUE(form->outputPane->toPlainText().contains("empty"));
+    EXPECT_TRUE(Ui(*form).outputPane->toPlainText().contains("empty"));
 }
 
 TEST(Execute, TerminalModeEndsByItself)
@@ -149,7 +148,7 @@ TEST(Execute, TerminalModeEndsByItself)
     timer.start();
     Execute(*form, "avrdude.exe -t");
     EXPECT_LT(timer.elapsed(), 5000);
-    EXPECT_EQ(form->outputPane->toPlainText(), "avrdude> \nend of input\n");
+    EXPECT_EQ(Ui(*form).outputPane->toPlainText(), "avrdude> \nend of input\n");
 }
 
 TEST(Execute, TheWindowRefusesToCloseDuringARun)
@@ -164,7 +163,7 @@ TEST(Execute, TheWindowRefusesToCloseDuringARun)
     EXPECT_FALSE(close.isAccepted());
     EXPECT_TRUE(form->isVisible());
     WaitForRun(*form);
-    EXPECT_EQ(form->outputPane->toPlainText(), "started\ndone\n");
+    EXPECT_EQ(Ui(*form).outputPane->toPlainText(), "started\ndone\n");
     EXPECT_EQ(watch.questions, std::vector<QString>{"avrdude is still running. Stop it and close?"});
 }
 
@@ -173,7 +172,7 @@ TEST(Execute, RealAvrdudeReportsItsOwnError)
     // Debian's avrdude, found along the PATH under the name the line gives it.
     auto form = MakeForm();
     Execute(*form, "avrdude.exe -p m8 -c usbasp -U lfuse:r:-:d");
-    const QString text = form->outputPane->toPlainText();
+    const QString text = Ui(*form).outputPane->toPlainText();
     EXPECT_TRUE(text.contains("avrdude")) << text.toStdString();
     EXPECT_TRUE(text.contains("usbasp") || text.contains("USB")) << text.toStdString();
 }
@@ -204,12 +203,12 @@ TEST(ErrorBox, AnErrorEscapingAHandlerIsShownAndTheProgramGoesOn)
 
     auto form = MakeForm();
     Watch watch;
-    QObject::connect(form->noWriteBox, &QCheckBox::toggled, [] { throw std::runtime_error("Disk not ready"); });
-    QTest::mouseClick(form->noWriteBox, Qt::LeftButton);
+    QObject::connect(Ui(*form).noWriteBox, &QCheckBox::toggled, [] { throw std::runtime_error("Disk not ready"); });
+    QTest::mouseClick(Ui(*form).noWriteBox, Qt::LeftButton);
     ASSERT_EQ(watch.messages.size(), 1u);
     EXPECT_EQ(watch.messages[0].text, "Disk not ready.");
     EXPECT_EQ(watch.messages[0].kind, MessageKind::Error);
     EXPECT_EQ(watch.messages[0].title, "ATmega8");
-    QTest::mouseClick(form->chipEraseBox, Qt::LeftButton);
-    EXPECT_TRUE(form->commandLine->text().contains("-e "));
+    QTest::mouseClick(Ui(*form).chipEraseBox, Qt::LeftButton);
+    EXPECT_TRUE(Ui(*form).commandLine->text().contains("-e "));
 }

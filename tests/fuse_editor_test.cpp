@@ -1,6 +1,6 @@
 // The byte editors kept in step through the real fields and boxes, and the device's fuse layout.
 #include "tests/printing.h"
-#include "app/form1.h"
+#include "window/main_window.h"
 #include "tests/helpers.h"
 
 #include <QApplication>
@@ -10,20 +10,20 @@
 #include <gtest/gtest.h>
 
 namespace {
-QString Checked(const TForm1 &form, fuses::FuseByte byte)
+QString Checked(const MainWindow &form, fuses::FuseByte byte)
 {
     QString bits;
     for (int k = 0; k < 8; ++k)
-        if (form.byteEditor(byte)->bitBox(k)->isChecked())
+        if (Ui(form).byteEditor(byte)->bitBox(k)->isChecked())
             bits += QString::number(k);
     return bits;
 }
 
-QString CaptionsOf(const TForm1 &form, fuses::FuseByte byte)
+QString CaptionsOf(const MainWindow &form, fuses::FuseByte byte)
 {
     QStringList out;
     for (int k = 0; k < 8; ++k)
-        out << form.byteEditor(byte)->bitBox(k)->text();
+        out << Ui(form).byteEditor(byte)->bitBox(k)->text();
     return out.join(',');
 }
 
@@ -47,76 +47,76 @@ void ClearAndType(widgets::MaskEdit *field, const char *keys)
 TEST(FuseEditor, TypingA5InTheHexField)
 {
     auto form = MakeForm();
-    form->commandLine->setText("hand");
-    TypeOver(form->byteEditor(Low)->hexField(), "a5");
-    EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "A5");
-    EXPECT_EQ(form->byteEditor(Low)->binaryField()->Text(), "10100101");
+    Ui(*form).commandLine->setText("hand");
+    TypeOver(Ui(*form).byteEditor(Low)->hexField(), "a5");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "A5");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->binaryField()->Text(), "10100101");
     EXPECT_EQ(Checked(*form, Low), "0257");
-    EXPECT_EQ(form->commandLine->text(), "avrdude.exe -p m8 -c usbasp ") << "each changed box rebuilds the line";
+    EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p m8 -c usbasp ") << "each changed box rebuilds the line";
 
     // Typing over the whole field selected, as after a Tab into it, overwrites position by position.
-    form->byteEditor(High)->hexField()->setFocus();
-    form->byteEditor(High)->hexField()->selectAll();
-    TypeInto(form->byteEditor(High)->hexField(), "c3");
-    EXPECT_EQ(form->byteEditor(High)->hexField()->Text(), "C3");
-    EXPECT_EQ(form->byteEditor(High)->binaryField()->Text(), "11000011");
+    Ui(*form).byteEditor(High)->hexField()->setFocus();
+    Ui(*form).byteEditor(High)->hexField()->selectAll();
+    TypeInto(Ui(*form).byteEditor(High)->hexField(), "c3");
+    EXPECT_EQ(Ui(*form).byteEditor(High)->hexField()->Text(), "C3");
+    EXPECT_EQ(Ui(*form).byteEditor(High)->binaryField()->Text(), "11000011");
 }
 
 TEST(FuseEditor, BoxesDriveTheFields)
 {
     auto form = MakeForm();
-    QTest::mouseClick(form->byteEditor(High)->bitBox(3), Qt::LeftButton);
-    EXPECT_EQ(form->byteEditor(High)->binaryField()->Text(), "00001000");
-    EXPECT_EQ(form->byteEditor(High)->hexField()->Text(), "08");
-    form->byteEditor(Lock)->hexField()->SetText("FF");
+    QTest::mouseClick(Ui(*form).byteEditor(High)->bitBox(3), Qt::LeftButton);
+    EXPECT_EQ(Ui(*form).byteEditor(High)->binaryField()->Text(), "00001000");
+    EXPECT_EQ(Ui(*form).byteEditor(High)->hexField()->Text(), "08");
+    Ui(*form).byteEditor(Lock)->hexField()->SetText("FF");
     EXPECT_EQ(Checked(*form, Lock), "01234567");
-    form->commandLine->setText("hand");
-    QTest::mouseClick(form->byteEditor(Lock)->bitBox(7), Qt::LeftButton);
-    EXPECT_EQ(form->byteEditor(Lock)->binaryField()->Text(), "01111111");
-    EXPECT_EQ(form->byteEditor(Lock)->hexField()->Text(), "7F");
-    EXPECT_EQ(form->commandLine->text(), "avrdude.exe -p m8 -c usbasp ");
+    Ui(*form).commandLine->setText("hand");
+    QTest::mouseClick(Ui(*form).byteEditor(Lock)->bitBox(7), Qt::LeftButton);
+    EXPECT_EQ(Ui(*form).byteEditor(Lock)->binaryField()->Text(), "01111111");
+    EXPECT_EQ(Ui(*form).byteEditor(Lock)->hexField()->Text(), "7F");
+    EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p m8 -c usbasp ");
 }
 
 TEST(FuseEditor, BinaryKeysOnlyEnterZerosAndOnes)
 {
     auto form = MakeForm();
-    widgets::MaskEdit *bin = form->byteEditor(Low)->binaryField();
+    widgets::MaskEdit *bin = Ui(*form).byteEditor(Low)->binaryField();
     bin->setFocus();
     bin->setCursorPosition(0);
     TypeInto(bin, "1x7");
     EXPECT_EQ(bin->Text(), "10000000");
-    EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "80");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "80");
     bin->setCursorPosition(7);
     QTest::keyClick(bin, '1');
-    EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "81");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "81");
     EXPECT_EQ(Checked(*form, Low), "07");
     // Control characters too: Backspace and Ctrl+V type a 0.
     bin->setCursorPosition(0);
     QTest::keyClick(bin, Qt::Key_Backspace);
     QTest::keyClick(bin, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(bin->Text(), "00000001");
-    EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "01");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "01");
 }
 
 TEST(FuseEditor, PartialBinaryEntryInBothVariants)
 {
     // 101 in positions 1 to 3, the rest unfilled: the text 101 reads as 5.
     auto form = MakeForm();
-    widgets::MaskEdit *bin = form->byteEditor(Low)->binaryField();
+    widgets::MaskEdit *bin = Ui(*form).byteEditor(Low)->binaryField();
     bin->setFocus();
     bin->setCursorPosition(0);
     TypeInto(bin, "101");
     bin->setSelection(3, 5);
     QTest::keyClick(bin, Qt::Key_Delete);
     // The hex field did not hold 05 yet: it is rewritten, and the binary field with it.
-    EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "05");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "05");
     EXPECT_EQ(bin->Text(), "00000101");
     EXPECT_EQ(Checked(*form, Low), "02");
 
     // The hex field holds 05 already: nothing rewrites the binary field, and the boxes show the
     // one value the editor holds.
     bin->SetText("101_____");
-    EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "05");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "05");
     EXPECT_TRUE(bin->RawText().startsWith("101__")) << bin->RawText().toStdString();
     EXPECT_EQ(Checked(*form, Low), "02");
 }
@@ -125,7 +125,7 @@ TEST(FuseEditor, PartialBinaryEntryInBothVariants)
 TEST(ByteEditor, EachChangeOfTheValueIsSignalledOnceWithTheFinalValue)
 {
     auto form = MakeForm();
-    widgets::ByteEditor *editor = form->byteEditor(Low);
+    widgets::ByteEditor *editor = Ui(*form).byteEditor(Low);
     editor->setValue(0xFF);
     std::vector<unsigned> seen;
     QObject::connect(editor, &widgets::ByteEditor::valueChanged, [&](unsigned value) { seen.push_back(value); });
@@ -145,31 +145,31 @@ TEST(ByteEditor, EachChangeOfTheValueIsSignalledOnceWithTheFinalValue)
 TEST(FuseEditor, HexEntriesThatAreNotPlainDigits)
 {
     auto form = MakeForm();
-    TypeOver(form->byteEditor(Low)->hexField(), "-1");
-    EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "7F");
-    EXPECT_EQ(form->byteEditor(Low)->binaryField()->Text(), "01111111");
+    TypeOver(Ui(*form).byteEditor(Low)->hexField(), "-1");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "7F");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->binaryField()->Text(), "01111111");
     EXPECT_EQ(Checked(*form, Low), "0123456");
 
-    form->byteEditor(High)->hexField()->SetText("00");
-    TypeOver(form->byteEditor(High)->hexField(), "g1");
-    EXPECT_EQ(form->byteEditor(High)->hexField()->Text(), "G1") << "reads as the 00 the group holds: stays as typed";
-    EXPECT_EQ(form->byteEditor(High)->binaryField()->Text(), "00000000");
+    Ui(*form).byteEditor(High)->hexField()->SetText("00");
+    TypeOver(Ui(*form).byteEditor(High)->hexField(), "g1");
+    EXPECT_EQ(Ui(*form).byteEditor(High)->hexField()->Text(), "G1") << "reads as the 00 the group holds: stays as typed";
+    EXPECT_EQ(Ui(*form).byteEditor(High)->binaryField()->Text(), "00000000");
 
-    form->byteEditor(Lock)->hexField()->SetText("A5");
-    form->byteEditor(Lock)->hexField()->setFocus();
-    form->byteEditor(Lock)->hexField()->setCursorPosition(2);
-    QTest::keyClick(form->byteEditor(Lock)->hexField(), Qt::Key_Backspace);
-    EXPECT_EQ(form->byteEditor(Lock)->hexField()->Text(), "0A");
-    EXPECT_EQ(form->byteEditor(Lock)->binaryField()->Text(), "00001010");
+    Ui(*form).byteEditor(Lock)->hexField()->SetText("A5");
+    Ui(*form).byteEditor(Lock)->hexField()->setFocus();
+    Ui(*form).byteEditor(Lock)->hexField()->setCursorPosition(2);
+    QTest::keyClick(Ui(*form).byteEditor(Lock)->hexField(), Qt::Key_Backspace);
+    EXPECT_EQ(Ui(*form).byteEditor(Lock)->hexField()->Text(), "0A");
+    EXPECT_EQ(Ui(*form).byteEditor(Lock)->binaryField()->Text(), "00001010");
 }
 
 TEST(FuseEditor, ThreeCharacterTextSetByCodeSettlesAt00)
 {
     auto form = MakeForm();
-    form->byteEditor(Low)->hexField()->SetText("5A");
-    form->byteEditor(Low)->hexField()->SetText("100");
-    EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "00");
-    EXPECT_EQ(form->byteEditor(Low)->binaryField()->Text(), "00000000");
+    Ui(*form).byteEditor(Low)->hexField()->SetText("5A");
+    Ui(*form).byteEditor(Low)->hexField()->SetText("100");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "00");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->binaryField()->Text(), "00000000");
     EXPECT_EQ(Checked(*form, Low), "");
 }
 
@@ -180,18 +180,18 @@ TEST(FuseEditor, LeavingAHalfFilledHexFieldWarnsAndEscapeAbandons)
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     Watch watch;
-    form->byteEditor(Low)->hexField()->SetText("00");
-    ClearAndType(form->byteEditor(Low)->hexField(), "0");
-    EXPECT_EQ(form->byteEditor(Low)->hexField()->RawText(), "0_");
-    form->flashFile->setFocus(Qt::TabFocusReason);
+    Ui(*form).byteEditor(Low)->hexField()->SetText("00");
+    ClearAndType(Ui(*form).byteEditor(Low)->hexField(), "0");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->RawText(), "0_");
+    Ui(*form).flashFile->setFocus(Qt::TabFocusReason);
     QTest::qWait(20);
     ASSERT_EQ(watch.messages.size(), 1u);
     EXPECT_EQ(watch.messages[0].text, "Invalid input value.  Use escape key to abandon changes.");
     EXPECT_EQ(watch.messages[0].kind, MessageKind::Error);
-    EXPECT_EQ(QApplication::focusWidget(), form->byteEditor(Low)->hexField());
-    QTest::keyClick(form->byteEditor(Low)->hexField(), Qt::Key_Escape);
-    EXPECT_EQ(form->byteEditor(Low)->hexField()->RawText(), "00");
-    form->flashFile->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(QApplication::focusWidget(), Ui(*form).byteEditor(Low)->hexField());
+    QTest::keyClick(Ui(*form).byteEditor(Low)->hexField(), Qt::Key_Escape);
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->RawText(), "00");
+    Ui(*form).flashFile->setFocus(Qt::TabFocusReason);
     QTest::qWait(20);
     EXPECT_EQ(watch.messages.size(), 1u);
 }
@@ -203,63 +203,72 @@ TEST(FuseLayoutOnTheWindow, ATmega8)
     EXPECT_EQ(CaptionsOf(*form, High), "BOOTRST,BOOTSZ0,BOOTSZ1,EESAVE,CKOPT,SPIEN,WTDON,RSTDISBL");
     EXPECT_EQ(CaptionsOf(*form, Lock), "LB1,LB2,BLB01,BLB02,BLB11,BLB12,Bit 6,Bit 7");
     EXPECT_EQ(CaptionsOf(*form, Extended), "Bit 0,Bit 1,Bit 2,Bit 3,Bit 4,Bit 5,Bit 6,Bit 7");
-    EXPECT_TRUE(form->byteEditor(High)->hexField()->isEnabled());
-    EXPECT_FALSE(form->byteEditor(Extended)->hexField()->isEnabled());
-    EXPECT_FALSE(form->byteEditor(Extended)->binaryField()->isEnabled());
-    EXPECT_FALSE(form->byteEditor(Extended)->bitBox(3)->isEnabled());
-    EXPECT_TRUE(form->byteEditor(Extended)->readButton()->isEnabled()) << "Read stays usable in a group that is off";
-    EXPECT_TRUE(form->byteEditor(Extended)->writeButton()->isEnabled());
-    EXPECT_EQ(form->signatureField->Text(), "000000");
+    EXPECT_TRUE(Ui(*form).byteEditor(High)->hexField()->isEnabled());
+    EXPECT_FALSE(Ui(*form).byteEditor(Extended)->hexField()->isEnabled());
+    EXPECT_FALSE(Ui(*form).byteEditor(Extended)->binaryField()->isEnabled());
+    EXPECT_FALSE(Ui(*form).byteEditor(Extended)->bitBox(3)->isEnabled());
+    EXPECT_TRUE(Ui(*form).byteEditor(Extended)->readButton()->isEnabled()) << "Read stays usable in a group that is off";
+    EXPECT_TRUE(Ui(*form).byteEditor(Extended)->writeButton()->isEnabled());
+    EXPECT_EQ(Ui(*form).signatureField->Text(), "000000");
 }
 
 TEST(FuseLayoutOnTheWindow, TurningGroupsOffZeroesThemAndNothingRestoresThem)
 {
     auto form = MakeForm();
-    form->byteEditor(High)->hexField()->SetText("D9");
-    form->byteEditor(Lock)->hexField()->SetText("3C");
-    form->commandLine->setText("hand");
-    form->deviceBox->SetText("AT90S2313");
-    EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "00");
-    EXPECT_EQ(form->byteEditor(High)->hexField()->Text(), "00");
+    Ui(*form).byteEditor(High)->hexField()->SetText("D9");
+    Ui(*form).byteEditor(Lock)->hexField()->SetText("3C");
+    Ui(*form).commandLine->setText("hand");
+    Ui(*form).deviceBox->SetText("AT90S2313");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "00");
+    EXPECT_EQ(Ui(*form).byteEditor(High)->hexField()->Text(), "00");
     EXPECT_EQ(Checked(*form, High), "");
-    EXPECT_FALSE(form->byteEditor(High)->hexField()->isEnabled());
-    EXPECT_EQ(form->byteEditor(Lock)->hexField()->Text(), "3C");
+    EXPECT_FALSE(Ui(*form).byteEditor(High)->hexField()->isEnabled());
+    EXPECT_EQ(Ui(*form).byteEditor(Lock)->hexField()->Text(), "3C");
     EXPECT_EQ(CaptionsOf(*form, Lock), "LB1,LB2,Bit 2,Bit 3,Bit 4,Bit 5,Bit 6,Bit 7");
-    EXPECT_EQ(form->commandLine->text(), "avrdude.exe -p 2313 -c usbasp ");
-    form->deviceBox->SetText("ATmega8");
-    EXPECT_TRUE(form->byteEditor(High)->hexField()->isEnabled());
-    EXPECT_EQ(form->byteEditor(High)->hexField()->Text(), "00");
+    EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p 2313 -c usbasp ");
+    Ui(*form).deviceBox->SetText("ATmega8");
+    EXPECT_TRUE(Ui(*form).byteEditor(High)->hexField()->isEnabled());
+    EXPECT_EQ(Ui(*form).byteEditor(High)->hexField()->Text(), "00");
 }
 
 TEST(FuseLayoutOnTheWindow, AnyOtherTextTurnsEveryGroupOnAndKeepsTheSignature)
 {
     auto form = MakeForm();
-    form->signatureField->SetText("1E9307");
-    form->deviceBox->SetText("ATmega8 ");
+    Ui(*form).signatureField->SetText("1E9307");
+    Ui(*form).deviceBox->SetText("ATmega8 ");
     for (fuses::FuseByte byte : fuses::AllFuseBytes) {
-        EXPECT_TRUE(form->byteEditor(byte)->hexField()->isEnabled());
+        EXPECT_TRUE(Ui(*form).byteEditor(byte)->hexField()->isEnabled());
         EXPECT_EQ(CaptionsOf(*form, byte), "Bit 0,Bit 1,Bit 2,Bit 3,Bit 4,Bit 5,Bit 6,Bit 7");
     }
-    EXPECT_TRUE(form->calibrationField->isEnabled());
-    EXPECT_EQ(form->signatureField->Text(), "1E9307");
-    form->deviceBox->SetText("ATmega16");
-    EXPECT_EQ(form->signatureField->Text(), "000000");
+    EXPECT_TRUE(Ui(*form).calibrationField->isEnabled());
+    EXPECT_EQ(Ui(*form).signatureField->Text(), "1E9307");
+    Ui(*form).deviceBox->SetText("ATmega16");
+    EXPECT_EQ(Ui(*form).signatureField->Text(), "000000");
     EXPECT_EQ(CaptionsOf(*form, Extended), "WDTON,M103C,Bit 2,Bit 3,Bit 4,Bit 5,Bit 6,Bit 7");
 }
 
-TEST(FuseLayoutOnTheWindow, AValueInAGroupThatIsOffIsZeroedByTheNextChange)
+// Only a change of device applies the layout again: typing a file name or ticking an option
+// leaves a value in a group that is off, and a signature just read, as they are.
+TEST(FuseLayoutOnTheWindow, AValueInAGroupThatIsOffIsZeroedByTheNextDeviceChange)
 {
     auto form = MakeForm();
-    form->byteEditor(Extended)->hexField()->SetText("FD");  // as a read fills the disabled group
-    EXPECT_EQ(form->byteEditor(Extended)->hexField()->Text(), "FD");
-    TypeInto(form->flashFile, "x");
-    EXPECT_EQ(form->byteEditor(Extended)->hexField()->Text(), "00");
+    const window::Controls ui = Ui(*form);
+    ui.byteEditor(Extended)->hexField()->SetText("FD");  // as a read fills the disabled group
+    ui.signatureField->SetText("1E9307");
+    TypeInto(ui.flashFile, "x");
+    ui.chipEraseBox->setChecked(true);
+    EXPECT_EQ(ui.byteEditor(Extended)->hexField()->Text(), "FD");
+    EXPECT_EQ(ui.signatureField->Text(), "1E9307");
+    ui.deviceBox->SetText("ATmega16");
+    ui.deviceBox->SetText("ATmega8");
+    EXPECT_EQ(ui.byteEditor(Extended)->hexField()->Text(), "00");
+    EXPECT_EQ(ui.signatureField->Text(), "000000");
 }
 
 TEST(ByteEditor, APasteIsOneByteInAUsualFormOrRefused)
 {
     auto form = MakeForm();
-    widgets::MaskEdit *hex = form->byteEditor(Low)->hexField();
+    widgets::MaskEdit *hex = Ui(*form).byteEditor(Low)->hexField();
     struct Row {
         const char *pasted, *shown, *binary;  // shown null: refused, the field keeps 3C
     } rows[] = {
@@ -276,7 +285,7 @@ TEST(ByteEditor, APasteIsOneByteInAUsualFormOrRefused)
         Watch watch;
         QTest::keyClick(hex, Qt::Key_V, Qt::ControlModifier);
         EXPECT_EQ(hex->Text(), shown ? shown : "3C") << pasted;
-        EXPECT_EQ(form->byteEditor(Low)->binaryField()->Text(), binary) << pasted;
+        EXPECT_EQ(Ui(*form).byteEditor(Low)->binaryField()->Text(), binary) << pasted;
         EXPECT_EQ(watch.messages.size(), shown ? 0u : 1u) << pasted;
     }
 }
@@ -286,32 +295,32 @@ TEST(ByteEditor, APasteIsOneByteInAUsualFormOrRefused)
 TEST(FuseSettingsPanel, EveryClockSettingRoundTripsThroughTheByteEditor)
 {
     auto form = MakeForm("ATmega328P");
-    widgets::FuseSettingsPanel *panel = form->fuseSettings;
+    widgets::FuseSettingsPanel *panel = Ui(*form).fuseSettings;
     QComboBox *clock = panel->settingBox(Low, "SUT_CKSEL");
     ASSERT_NE(clock, nullptr);
     ASSERT_EQ(clock->count(), 55) << "every setting the data lists";
-    form->byteEditor(Low)->setValue(0x62);
+    Ui(*form).byteEditor(Low)->setValue(0x62);
     for (int i = 0; i < clock->count(); ++i) {
         clock->setCurrentIndex(i);  // as the user picks it
         const unsigned raw = clock->itemData(i).toUInt();
-        EXPECT_EQ(form->byteEditor(Low)->value(), (0x62u & 0xC0u) | raw) << i;
-        form->byteEditor(Low)->hexField()->SetText("62");
+        EXPECT_EQ(Ui(*form).byteEditor(Low)->value(), (0x62u & 0xC0u) | raw) << i;
+        Ui(*form).byteEditor(Low)->hexField()->SetText("62");
         EXPECT_EQ(clock->currentText().left(18), "Int. RC Osc. 8 MHz");
-        form->byteEditor(Low)->setValue((0x62u & 0xC0u) | raw);
+        Ui(*form).byteEditor(Low)->setValue((0x62u & 0xC0u) | raw);
         EXPECT_EQ(clock->currentIndex(), i);
     }
     // A one-bit field ticks when programmed; the bit box ticks the other way.
     QCheckBox *div8 = panel->bitBox(Low, "CKDIV8");
     ASSERT_NE(div8, nullptr);
-    form->byteEditor(Low)->hexField()->SetText("62");
+    Ui(*form).byteEditor(Low)->hexField()->SetText("62");
     EXPECT_TRUE(div8->isChecked());
-    EXPECT_FALSE(form->byteEditor(Low)->bitBox(7)->isChecked());
+    EXPECT_FALSE(Ui(*form).byteEditor(Low)->bitBox(7)->isChecked());
     div8->setChecked(false);
-    EXPECT_EQ(form->byteEditor(Low)->hexText(), "E2");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexText(), "E2");
     // A value the group does not list shows as itself; the factory defaults set every editor.
-    form->byteEditor(Extended)->hexField()->SetText("F8");
+    Ui(*form).byteEditor(Extended)->hexField()->SetText("F8");
     EXPECT_EQ(panel->settingBox(Extended, "BODLEVEL")->currentText(), "0x00 (not a listed setting)");
-    form->byteEditor(Extended)->hexField()->SetText("F9");  // another unlisted value replaces the first
+    Ui(*form).byteEditor(Extended)->hexField()->SetText("F9");  // another unlisted value replaces the first
     QComboBox *bodlevel = panel->settingBox(Extended, "BODLEVEL");
     EXPECT_EQ(bodlevel->currentText(), "0x01 (not a listed setting)");
     int unlisted = 0;
@@ -319,11 +328,11 @@ TEST(FuseSettingsPanel, EveryClockSettingRoundTripsThroughTheByteEditor)
         unlisted += bodlevel->itemText(i).contains("not a listed setting") ? 1 : 0;
     EXPECT_EQ(unlisted, 1);
     QTest::mouseClick(panel->defaultsButton(), Qt::LeftButton);
-    EXPECT_EQ(form->byteEditor(Low)->hexText(), "62");
-    EXPECT_EQ(form->byteEditor(High)->hexText(), "D9");
-    EXPECT_EQ(form->byteEditor(Extended)->hexText(), "FF");
-    EXPECT_EQ(form->byteEditor(Lock)->hexText(), "FF");
-    form->deviceBox->SetText("ATmega9999");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexText(), "62");
+    EXPECT_EQ(Ui(*form).byteEditor(High)->hexText(), "D9");
+    EXPECT_EQ(Ui(*form).byteEditor(Extended)->hexText(), "FF");
+    EXPECT_EQ(Ui(*form).byteEditor(Lock)->hexText(), "FF");
+    Ui(*form).deviceBox->SetText("ATmega9999");
     EXPECT_EQ(panel->settingBox(Low, "SUT_CKSEL"), nullptr);
     EXPECT_FALSE(panel->defaultsButton()->isVisible());
 }

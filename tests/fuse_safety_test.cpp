@@ -1,7 +1,7 @@
 // Writes that could lock a chip out ask first, half-typed values are never written, and a failed read
 // sets nothing.
 #include "tests/printing.h"
-#include "app/form1.h"
+#include "window/main_window.h"
 #include "compose/installed.h"
 #include "fuses/device_meanings.h"
 #include "fuses/fuse_safety.h"
@@ -29,10 +29,12 @@ QStringList Runs()
                                          : QStringList();
 }
 
-QStringList Risks(const char *device, int group, unsigned value)  // group 0 low fuse ... 3 extended
+// group 0 low fuse ... 3 extended; `part`: what the installed avrdude says of the device.
+QStringList Risks(const char *device, int group, unsigned value, const compose::InstalledPart *part = nullptr)
 {
     QStringList names;
-    for (const QString &risk : fuses::LockOutRisks(fuses::LookupFuseLayout(QString::fromLatin1(device)), fuses::AllFuseBytes[group], value))
+    for (const QString &risk :
+         fuses::LockOutRisks(fuses::LookupFuseLayout(QString::fromLatin1(device), part), fuses::AllFuseBytes[group], value))
         names << risk.section(u':', 0, 0);
     return names;
 }
@@ -60,10 +62,9 @@ TEST(FuseSafety, WhichValuesAreCompleteAndWhichBitsLockTheChipOut)
     EXPECT_EQ(Risks("ATmega8", 2, 0xFE), QStringList{}) << "LB1 alone still allows programming";
     EXPECT_EQ(Risks("ATmega9999", 1, 0x00), QStringList{}) << "a device without names gets no guard";
     // A part of the installed avrdude, its bits named after avr-libc.
-    compose::SetInstalled({{{"ATmega328P", "m328p", "1E950F", {{"lfuse", 1, 0}, {"hfuse", 1, 0}, {"efuse", 1, 0}, {"lock", 1, 0}}, {}}}, {}});
-    EXPECT_EQ(Risks("ATmega328P", 1, 0x99), QStringList{"DWEN"});
-    EXPECT_EQ(Risks("ATmega328P", 1, 0xD9), QStringList{});
-    compose::SetInstalled({});
+    const compose::InstalledPart m328p{"ATmega328P", "m328p", "1E950F", {{"lfuse", 1, 0}, {"hfuse", 1, 0}, {"efuse", 1, 0}, {"lock", 1, 0}}, {}};
+    EXPECT_EQ(Risks("ATmega328P", 1, 0x99, &m328p), QStringList{"DWEN"});
+    EXPECT_EQ(Risks("ATmega328P", 1, 0xD9, &m328p), QStringList{});
 }
 
 TEST(FuseSafety, TheWindowAsksBeforeALockOutAndRunsNothingOnCancel)
@@ -71,13 +72,13 @@ TEST(FuseSafety, TheWindowAsksBeforeALockOutAndRunsNothingOnCancel)
     StandIn tool = Logging();
     auto form = MakeForm();
     Watch watch;
-    form->byteEditor(High)->hexField()->SetText("D9");  // the ATmega8's usual high fuse: written at once
-    ClickAndWait(form->byteEditor(High)->writeButton());
+    Ui(*form).byteEditor(High)->hexField()->SetText("D9");  // the ATmega8's usual high fuse: written at once
+    ClickAndWait(Ui(*form).byteEditor(High)->writeButton());
     EXPECT_TRUE(watch.questions.empty());
     EXPECT_EQ(Runs(), QStringList{"-p m8 -c usbasp -U hfuse:w:0xD9:m"});
 
-    form->byteEditor(High)->hexField()->SetText("00");
-    ClickAndWait(form->byteEditor(High)->writeButton());  // Cancel
+    Ui(*form).byteEditor(High)->hexField()->SetText("00");
+    ClickAndWait(Ui(*form).byteEditor(High)->writeButton());  // Cancel
     ASSERT_EQ(watch.questions.size(), 1u);
     EXPECT_TRUE(watch.questions[0].startsWith("Writing 00 to the high fuse of the ATmega8 cannot easily be undone"));
     EXPECT_TRUE(watch.questions[0].contains("RSTDISBL: the reset pin becomes an I/O pin"));
@@ -85,28 +86,28 @@ TEST(FuseSafety, TheWindowAsksBeforeALockOutAndRunsNothingOnCancel)
     EXPECT_EQ(Runs().size(), 1) << "Cancel runs nothing";
 
     // After a read the question shows the value read; "Write anyway" runs the design's command.
-    form->byteEditor(High)->hexField()->SetText("D9");
-    form->ReadLineIndex = 5;
-    ClickAndWait(form->byteEditor(High)->readButton());  // reads 225, E1
-    ASSERT_EQ(form->byteEditor(High)->hexField()->Text(), "E1");
-    form->byteEditor(High)->hexField()->SetText("00");
+    Ui(*form).byteEditor(High)->hexField()->SetText("D9");
+    form->session().setReadLine(5);
+    ClickAndWait(Ui(*form).byteEditor(High)->readButton());  // reads 225, E1
+    ASSERT_EQ(Ui(*form).byteEditor(High)->hexField()->Text(), "E1");
+    Ui(*form).byteEditor(High)->hexField()->SetText("00");
     watch.answer = true;
-    ClickAndWait(form->byteEditor(High)->writeButton());
+    ClickAndWait(Ui(*form).byteEditor(High)->writeButton());
     ASSERT_EQ(watch.questions.size(), 2u);
     EXPECT_TRUE(watch.questions[1].contains("Value as last read: E1\nNew value: 00"));
     EXPECT_EQ(Runs().back(), "-p m8 -c usbasp -U hfuse:w:0x00:m");
-    EXPECT_EQ(form->commandLine->text(), "avrdude.exe -p m8 -c usbasp -U hfuse:w:0x00:m ");
+    EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p m8 -c usbasp -U hfuse:w:0x00:m ");
 
     // Lock bits that forbid programming ask too; so does every write to a part without bit names.
     watch.answer = false;
-    form->byteEditor(Lock)->hexField()->SetText("FC");
-    ClickAndWait(form->byteEditor(Lock)->writeButton());
+    Ui(*form).byteEditor(Lock)->hexField()->SetText("FC");
+    ClickAndWait(Ui(*form).byteEditor(Lock)->writeButton());
     ASSERT_EQ(watch.questions.size(), 3u);
     EXPECT_TRUE(watch.questions[2].contains("only a chip erase clears them"));
-    form->deviceBox->SetText("ATmega9999");
+    Ui(*form).deviceBox->SetText("ATmega9999");
     const int runs = static_cast<int>(Runs().size());
-    form->byteEditor(High)->hexField()->SetText("D9");
-    ClickAndWait(form->byteEditor(High)->writeButton());
+    Ui(*form).byteEditor(High)->hexField()->SetText("D9");
+    ClickAndWait(Ui(*form).byteEditor(High)->writeButton());
     ASSERT_EQ(watch.questions.size(), 4u);
     EXPECT_TRUE(watch.questions[3].contains("Fusewerk has no bit names for part \"-c\": the value cannot be checked"))
         << watch.questions[3].toStdString();
@@ -120,18 +121,18 @@ TEST(FuseSafety, HalfTypedValuesAreNeverWritten)
     Watch watch;
     form->show();
     form->activateWindow();
-    form->byteEditor(Low)->hexField()->setFocus();
+    Ui(*form).byteEditor(Low)->hexField()->setFocus();
     // The user deletes the first digit of 00 (the value stays 0, so nothing fills the gap again); the
     // Write button takes no focus, so the check on leaving the field never runs.
-    QTest::keyClick(form->byteEditor(Low)->hexField(), Qt::Key_Home);
-    QTest::keyClick(form->byteEditor(Low)->hexField(), Qt::Key_Delete);
-    ASSERT_EQ(form->byteEditor(Low)->hexField()->Text(), " 0");
-    const QString line = form->commandLine->text();
-    ClickAndWait(form->byteEditor(Low)->writeButton());
-    form->calibrationField->SetText("A1 B2");
-    ClickAndWait(form->calibrationWrite);
+    QTest::keyClick(Ui(*form).byteEditor(Low)->hexField(), Qt::Key_Home);
+    QTest::keyClick(Ui(*form).byteEditor(Low)->hexField(), Qt::Key_Delete);
+    ASSERT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), " 0");
+    const QString line = Ui(*form).commandLine->text();
+    ClickAndWait(Ui(*form).byteEditor(Low)->writeButton());
+    Ui(*form).calibrationField->SetText("A1 B2");
+    ClickAndWait(Ui(*form).calibrationWrite);
     EXPECT_TRUE(Runs().isEmpty());
-    EXPECT_EQ(form->commandLine->text(), line);
+    EXPECT_EQ(Ui(*form).commandLine->text(), line);
     ASSERT_EQ(watch.messages.size(), 2u);
     EXPECT_EQ(watch.messages[0].text, "The low fuse value \" 0\" is not two hexadecimal digits.");
     EXPECT_EQ(watch.messages[1].text, "The calibration value \"A1 B2\" is not one to eight hexadecimal digits.");
@@ -140,27 +141,27 @@ TEST(FuseSafety, HalfTypedValuesAreNeverWritten)
 TEST(FuseSafety, AReadTakesAValueOnlyFromARunThatSucceeded)
 {
     auto form = MakeForm();
-    form->ReadLineIndex = 5;
-    form->byteEditor(Low)->hexField()->SetText("3C");
+    form->session().setReadLine(5);
+    Ui(*form).byteEditor(Low)->hexField()->SetText("3C");
     Watch watch;
     {
         StandIn tool = Logging(1);
-        ClickAndWait(form->byteEditor(Low)->readButton());
+        ClickAndWait(Ui(*form).byteEditor(Low)->readButton());
     }
-    EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "3C");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "3C");
     ASSERT_EQ(watch.messages.size(), 1u);
     EXPECT_EQ(watch.messages[0].text, "The low fuse read failed: avrdude ended with exit code 1.");
     {
         StandIn tool = Logging(0);
-        ClickAndWait(form->byteEditor(Low)->readButton());
+        ClickAndWait(Ui(*form).byteEditor(Low)->readButton());
     }
-    EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "E1");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "E1");
     {
         StandIn tool(R"(printf '\n\n\n\n\n225\n'; kill -9 $$)");  // killed by a signal: no value either
-        form->byteEditor(Low)->hexField()->SetText("3C");
-        ClickAndWait(form->byteEditor(Low)->readButton());
+        Ui(*form).byteEditor(Low)->hexField()->SetText("3C");
+        ClickAndWait(Ui(*form).byteEditor(Low)->readButton());
     }
-    EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "3C");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "3C");
     EXPECT_TRUE(watch.messages.back().text.startsWith("The low fuse read failed: avrdude was ended by signal 9"));
 }
 
@@ -203,25 +204,24 @@ TEST(FuseSafety, AnExternalClockAsksNamingBothSettings)
     deps.vocabulary.parts = {{"ATmega328P", "m328p", "1E950F", {{"lfuse", 1, 0}, {"hfuse", 1, 0}, {"efuse", 1, 0}, {"lock", 1, 0}}, {}}};
     auto form = MakeForm("ATmega328P", "usbasp", deps);
     Watch watch;  // Cancel
-    form->byteEditor(Low)->hexField()->SetText("FF");
-    ClickAndWait(form->byteEditor(Low)->writeButton());
+    Ui(*form).byteEditor(Low)->hexField()->SetText("FF");
+    ClickAndWait(Ui(*form).byteEditor(Low)->writeButton());
     ASSERT_EQ(watch.questions.size(), 1u);
     EXPECT_TRUE(watch.questions[0].contains("Clock source: from \"not read\" to \"Ext. Crystal Osc. 8.0-"))
         << watch.questions[0].toStdString();
     EXPECT_TRUE(Runs().isEmpty()) << "Cancel runs nothing";
 
     StandIn reads(QStringLiteral("echo 98"));  // the factory's 62
-    ClickAndWait(form->byteEditor(Low)->readButton());
-    ASSERT_EQ(form->byteEditor(Low)->hexText(), "62");
-    form->byteEditor(Low)->hexField()->SetText("FF");
-    ClickAndWait(form->byteEditor(Low)->writeButton());
+    ClickAndWait(Ui(*form).byteEditor(Low)->readButton());
+    ASSERT_EQ(Ui(*form).byteEditor(Low)->hexText(), "62");
+    Ui(*form).byteEditor(Low)->hexField()->SetText("FF");
+    ClickAndWait(Ui(*form).byteEditor(Low)->writeButton());
     ASSERT_EQ(watch.questions.size(), 2u);
     EXPECT_TRUE(watch.questions[1].contains("from \"Int. RC Osc. 8 MHz; Start-up time PWRDWN/RESET: 6 CK/14 CK + 65 ms\""))
         << watch.questions[1].toStdString();
-    form->byteEditor(Low)->hexField()->SetText("E2");  // another internal setting: no question
+    Ui(*form).byteEditor(Low)->hexField()->SetText("E2");  // another internal setting: no question
     StandIn logs = Logging();
-    ClickAndWait(form->byteEditor(Low)->writeButton());
+    ClickAndWait(Ui(*form).byteEditor(Low)->writeButton());
     EXPECT_EQ(watch.questions.size(), 2u);
     EXPECT_EQ(Runs().size(), 1);
-    compose::SetInstalled({});
 }

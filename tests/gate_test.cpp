@@ -1,7 +1,7 @@
 // The gate every run passes: fuse and lock writes judged against the line's own part, whichever
 // button starts the run; images checked before anything can erase the chip; bootloader programmers.
 #include "tests/printing.h"
-#include "app/form1.h"
+#include "window/main_window.h"
 #include "compose/installed.h"
 #include "fuses/gate.h"
 #include "runner/command_split.h"
@@ -70,15 +70,8 @@ QByteArray Elf(quint32 paddr, quint32 size)
     return out;
 }
 
-// The installed avrdude as recorded, for the time of one test.
-struct Recorded71Installed {
-    Recorded71Installed()
-    {
-        WindowDeps deps = Recorded71();
-        compose::SetInstalled({deps.vocabulary.parts, deps.vocabulary.programmers});
-    }
-    ~Recorded71Installed() { compose::SetInstalled({}); }
-};
+// The installed avrdude as recorded.
+compose::Vocabulary Recorded71Words() { return compose::Vocabulary(Recorded71().vocabulary); }
 
 }  // namespace
 
@@ -87,7 +80,7 @@ struct Recorded71Installed {
 // and ATtiny10.
 TEST(Gate, EveryLineIsJudgedAsAvrdudeReadsIt)
 {
-    Recorded71Installed installed;
+    const compose::Vocabulary words = Recorded71Words();
     QTemporaryDir dir;
     const QString d = dir.path();
     Write(d + "/fits.hex", ":100000000C9434000C9446000C9446000C9446006A\n:00000001FF\n");
@@ -162,7 +155,7 @@ TEST(Gate, EveryLineIsJudgedAsAvrdudeReadsIt)
     };
     for (const Row &r : rows) {
         const QString line = "avrdude.exe -c usbasp " + QString::fromLatin1(r.line).replace("D/", d + "/");
-        const fuses::GateVerdict verdict = fuses::JudgeLine(runner::SplitCommandLine(line), {});
+        const fuses::GateVerdict verdict = fuses::JudgeLine(runner::SplitCommandLine(line), {}, words);
         const QString said = verdict.refusal.isEmpty() ? verdict.questions.join("\n") : verdict.refusal;
         EXPECT_EQ(!verdict.refusal.isEmpty(), r.expect == Refuses) << r.line << ": " << said.toStdString();
         EXPECT_EQ(verdict.questions.isEmpty(), r.expect != Asks) << r.line << ": " << said.toStdString();
@@ -178,54 +171,53 @@ TEST(Gate, TheWindowAsksRunsNothingOnCancelAndRunsWhatWasJudged)
     auto form = MakeForm("ATmega8", "usbasp", Recorded71());
     QTemporaryDir dir;
     Watch watch;  // Cancel
-    form->commandLine->setText("avrdude.exe -p m8 -c usbasp -U hfuse:w:0x59:m");
-    ClickAndWait(form->executeButton);
+    Ui(*form).commandLine->setText("avrdude.exe -p m8 -c usbasp -U hfuse:w:0x59:m");
+    ClickAndWait(Ui(*form).executeButton);
     ASSERT_EQ(watch.questions.size(), 1u);
     EXPECT_TRUE(watch.questions[0].contains("Writing 59 to the high fuse of the ATmega8"));
     EXPECT_EQ(Runs(), 0);
     // Reads and Detect run no writes from the extra options, and take the line's own programmer.
     for (const char *extra : {"-U hf:w:0x5F:m", "-eq"}) {
-        form->extraOptions->setText(QString::fromLatin1(extra));
-        ClickAndWait(form->byteEditor(Low)->readButton());
-        ClickAndWait(form->detectButton);
+        Ui(*form).extraOptions->setText(QString::fromLatin1(extra));
+        ClickAndWait(Ui(*form).byteEditor(Low)->readButton());
+        ClickAndWait(Ui(*form).detectButton);
     }
     ASSERT_EQ(watch.messages.size(), 4u);
     EXPECT_TRUE(watch.messages[0].text.contains("would also run -U hf:w:0x5F:m")) << watch.messages[0].text.toStdString();
     EXPECT_TRUE(watch.messages[3].text.contains("would also run -e"));
-    form->extraOptions->setText("-c arduino");
-    ClickAndWait(form->byteEditor(Low)->readButton());
+    Ui(*form).extraOptions->setText("-c arduino");
+    ClickAndWait(Ui(*form).byteEditor(Low)->readButton());
     ASSERT_EQ(watch.messages.size(), 5u);
     EXPECT_TRUE(watch.messages[4].text.contains("\"arduino\" reaches the chip through its bootloader"));
     EXPECT_EQ(Runs(), 0);
     // The high fuse read as an ATmega8 (D9) is no value read for an ATtiny85.
-    form->extraOptions->setText("");
-    ClickAndWait(form->byteEditor(High)->readButton());
+    Ui(*form).extraOptions->setText("");
+    ClickAndWait(Ui(*form).byteEditor(High)->readButton());
     ASSERT_EQ(Runs(), 1);
-    form->commandLine->setText("avrdude.exe -p t85 -c usbasp -U hfuse:w:0x5F:m");
-    ClickAndWait(form->executeButton);
+    Ui(*form).commandLine->setText("avrdude.exe -p t85 -c usbasp -U hfuse:w:0x5F:m");
+    ClickAndWait(Ui(*form).executeButton);
     EXPECT_TRUE(watch.questions.back().contains("Value as last read: not read from the ATtiny85 (the last read was from the ATmega8)"))
         << watch.questions.back().toStdString();
     // The window's Write asks once; after "Write anyway" the write stays in the line and Execute asks again.
     const std::size_t asked = watch.questions.size();
-    form->byteEditor(High)->hexField()->SetText("59");
-    ClickAndWait(form->byteEditor(High)->writeButton());
+    Ui(*form).byteEditor(High)->hexField()->SetText("59");
+    ClickAndWait(Ui(*form).byteEditor(High)->writeButton());
     EXPECT_EQ(watch.questions.size(), asked + 1) << "asked once, not twice";
     watch.answer = true;
-    ClickAndWait(form->byteEditor(High)->writeButton());
+    ClickAndWait(Ui(*form).byteEditor(High)->writeButton());
     EXPECT_EQ(Runs(), 2);
     watch.answer = false;
-    ClickAndWait(form->executeButton);
+    ClickAndWait(Ui(*form).executeButton);
     EXPECT_EQ(watch.questions.size(), asked + 3);
     EXPECT_EQ(Runs(), 2);
     // A value file changed while its question is open: nothing runs.
     Write(dir.filePath("h.hex"), ":01000000D926\n:00000001FF\n");
-    form->commandLine->setText("avrdude.exe -p m8 -c usbasp -U lfuse:w:0x00:m -U hfuse:w:" + dir.filePath("h.hex") + ":i");
+    Ui(*form).commandLine->setText("avrdude.exe -p m8 -c usbasp -U lfuse:w:0x00:m -U hfuse:w:" + dir.filePath("h.hex") + ":i");
     watch.answer = true;
     watch.whileAsked = [&] { Write(dir.filePath("h.hex"), ":010000005FA0\n:00000001FF\n"); };
-    ClickAndWait(form->executeButton);
+    ClickAndWait(Ui(*form).executeButton);
     EXPECT_EQ(Runs(), 2);
     EXPECT_TRUE(watch.messages.back().text.contains("changed while the question was open"));
-    compose::SetInstalled({});
 }
 
 TEST(Gate, ImagesMustParseAndFitBeforeAnythingRuns)
@@ -251,8 +243,8 @@ TEST(Gate, ImagesMustParseAndFitBeforeAnythingRuns)
     for (const Row &r : rows) {
         Watch watch;
         const int before = Runs();
-        form->commandLine->setText("avrdude.exe -p m8 -c usbasp -U " + r.op);
-        ClickAndWait(form->executeButton);
+        Ui(*form).commandLine->setText("avrdude.exe -p m8 -c usbasp -U " + r.op);
+        ClickAndWait(Ui(*form).executeButton);
         if (r.says) {
             ASSERT_EQ(watch.messages.size(), 1u) << r.op.toStdString();
             EXPECT_TRUE(watch.messages[0].text.contains(QLatin1String(r.says))) << watch.messages[0].text.toStdString();
@@ -262,7 +254,6 @@ TEST(Gate, ImagesMustParseAndFitBeforeAnythingRuns)
             EXPECT_EQ(Runs(), before + 1);
         }
     }
-    compose::SetInstalled({});
 }
 
 TEST(Gate, ABootloaderProgrammerNeitherReadsNorWritesFusesLockOrCalibration)
@@ -270,21 +261,20 @@ TEST(Gate, ABootloaderProgrammerNeitherReadsNorWritesFusesLockOrCalibration)
     StandIn tool = Logging();
     auto form = MakeForm("ATmega328P", "arduino", Recorded71());
     Watch watch;
-    form->byteEditor(Low)->hexField()->SetText("3C");
-    ClickAndWait(form->byteEditor(Low)->readButton());
-    ClickAndWait(form->byteEditor(Lock)->readButton());
-    ClickAndWait(form->calibrationRead);
-    ClickAndWait(form->byteEditor(Low)->writeButton());
-    ClickAndWait(form->calibrationWrite);
+    Ui(*form).byteEditor(Low)->hexField()->SetText("3C");
+    ClickAndWait(Ui(*form).byteEditor(Low)->readButton());
+    ClickAndWait(Ui(*form).byteEditor(Lock)->readButton());
+    ClickAndWait(Ui(*form).calibrationRead);
+    ClickAndWait(Ui(*form).byteEditor(Low)->writeButton());
+    ClickAndWait(Ui(*form).calibrationWrite);
     EXPECT_EQ(Runs(), 0);
-    EXPECT_EQ(form->byteEditor(Low)->hexText(), "3C") << "no made-up 00";
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexText(), "3C") << "no made-up 00";
     ASSERT_EQ(watch.messages.size(), 5u);
     EXPECT_TRUE(watch.messages[0].text.contains("through its bootloader, which cannot read fuse, lock or calibration"));
     EXPECT_TRUE(watch.messages[3].text.contains("cannot write"));
-    ClickAndWait(form->signatureRead);  // the signature and flash work as ever
+    ClickAndWait(Ui(*form).signatureRead);  // the signature and flash work as ever
     EXPECT_EQ(Runs(), 1);
-    form->programmerBox->SetText("usbasp");
-    ClickAndWait(form->byteEditor(Low)->readButton());
+    Ui(*form).programmerBox->SetText("usbasp");
+    ClickAndWait(Ui(*form).byteEditor(Low)->readButton());
     EXPECT_EQ(Runs(), 2);
-    compose::SetInstalled({});
 }

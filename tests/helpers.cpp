@@ -1,6 +1,6 @@
 #include "tests/helpers.h"
 
-#include "app/form1.h"
+#include "window/main_window.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -66,23 +66,23 @@ Watch::~Watch()
     SetQuestionHook(previousQuestions_);
 }
 
-std::unique_ptr<TForm1> MakeForm(const QString &device, const QString &programmer, WindowDeps deps)
+std::unique_ptr<MainWindow> MakeForm(const QString &device, const QString &programmer, WindowDeps deps)
 {
     SettingsFile none;
-    auto form = std::make_unique<TForm1>(std::move(deps));
-    form->deviceBox->SetText(device);
-    form->programmerBox->SetText(programmer);
+    auto form = std::make_unique<MainWindow>(std::move(deps));
+    Ui(*form).deviceBox->SetText(device);
+    Ui(*form).programmerBox->SetText(programmer);
     return form;
 }
 
-void WaitForRun(TForm1 &form)
+void WaitForRun(MainWindow &form)
 {
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !form.Running(); }, 60000)) << "the run did not end within a minute";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form.running(); }, 60000)) << "the run did not end within a minute";
 }
 
 void ClickAndWait(QAbstractButton *button)
 {
-    auto *form = qobject_cast<TForm1 *>(button->window());
+    auto *form = qobject_cast<MainWindow *>(button->window());
     QTest::mouseClick(button, Qt::LeftButton);
     if (form)
         WaitForRun(*form);

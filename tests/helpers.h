@@ -1,8 +1,9 @@
 #pragma once
 // What the window tests share: stand-in tools, settings files, and watched messages and tones.
 #include "tests/printing.h"
-#include "app/messages.h"
-#include "app/window_deps.h"
+#include "window/messages.h"
+#include "tests/find_controls.h"
+#include "window/window_deps.h"
 #include "fuses/fuse_bytes.h"
 
 #include <QString>
@@ -11,7 +12,7 @@
 #include <memory>
 #include <vector>
 
-class TForm1;
+class MainWindow;
 class QAbstractButton;
 
 using enum fuses::FuseByte;  // byteEditor(Low) ...
@@ -63,11 +64,11 @@ private:
 };
 
 // A window started with no settings file and then set to a device and programmer.
-std::unique_ptr<TForm1> MakeForm(const QString &device = QStringLiteral("ATmega8"),
+std::unique_ptr<MainWindow> MakeForm(const QString &device = QStringLiteral("ATmega8"),
                                  const QString &programmer = QStringLiteral("usbasp"), WindowDeps deps = {});
 
 // Waits until the window's run (if one is under way) has ended and its handler has done its work.
-void WaitForRun(TForm1 &form);
+void WaitForRun(MainWindow &form);
 // Clicks a button of the window and waits for the run it starts.
 void ClickAndWait(QAbstractButton *button);
 

@@ -1,9 +1,11 @@
 #include "tests/printing.h"
-#include "app/ini_file.h"
-#include "app/settings.h"
+#include "settings/ini_file.h"
+#include "settings/settings.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include "compose/vocabulary.h"
+
 #include <gtest/gtest.h>
 
 TEST(IniFile, NamesWithoutRegardToCaseAndBlanksAroundKeysAndValues)
@@ -99,19 +101,19 @@ TEST(IniFile, RandomBytesNeitherCrashNorHang)
 
 TEST(SettingsPath, BesideTheProgramOrPerUser)
 {
-    EXPECT_EQ(ChooseSettingsPath("/opt/fw", true, "/home/u/.config/Fusewerk"), "/opt/fw/Fusewerk.ini");
-    EXPECT_EQ(ChooseSettingsPath("/usr/local/bin", false, "/home/u/.config/Fusewerk"),
+    EXPECT_EQ(settings::ChooseSettingsPath("/opt/fw", true, "/home/u/.config/Fusewerk"), "/opt/fw/Fusewerk.ini");
+    EXPECT_EQ(settings::ChooseSettingsPath("/usr/local/bin", false, "/home/u/.config/Fusewerk"),
               "/home/u/.config/Fusewerk/Fusewerk.ini");
     // Installed by the package and run by root, who may write there: still per user.
-    EXPECT_EQ(ChooseSettingsPath("/usr/bin", true, "/root/.config/Fusewerk"), "/root/.config/Fusewerk/Fusewerk.ini");
+    EXPECT_EQ(settings::ChooseSettingsPath("/usr/bin", true, "/root/.config/Fusewerk"), "/root/.config/Fusewerk/Fusewerk.ini");
 }
 
 TEST(SettingsPath, LineTableDefaults)
 {
-    const QStringList programmers = ReadLineProgrammers();
+    const QStringList programmers = settings::ReadLineProgrammers(compose::OwnListsOnly().programmerList());
     ASSERT_EQ(programmers.size(), 39);
     EXPECT_EQ(programmers.front(), "abcmini");
     EXPECT_EQ(programmers.back(), "usbasp");
     for (const QString &p : programmers)
-        EXPECT_EQ(DefaultReadLine(p), p == "usbasp" ? 1 : 0);
+        EXPECT_EQ(settings::DefaultReadLine(p), p == "usbasp" ? 1 : 0);
 }

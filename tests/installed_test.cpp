@@ -1,8 +1,8 @@
 // What the installed avrdude adds: its parts and programmers in the lists, fuse groups named after
 // avr-libc, settings kept by name. Over recorded avrdude 7.1 answers and over the real avrdude.
 #include "tests/printing.h"
-#include "app/form1.h"
-#include "app/installed_avrdude.h"
+#include "window/main_window.h"
+#include "installed/installed_avrdude.h"
 #include "compose/vocabulary.h"
 #include "fuses/fuse_layout.h"
 #include "tests/helpers.h"
@@ -30,10 +30,9 @@ compose::InstalledAvrdude RecordedAvrdude()
     return {compose::ParseParts(Recorded("parts_St.txt")), compose::ParseProgrammers(Recorded("programmers.txt"))};
 }
 
-// Windows made with `deps` meet the recorded avrdude; once it is gone, the lists are the window's own.
+// Windows made with `deps` meet the recorded avrdude.
 struct RecordedInstall {
     RecordedInstall() { deps.vocabulary = RecordedAvrdude(); }
-    ~RecordedInstall() { compose::SetInstalled({}); }
     WindowDeps deps;
 };
 
@@ -56,14 +55,13 @@ QStringList Plain(std::initializer_list<int> bits, QStringList captions)
 
 TEST(Installed, PartCodesAndFuseGroupsFollowTheRecordedParts)
 {
-    RecordedInstall install;
-    compose::SetInstalled(RecordedAvrdude());
-    EXPECT_EQ(compose::LookupPartCode(u"ATmega328P"), "m328p");
-    EXPECT_EQ(compose::LookupPartCode(u"ATmega8"), "m8") << "the window's own table first";
-    EXPECT_EQ(compose::LookupPartCode(u"ATmega9999"), "");
-    EXPECT_EQ(compose::LookupPartCode(u"atmega328p"), "");
+    const compose::Vocabulary words(RecordedAvrdude());
+    EXPECT_EQ(words.partCode(u"ATmega328P"), "m328p");
+    EXPECT_EQ(words.partCode(u"ATmega8"), "m8") << "the window's own table first";
+    EXPECT_EQ(words.partCode(u"ATmega9999"), "");
+    EXPECT_EQ(words.partCode(u"atmega328p"), "");
 
-    const fuses::FuseLayout m328p = fuses::LookupFuseLayout(u"ATmega328P");
+    const fuses::FuseLayout m328p = fuses::LookupFuseLayout(u"ATmega328P", words.findPart(u"ATmega328P"));
     EXPECT_TRUE(m328p.inTable);
     EXPECT_EQ(Captions(m328p.groups[0]),
               (QStringList{"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8"}));
@@ -76,20 +74,20 @@ TEST(Installed, PartCodesAndFuseGroupsFollowTheRecordedParts)
               "External reset disable. Ticked: 1, unprogrammed. Unticked: 0, programmed.");
     EXPECT_TRUE(m328p.groups[3].toolTips[5].isEmpty()) << "a plain box has no tooltip";
 
-    const fuses::FuseLayout t85 = fuses::LookupFuseLayout(u"ATtiny85");
+    const fuses::FuseLayout t85 = fuses::LookupFuseLayout(u"ATtiny85", words.findPart(u"ATtiny85"));
     EXPECT_TRUE(t85.groups[0].on && t85.groups[1].on && t85.groups[2].on && t85.groups[3].on);
     EXPECT_EQ(t85.groups[1].captions[7], "RSTDISBL");
     EXPECT_EQ(Captions(t85.groups[3]), Plain({1, 2, 3, 4, 5, 6, 7}, {"SELFPRGEN", "", "", "", "", "", "", ""}));
 
     // The window's own devices keep their captions; the tooltip names the datasheet's bit.
-    const fuses::FuseLayout m8 = fuses::LookupFuseLayout(u"ATmega8");
+    const fuses::FuseLayout m8 = fuses::LookupFuseLayout(u"ATmega8", words.findPart(u"ATmega8"));
     EXPECT_EQ(m8.groups[1].captions[6], "WTDON");
     EXPECT_FALSE(m8.groups[3].on);
     EXPECT_TRUE(m8.groups[1].toolTips[6].contains("Datasheet name: WDTON.")) << m8.groups[1].toolTips[6].toStdString();
 
     // Numbered fuses (UPDI) are "any other text".
-    EXPECT_FALSE(fuses::LookupFuseLayout(u"ATtiny416").inTable);
-    EXPECT_EQ(compose::PartsWithSignature(u"1e950f"), QStringList{"ATmega328P"});
+    EXPECT_FALSE(fuses::LookupFuseLayout(u"ATtiny416", words.findPart(u"ATtiny416")).inTable);
+    EXPECT_EQ(words.partsWithSignature(u"1e950f"), QStringList{"ATmega328P"});
 }
 
 TEST(Installed, WindowListsTooltipsAndSettingsByName)
@@ -97,24 +95,24 @@ TEST(Installed, WindowListsTooltipsAndSettingsByName)
     RecordedInstall install;
     SettingsFile none;
     {
-        TForm1 form(install.deps);
-        ASSERT_EQ(form.deviceBox->itemText(26), "ATtiny26");
-        EXPECT_EQ(form.deviceBox->itemText(27), "ATmega2560") << "appended, sorted, design names left out";
-        EXPECT_EQ(form.deviceBox->findText("ATmega8"), 18);
-        EXPECT_EQ(form.programmerBox->itemText(39), "usbasp");
-        EXPECT_EQ(form.programmerBox->itemText(40), "2232hio");
-        EXPECT_EQ(form.programmerBox->itemData(form.programmerBox->findText("abcmini"), Qt::ToolTipRole).toString(),
+        MainWindow form(install.deps);
+        ASSERT_EQ(Ui(form).deviceBox->itemText(26), "ATtiny26");
+        EXPECT_EQ(Ui(form).deviceBox->itemText(27), "ATmega2560") << "appended, sorted, design names left out";
+        EXPECT_EQ(Ui(form).deviceBox->findText("ATmega8"), 18);
+        EXPECT_EQ(Ui(form).programmerBox->itemText(39), "usbasp");
+        EXPECT_EQ(Ui(form).programmerBox->itemText(40), "2232hio");
+        EXPECT_EQ(Ui(form).programmerBox->itemData(Ui(form).programmerBox->findText("abcmini"), Qt::ToolTipRole).toString(),
                   "The installed avrdude does not know the programmer \"abcmini\".");
-        EXPECT_TRUE(form.programmerBox->itemData(form.programmerBox->findText("usbtiny"), Qt::ToolTipRole)
+        EXPECT_TRUE(Ui(form).programmerBox->itemData(Ui(form).programmerBox->findText("usbtiny"), Qt::ToolTipRole)
                         .toString()
                         .contains("USBtiny"));
 
-        form.deviceBox->setCurrentIndex(form.deviceBox->findText("ATmega328P"));
-        form.programmerBox->setCurrentIndex(form.programmerBox->findText("usbtiny"));
-        EXPECT_EQ(form.commandLine->text(), "avrdude.exe -p m328p -c usbtiny ");
-        EXPECT_EQ(form.byteEditor(High)->bitBox(7)->text(), "RSTDISBL");
-        form.signatureField->SetText("1E950F");
-        EXPECT_EQ(form.signatureField->toolTip(), "1E950F: ATmega328P");
+        Ui(form).deviceBox->setCurrentIndex(Ui(form).deviceBox->findText("ATmega328P"));
+        Ui(form).programmerBox->setCurrentIndex(Ui(form).programmerBox->findText("usbtiny"));
+        EXPECT_EQ(Ui(form).commandLine->text(), "avrdude.exe -p m328p -c usbtiny ");
+        EXPECT_EQ(Ui(form).byteEditor(High)->bitBox(7)->text(), "RSTDISBL");
+        Ui(form).signatureField->SetText("1E950F");
+        EXPECT_EQ(Ui(form).signatureField->toolTip(), "1E950F: ATmega328P");
         form.show();
         ASSERT_TRUE(form.close());
     }
@@ -122,12 +120,12 @@ TEST(Installed, WindowListsTooltipsAndSettingsByName)
     EXPECT_TRUE(saved.contains("DeviceName=ATmega328P")) << saved.toStdString();
     EXPECT_TRUE(saved.contains("ProgrammerName=usbtiny"));
     {
-        TForm1 form(install.deps);  // the same entries, found by name
-        EXPECT_EQ(form.deviceBox->Text(), "ATmega328P");
-        EXPECT_EQ(form.deviceBox->ItemIndex(), form.deviceBox->findText("ATmega328P"));
-        EXPECT_EQ(form.programmerBox->Text(), "usbtiny");
-        EXPECT_EQ(form.commandLine->text(), "avrdude.exe -p m328p -c usbtiny ");
-        form.deviceBox->SetItemIndex(18);  // back to a design entry: the name is emptied
+        MainWindow form(install.deps);  // the same entries, found by name
+        EXPECT_EQ(Ui(form).deviceBox->Text(), "ATmega328P");
+        EXPECT_EQ(Ui(form).deviceBox->ItemIndex(), Ui(form).deviceBox->findText("ATmega328P"));
+        EXPECT_EQ(Ui(form).programmerBox->Text(), "usbtiny");
+        EXPECT_EQ(Ui(form).commandLine->text(), "avrdude.exe -p m328p -c usbtiny ");
+        Ui(form).deviceBox->SetItemIndex(18);  // back to a design entry: the name is emptied
         form.show();
         ASSERT_TRUE(form.close());
     }
@@ -137,10 +135,10 @@ TEST(Installed, WindowListsTooltipsAndSettingsByName)
     // They stay saved until the user picks something else.
     SettingsFile vanished("[Config]\nDevice=200\nDeviceName=ATmega4242\nProgrammer=41\nProgrammerName=gone\n");
     for (int start = 0; start < 2; ++start) {
-        TForm1 form(install.deps);
-        EXPECT_EQ(form.deviceBox->Text(), "ATmega4242") << "start " << start;
-        EXPECT_EQ(form.programmerBox->Text(), "gone");
-        EXPECT_EQ(form.commandLine->text(), "avrdude.exe -p  -c gone ");
+        MainWindow form(install.deps);
+        EXPECT_EQ(Ui(form).deviceBox->Text(), "ATmega4242") << "start " << start;
+        EXPECT_EQ(Ui(form).programmerBox->Text(), "gone");
+        EXPECT_EQ(Ui(form).commandLine->text(), "avrdude.exe -p  -c gone ");
         form.show();
         ASSERT_TRUE(form.close());
         EXPECT_TRUE(SettingsFile::Read().contains("DeviceName=ATmega4242\n")) << SettingsFile::Read().toStdString();
@@ -152,12 +150,11 @@ TEST(Installed, APartCodeOrProgrammerIdIsOneWordOrLeftOut)
     compose::InstalledAvrdude odd;
     odd.parts = compose::ParseParts(".pt\tEvil\tid\t\"m8 -U lock:w:0x00:m\"\n.pt\tGood\tid\t\"m8.x+_-1\"\n");
     odd.programmers = {{"bad id", "x"}, {"ok_id", "y"}};
-    compose::SetInstalled(odd);
-    EXPECT_EQ(compose::FindInstalledPart(u"Evil"), nullptr);
-    EXPECT_EQ(compose::LookupPartCode(u"Good"), "m8.x+_-1");
-    EXPECT_EQ(compose::FindInstalledProgrammer(u"bad id"), nullptr);
-    EXPECT_NE(compose::FindInstalledProgrammer(u"ok_id"), nullptr);
-    compose::SetInstalled({});
+    const compose::Vocabulary words(odd);
+    EXPECT_EQ(words.findPart(u"Evil"), nullptr);
+    EXPECT_EQ(words.partCode(u"Good"), "m8.x+_-1");
+    EXPECT_EQ(words.findProgrammer(u"bad id"), nullptr);
+    EXPECT_NE(words.findProgrammer(u"ok_id"), nullptr);
 }
 
 TEST(Installed, TheRealAvrdudeAndOneThatFails)
@@ -167,13 +164,12 @@ TEST(Installed, TheRealAvrdudeAndOneThatFails)
     const compose::InstalledAvrdude real = LoadInstalledAvrdude("/usr/bin/avrdude", cache);
     EXPECT_GT(real.parts.size(), 300u);
     EXPECT_GT(real.programmers.size(), 100u);
-    compose::SetInstalled(real);
-    EXPECT_EQ(compose::LookupPartCode(u"ATmega328P"), "m328p");
-    EXPECT_EQ(compose::LookupPartCode(u"ATmega644"), "m644");
-    EXPECT_TRUE(compose::PartsWithSignature(u"1E950F").contains("ATmega328P"));
-    EXPECT_EQ(fuses::LookupFuseLayout(u"ATmega328P").groups[0].captions[7], "CKDIV8");
-    EXPECT_EQ(fuses::LookupFuseLayout(u"ATmega2560").groups[3].captions[2], "BODLEVEL2");
-    compose::SetInstalled({});
+    const compose::Vocabulary words(real);
+    EXPECT_EQ(words.partCode(u"ATmega328P"), "m328p");
+    EXPECT_EQ(words.partCode(u"ATmega644"), "m644");
+    EXPECT_TRUE(words.partsWithSignature(u"1E950F").contains("ATmega328P"));
+    EXPECT_EQ(fuses::LookupFuseLayout(u"ATmega328P", words.findPart(u"ATmega328P")).groups[0].captions[7], "CKDIV8");
+    EXPECT_EQ(fuses::LookupFuseLayout(u"ATmega2560", words.findPart(u"ATmega2560")).groups[3].captions[2], "BODLEVEL2");
     // The second start reads the cache, which holds what avrdude said.
     QFile file(cache);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));

@@ -1,7 +1,7 @@
 // End to end: the real window drives Debian's avrdude, which talks to an emulated STK500 version 1
 // programmer with an ATmega8 on a pseudo-terminal.
-#include "app/form1.h"
-#include "app/installed_avrdude.h"
+#include "window/main_window.h"
+#include "installed/installed_avrdude.h"
 #include "compose/installed.h"
 #include "tests/helpers.h"
 
@@ -50,24 +50,24 @@ private:
 };
 
 // The window as a user sets it up: device, programmer and the emulator's port typed in.
-std::unique_ptr<TForm1> LabForm(const Emulator &emulator, WindowDeps deps = {})
+std::unique_ptr<MainWindow> LabForm(const Emulator &emulator, WindowDeps deps = {})
 {
-    auto form = std::make_unique<TForm1>(std::move(deps));
-    form->deviceBox->SetText("ATmega8");
-    form->programmerBox->SetText("stk500v1");
-    form->portBox->SetText(emulator.Port());
+    auto form = std::make_unique<MainWindow>(std::move(deps));
+    Ui(*form).deviceBox->SetText("ATmega8");
+    Ui(*form).programmerBox->SetText("stk500v1");
+    Ui(*form).portBox->SetText(emulator.Port());
     return form;
 }
 
 void Click(QAbstractButton *button) { ClickAndWait(button); }
 
-void ReadEverything(TForm1 &form)
+void ReadEverything(MainWindow &form)
 {
-    Click(form.byteEditor(Low)->readButton());
-    Click(form.byteEditor(High)->readButton());
-    Click(form.byteEditor(Lock)->readButton());
-    Click(form.calibrationRead);
-    Click(form.signatureRead);
+    Click(Ui(form).byteEditor(Low)->readButton());
+    Click(Ui(form).byteEditor(High)->readButton());
+    Click(Ui(form).byteEditor(Lock)->readButton());
+    Click(Ui(form).calibrationRead);
+    Click(Ui(form).signatureRead);
 }
 
 QString IntelHex(const QByteArray &data)
@@ -98,17 +98,17 @@ TEST(Lab, ReadsWithTheLineThisAvrdudePrintsTheValueOn)
     ASSERT_FALSE(emulator.Port().isEmpty());
     SettingsFile file("[ReadFuseFromLine]\nstk500v1=5\n");
     auto form = LabForm(emulator);
-    ASSERT_EQ(form->ReadLineIndex, 5);
+    ASSERT_EQ(form->session().readLine(), 5);
     Watch watch;
     ReadEverything(*form);
     EXPECT_TRUE(watch.messages.empty());
-    EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "E1");
-    EXPECT_EQ(form->byteEditor(Low)->binaryField()->Text(), "11100001");
-    EXPECT_EQ(form->byteEditor(High)->hexField()->Text(), "D9");
-    EXPECT_EQ(form->byteEditor(Lock)->hexField()->Text(), "FF");
-    EXPECT_EQ(form->calibrationField->Text(), "A5A3A4A5");
-    EXPECT_EQ(form->signatureField->Text(), "1E9307");
-    const QStringList lines = form->outputPane->toPlainText().split('\n');
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "E1");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->binaryField()->Text(), "11100001");
+    EXPECT_EQ(Ui(*form).byteEditor(High)->hexField()->Text(), "D9");
+    EXPECT_EQ(Ui(*form).byteEditor(Lock)->hexField()->Text(), "FF");
+    EXPECT_EQ(Ui(*form).calibrationField->Text(), "A5A3A4A5");
+    EXPECT_EQ(Ui(*form).signatureField->Text(), "1E9307");
+    const QStringList lines = Ui(*form).outputPane->toPlainText().split('\n');
     ASSERT_GT(lines.size(), 5);
     EXPECT_EQ(lines[5], "0x1e,0x93,0x7") << "the value stands on line 5";
 }
@@ -118,14 +118,14 @@ TEST(Lab, ReadsWithTheDefaultLineStillFindTheValue)
     Emulator emulator({"--lfuse", "0x3f", "--lock", "0xfc"});
     SettingsFile none;
     auto form = LabForm(emulator);
-    ASSERT_EQ(form->ReadLineIndex, 0);
+    ASSERT_EQ(form->session().readLine(), 0);
     Watch watch;
     ReadEverything(*form);
     EXPECT_TRUE(watch.messages.empty());
-    EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "3F");
-    EXPECT_EQ(form->byteEditor(Lock)->hexField()->Text(), "FC");
-    EXPECT_EQ(form->signatureField->Text(), "1E9307");
-    EXPECT_EQ(form->calibrationField->Text(), "A5A3A4A5");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "3F");
+    EXPECT_EQ(Ui(*form).byteEditor(Lock)->hexField()->Text(), "FC");
+    EXPECT_EQ(Ui(*form).signatureField->Text(), "1E9307");
+    EXPECT_EQ(Ui(*form).calibrationField->Text(), "A5A3A4A5");
 }
 
 TEST(Lab, WritesTheLowFuseAndReadsItBack)
@@ -133,19 +133,19 @@ TEST(Lab, WritesTheLowFuseAndReadsItBack)
     Emulator emulator;
     SettingsFile none;
     auto form = LabForm(emulator);
-    form->byteEditor(Low)->hexField()->SetText("E4");
-    Click(form->byteEditor(Low)->writeButton());
-    EXPECT_EQ(form->commandLine->text(), "avrdude.exe -p m8 -c stk500v1 -P " + emulator.Port() + " -U lfuse:w:0xE4:m ");
-    EXPECT_TRUE(form->outputPane->toPlainText().contains("1 byte of lfuse verified")) << form->outputPane->toPlainText().toStdString();
-    form->byteEditor(Low)->hexField()->SetText("00");
-    Click(form->byteEditor(Low)->readButton());
-    EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "E4");
+    Ui(*form).byteEditor(Low)->hexField()->SetText("E4");
+    Click(Ui(*form).byteEditor(Low)->writeButton());
+    EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p m8 -c stk500v1 -P " + emulator.Port() + " -U lfuse:w:0xE4:m ");
+    EXPECT_TRUE(Ui(*form).outputPane->toPlainText().contains("1 byte of lfuse verified")) << Ui(*form).outputPane->toPlainText().toStdString();
+    Ui(*form).byteEditor(Low)->hexField()->SetText("00");
+    Click(Ui(*form).byteEditor(Low)->readButton());
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "E4");
 
     // The calibration bytes of the m8 have no write instruction: avrdude says so in the pane.
-    form->calibrationField->SetText("11223344");
-    Click(form->calibrationWrite);
-    EXPECT_TRUE(form->commandLine->text().endsWith("-U calibration:w:0x11223344:m "));
-    EXPECT_TRUE(form->outputPane->toPlainText().contains("calibration")) << form->outputPane->toPlainText().toStdString();
+    Ui(*form).calibrationField->SetText("11223344");
+    Click(Ui(*form).calibrationWrite);
+    EXPECT_TRUE(Ui(*form).commandLine->text().endsWith("-U calibration:w:0x11223344:m "));
+    EXPECT_TRUE(Ui(*form).outputPane->toPlainText().contains("calibration")) << Ui(*form).outputPane->toPlainText().toStdString();
 }
 
 TEST(Lab, ExecuteWritesAndVerifiesFlashAndWarnsOnAMismatch)
@@ -163,12 +163,12 @@ TEST(Lab, ExecuteWritesAndVerifiesFlashAndWarnsOnAMismatch)
     {
         Emulator emulator;
         auto form = LabForm(emulator);
-        form->flashWrite->setChecked(true);
-        form->flashVerify->setChecked(true);
-        form->flashFile->setText(hex);
+        Ui(*form).flashWrite->setChecked(true);
+        Ui(*form).flashVerify->setChecked(true);
+        Ui(*form).flashFile->setText(hex);
         Watch watch;
-        Click(form->executeButton);
-        const QString out = form->outputPane->toPlainText();
+        Click(Ui(*form).executeButton);
+        const QString out = Ui(*form).outputPane->toPlainText();
         EXPECT_TRUE(out.contains("100 bytes of flash verified")) << out.toStdString();
         EXPECT_TRUE(watch.tones.empty());
         EXPECT_TRUE(watch.messages.empty());
@@ -176,12 +176,12 @@ TEST(Lab, ExecuteWritesAndVerifiesFlashAndWarnsOnAMismatch)
     {
         Emulator emulator({"--bad-flash-byte", "3"});
         auto form = LabForm(emulator);
-        form->flashVerify->setChecked(true);
-        form->disableAutoEraseBox->setChecked(true);
-        form->flashFile->setText(hex);
+        Ui(*form).flashVerify->setChecked(true);
+        Ui(*form).disableAutoEraseBox->setChecked(true);
+        Ui(*form).flashFile->setText(hex);
         Watch watch;
-        Click(form->executeButton);
-        EXPECT_TRUE(form->outputPane->toPlainText().contains("verification mismatch"));
+        Click(Ui(*form).executeButton);
+        EXPECT_TRUE(Ui(*form).outputPane->toPlainText().contains("verification mismatch"));
         ASSERT_EQ(watch.tones.size(), 1u);
         ASSERT_EQ(watch.messages.size(), 1u);
         EXPECT_EQ(watch.messages[0].text, "Verification Error");
@@ -193,12 +193,12 @@ TEST(Lab, TerminalModeEndsByItself)
     Emulator emulator;
     SettingsFile none;
     auto form = LabForm(emulator);
-    form->terminalBox->setChecked(true);
+    Ui(*form).terminalBox->setChecked(true);
     QElapsedTimer timer;
     timer.start();
-    Click(form->executeButton);
+    Click(Ui(*form).executeButton);
     EXPECT_LT(timer.elapsed(), 10000);
-    EXPECT_TRUE(form->outputPane->toPlainText().contains("avrdude done")) << form->outputPane->toPlainText().toStdString();
+    EXPECT_TRUE(Ui(*form).outputPane->toPlainText().contains("avrdude done")) << Ui(*form).outputPane->toPlainText().toStdString();
 }
 
 TEST(Lab, AReadFromAStoppedProgrammerChangesNothing)
@@ -206,15 +206,15 @@ TEST(Lab, AReadFromAStoppedProgrammerChangesNothing)
     Emulator emulator;
     SettingsFile none;
     auto form = LabForm(emulator);
-    Click(form->byteEditor(High)->readButton());
-    ASSERT_EQ(form->byteEditor(High)->hexField()->Text(), "D9");
+    Click(Ui(*form).byteEditor(High)->readButton());
+    ASSERT_EQ(Ui(*form).byteEditor(High)->hexField()->Text(), "D9");
     emulator.Stop();
     Watch watch;
-    Click(form->byteEditor(High)->readButton());
-    EXPECT_EQ(form->byteEditor(High)->hexField()->Text(), "D9");
+    Click(Ui(*form).byteEditor(High)->readButton());
+    EXPECT_EQ(Ui(*form).byteEditor(High)->hexField()->Text(), "D9");
     ASSERT_EQ(watch.messages.size(), 1u);
     EXPECT_EQ(watch.messages[0].text, "The high fuse read failed: avrdude ended with exit code 1.");
-    EXPECT_FALSE(form->outputPane->toPlainText().isEmpty());
+    EXPECT_FALSE(Ui(*form).outputPane->toPlainText().isEmpty());
 }
 
 TEST(Lab, APartFromTheInstalledAvrdudesList)
@@ -225,23 +225,22 @@ TEST(Lab, APartFromTheInstalledAvrdudesList)
     WindowDeps deps;
     deps.vocabulary = AskInstalledAvrdude();
     auto form = LabForm(emulator, deps);
-    const int index = form->deviceBox->findText("ATmega8A");
+    const int index = Ui(*form).deviceBox->findText("ATmega8A");
     ASSERT_GT(index, 26) << "appended after the window's own devices";
-    form->deviceBox->setCurrentIndex(index);
-    EXPECT_TRUE(form->commandLine->text().startsWith("avrdude.exe -p m8a -c stk500v1 -P ")) << form->commandLine->text().toStdString();
-    EXPECT_EQ(form->byteEditor(High)->bitBox(7)->text(), "RSTDISBL");
-    EXPECT_FALSE(form->byteEditor(Extended)->hexField()->isEnabled()) << "the ATmega8A has no extended fuse";
+    Ui(*form).deviceBox->setCurrentIndex(index);
+    EXPECT_TRUE(Ui(*form).commandLine->text().startsWith("avrdude.exe -p m8a -c stk500v1 -P ")) << Ui(*form).commandLine->text().toStdString();
+    EXPECT_EQ(Ui(*form).byteEditor(High)->bitBox(7)->text(), "RSTDISBL");
+    EXPECT_FALSE(Ui(*form).byteEditor(Extended)->hexField()->isEnabled()) << "the ATmega8A has no extended fuse";
     Watch watch;
     ReadEverything(*form);
     EXPECT_TRUE(watch.messages.empty());
-    EXPECT_EQ(form->byteEditor(High)->hexField()->Text(), "D9");
-    EXPECT_TRUE(form->byteEditor(High)->bitBox(6)->isChecked()) << "WDTON unprogrammed in D9";
-    EXPECT_TRUE(form->signatureField->toolTip().contains("ATmega8A")) << form->signatureField->toolTip().toStdString();
-    form->byteEditor(Low)->hexField()->SetText("E4");
-    Click(form->byteEditor(Low)->writeButton());
-    Click(form->byteEditor(Low)->readButton());
-    EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "E4");
-    compose::SetInstalled({});
+    EXPECT_EQ(Ui(*form).byteEditor(High)->hexField()->Text(), "D9");
+    EXPECT_TRUE(Ui(*form).byteEditor(High)->bitBox(6)->isChecked()) << "WDTON unprogrammed in D9";
+    EXPECT_TRUE(Ui(*form).signatureField->toolTip().contains("ATmega8A")) << Ui(*form).signatureField->toolTip().toStdString();
+    Ui(*form).byteEditor(Low)->hexField()->SetText("E4");
+    Click(Ui(*form).byteEditor(Low)->writeButton());
+    Click(Ui(*form).byteEditor(Low)->readButton());
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "E4");
 }
 
 // Detect against the emulated programmer, with the real avrdude and its own list of parts: a
@@ -260,37 +259,36 @@ TEST(Lab, DetectFindsThePartAndAMismatchOffersTheSwitch)
     {
         Emulator m8;
         auto form = LabForm(m8, deps);
-        Click(form->detectButton);
+        Click(Ui(*form).detectButton);
         EXPECT_EQ(offered, (QStringList{"ATmega8", "ATmega8A"})) << "1E9307 is both: the user picks";
-        EXPECT_EQ(form->deviceBox->Text(), "ATmega8A");
-        EXPECT_EQ(form->runStrip->Text(), "Detected ATmega8A (1E9307)");
-        EXPECT_EQ(form->signatureField->Text(), "1E9307");
-        EXPECT_EQ(form->signaturePart->text(), "ATmega8, ATmega8A");
+        EXPECT_EQ(Ui(*form).deviceBox->Text(), "ATmega8A");
+        EXPECT_EQ(Ui(*form).runStrip->Text(), "Detected ATmega8A (1E9307)");
+        EXPECT_EQ(Ui(*form).signatureField->Text(), "1E9307");
+        EXPECT_EQ(Ui(*form).signaturePart->text(), "ATmega8, ATmega8A");
     }
     {
         Emulator t85({"--signature", "1E930B"});
         auto form = LabForm(t85, deps);
-        Click(form->signatureRead);  // avrdude refuses the chip as another part's
-        EXPECT_TRUE(form->runStrip->Text().contains("The chip is not the device chosen")) << form->runStrip->Text().toStdString();
-        ASSERT_TRUE(form->runStrip->OfferButton()->isVisibleTo(form.get()));
-        EXPECT_EQ(form->runStrip->OfferButton()->text(), "Switch to ATtiny85");
-        EXPECT_EQ(form->outputPane->textCursor().block().text(), form->outputPane->extraSelections().value(0).cursor.block().text());
-        EXPECT_TRUE(form->outputPane->textCursor().block().text().startsWith("avrdude error: expected signature for ATmega8"));
-        QTest::mouseClick(form->runStrip->OfferButton(), Qt::LeftButton);
-        EXPECT_EQ(form->deviceBox->Text(), "ATtiny85");
-        form->deviceBox->SetText("ATmega8");
-        Click(form->detectButton);
-        EXPECT_EQ(form->deviceBox->Text(), "ATtiny85") << "a signature of one part selects it";
-        EXPECT_EQ(form->runStrip->Text(), "Detected ATtiny85 (1E930B)");
+        Click(Ui(*form).signatureRead);  // avrdude refuses the chip as another part's
+        EXPECT_TRUE(Ui(*form).runStrip->Text().contains("The chip is not the device chosen")) << Ui(*form).runStrip->Text().toStdString();
+        ASSERT_TRUE(Ui(*form).runStrip->OfferButton()->isVisibleTo(form.get()));
+        EXPECT_EQ(Ui(*form).runStrip->OfferButton()->text(), "Switch to ATtiny85");
+        EXPECT_EQ(Ui(*form).outputPane->textCursor().block().text(), Ui(*form).outputPane->extraSelections().value(0).cursor.block().text());
+        EXPECT_TRUE(Ui(*form).outputPane->textCursor().block().text().startsWith("avrdude error: expected signature for ATmega8"));
+        QTest::mouseClick(Ui(*form).runStrip->OfferButton(), Qt::LeftButton);
+        EXPECT_EQ(Ui(*form).deviceBox->Text(), "ATtiny85");
+        Ui(*form).deviceBox->SetText("ATmega8");
+        Click(Ui(*form).detectButton);
+        EXPECT_EQ(Ui(*form).deviceBox->Text(), "ATtiny85") << "a signature of one part selects it";
+        EXPECT_EQ(Ui(*form).runStrip->Text(), "Detected ATtiny85 (1E930B)");
     }
     {
         Emulator silent({"--signature", "000000"});
         auto form = LabForm(silent, deps);
-        Click(form->detectButton);
-        EXPECT_TRUE(form->runStrip->Text().startsWith("No answer from the chip (signature 000000): check the wiring"))
-            << form->runStrip->Text().toStdString();
-        EXPECT_EQ(form->deviceBox->Text(), "ATmega8");
+        Click(Ui(*form).detectButton);
+        EXPECT_TRUE(Ui(*form).runStrip->Text().startsWith("No answer from the chip (signature 000000): check the wiring"))
+            << Ui(*form).runStrip->Text().toStdString();
+        EXPECT_EQ(Ui(*form).deviceBox->Text(), "ATmega8");
     }
     SetChoiceHook(previous);
-    compose::SetInstalled({});
 }

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Fails when a folder includes a header of a folder above it (or beside it where it may not):
-# app -> widgets -> fuses -> compose and images, and app -> runner.
+# app -> window -> widgets, session, settings; session -> fuses, runner; fuses -> compose, images;
+# app -> explain -> fuses, installed; installed -> compose, runner.
 set -u
 root="$1"
 status=0
@@ -10,11 +11,16 @@ allowed() {
     compose) echo "compose" ;;
     images) echo "images" ;;
     fuses) echo "fuses compose images" ;;
+    installed) echo "installed compose runner" ;;
+    settings) echo "settings compose" ;;
+    session) echo "session fuses compose images runner" ;;
     widgets) echo "widgets fuses compose images" ;;
-    app) echo "app widgets fuses compose images runner" ;;
+    explain) echo "explain installed fuses compose images runner" ;;
+    window) echo "window session settings widgets fuses compose images runner" ;;
+    app) echo "app window explain installed session settings widgets fuses compose images runner" ;;
   esac
 }
-for folder in runner compose images fuses widgets app; do
+for folder in runner compose images fuses installed settings session widgets explain window app; do
   ok=$(allowed "$folder")
   for used in $(grep -rhoE '^#include "[a-z_]+/' "$root/$folder" | sed 's/#include "//; s#/##' | sort -u); do
     case " $ok " in

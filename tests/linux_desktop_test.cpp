@@ -1,8 +1,8 @@
 // The desktop details: ports re-read when the list opens, readable Read and Write captions on light
 // and dark palettes, Enter and Ctrl+A, saving the output, and the hint for permission trouble.
 #include "tests/printing.h"
-#include "app/desktop.h"
-#include "app/form1.h"
+#include "window/desktop.h"
+#include "window/main_window.h"
 #include "runner/permission_watch.h"
 #include "tests/helpers.h"
 
@@ -39,24 +39,24 @@ TEST(LinuxDesktop, OpeningThePortListReReadsThePortsAndKeepsTheText)
     WindowDeps deps;
     deps.listPorts = [&] { return present; };
     auto form = MakeForm("ATmega8", "usbasp", deps);
-    form->portBox->setCurrentIndex(13);
-    ASSERT_EQ(form->portBox->Text(), "/dev/ttyACM0");
+    Ui(*form).portBox->setCurrentIndex(13);
+    ASSERT_EQ(Ui(*form).portBox->Text(), "/dev/ttyACM0");
     present = {"/dev/ttyACM0", "/dev/ttyUSB0"};  // a board plugged in
     form->show();
-    form->portBox->showPopup();
-    form->portBox->hidePopup();
-    EXPECT_EQ(form->portBox->count(), 16);
-    EXPECT_EQ(form->portBox->itemText(14), "/dev/ttyUSB0");
-    EXPECT_EQ(form->portBox->itemText(4), "com1") << "the fixed entries stay first";
-    EXPECT_EQ(form->portBox->Text(), "/dev/ttyACM0");
-    EXPECT_EQ(form->portBox->ItemIndex(), 13);
-    form->portBox->SetText("/dev/ttyS7");  // typed: kept as typed
+    Ui(*form).portBox->showPopup();
+    Ui(*form).portBox->hidePopup();
+    EXPECT_EQ(Ui(*form).portBox->count(), 16);
+    EXPECT_EQ(Ui(*form).portBox->itemText(14), "/dev/ttyUSB0");
+    EXPECT_EQ(Ui(*form).portBox->itemText(4), "com1") << "the fixed entries stay first";
+    EXPECT_EQ(Ui(*form).portBox->Text(), "/dev/ttyACM0");
+    EXPECT_EQ(Ui(*form).portBox->ItemIndex(), 13);
+    Ui(*form).portBox->SetText("/dev/ttyS7");  // typed: kept as typed
     present = {};
-    form->portBox->showPopup();
-    form->portBox->hidePopup();
-    EXPECT_EQ(form->portBox->count(), 14);
-    EXPECT_EQ(form->portBox->Text(), "/dev/ttyS7");
-    EXPECT_TRUE(form->commandLine->text().contains("-P /dev/ttyS7 "));
+    Ui(*form).portBox->showPopup();
+    Ui(*form).portBox->hidePopup();
+    EXPECT_EQ(Ui(*form).portBox->count(), 14);
+    EXPECT_EQ(Ui(*form).portBox->Text(), "/dev/ttyS7");
+    EXPECT_TRUE(Ui(*form).commandLine->text().contains("-P /dev/ttyS7 "));
 }
 
 TEST(LinuxDesktop, ReadAndWriteCaptionsAreReadableOnLightAndDarkPalettes)
@@ -75,17 +75,17 @@ TEST(LinuxDesktop, ReadAndWriteCaptionsAreReadableOnLightAndDarkPalettes)
     for (const QPalette &palette : {QApplication::style()->standardPalette(), original, dark}) {
         QApplication::setPalette(palette);
         auto form = MakeForm();
-        for (const widgets::SpeedButton *button : {form->byteEditor(Low)->readButton(), form->byteEditor(Low)->writeButton()}) {
+        for (const widgets::SpeedButton *button : {Ui(*form).byteEditor(Low)->readButton(), Ui(*form).byteEditor(Low)->writeButton()}) {
             EXPECT_GE(CaptionContrast(button), 4.5) << palette.color(QPalette::Window).name().toStdString();
             const QColor caption = button->palette().color(QPalette::ButtonText);
-            EXPECT_NEAR(caption.hslHue(), button == form->byteEditor(Low)->readButton() ? 120 : 0, 2) << "the hue stays";
+            EXPECT_NEAR(caption.hslHue(), button == Ui(*form).byteEditor(Low)->readButton() ? 120 : 0, 2) << "the hue stays";
         }
     }
     // A palette changed while the window is open is followed too.
     QApplication::setPalette(original);
     auto form = MakeForm();
     QApplication::setPalette(dark);
-    EXPECT_GE(CaptionContrast(form->byteEditor(Low)->writeButton()), 4.5);
+    EXPECT_GE(CaptionContrast(Ui(*form).byteEditor(Low)->writeButton()), 4.5);
 }
 
 TEST(LinuxDesktop, EnterOnExecuteRunsAndCtrlASelectsTheSignature)
@@ -94,19 +94,19 @@ TEST(LinuxDesktop, EnterOnExecuteRunsAndCtrlASelectsTheSignature)
     auto form = MakeForm();
     form->show();
     form->activateWindow();
-    form->executeButton->setFocus();
-    QTest::keyClick(form->executeButton, Qt::Key_Return);
+    Ui(*form).executeButton->setFocus();
+    QTest::keyClick(Ui(*form).executeButton, Qt::Key_Return);
     WaitForRun(*form);
-    EXPECT_EQ(form->outputPane->Text(), "ran\n");
-    form->signatureField->SetText("1E9307");
-    form->signatureField->setFocus();
-    QTest::keyClick(form->signatureField, Qt::Key_A, Qt::ControlModifier);
-    EXPECT_EQ(form->signatureField->selectedText(), "1E9307");
-    form->byteEditor(Low)->binaryField()->setFocus();
-    QTest::keyClick(form->byteEditor(Low)->binaryField(), Qt::Key_Home);
-    QTest::keyClick(form->byteEditor(Low)->binaryField(), Qt::Key_A, Qt::ControlModifier);
-    EXPECT_EQ(form->byteEditor(Low)->binaryField()->Text(), "00000000") << "Ctrl+A types a 0 in a binary field, as every key but 1";
-    EXPECT_TRUE(form->byteEditor(Low)->binaryField()->selectedText().isEmpty());
+    EXPECT_EQ(Ui(*form).outputPane->Text(), "ran\n");
+    Ui(*form).signatureField->SetText("1E9307");
+    Ui(*form).signatureField->setFocus();
+    QTest::keyClick(Ui(*form).signatureField, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(Ui(*form).signatureField->selectedText(), "1E9307");
+    Ui(*form).byteEditor(Low)->binaryField()->setFocus();
+    QTest::keyClick(Ui(*form).byteEditor(Low)->binaryField(), Qt::Key_Home);
+    QTest::keyClick(Ui(*form).byteEditor(Low)->binaryField(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->binaryField()->Text(), "00000000") << "Ctrl+A types a 0 in a binary field, as every key but 1";
+    EXPECT_TRUE(Ui(*form).byteEditor(Low)->binaryField()->selectedText().isEmpty());
 }
 
 TEST(LinuxDesktop, SaveOutputAsWritesThePanesExactText)
@@ -114,10 +114,10 @@ TEST(LinuxDesktop, SaveOutputAsWritesThePanesExactText)
     QTemporaryDir dir;
     StandIn tool("printf 'a\\r\\nb\\n'; head -c 9000 /dev/zero | tr '\\0' x; echo; printf 'end'");
     auto form = MakeForm();
-    form->RunAndCapture("avrdude.exe");
+    form->session().execute("avrdude.exe");
     WaitForRun(*form);
     const QString path = dir.filePath("out.txt");
-    form->outputPane->saveDialog = [&] { return path; };
+    Ui(*form).outputPane->saveDialog = [&] { return path; };
     form->show();
     // The pane's context menu, as the user opens it, and its "Save Output As..." entry.
     QTimer::singleShot(0, [] {
@@ -128,8 +128,8 @@ TEST(LinuxDesktop, SaveOutputAsWritesThePanesExactText)
                 action->trigger();
         open->close();
     });
-    QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(5, 5), form->outputPane->mapToGlobal(QPoint(5, 5)));
-    QCoreApplication::sendEvent(form->outputPane, &menu);
+    QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(5, 5), Ui(*form).outputPane->mapToGlobal(QPoint(5, 5)));
+    QCoreApplication::sendEvent(Ui(*form).outputPane, &menu);
     QFile saved(path);
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_EQ(saved.readAll(), "a\nb\n" + QByteArray(9000, 'x') + "\nend");
@@ -139,10 +139,12 @@ TEST(LinuxDesktop, PermissionTroubleNamesItsFix)
 {
     const auto hint = [](const char *transcript) {
         runner::PermissionWatch watch;
+        runner::LineSplitter lines;
         const QString text = Recorded(transcript);
         for (qsizetype at = 0; at < text.size(); at += 7)
-            watch.See(text.mid(at, 7));
-        return watch.Hint();
+            lines.see(QStringView(text).mid(at, 7), watch);
+        lines.finish(watch);
+        return watch.hint();
     };
     EXPECT_TRUE(hint("serial_permission.txt").startsWith("No permission to open /dev/ttyUSB0: add yourself"));
     EXPECT_TRUE(hint("serial_permission.txt").contains("sudo usermod -aG dialout $USER"));
@@ -154,9 +156,9 @@ TEST(LinuxDesktop, PermissionTroubleNamesItsFix)
     QFile::copy(QStringLiteral(FUSEWERK_TRANSCRIPTS "/avrdude-7.1/serial_permission.txt"), OwnDir() + "/out.txt");
     StandIn tool(QStringLiteral("cat \"%1/out.txt\"; exit 1").arg(OwnDir()));
     auto form = MakeForm();
-    form->RunAndCapture("avrdude.exe");
+    form->session().execute("avrdude.exe");
     WaitForRun(*form);
-    EXPECT_TRUE(form->runStrip->Text().startsWith("avrdude failed (exit code 1)"));
-    EXPECT_TRUE(form->runStrip->Text().contains("dialout")) << form->runStrip->Text().toStdString();
+    EXPECT_TRUE(Ui(*form).runStrip->Text().startsWith("avrdude failed (exit code 1)"));
+    EXPECT_TRUE(Ui(*form).runStrip->Text().contains("dialout")) << Ui(*form).runStrip->Text().toStdString();
     QFile::remove(OwnDir() + "/out.txt");
 }

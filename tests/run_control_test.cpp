@@ -1,6 +1,6 @@
 // Stopping runs, their outcome in the run strip, and avrdude's progress bars.
 #include "tests/printing.h"
-#include "app/form1.h"
+#include "window/main_window.h"
 #include "runner/outcome.h"
 #include "runner/progress_watch.h"
 #include "tests/helpers.h"
@@ -36,16 +36,16 @@ bool Alive(const char *pidFile)
 
 // Clicks `button`, waits until the stand-in has noted its pid (the run is under way), then presses
 // Stop, or Escape somewhere in the window, and waits for the run's end.
-void ClickThenStop(TForm1 &form, QAbstractButton *button, bool escape = false, const QString &shown = {})
+void ClickThenStop(MainWindow &form, QAbstractButton *button, bool escape = false, const QString &shown = {})
 {
     QFile::remove(OwnDir() + "/tool.pid");
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_TRUE(QTest::qWaitFor([] { return QFile::exists(OwnDir() + "/tool.pid"); }, 5000));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form.outputPane->Text().contains(shown); }, 5000)) << shown.toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Ui(form).outputPane->Text().contains(shown); }, 5000)) << shown.toStdString();
     if (escape)
-        QTest::keyClick(form.extraOptions, Qt::Key_Escape);
+        QTest::keyClick(Ui(form).extraOptions, Qt::Key_Escape);
     else
-        QTest::mouseClick(form.runStrip->StopButton(), Qt::LeftButton);
+        QTest::mouseClick(Ui(form).runStrip->StopButton(), Qt::LeftButton);
     WaitForRun(form);
 }
 
@@ -58,31 +58,31 @@ TEST(RunControl, StopEndsExecuteAReadAndAWriteAtOnceLeavingNothingBehind)
     Watch watch;
     {
         StandIn tool = Noting("echo 'avrdude: verification error'; sleep 30");
-        form->commandLine->setText("avrdude.exe");
+        Ui(*form).commandLine->setText("avrdude.exe");
         QElapsedTimer clock;
         clock.start();
-        ClickThenStop(*form, form->executeButton, false, "avrdude: verification error\n");
+        ClickThenStop(*form, Ui(*form).executeButton, false, "avrdude: verification error\n");
         EXPECT_LT(clock.elapsed(), 3000);
-        EXPECT_TRUE(form->runStrip->Text().startsWith("Stopped after 0.")) << form->runStrip->Text().toStdString();
-        EXPECT_EQ(form->outputPane->Text(), "avrdude: verification error\n") << "the output so far stays";
+        EXPECT_TRUE(Ui(*form).runStrip->Text().startsWith("Stopped after 0.")) << Ui(*form).runStrip->Text().toStdString();
+        EXPECT_EQ(Ui(*form).outputPane->Text(), "avrdude: verification error\n") << "the output so far stays";
         EXPECT_TRUE(watch.messages.empty() && watch.tones.empty()) << "a stopped run is no failed verify";
         EXPECT_FALSE(Alive("tool.pid"));
-        EXPECT_TRUE(form->executeButton->isEnabled());
+        EXPECT_TRUE(Ui(*form).executeButton->isEnabled());
     }
     {
         StandIn tool = Noting("echo 225; sleep 30");
-        form->byteEditor(Low)->hexField()->SetText("3C");
-        ClickThenStop(*form, form->byteEditor(Low)->readButton(), true, "225");
-        EXPECT_EQ(form->byteEditor(Low)->hexField()->Text(), "3C");
+        Ui(*form).byteEditor(Low)->hexField()->SetText("3C");
+        ClickThenStop(*form, Ui(*form).byteEditor(Low)->readButton(), true, "225");
+        EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "3C");
         ASSERT_EQ(watch.messages.size(), 1u);
         EXPECT_EQ(watch.messages[0].text, "The low fuse read failed: it was stopped.");
         EXPECT_FALSE(Alive("tool.pid"));
     }
     {
         StandIn tool = Noting("sleep 30");
-        form->byteEditor(High)->hexField()->SetText("D9");  // a value written without a question
-        ClickThenStop(*form, form->byteEditor(High)->writeButton());
-        EXPECT_TRUE(form->runStrip->Text().startsWith("Stopped")) << form->runStrip->Text().toStdString();
+        Ui(*form).byteEditor(High)->hexField()->SetText("D9");  // a value written without a question
+        ClickThenStop(*form, Ui(*form).byteEditor(High)->writeButton());
+        EXPECT_TRUE(Ui(*form).runStrip->Text().startsWith("Stopped")) << Ui(*form).runStrip->Text().toStdString();
         EXPECT_FALSE(Alive("tool.pid"));
     }
 }
@@ -94,16 +94,16 @@ TEST(RunControl, AChildThatKeepsThePipeOpenEndsWithTheTool)
     auto form = MakeForm();
     QElapsedTimer clock;
     clock.start();
-    form->RunAndCapture("avrdude.exe");
+    form->session().execute("avrdude.exe");
     WaitForRun(*form);
     EXPECT_LT(clock.elapsed(), 3000);
-    EXPECT_EQ(form->outputPane->Text(), "main done\n");
+    EXPECT_EQ(Ui(*form).outputPane->Text(), "main done\n");
     EXPECT_FALSE(Alive("child.pid"));
     // And a child of a stopped tool goes with it.
     StandIn stopped = Noting(QStringLiteral("(sleep 30) & echo $! > \"%1/child.pid\"; sleep 30").arg(OwnDir()));
     form->show();
-    form->commandLine->setText("avrdude.exe");
-    ClickThenStop(*form, form->executeButton);
+    Ui(*form).commandLine->setText("avrdude.exe");
+    ClickThenStop(*form, Ui(*form).executeButton);
     EXPECT_FALSE(Alive("child.pid"));
 }
 
@@ -114,19 +114,19 @@ TEST(RunControl, EachOutcomeInTheStrip)
     Watch watch;
     const auto run = [&](const QString &script, const QString &line) {
         StandIn tool(script);
-        form->commandLine->setText(line);
-        ClickAndWait(form->executeButton);
-        return form->runStrip->Text();
+        Ui(*form).commandLine->setText(line);
+        ClickAndWait(Ui(*form).executeButton);
+        return Ui(*form).runStrip->Text();
     };
     EXPECT_TRUE(run("echo fine", "avrdude.exe").startsWith("avrdude finished in 0."));
-    EXPECT_FALSE(form->runStrip->EndButton()->isVisible());
+    EXPECT_FALSE(Ui(*form).runStrip->EndButton()->isVisible());
     const QString failed = run("i=0; while [ $i -lt 200 ]; do echo line $i; i=$((i+1)); done; exit 1", "avrdude.exe");
     EXPECT_TRUE(failed.startsWith("avrdude failed (exit code 1) after 0.")) << failed.toStdString();
     EXPECT_TRUE(failed.endsWith(" s: see the end of the output"));
-    ASSERT_TRUE(form->runStrip->EndButton()->isVisible());
-    QTest::mouseClick(form->runStrip->EndButton(), Qt::LeftButton);
-    EXPECT_EQ(form->outputPane->textCursor().block().text(), "") << "the caret at the end, after line 199";
-    EXPECT_GT(form->outputPane->verticalScrollBar()->value(), 0);
+    ASSERT_TRUE(Ui(*form).runStrip->EndButton()->isVisible());
+    QTest::mouseClick(Ui(*form).runStrip->EndButton(), Qt::LeftButton);
+    EXPECT_EQ(Ui(*form).outputPane->textCursor().block().text(), "") << "the caret at the end, after line 199";
+    EXPECT_GT(Ui(*form).outputPane->verticalScrollBar()->value(), 0);
     EXPECT_EQ(run("echo x", "no-such-tool.exe -p m8"),
               "Could not start no-such-tool.exe: not found beside the program or on PATH");
     const QString killed = run("echo 225; kill -9 $$", "avrdude.exe");
@@ -137,7 +137,7 @@ TEST(RunControl, EachOutcomeInTheStrip)
     const QString usage = run(QStringLiteral("cat '%1'; exit 0").arg(FUSEWERK_TRANSCRIPTS "/avrdude-7.1/usage.txt"),
                               "avrdude.exe -v-U lfuse:w:0xE1:m");
     EXPECT_TRUE(usage.startsWith("avrdude did not accept the command line")) << usage.toStdString();
-    EXPECT_TRUE(form->runStrip->EndButton()->isVisible()) << "shown as a failure";
+    EXPECT_TRUE(Ui(*form).runStrip->EndButton()->isVisible()) << "shown as a failure";
 }
 
 TEST(RunControl, ProgressFollowsAvrdudesBars)
@@ -148,9 +148,9 @@ TEST(RunControl, ProgressFollowsAvrdudesBars)
     runner::ProgressWatch watch;
     QList<int> seen;  // each new figure, in the order shown
     for (QChar c : text) {
-        watch.See(QString(c));
-        if (seen.isEmpty() || seen.back() != watch.Percent())
-            seen << watch.Percent();
+        watch.see(QString(c));
+        if (seen.isEmpty() || seen.back() != watch.percent())
+            seen << watch.percent();
     }
     // Three bars (write, verify, verify), each from 0 to 100 in steps of 2, nothing between them.
     QList<int> bar;
@@ -159,10 +159,10 @@ TEST(RunControl, ProgressFollowsAvrdudesBars)
     EXPECT_EQ(seen, QList<int>{-1} + bar + QList<int>{-1} + bar + QList<int>{-1} + bar + QList<int>{-1});
     // On a terminal the bar is redrawn with its figure.
     runner::ProgressWatch tty;
-    tty.See("avrdude: reading flash memory:\n\nReading | #####");
-    EXPECT_EQ(tty.Percent(), 10);
-    tty.See("#########                 | 45% 0.12s\n");
-    EXPECT_EQ(tty.Percent(), 45);
+    tty.see("avrdude: reading flash memory:\n\nReading | #####");
+    EXPECT_EQ(tty.percent(), 10);
+    tty.see("#########                 | 45% 0.12s\n");
+    EXPECT_EQ(tty.percent(), 45);
 }
 
 // A tool that ignores SIGTERM: SIGKILL follows, and the window is idle within a second, whichever
@@ -176,18 +176,18 @@ TEST(RunControl, AToolThatIgnoresSigtermIsGoneWithinASecond)
         QFile::remove(OwnDir() + "/tool.pid");
         Watch watch;
         watch.answer = true;  // "Stop and close"
-        form->commandLine->setText("avrdude.exe");
-        QTest::mouseClick(form->executeButton, Qt::LeftButton);
+        Ui(*form).commandLine->setText("avrdude.exe");
+        QTest::mouseClick(Ui(*form).executeButton, Qt::LeftButton);
         ASSERT_TRUE(QTest::qWaitFor([] { return QFile::exists(OwnDir() + "/tool.pid"); }, 5000));
         QElapsedTimer clock;
         clock.start();
         if (way == 0)
-            QTest::mouseClick(form->runStrip->StopButton(), Qt::LeftButton);
+            QTest::mouseClick(Ui(*form).runStrip->StopButton(), Qt::LeftButton);
         else if (way == 1)
-            QTest::keyClick(form->extraOptions, Qt::Key_Escape);
+            QTest::keyClick(Ui(*form).extraOptions, Qt::Key_Escape);
         else
             form->close();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !form->Running(); }, 1000)) << "way " << way;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !form->running(); }, 1000)) << "way " << way;
         EXPECT_LT(clock.elapsed(), 1000) << "way " << way;
         EXPECT_FALSE(Alive("tool.pid")) << "way " << way;
         if (way == 2)

@@ -99,7 +99,7 @@ Collected RunLine(const QString &line)
     });
     QObject::connect(&run, &runner::AvrdudeRun::tick, [&] { ++c.ticks; });
     QSignalSpy finished(&run, &runner::AvrdudeRun::finished);
-    run.start(line, OwnDir(), runner::SearchPath());
+    run.start(runner::SplitCommandLine(line), OwnDir(), runner::SearchPath());
     EXPECT_TRUE(finished.wait(20000));
     c.end = run.end();
     return c;

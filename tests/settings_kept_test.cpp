@@ -2,7 +2,7 @@
 // ends survive a start and a close; a file that cannot be written does not trap the window; and the
 // program without a display says so.
 #include "tests/printing.h"
-#include "app/form1.h"
+#include "window/main_window.h"
 #include "tests/helpers.h"
 
 #include <QDir>
@@ -35,8 +35,8 @@ QByteArray SavedWith(const QByteArray &from, const QByteArray &to)
 {
     SettingsFile none;
     {
-        TForm1 form;
-        form.flashFile->setText("placeholder");
+        MainWindow form;
+        Ui(form).flashFile->setText("placeholder");
         form.show();
         EXPECT_TRUE(form.close());
     }
@@ -45,7 +45,7 @@ QByteArray SavedWith(const QByteArray &from, const QByteArray &to)
 
 bool StartAndClose()
 {
-    TForm1 form;
+    MainWindow form;
     form.show();
     return form.close();
 }
@@ -58,15 +58,15 @@ TEST(SettingsKept, ALatin1FileSurvivesStartAndCloseByteForByte)
     SettingsFile file;
     Put(SettingsFile::Path(), latin1);
     {
-        TForm1 form;
-        EXPECT_EQ(form.flashFile->text(), QString::fromUtf8("C:\\Müll\\ä.hex"));
+        MainWindow form;
+        EXPECT_EQ(Ui(form).flashFile->text(), QString::fromUtf8("C:\\Müll\\ä.hex"));
         form.show();
         ASSERT_TRUE(form.close());
     }
     EXPECT_EQ(Bytes(SettingsFile::Path()), latin1);
     {
-        TForm1 form;  // a value the user changes is written as UTF-8
-        form.flashFile->setText(QString::fromUtf8("/home/me/Müll.hex"));
+        MainWindow form;  // a value the user changes is written as UTF-8
+        Ui(form).flashFile->setText(QString::fromUtf8("/home/me/Müll.hex"));
         form.show();
         ASSERT_TRUE(form.close());
     }
@@ -79,9 +79,9 @@ TEST(SettingsKept, AByteOrderMarkAndLoneCarriageReturnsAreRead)
     const QByteArray bom = "\xEF\xBB\xBF[Config]\r\nCaption=With a mark\r\nDevice=18\r\n";
     Put(SettingsFile::Path(), bom);
     {
-        TForm1 form;
+        MainWindow form;
         EXPECT_EQ(form.windowTitle(), "With a mark");
-        EXPECT_EQ(form.deviceBox->Text(), "ATmega8");
+        EXPECT_EQ(Ui(form).deviceBox->Text(), "ATmega8");
         form.show();
         ASSERT_TRUE(form.close());
     }
@@ -91,9 +91,9 @@ TEST(SettingsKept, AByteOrderMarkAndLoneCarriageReturnsAreRead)
 
     Put(SettingsFile::Path(), "[Config]\rCaption=Old Mac\rExtraCommandLine=-B 4\r");
     {
-        TForm1 form;
+        MainWindow form;
         EXPECT_EQ(form.windowTitle(), "Old Mac");
-        EXPECT_EQ(form.extraOptions->text(), "-B 4");
+        EXPECT_EQ(Ui(form).extraOptions->text(), "-B 4");
         form.show();
         ASSERT_TRUE(form.close());
     }
@@ -112,9 +112,9 @@ TEST(SettingsKept, ALinkedFileStaysALinkAndItsTargetIsWritten)
     SettingsFile none;
     ASSERT_TRUE(QFile::link(target, SettingsFile::Path()));
     {
-        TForm1 form;
+        MainWindow form;
         EXPECT_EQ(form.windowTitle(), "Linked");
-        form.extraOptions->setText("-B 8");
+        Ui(form).extraOptions->setText("-B 8");
         form.show();
         ASSERT_TRUE(form.close());
     }
@@ -133,8 +133,8 @@ TEST(SettingsKept, AReadOnlyFileIsReportedLeftAloneAndTheUserMayCloseWithoutSavi
     SettingsFile file("[Config]\nCaption=Read only\n");
     ::chmod(QFile::encodeName(SettingsFile::Path()).constData(), 0444);
     {
-        TForm1 form;
-        form.extraOptions->setText("-B 8");
+        MainWindow form;
+        Ui(form).extraOptions->setText("-B 8");
         form.show();
         Watch watch;  // OK: the window stays
         EXPECT_FALSE(form.close());
@@ -155,7 +155,7 @@ TEST(SettingsKept, AReadOnlyFileIsReportedLeftAloneAndTheUserMayCloseWithoutSavi
     QFile::remove(SettingsFile::Path());
     ASSERT_TRUE(QDir().mkdir(SettingsFile::Path()));
     {
-        TForm1 form;
+        MainWindow form;
         form.show();
         Watch watch;
         watch.answer = true;
@@ -167,7 +167,7 @@ TEST(SettingsKept, AReadOnlyFileIsReportedLeftAloneAndTheUserMayCloseWithoutSavi
     // A FIFO where the file should be: the start does not wait for a writer, and it is never written.
     ASSERT_EQ(::mkfifo(QFile::encodeName(SettingsFile::Path()).constData(), 0644), 0);
     {
-        TForm1 form;
+        MainWindow form;
         EXPECT_EQ(form.windowTitle(), "Fusewerk 1");
         form.show();
         Watch watch;

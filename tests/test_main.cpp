@@ -1,5 +1,5 @@
 #include "app/application.h"
-#include "app/messages.h"
+#include "window/messages.h"
 
 #include <gtest/gtest.h>
 

@@ -24,11 +24,13 @@ bool WatchFails(const QString &text)
     bool failed = false;
     for (int piece = 1; piece <= 64; ++piece) {
         runner::VerificationWatch watch;
+        runner::LineSplitter lines;
         for (qsizetype at = 0; at < text.size(); at += piece)
-            watch.See(text.mid(at, piece));
+            lines.see(QStringView(text).mid(at, piece), watch);
+        lines.finish(watch);
         if (piece > 1)
-            EXPECT_EQ(watch.Failed(), failed) << "piece size " << piece;
-        failed = watch.Failed();
+            EXPECT_EQ(watch.failed(), failed) << "piece size " << piece;
+        failed = watch.failed();
     }
     return failed;
 }
@@ -89,14 +91,15 @@ TEST(Transcripts, FailuresInWordsOfAvrdude71)
     for (const Row &r : rows) {
         runner::FailureWatch watch;
         const QString text = Transcript("avrdude-7.1", QString::fromLatin1(r.file).chopped(4));
+        runner::LineSplitter lines;
         for (qsizetype i = 0; i < text.size(); i += 7)  // in pieces, as a pipe delivers them
-            watch.See(text.mid(i, 7));
-        watch.Finish();
-        EXPECT_TRUE(watch.Advice().contains(QLatin1String(r.advice)) && (*r.advice || watch.Advice().isEmpty()))
-            << r.file << ": " << watch.Advice().toStdString();
+            lines.see(QStringView(text).mid(i, 7), watch);
+        lines.finish(watch);
+        EXPECT_TRUE(watch.advice().contains(QLatin1String(r.advice)) && (*r.advice || watch.advice().isEmpty()))
+            << r.file << ": " << watch.advice().toStdString();
         if (*r.firstError)
-            EXPECT_EQ(watch.FirstError(), r.firstError) << r.file;
-        EXPECT_EQ(watch.Signature(), r.signature) << r.file;
-        EXPECT_EQ(watch.OtherPart(), r.otherPart) << r.file;
+            EXPECT_EQ(watch.firstError(), r.firstError) << r.file;
+        EXPECT_EQ(watch.signature(), r.signature) << r.file;
+        EXPECT_EQ(watch.otherPart(), r.otherPart) << r.file;
     }
 }

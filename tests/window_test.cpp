@@ -1,6 +1,6 @@
 // The window: every change shows the composed line at once.
 #include "tests/printing.h"
-#include "app/form1.h"
+#include "window/main_window.h"
 #include "compose/vocabulary.h"
 #include "tests/helpers.h"
 
@@ -11,26 +11,26 @@
 TEST(Window, StartsWithEveryControlAndTheDesignedCaptions)
 {
     SettingsFile none;
-    TForm1 form;
-    EXPECT_EQ(form.size(), QSize(TForm1::kDesignWidth + TForm1::kPanelWidth, 683 + widgets::RunStrip::kHeight))
+    MainWindow form;
+    EXPECT_EQ(form.size(), QSize(window::kDesignWidth + window::kPanelWidth, 683 + widgets::RunStrip::kHeight))
         << "the run strip below the design's window, the fuse settings to its right";
-    EXPECT_EQ(TForm1::kDesignWidth, 626);
+    EXPECT_EQ(window::kDesignWidth, 626);
     EXPECT_EQ(form.pos(), QPoint(10, 10));
-    EXPECT_EQ(form.deviceBox->count(), 27);
-    EXPECT_EQ(form.programmerBox->count(), 40);
-    ASSERT_GE(form.portBox->count(), 14);
+    EXPECT_EQ(Ui(form).deviceBox->count(), 27);
+    EXPECT_EQ(Ui(form).programmerBox->count(), 40);
+    ASSERT_GE(Ui(form).portBox->count(), 14);
     for (int i = 0; i < 13; ++i)
-        EXPECT_EQ(form.portBox->itemText(i), compose::PortList()[i]);
-    EXPECT_EQ(form.portBox->itemText(form.portBox->count() - 1), "usb");
-    EXPECT_EQ(form.flashFormat->count(), 4);
-    EXPECT_EQ(form.eepromFormat->itemText(3), "Immediate mode");
-    EXPECT_EQ(form.overrideSignatureBox->text(), "-F Verify the device signature");
-    EXPECT_EQ(form.noVerifyBox->text(), "-V Disable verify check");
-    EXPECT_EQ(form.exitModeGroup->title(), "-E Exitmode");
-    EXPECT_EQ(form.byteEditor(Lock)->title(), "Lock Fuse Byte");
-    EXPECT_EQ(form.executeButton->text(), "Execute");
-    EXPECT_EQ(form.outputPane->geometry(), QRect(3, 525, 622, 155));
-    for (const widgets::ByteEditor *editor : form.byteEditors)
+        EXPECT_EQ(Ui(form).portBox->itemText(i), compose::PortList()[i]);
+    EXPECT_EQ(Ui(form).portBox->itemText(Ui(form).portBox->count() - 1), "usb");
+    EXPECT_EQ(Ui(form).flashFormat->count(), 4);
+    EXPECT_EQ(Ui(form).eepromFormat->itemText(3), "Immediate mode");
+    EXPECT_EQ(Ui(form).overrideSignatureBox->text(), "-F Verify the device signature");
+    EXPECT_EQ(Ui(form).noVerifyBox->text(), "-V Disable verify check");
+    EXPECT_EQ(Ui(form).exitModeGroup->title(), "-E Exitmode");
+    EXPECT_EQ(Ui(form).byteEditor(Lock)->title(), "Lock Fuse Byte");
+    EXPECT_EQ(Ui(form).executeButton->text(), "Execute");
+    EXPECT_EQ(Ui(form).outputPane->geometry(), QRect(3, 525, 622, 155));
+    for (const widgets::ByteEditor *editor : Ui(form).byteEditors)
         for (int k = 0; k < 8; ++k)
             EXPECT_FALSE(editor->bitBox(k)->text().isEmpty());
 }
@@ -38,13 +38,13 @@ TEST(Window, StartsWithEveryControlAndTheDesignedCaptions)
 TEST(Window, NoSettingsFileGivesTheEmptyFirstEntries)
 {
     SettingsFile none;
-    TForm1 form;
-    EXPECT_EQ(form.deviceBox->Text(), "");
-    EXPECT_EQ(form.programmerBox->Text(), "");
-    EXPECT_EQ(form.portBox->Text(), "");
-    EXPECT_EQ(form.flashFormat->Text(), "Intel Hex");
-    EXPECT_EQ(form.eepromFormat->Text(), "Intel Hex");
-    EXPECT_EQ(form.commandLine->text(), "avrdude.exe ");
+    MainWindow form;
+    EXPECT_EQ(Ui(form).deviceBox->Text(), "");
+    EXPECT_EQ(Ui(form).programmerBox->Text(), "");
+    EXPECT_EQ(Ui(form).portBox->Text(), "");
+    EXPECT_EQ(Ui(form).flashFormat->Text(), "Intel Hex");
+    EXPECT_EQ(Ui(form).eepromFormat->Text(), "Intel Hex");
+    EXPECT_EQ(Ui(form).commandLine->text(), "avrdude.exe ");
     EXPECT_EQ(QGuiApplication::applicationDisplayName(), "");
     EXPECT_EQ(form.windowTitle(), "Fusewerk 1");
 }
@@ -52,92 +52,92 @@ TEST(Window, NoSettingsFileGivesTheEmptyFirstEntries)
 TEST(Window, EveryKindOfChangeRebuildsTheLine)
 {
     auto form = MakeForm();
-    EXPECT_EQ(form->commandLine->text(), "avrdude.exe -p m8 -c usbasp ");
-    form->portBox->setCurrentIndex(4);  // a pick from the list
-    EXPECT_EQ(form->commandLine->text(), "avrdude.exe -p m8 -c usbasp -P com1 ");
-    QTest::mouseClick(form->chipEraseBox, Qt::LeftButton);
-    EXPECT_EQ(form->commandLine->text(), "avrdude.exe -p m8 -c usbasp -P com1 -e ");
-    form->flashWrite->setChecked(true);  // a change made by code fires like a click
-    EXPECT_EQ(form->commandLine->text(), R"(avrdude.exe -p m8 -c usbasp -P com1 -e -U flash:w:"":i )");
-    form->flashFormat->setCurrentIndex(2);
-    EXPECT_EQ(form->commandLine->text(), R"(avrdude.exe -p m8 -c usbasp -P com1 -e -U flash:w:"":r )");
-    form->eepromWrite->setChecked(true);
-    form->eepromVerify->setChecked(true);
-    EXPECT_TRUE(form->commandLine->text().endsWith(R"(-U eeprom:w:"":i -U eeprom:v:"":i )"));
-    EXPECT_EQ(form->commandLine->text().count("eeprom:w"), 1);
+    EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p m8 -c usbasp ");
+    Ui(*form).portBox->setCurrentIndex(4);  // a pick from the list
+    EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p m8 -c usbasp -P com1 ");
+    QTest::mouseClick(Ui(*form).chipEraseBox, Qt::LeftButton);
+    EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p m8 -c usbasp -P com1 -e ");
+    Ui(*form).flashWrite->setChecked(true);  // a change made by code fires like a click
+    EXPECT_EQ(Ui(*form).commandLine->text(), R"(avrdude.exe -p m8 -c usbasp -P com1 -e -U flash:w:"":i )");
+    Ui(*form).flashFormat->setCurrentIndex(2);
+    EXPECT_EQ(Ui(*form).commandLine->text(), R"(avrdude.exe -p m8 -c usbasp -P com1 -e -U flash:w:"":r )");
+    Ui(*form).eepromWrite->setChecked(true);
+    Ui(*form).eepromVerify->setChecked(true);
+    EXPECT_TRUE(Ui(*form).commandLine->text().endsWith(R"(-U eeprom:w:"":i -U eeprom:v:"":i )"));
+    EXPECT_EQ(Ui(*form).commandLine->text().count("eeprom:w"), 1);
 }
 
 TEST(Window, TypingRebuildsAfterEveryKeystroke)
 {
     auto form = MakeForm();
-    form->flashRead->setChecked(true);
-    form->flashFile->setFocus();
+    Ui(*form).flashRead->setChecked(true);
+    Ui(*form).flashFile->setFocus();
     QStringList seen;
     for (QChar c : QString("b.hex")) {
-        QTest::keyClick(form->flashFile, c.toLatin1());
-        seen << form->commandLine->text();
+        QTest::keyClick(Ui(*form).flashFile, c.toLatin1());
+        seen << Ui(*form).commandLine->text();
     }
     EXPECT_EQ(seen.front(), R"(avrdude.exe -p m8 -c usbasp -U flash:r:"b":i )");
     EXPECT_EQ(seen.back(), R"(avrdude.exe -p m8 -c usbasp -U flash:r:"b.hex":i )");
-    TypeInto(form->extraOptions, "-B 4");
-    EXPECT_TRUE(form->commandLine->text().endsWith(R"(:i -B 4)"));
+    TypeInto(Ui(*form).extraOptions, "-B 4");
+    EXPECT_TRUE(Ui(*form).commandLine->text().endsWith(R"(:i -B 4)"));
 }
 
 TEST(Window, TypedDeviceIsComparedExactlyAndBecomesTheTitle)
 {
     auto form = MakeForm(QString());
-    QLineEdit *edit = form->deviceBox->lineEdit();
+    QLineEdit *edit = Ui(*form).deviceBox->lineEdit();
     TypeInto(edit, "atmega8");
-    EXPECT_EQ(form->deviceBox->Text(), "atmega8") << "no completion to ATmega8";
-    EXPECT_EQ(form->commandLine->text(), "avrdude.exe -p  -c usbasp ");
+    EXPECT_EQ(Ui(*form).deviceBox->Text(), "atmega8") << "no completion to ATmega8";
+    EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p  -c usbasp ");
     EXPECT_EQ(QGuiApplication::applicationDisplayName(), "atmega8");
     edit->clear();
     TypeInto(edit, "ATmega8");
-    EXPECT_EQ(form->commandLine->text(), "avrdude.exe -p m8 -c usbasp ");
+    EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p m8 -c usbasp ");
     EXPECT_EQ(QGuiApplication::applicationDisplayName(), "ATmega8");
 }
 
 TEST(Window, HandEditSurvivesUntilTheNextChange)
 {
     auto form = MakeForm();
-    form->commandLine->setText("avrdude.exe -p m8 -c usbasp -t");
-    form->resetBox->setChecked(false);  // unchanged: nothing runs
-    EXPECT_EQ(form->commandLine->text(), "avrdude.exe -p m8 -c usbasp -t");
-    QTest::mouseClick(form->quietBox, Qt::LeftButton);
-    EXPECT_EQ(form->commandLine->text(), "avrdude.exe -p m8 -c usbasp -q ");
+    Ui(*form).commandLine->setText("avrdude.exe -p m8 -c usbasp -t");
+    Ui(*form).resetBox->setChecked(false);  // unchanged: nothing runs
+    EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p m8 -c usbasp -t");
+    QTest::mouseClick(Ui(*form).quietBox, Qt::LeftButton);
+    EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p m8 -c usbasp -q ");
 }
 
 TEST(Window, ExitModePairsExcludeEachOther)
 {
     auto form = MakeForm();
-    QTest::mouseClick(form->noResetBox, Qt::LeftButton);
-    QTest::mouseClick(form->resetBox, Qt::LeftButton);
-    EXPECT_TRUE(form->resetBox->isChecked());
-    EXPECT_FALSE(form->noResetBox->isChecked());
-    EXPECT_EQ(form->commandLine->text(), "avrdude.exe -p m8 -c usbasp -E reset ");
-    QTest::mouseClick(form->resetBox, Qt::LeftButton);
-    EXPECT_FALSE(form->resetBox->isChecked());
-    EXPECT_FALSE(form->noResetBox->isChecked());
-    EXPECT_EQ(form->commandLine->text(), "avrdude.exe -p m8 -c usbasp ");
-    form->vccBox->setChecked(true);
-    form->noVccBox->setChecked(true);
-    form->resetBox->setChecked(true);
-    EXPECT_FALSE(form->vccBox->isChecked());
-    EXPECT_EQ(form->commandLine->text(), "avrdude.exe -p m8 -c usbasp -E reset -E novcc ");
+    QTest::mouseClick(Ui(*form).noResetBox, Qt::LeftButton);
+    QTest::mouseClick(Ui(*form).resetBox, Qt::LeftButton);
+    EXPECT_TRUE(Ui(*form).resetBox->isChecked());
+    EXPECT_FALSE(Ui(*form).noResetBox->isChecked());
+    EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p m8 -c usbasp -E reset ");
+    QTest::mouseClick(Ui(*form).resetBox, Qt::LeftButton);
+    EXPECT_FALSE(Ui(*form).resetBox->isChecked());
+    EXPECT_FALSE(Ui(*form).noResetBox->isChecked());
+    EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p m8 -c usbasp ");
+    Ui(*form).vccBox->setChecked(true);
+    Ui(*form).noVccBox->setChecked(true);
+    Ui(*form).resetBox->setChecked(true);
+    EXPECT_FALSE(Ui(*form).vccBox->isChecked());
+    EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p m8 -c usbasp -E reset -E novcc ");
 }
 
 TEST(Window, ItemIndexSetByCodeFiresNothingAndKeepsTheTextAtMinusOne)
 {
     auto form = MakeForm();
-    form->commandLine->setText("hand");
-    form->deviceBox->SetItemIndex(-1);
-    EXPECT_EQ(form->deviceBox->Text(), "ATmega8");
-    form->deviceBox->SetItemIndex(5);
-    EXPECT_EQ(form->deviceBox->Text(), "AT90S4434");
-    EXPECT_EQ(form->commandLine->text(), "hand");
-    form->deviceBox->SetItemIndex(99);
-    EXPECT_EQ(form->deviceBox->Text(), "");
-    EXPECT_EQ(form->deviceBox->ItemIndex(), -1);
+    Ui(*form).commandLine->setText("hand");
+    Ui(*form).deviceBox->SetItemIndex(-1);
+    EXPECT_EQ(Ui(*form).deviceBox->Text(), "ATmega8");
+    Ui(*form).deviceBox->SetItemIndex(5);
+    EXPECT_EQ(Ui(*form).deviceBox->Text(), "AT90S4434");
+    EXPECT_EQ(Ui(*form).commandLine->text(), "hand");
+    Ui(*form).deviceBox->SetItemIndex(99);
+    EXPECT_EQ(Ui(*form).deviceBox->Text(), "");
+    EXPECT_EQ(Ui(*form).deviceBox->ItemIndex(), -1);
 }
 
 TEST(Window, BrowseButtonsFillTheFileNames)
@@ -151,20 +151,20 @@ TEST(Window, BrowseButtonsFillTheFileNames)
         return answer;
     };
     auto form = MakeForm("ATmega8", "usbasp", deps);
-    form->flashWrite->setChecked(true);
-    QTest::mouseClick(form->flashBrowse, Qt::LeftButton);
+    Ui(*form).flashWrite->setChecked(true);
+    QTest::mouseClick(Ui(*form).flashBrowse, Qt::LeftButton);
     EXPECT_EQ(askedDir, OwnDir() + "/");
     EXPECT_EQ(askedFilter, "*.hex ; *.rom ; *.bin (*.hex *.rom *.bin);;*.* (*)");
-    EXPECT_EQ(form->flashFile->text(), "/tmp/flash image.hex");
-    EXPECT_TRUE(form->commandLine->text().contains(R"(flash:w:"/tmp/flash image.hex":i)"));
+    EXPECT_EQ(Ui(*form).flashFile->text(), "/tmp/flash image.hex");
+    EXPECT_TRUE(Ui(*form).commandLine->text().contains(R"(flash:w:"/tmp/flash image.hex":i)"));
 
-    QTest::mouseClick(form->flashBrowse, Qt::LeftButton);
+    QTest::mouseClick(Ui(*form).flashBrowse, Qt::LeftButton);
     EXPECT_EQ(askedDir, "/tmp/");
-    form->eepromFile->setText("bare.eep");
+    Ui(*form).eepromFile->setText("bare.eep");
     answer.clear();  // cancelled: nothing changes
-    QTest::mouseClick(form->eepromBrowse, Qt::LeftButton);
+    QTest::mouseClick(Ui(*form).eepromBrowse, Qt::LeftButton);
     EXPECT_EQ(askedDir, OwnDir() + "/");
-    EXPECT_EQ(form->eepromFile->text(), "bare.eep");
+    EXPECT_EQ(Ui(*form).eepromFile->text(), "bare.eep");
 }
 
 TEST(Window, MemoFollowsTheWindowHeight)
@@ -172,7 +172,7 @@ TEST(Window, MemoFollowsTheWindowHeight)
     auto form = MakeForm();
     form->show();
     form->resize(626, 783 + widgets::RunStrip::kHeight);
-    EXPECT_EQ(form->outputPane->geometry(), QRect(3, 525, 622, 255));
+    EXPECT_EQ(Ui(*form).outputPane->geometry(), QRect(3, 525, 622, 255));
     form->resize(700, 683 + widgets::RunStrip::kHeight);
-    EXPECT_EQ(form->outputPane->geometry(), QRect(3, 525, 622, 155));
+    EXPECT_EQ(Ui(*form).outputPane->geometry(), QRect(3, 525, 622, 155));
 }

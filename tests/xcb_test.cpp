@@ -2,7 +2,7 @@
 // reaches the window, and input made during a run is dropped, not delivered after it. The built
 // program itself: its window icon, and what becomes of a run when the program is told to end or dies.
 #include "tests/printing.h"
-#include "app/form1.h"
+#include "window/main_window.h"
 #include "tests/helpers.h"
 
 #include <QElapsedTimer>
@@ -148,11 +148,11 @@ TEST(OnX11, ACloseRequestDuringARunAsksAndCancelLetsTheRunGoOn)
     QTimer::singleShot(300, form.get(), [&] { SendCloseRequest(*form); });
     QTimer::singleShot(900, form.get(), [&] { askedAt = watch.questions.empty() ? -1 : clock.elapsed(); });
     clock.start();
-    form->commandLine->setText("avrdude.exe");
-    ClickAndWait(form->executeButton);
+    Ui(*form).commandLine->setText("avrdude.exe");
+    ClickAndWait(Ui(*form).executeButton);
     EXPECT_GE(askedAt, 0) << "the question came during the run, not after it";
     EXPECT_EQ(watch.questions, std::vector<QString>{"avrdude is still running. Stop it and close?"});
-    EXPECT_EQ(form->outputPane->Text(), "done\n") << "the run went on to its end";
+    EXPECT_EQ(Ui(*form).outputPane->Text(), "done\n") << "the run went on to its end";
     QTest::qWait(200);
     EXPECT_TRUE(form->isVisible());
 }
@@ -161,8 +161,8 @@ TEST(OnX11, StopAndCloseEndsTheToolSavesTheSettingsAndCloses)
 {
     SettingsFile none;
     StandIn tool(QStringLiteral("echo $$ > \"%1/tool.pid\"; sleep 30").arg(OwnDir()));
-    auto form = std::make_unique<TForm1>();
-    form->extraOptions->setText("-B 4");
+    auto form = std::make_unique<MainWindow>();
+    Ui(*form).extraOptions->setText("-B 4");
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     Watch watch;
@@ -170,11 +170,11 @@ TEST(OnX11, StopAndCloseEndsTheToolSavesTheSettingsAndCloses)
     QTimer::singleShot(300, form.get(), [&] { SendCloseRequest(*form); });
     QElapsedTimer clock;
     clock.start();
-    form->commandLine->setText("avrdude.exe");
-    ClickAndWait(form->executeButton);
+    Ui(*form).commandLine->setText("avrdude.exe");
+    ClickAndWait(Ui(*form).executeButton);
     EXPECT_LT(clock.elapsed(), 3000);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !form->isVisible(); }, 2000));
-    EXPECT_TRUE(form->runStrip->Text().startsWith("Stopped"));
+    EXPECT_TRUE(Ui(*form).runStrip->Text().startsWith("Stopped"));
     EXPECT_TRUE(SettingsFile::Read().contains("ExtraCommandLine=-B 4")) << SettingsFile::Read().toStdString();
     const pid_t pid = NotedPid();
     ASSERT_GT(pid, 0);
@@ -194,19 +194,19 @@ TEST(OnX11, ClicksDuringARunAreDroppedNotDeliveredAfterIt)
         QProcess::execute("xdotool", {"mousemove", QString::number(at.x()), QString::number(at.y()), "click", "1"});
     };
     QTimer::singleShot(300, form.get(), [&] {
-        click(form->executeButton);
-        click(form->chipEraseBox);
+        click(Ui(*form).executeButton);
+        click(Ui(*form).chipEraseBox);
     });
-    form->commandLine->setText("avrdude.exe");
-    ClickAndWait(form->executeButton);
+    Ui(*form).commandLine->setText("avrdude.exe");
+    ClickAndWait(Ui(*form).executeButton);
     QTest::qWait(1500);  // a second run, had a click been held back, would have started and ended here
     QFile log(OwnDir() + "/runs.log");
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_EQ(log.readAll(), "run\n");
-    EXPECT_FALSE(form->chipEraseBox->isChecked());
+    EXPECT_FALSE(Ui(*form).chipEraseBox->isChecked());
     // The same clicks after the run do reach the window.
-    click(form->chipEraseBox);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form->chipEraseBox->isChecked(); }, 2000));
+    click(Ui(*form).chipEraseBox);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Ui(*form).chipEraseBox->isChecked(); }, 2000));
 }
 
 TEST(BuiltProgram, TheWindowHasItsIcon)

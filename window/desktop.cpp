@@ -1,7 +1,6 @@
-#include "app/desktop.h"
+#include "window/desktop.h"
 
-#include "app/form1.h"
-#include "compose/installed.h"
+#include "window/window_deps.h"
 
 #include <QSerialPortInfo>
 
@@ -13,7 +12,7 @@ QStringList SerialPortsPresent()
     return ports;
 }
 
-void SetToolTips(TForm1 &form)
+void SetToolTips(const window::Controls &form, const compose::Vocabulary &words)
 {
     // The option and exit-mode boxes take theirs from their table.
     std::vector<std::pair<QWidget *, QString>> tips;
@@ -37,11 +36,11 @@ void SetToolTips(TForm1 &form)
         widget->setToolTip(text);
 
     // Each programmer entry says what avrdude calls it, or that this avrdude does not know it.
-    if (compose::Installed().programmers.empty())
+    if (!words.knowsProgrammers())
         return;
     for (int i = 1; i < form.programmerBox->count(); ++i) {
         const QString id = form.programmerBox->itemText(i);
-        const compose::InstalledProgrammer *known = compose::FindInstalledProgrammer(id);
+        const compose::InstalledProgrammer *known = words.findProgrammer(id);
         form.programmerBox->setItemData(
             i, known ? known->description : QStringLiteral("The installed avrdude does not know the programmer \"%1\".").arg(id),
             Qt::ToolTipRole);

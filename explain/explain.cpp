@@ -1,6 +1,6 @@
-#include "app/explain.h"
+#include "explain/explain.h"
 
-#include "app/installed_avrdude.h"
+#include "installed/installed_avrdude.h"
 #include "compose/vocabulary.h"
 #include "fuses/byte_text.h"
 #include "fuses/device_meanings.h"
@@ -15,12 +15,12 @@ void Say(std::FILE *to, const QString &line) { std::fprintf(to, "%s\n", line.toU
 
 // The part's data by its name (case aside) or by avrdude's part code (m328p): the window's own table
 // first, then the installed avrdude's parts.
-const fuses::MeaningDevice *FindPart(const QString &part)
+const fuses::MeaningDevice *FindPart(const QString &part, const compose::Vocabulary &words)
 {
     if (const fuses::MeaningDevice *byName = fuses::FindMeanings(part))
         return byName;
     for (const fuses::MeaningDevice &device : fuses::AllMeanings())
-        if (compose::LookupPartCode(QString::fromLatin1(device.name)).compare(part, Qt::CaseInsensitive) == 0)
+        if (words.partCode(QString::fromLatin1(device.name)).compare(part, Qt::CaseInsensitive) == 0)
             return &device;
     return nullptr;
 }
@@ -33,8 +33,8 @@ int RunExplain(const QStringList &arguments)
         Say(stderr, QStringLiteral("usage: fusewerk --explain PART [lfuse=HH] [hfuse=HH] [efuse=HH] [lock=HH]"));
         return 2;
     }
-    compose::SetInstalled(AskInstalledAvrdude());
-    const fuses::MeaningDevice *device = arguments.front().trimmed().isEmpty() ? nullptr : FindPart(arguments.front());
+    const compose::Vocabulary words(AskInstalledAvrdude());
+    const fuses::MeaningDevice *device = arguments.front().trimmed().isEmpty() ? nullptr : FindPart(arguments.front(), words);
     if (!device) {
         Say(stderr, QStringLiteral("fusewerk: no device data for the part \"%1\"").arg(arguments.front()));
         return 2;
@@ -75,7 +75,7 @@ int RunExplain(const QStringList &arguments)
         Say(stdout, QStringLiteral("%1 = 0x%2").arg(QLatin1String(row.memory), fuses::FixedWidthText(static_cast<int>(value), 16).toUpper()));
         for (const QString &line : fuses::ExplainLines(*fuses::RegisterOf(*device, row.byte), value))
             Say(stdout, QStringLiteral("  ") + line);
-        for (const QString &risk : fuses::WriteRisks(QString::fromLatin1(device->name), row.byte, std::nullopt, value))
+        for (const QString &risk : fuses::WriteRisks(QString::fromLatin1(device->name), words.findPart(QString::fromLatin1(device->name)), row.byte, std::nullopt, value))
             warnings << QStringLiteral("Warning: %1 = 0x%2: %3")
                             .arg(QLatin1String(row.memory), fuses::FixedWidthText(static_cast<int>(value), 16).toUpper(), risk);
     }

@@ -1,4 +1,4 @@
-#include "app/tone.h"
+#include "window/tone.h"
 
 #include <QApplication>
 #include <QAudioDevice>

@@ -1,6 +1,6 @@
-#include "app/messages.h"
+#include "window/messages.h"
 
-#include "app/tone.h"
+#include "window/tone.h"
 
 #include <QApplication>
 #include <QInputDialog>

@@ -1,4 +1,4 @@
-#include "app/installed_avrdude.h"
+#include "installed/installed_avrdude.h"
 
 #include "runner/command_split.h"
 #include "runner/tool_query.h"

@@ -1,0 +1,302 @@
+#include "session/chip_session.h"
+
+#include "compose/command_line.h"
+#include "fuses/fuse_layout.h"
+#include "fuses/fuse_safety.h"
+#include "runner/command_split.h"
+#include "runner/outcome.h"
+#include "runner/tool_run.h"
+#include "session/jobs.h"
+
+namespace session {
+
+using fuses::FuseByte;
+
+ChipSession::ChipSession(compose::Vocabulary words, QObject *parent) : QObject(parent), words_(std::move(words)) {}
+
+ChipSession::~ChipSession()
+{
+    // A run still under way ends with the session, and reports to nobody.
+    if (job_)
+        job_->disconnect(this);
+}
+
+void ChipSession::setForm(const compose::FormState &form)
+{
+    // Exact and with case; a programmer the table lacks keeps the line there was.
+    if (form.programmer != form_.programmer || !formSet_)
+        if (const auto line = readLines_.constFind(form.programmer); line != readLines_.cend())
+            readLine_ = *line;
+    form_ = form;
+    formSet_ = true;
+}
+
+QString ChipSession::commandLine() const { return compose::BuildCommandLine(form_, words_); }
+
+void ChipSession::setReadLineTable(QHash<QString, int> table)
+{
+    readLines_ = std::move(table);
+    if (const auto line = readLines_.constFind(form_.programmer); line != readLines_.cend())
+        readLine_ = *line;
+}
+
+bool ChipSession::passesGate(const QStringList &args, bool reading)
+{
+    const fuses::GateVerdict verdict = fuses::JudgeLine(args, lastReads_, words_);
+    if (const QStringList writes = verdict.args.Writes(); reading && !writes.isEmpty()) {
+        emit told(Notice::Warning,
+                  QStringLiteral("A read writes nothing, but this line would also run %1 (from the extra options): "
+                                 "nothing was run.")
+                      .arg(writes.join(QStringLiteral(", "))));
+        return false;
+    }
+    if (!verdict.refusal.isEmpty()) {
+        emit told(Notice::Warning, QStringLiteral("Nothing was run: %1.").arg(verdict.refusal));
+        return false;
+    }
+    if (verdict.questions.isEmpty())
+        return true;
+    // The guard's questions; nobody answering is a Cancel.
+    for (const QString &text : verdict.questions) {
+        bool yes = false;
+        emit question(text, &yes);
+        if (!yes)
+            return false;
+    }
+    // The answers took their time: a file changed meanwhile would run unjudged.
+    if (fuses::JudgeLine(args, lastReads_, words_).evidence != verdict.evidence) {
+        emit told(Notice::Warning,
+                  QStringLiteral("A file of the command line changed while the question was open: nothing was run. "
+                                 "Start it again to have it judged as it is now."));
+        return false;
+    }
+    return true;
+}
+
+bool ChipSession::throughBootloader(const QString &action, const QStringList &args)
+{
+    const compose::AvrdudeArguments parsed = compose::ParseAvrdudeArguments(args);
+    const compose::InstalledProgrammer *programmer = words_.findProgrammer(parsed.programmer);
+    if (!programmer || !programmer->bootloaderOnly)
+        return false;
+    emit told(Notice::Warning,
+              QStringLiteral("The programmer \"%1\" reaches the chip through its bootloader, which cannot %2 fuse, "
+                             "lock or calibration bytes: nothing was run.")
+                  .arg(parsed.programmer, action));
+    return true;
+}
+
+bool ChipSession::startJob(std::unique_ptr<Job> job)
+{
+    job_ = std::move(job);
+    connect(job_.get(), &Job::output, this, &ChipSession::output);
+    connect(job_.get(), &Job::tick, this, &ChipSession::tick);
+    connect(job_.get(), &Job::finished, this, &ChipSession::jobFinished);
+    emit runStateChanged(true);
+    job_->start(runner::OwnDirectory(), runner::SearchPath());
+    return true;
+}
+
+bool ChipSession::execute(const QString &line)
+{
+    const QStringList args = runner::SplitCommandLine(line);
+    if (running() || !passesGate(args, false))
+        return false;
+    return startJob(std::make_unique<ExecuteJob>(args));
+}
+
+bool ChipSession::readByte(FuseByte byte)
+{
+    const fuses::FuseByteRow &row = fuses::Row(byte);
+    const QString line =
+        fuses::BuildReadCommand(form_, fuses::ReadOperation(QString::fromLatin1(row.memory), u'd'), words_);
+    const QStringList args = runner::SplitCommandLine(line);
+    if (running() || throughBootloader(QStringLiteral("read"), args))
+        return false;
+    emit lineShown(line);
+    if (!passesGate(args, true))
+        return false;
+    // The part the value is read from is the line's own (its last -p), which a later write is
+    // compared with.
+    const auto part = fuses::LinePart(compose::ParseAvrdudeArguments(args), words_);
+    readFrom_ = part ? part->name : QString();
+    return startJob(std::make_unique<ReadByteJob>(args, byte, readLine_));
+}
+
+bool ChipSession::readAllFuses()
+{
+    const fuses::FuseLayout layout = fuses::LookupFuseLayout(form_.device, part());
+    std::vector<FuseByte> bytes;
+    QString operations;
+    for (const fuses::FuseByteRow &row : fuses::FuseByteTable)
+        if (layout[row.byte].on) {
+            bytes.push_back(row.byte);
+            operations += fuses::ReadOperation(QString::fromLatin1(row.memory), u'h');
+        }
+    const QString line = fuses::BuildReadCommand(form_, operations, words_);
+    const QStringList args = runner::SplitCommandLine(line);
+    if (running() || throughBootloader(QStringLiteral("read"), args))
+        return false;
+    emit lineShown(line);
+    if (!passesGate(args, true))
+        return false;
+    const auto part = fuses::LinePart(compose::ParseAvrdudeArguments(args), words_);
+    readFrom_ = part ? part->name : QString();
+    return startJob(std::make_unique<ReadAllFusesJob>(args, std::move(bytes)));
+}
+
+bool ChipSession::readCalibration()
+{
+    const QString memory = QStringLiteral("calibration");
+    const QString line = fuses::BuildReadCommand(form_, fuses::ReadOperation(memory, u'h'), words_);
+    const QStringList args = runner::SplitCommandLine(line);
+    if (running() || throughBootloader(QStringLiteral("read"), args))
+        return false;
+    emit lineShown(line);
+    if (!passesGate(args, true))
+        return false;
+    return startJob(std::make_unique<ReadBytesJob>(args, memory, 4, readLine_));
+}
+
+// The signature read composes out of sight: the command line keeps what it shows.
+bool ChipSession::readSignature()
+{
+    const QString memory = QStringLiteral("signature");
+    const QStringList args =
+        runner::SplitCommandLine(fuses::BuildReadCommand(form_, fuses::ReadOperation(memory, u'h'), words_));
+    if (running() || !passesGate(args, true))
+        return false;
+    return startJob(std::make_unique<ReadBytesJob>(args, memory, 3, readLine_));
+}
+
+bool ChipSession::detect()
+{
+    // The chosen device's code where it has one: avrdude wants a part; the signature is read either way.
+    compose::FormState state = form_;
+    if (words_.partCode(state.device).isEmpty())
+        state.device = QStringLiteral("ATmega8");
+    const QStringList args = runner::SplitCommandLine(
+        fuses::BuildReadCommand(state, fuses::ReadOperation(QStringLiteral("signature"), u'h'), words_));
+    if (running() || !passesGate(args, true))
+        return false;
+    return startJob(std::make_unique<DetectJob>(args));
+}
+
+bool ChipSession::writeByte(FuseByte byte, const QString &hexValue)
+{
+    // A half-typed value would be written as another byte: the leave-field check never ran, as the
+    // Write button takes no focus.
+    if (!fuses::IsCompleteByte(hexValue)) {
+        emit told(Notice::Warning, QStringLiteral("The %1 value \"%2\" is not two hexadecimal digits.")
+                                       .arg(QString::fromLatin1(fuses::Row(byte).what), hexValue));
+        return false;
+    }
+    // What the value would do to the chip is judged at the gate every run passes.
+    return write(hexValue, QString::fromLatin1(fuses::Row(byte).memory));
+}
+
+bool ChipSession::writeCalibration(const QString &value)
+{
+    if (!fuses::IsCalibrationValue(value)) {
+        emit told(Notice::Warning,
+                  QStringLiteral("The calibration value \"%1\" is not one to eight hexadecimal digits.").arg(value));
+        return false;
+    }
+    return write(value, QStringLiteral("calibration"));
+}
+
+bool ChipSession::write(const QString &value, const QString &memory)
+{
+    const QString line = fuses::BuildWriteCommand(form_, words_) + fuses::WriteOperation(memory, value);
+    const QStringList args = runner::SplitCommandLine(line);
+    if (running() || throughBootloader(QStringLiteral("write"), args))
+        return false;
+    emit lineShown(line);
+    if (!passesGate(args, false))
+        return false;
+    return startJob(std::make_unique<WriteJob>(args));
+}
+
+void ChipSession::stop()
+{
+    if (job_)
+        job_->stop();
+}
+
+void ChipSession::jobFinished()
+{
+    // The job goes once its signal has returned; the session takes the next operation at once.
+    std::unique_ptr<Job> owned = std::move(job_);
+    Job *job = owned.release();
+    job->disconnect(this);
+    job->deleteLater();
+    const runner::AvrdudeRun &run = job->run();
+
+    Outcome outcome;
+    outcome.text = run.outcome();
+    outcome.failed = !run.end().Succeeded();
+    outcome.fromStart = job->shownFromStart();
+    if (run.end().kind == runner::ToolEnd::Kind::NotStarted)
+        outcome.notStarted = run.end().failure;
+    // avrdude refused the chip's signature as another part's: the fix is one click away.
+    if (const QString other = words_.partName(run.failure().otherPart()); !other.isEmpty() && other != form_.device)
+        outcome.otherPart = other;
+    if (outcome.failed)
+        outcome.firstError = run.failure().firstError();
+    emit runStateChanged(false);
+
+    if (const auto *execute = qobject_cast<ExecuteJob *>(job)) {
+        outcome.execute = true;
+        outcome.verificationFailed = execute->verificationFailed();
+    } else if (const auto *read = qobject_cast<ReadByteJob *>(job); read && read->value()) {
+        lastReads_[fuses::Index(read->byte())] = {*read->value(), readFrom_};
+        emit byteRead(read->byte(), *read->value());
+    } else if (const auto *all = qobject_cast<ReadAllFusesJob *>(job)) {
+        for (const auto &[byte, value] : all->values()) {
+            lastReads_[fuses::Index(byte)] = {value, readFrom_};
+            emit byteRead(byte, value);
+        }
+    } else if (const auto *bytes = qobject_cast<ReadBytesJob *>(job); bytes && !bytes->text().isEmpty()) {
+        emit bytesRead(bytes->memory(), bytes->text());
+    } else if (const auto *detect = qobject_cast<DetectJob *>(job)) {
+        detectedSignature(detect->signature(), run, outcome);
+    }
+    if (!job->problem().isEmpty())
+        emit told(Notice::Warning, job->problem());
+    emit finished(outcome);
+}
+
+void ChipSession::detectedSignature(const QString &signature, const runner::AvrdudeRun &run, Outcome &outcome)
+{
+    if (signature.isEmpty()) {
+        outcome.text = QStringLiteral("No signature read: %1").arg(runner::EndReason(run.end()));
+        outcome.failed = true;
+        return;
+    }
+    emit bytesRead(QStringLiteral("signature"), signature);
+    if (signature == QLatin1String("000000") || signature == QLatin1String("FFFFFF")) {
+        outcome.text = QStringLiteral("No answer from the chip (signature %1): check the wiring, the power and the "
+                                      "chip's clock")
+                           .arg(signature);
+        outcome.failed = true;
+        return;
+    }
+    const QStringList parts = words_.partsWithSignature(signature);
+    if (parts.isEmpty()) {
+        outcome.text = QStringLiteral("The signature %1 belongs to no part the installed avrdude knows").arg(signature);
+        outcome.failed = true;
+        return;
+    }
+    QString part = parts.front();
+    if (parts.size() > 1) {
+        part.clear();
+        emit choice(QStringLiteral("The signature %1 belongs to several parts. Which is it?").arg(signature), parts, &part);
+    }
+    if (part.isEmpty())
+        return;
+    emit detected(part, signature);
+    outcome.text = QStringLiteral("Detected %1 (%2)").arg(part, signature);
+    outcome.failed = false;
+}
+
+}  // namespace session

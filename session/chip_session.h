@@ -1,0 +1,109 @@
+#pragma once
+// The chip on the bench as the program knows it: the part and programmer chosen (as the installed
+// avrdude describes them), the one run at a time, each byte's last value read and what it was read
+// from, the read-line table and the gate every run passes. The window is a view of it: it hands in
+// its values, starts operations, answers the session's questions and shows what it reports.
+#include "compose/form_state.h"
+#include "compose/vocabulary.h"
+#include "fuses/fuse_bytes.h"
+#include "fuses/gate.h"
+
+#include <QHash>
+#include <QObject>
+
+#include <memory>
+
+namespace runner {
+class AvrdudeRun;
+}
+
+namespace session {
+
+class Job;
+
+enum class Notice { Information, Warning };
+
+// How a run ended, for the run strip and the output pane.
+struct Outcome {
+    QString text;              // the run strip's sentence
+    bool failed = false;
+    QString otherPart;         // the device avrdude found instead of the chosen one: a switch to offer
+    QString firstError;        // of a failed run: the line to mark in the output
+    QString notStarted;        // why the tool could not be started (the pane shows it)
+    bool fromStart = false;    // a read: its output reads best from its start
+    bool execute = false;      // the command line as the user has it
+    bool verificationFailed = false;
+};
+
+class ChipSession : public QObject {
+    Q_OBJECT
+public:
+    // `words`: the installed avrdude's own; handed in, never shared through anything global.
+    explicit ChipSession(compose::Vocabulary words, QObject *parent = nullptr);
+    ~ChipSession() override;  // a run still under way ends with the session
+
+    const compose::Vocabulary &words() const { return words_; }
+    // The window's values that bear on a command line; every operation composes from them.
+    void setForm(const compose::FormState &form);
+    const compose::FormState &form() const { return form_; }
+    // The chosen device as the installed avrdude describes it; null when it does not know it.
+    const compose::InstalledPart *part() const { return words_.findPart(form_.device); }
+    QString commandLine() const;
+
+    // The line of a read's output that holds its value, per programmer (the settings' table). A
+    // programmer's own line is taken when it is chosen; one the table lacks keeps the line there was.
+    void setReadLineTable(QHash<QString, int> table);
+    const QHash<QString, int> &readLineTable() const { return readLines_; }
+    int readLine() const { return readLine_; }
+    void setReadLine(int line) { readLine_ = line; }
+    const fuses::LastReads &lastReads() const { return lastReads_; }
+
+    bool running() const { return job_ != nullptr; }
+    // Each operation composes its line, shows it (lineShown) where the design shows it, has the gate
+    // judge it and starts it. False when nothing runs: the user has been told why.
+    bool execute(const QString &line);
+    bool readByte(fuses::FuseByte byte);
+    bool writeByte(fuses::FuseByte byte, const QString &hexValue);
+    bool readAllFuses();
+    bool readCalibration();
+    bool writeCalibration(const QString &value);
+    bool readSignature();
+    // Reads the signature with the chosen programmer and port, and names the part that has it.
+    bool detect();
+    void stop();
+
+signals:
+    void lineShown(const QString &line);
+    void runStateChanged(bool running);
+    void output(const QString &text);
+    void tick(qint64 elapsedMs, int percent);
+    void byteRead(fuses::FuseByte byte, unsigned value);
+    void bytesRead(const QString &memory, const QString &text);  // calibration or signature
+    // Detect found the signature, and (when not empty) the part the user agreed it is.
+    void detected(const QString &part, const QString &signature);
+    void told(session::Notice kind, const QString &text);
+    // "Write anyway" or Cancel: *yes stays false unless someone answers yes.
+    void question(const QString &text, bool *yes);
+    // One of `items`, or empty when nobody picks.
+    void choice(const QString &text, const QStringList &items, QString *picked);
+    void finished(const session::Outcome &outcome);
+
+private:
+    bool passesGate(const QStringList &args, bool reading);
+    bool throughBootloader(const QString &action, const QStringList &args);
+    bool startJob(std::unique_ptr<Job> job);
+    void jobFinished();
+    void detectedSignature(const QString &signature, const runner::AvrdudeRun &run, Outcome &outcome);
+    bool write(const QString &value, const QString &memory);
+
+    compose::Vocabulary words_;
+    compose::FormState form_;
+    bool formSet_ = false;
+    QHash<QString, int> readLines_;
+    int readLine_ = 0;
+    fuses::LastReads lastReads_;
+    std::unique_ptr<Job> job_;
+    QString readFrom_;  // the part the read under way reads from
+};
+
+}  // namespace session

@@ -1,0 +1,159 @@
+#include "session/jobs.h"
+
+#include "fuses/byte_text.h"
+#include "runner/outcome.h"
+
+#include <QRegularExpression>
+
+namespace session {
+
+static_assert(fuses::kKeptLineLength == runner::LineSplitter::kKeptLength,
+              "the value search is shown as much of a line as the splitter keeps");
+
+Job::Job(QStringList args, QObject *parent) : QObject(parent), args_(std::move(args))
+{
+    connect(&run_, &runner::AvrdudeRun::output, this, &Job::output);
+    connect(&run_, &runner::AvrdudeRun::tick, this, &Job::tick);
+    connect(&run_, &runner::AvrdudeRun::finished, this, [this](const runner::ToolEnd &end) {
+        take(end);
+        emit finished();
+    });
+}
+
+Job::~Job() = default;
+
+void Job::start(const QString &ownDir, const QString &searchPath) { run_.start(args_, ownDir, searchPath); }
+
+bool ExecuteJob::verificationFailed() const
+{
+    return run().verificationFailed() && run().end().kind != runner::ToolEnd::Kind::Stopped;
+}
+
+// The value search, fed every line of the run.
+class ValueReadJob::Lines : public runner::LineWatch {
+public:
+    Lines(int index, fuses::ValueForm form) : watch(index, form) {}
+    void seeLine(QStringView line, bool cut) override { watch.seeLine(line, cut); }
+    fuses::ValueLineWatch watch;
+};
+
+ValueReadJob::ValueReadJob(QStringList args, QString what, int readLine, fuses::ValueForm form, QObject *parent)
+    : Job(std::move(args), parent), what_(std::move(what)), lines_(std::make_unique<Lines>(readLine, form))
+{
+    addWatch(lines_.get());
+}
+
+ValueReadJob::~ValueReadJob() = default;
+
+void ValueReadJob::take(const runner::ToolEnd &end)
+{
+    // A value from a run that failed, was stopped or never started would be made up: whatever the
+    // output holds, nothing is taken (a later Write would program it into the chip).
+    if (!end.Succeeded()) {
+        problem_ = QStringLiteral("The %1 read failed: %2.").arg(what_, runner::EndReason(end));
+        return;
+    }
+    // A read that found nothing changes nothing: a made-up 00 could be written back to the chip.
+    const std::optional<QString> line = lines_->watch.value();
+    if (!line) {
+        problem_ = QStringLiteral("No value found in the output of the %1 read.").arg(what_);
+        return;
+    }
+    takeLine(*line);
+}
+
+namespace {
+// Cut to a byte, 300 would become 2C and 4096 would become 00: values nobody read from the chip.
+QString NotAByte(const QString &what, const QString &line)
+{
+    return QStringLiteral("The %1 read gave \"%2\", which is not a byte (0 to 255): the value was left as it was.")
+        .arg(what, line.trimmed());
+}
+}  // namespace
+
+ReadByteJob::ReadByteJob(QStringList args, fuses::FuseByte byte, int readLine, QObject *parent)
+    : ValueReadJob(std::move(args), QString::fromLatin1(fuses::Row(byte).what), readLine, fuses::ValueForm::Decimal, parent),
+      byte_(byte)
+{
+}
+
+void ReadByteJob::takeLine(const QString &line)
+{
+    const std::int32_t value = fuses::ReadNumber(line, 10);
+    if (value < 0 || value > 255)
+        problem_ = NotAByte(what_, line);
+    else
+        value_ = static_cast<unsigned>(value);
+}
+
+ReadBytesJob::ReadBytesJob(QStringList args, QString memory, int count, int readLine, QObject *parent)
+    : ValueReadJob(std::move(args), std::move(memory), readLine, fuses::ValueForm::HexList, parent), count_(count)
+{
+}
+
+void ReadBytesJob::takeLine(const QString &line)
+{
+    const std::vector<std::uint32_t> values = fuses::ScanHexList(line, count_);
+    if (std::ranges::any_of(values, [](std::uint32_t v) { return v > 0xFF; }))
+        problem_ = NotAByte(what_, line);
+    else
+        text_ = fuses::HexListText(values);
+}
+
+// avrdude announces each memory it reads ("avrdude: reading lfuse memory ...") and writes its
+// value to the output next: the first line after the announcement that holds nothing but a hex
+// number is that memory's.
+class ReadAllFusesJob::Lines : public runner::LineWatch {
+public:
+    void seeLine(QStringView line, bool cut) override
+    {
+        static const QRegularExpression reading(QStringLiteral("^avrdude: reading (\\S+) memory"));
+        static const QRegularExpression value(QStringLiteral("^\\s*0x([0-9A-Fa-f]{1,8})\\s*$"));
+        if (cut)
+            return;
+        if (const auto m = reading.match(line); m.hasMatch()) {
+            memory = m.captured(1);
+            return;
+        }
+        if (const auto m = value.match(line); m.hasMatch() && !memory.isEmpty()) {
+            values.emplace_back(memory, m.captured(1).toUInt(nullptr, 16));
+            memory.clear();
+        }
+    }
+    QString memory;
+    std::vector<std::pair<QString, unsigned>> values;
+};
+
+ReadAllFusesJob::ReadAllFusesJob(QStringList args, std::vector<fuses::FuseByte> bytes, QObject *parent)
+    : Job(std::move(args), parent), bytes_(std::move(bytes)), lines_(std::make_unique<Lines>())
+{
+    addWatch(lines_.get());
+}
+
+ReadAllFusesJob::~ReadAllFusesJob() = default;
+
+void ReadAllFusesJob::take(const runner::ToolEnd &end)
+{
+    if (!end.Succeeded()) {
+        problem_ = QStringLiteral("The fuse read failed: %1.").arg(runner::EndReason(end));
+        return;
+    }
+    std::vector<std::pair<fuses::FuseByte, unsigned>> found;
+    for (const fuses::FuseByte byte : bytes_) {
+        const QString memory = QString::fromLatin1(fuses::Row(byte).memory);
+        const auto at = std::ranges::find_if(lines_->values, [&](const auto &v) { return v.first == memory; });
+        if (at == lines_->values.end()) {
+            problem_ = QStringLiteral("No value found for the %1 in the output of the fuse read: no byte was changed.")
+                           .arg(QString::fromLatin1(fuses::Row(byte).what));
+            return;
+        }
+        if (at->second > 0xFF) {
+            problem_ = NotAByte(QString::fromLatin1(fuses::Row(byte).what), QString::number(at->second, 16));
+            return;
+        }
+        found.emplace_back(byte, at->second);
+    }
+    values_ = std::move(found);  // all or nothing: a half-read set of bytes is not shown as read
+}
+
+}  // namespace session

@@ -1,0 +1,148 @@
+#pragma once
+// One operation on the chip is one job: one run of avrdude from an argument list, which the job
+// reads as it passes and whose result it reports once, when `finished` comes. A job can be stopped
+// at any time; it still finishes, as stopped.
+#include "fuses/byte_commands.h"
+#include "fuses/fuse_bytes.h"
+#include "runner/avrdude_run.h"
+
+#include <QObject>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+namespace session {
+
+class Job : public QObject {
+    Q_OBJECT
+public:
+    // `args`: the program, then its arguments, as they will run.
+    explicit Job(QStringList args, QObject *parent = nullptr);
+    ~Job() override;
+
+    const QStringList &args() const { return args_; }
+    void start(const QString &ownDir, const QString &searchPath);
+    void stop() { run_.stop(); }
+    const runner::AvrdudeRun &run() const { return run_; }
+    bool succeeded() const { return run_.end().Succeeded(); }
+    // Why the job gave no result, for the user; empty when it gave one (or has none to give).
+    const QString &problem() const { return problem_; }
+    // Reads: the output is best read from its start.
+    virtual bool shownFromStart() const { return false; }
+
+signals:
+    void output(const QString &text);
+    void tick(qint64 elapsedMs, int percent);
+    void finished();
+
+protected:
+    // Called once, after the run's end and before `finished`: the job takes its result.
+    virtual void take(const runner::ToolEnd &end) { (void)end; }
+    void addWatch(runner::LineWatch *watch) { run_.addWatch(watch); }
+    QString problem_;
+
+private:
+    QStringList args_;
+    runner::AvrdudeRun run_;
+};
+
+// "Execute": the command line as the user has it.
+class ExecuteJob : public Job {
+    Q_OBJECT
+public:
+    using Job::Job;
+    // avrdude reported a failed verify, and the run was not cut short by a stop.
+    bool verificationFailed() const;
+};
+
+// A write of one memory's value (a fuse, the lock, the calibration bytes).
+class WriteJob : public Job {
+    Q_OBJECT
+public:
+    using Job::Job;
+};
+
+// A read whose value stands on one line of the output (fuses::FindValueLine's rules).
+class ValueReadJob : public Job {
+    Q_OBJECT
+public:
+    // `what`: the memory as the user is told ("low fuse", "calibration").
+    ValueReadJob(QStringList args, QString what, int readLine, fuses::ValueForm form, QObject *parent = nullptr);
+    ~ValueReadJob() override;
+    bool shownFromStart() const override { return true; }
+
+protected:
+    void take(const runner::ToolEnd &end) override;
+    // The value line found; sets problem_ when it is not a value of this read.
+    virtual void takeLine(const QString &line) = 0;
+    QString what_;
+
+private:
+    class Lines;
+    std::unique_ptr<Lines> lines_;
+};
+
+// One fuse or lock byte, read as a decimal number.
+class ReadByteJob : public ValueReadJob {
+    Q_OBJECT
+public:
+    ReadByteJob(QStringList args, fuses::FuseByte byte, int readLine, QObject *parent = nullptr);
+    fuses::FuseByte byte() const { return byte_; }
+    std::optional<unsigned> value() const { return value_; }
+
+protected:
+    void takeLine(const QString &line) override;
+
+private:
+    fuses::FuseByte byte_;
+    std::optional<unsigned> value_;
+};
+
+// The calibration or signature bytes, read as a list of hex numbers.
+class ReadBytesJob : public ValueReadJob {
+    Q_OBJECT
+public:
+    ReadBytesJob(QStringList args, QString memory, int count, int readLine, QObject *parent = nullptr);
+    const QString &memory() const { return what_; }
+    // The bytes as the field shows them ("1E9307"); empty without a result.
+    const QString &text() const { return text_; }
+
+protected:
+    void takeLine(const QString &line) override;
+
+private:
+    int count_;
+    QString text_;
+};
+
+// Every fuse and lock byte the part has, in one run: one "-U <memory>:r:-:h" each, in order.
+class ReadAllFusesJob : public Job {
+    Q_OBJECT
+public:
+    ReadAllFusesJob(QStringList args, std::vector<fuses::FuseByte> bytes, QObject *parent = nullptr);
+    ~ReadAllFusesJob() override;
+    bool shownFromStart() const override { return true; }
+    // Each byte with its value, in the order read; empty without a result.
+    const std::vector<std::pair<fuses::FuseByte, unsigned>> &values() const { return values_; }
+
+protected:
+    void take(const runner::ToolEnd &end) override;
+
+private:
+    class Lines;
+    std::vector<fuses::FuseByte> bytes_;
+    std::unique_ptr<Lines> lines_;
+    std::vector<std::pair<fuses::FuseByte, unsigned>> values_;
+};
+
+// Which chip is there: the signature avrdude reports, whatever its exit code (a signature avrdude
+// refused still names the chip).
+class DetectJob : public Job {
+    Q_OBJECT
+public:
+    using Job::Job;
+    QString signature() const { return run().failure().signature(); }
+};
+
+}  // namespace session

@@ -1,0 +1,330 @@
+// The window's controls and where they stand, area by area. Every position is the window's own.
+#include "window/controls.h"
+
+#include <QAbstractItemView>
+#include <QCompleter>
+#include <QVBoxLayout>
+
+namespace window {
+namespace {
+
+template <typename T>
+T *Place(T *widget, int left, int top, int width, int height)
+{
+    widget->setGeometry(left, top, width, height);
+    // Captions get the room they need with the desktop's fonts.
+    if (widget->sizeHint().width() > width && qobject_cast<QAbstractButton *>(widget) &&
+        !qobject_cast<QPushButton *>(widget))
+        widget->resize(widget->sizeHint().width(), height);
+    return widget;
+}
+
+template <typename T>
+T *Named(T *widget, const QString &name)
+{
+    widget->setObjectName(name);
+    return widget;
+}
+
+QLabel *MakeLabel(const QString &caption, QWidget *parent, int left, int top)
+{
+    auto *label = new QLabel(caption, parent);
+    label->move(left, top);
+    label->adjustSize();
+    return label;
+}
+
+QCheckBox *MakeCheckBox(const QString &name, const QString &caption, QWidget *parent, int left, int top, int width)
+{
+    return Place(Named(new QCheckBox(caption, parent), name), left, top, width, 17);
+}
+
+QGroupBox *MakeGroupBox(const QString &name, const QString &caption, QWidget *parent, int left, int top, int width,
+                        int height)
+{
+    auto *box = Named(new QGroupBox(caption, parent), name);
+    box->setGeometry(left, top, width, height);
+    return box;
+}
+
+SpeedButton *MakeSpeedButton(const QString &caption, const QColor &hue, QWidget *parent, int left, int top, int width)
+{
+    auto *button = new SpeedButton(caption, hue, parent);
+    button->setGeometry(left, top, width, 17);
+    return button;
+}
+
+// "Hex:" and a field of `positions` hexadecimal digits, all of them required, starting at 0.
+MaskEdit *MakeHexField(QGroupBox *box, const QString &name, int positions, int left, int labelTop, int width)
+{
+    MakeLabel(QStringLiteral("Hex:"), box, left, labelTop);
+    auto *field = Named(new MaskEdit({positions, true, false, true}, QString(positions, u'0'), box), name);
+    field->setGeometry(left, 67, width, 21);
+    return field;
+}
+
+// Where each box of a table stands in its group, row by row, and the window member that names it
+// (null for a box that needs no name of its own: the tables reach every box).
+struct BoxPlace {
+    QCheckBox *Controls::*member;
+    int left, top, width;
+};
+
+constexpr BoxPlace kOptionPlaces[] = {
+    {&Controls::disableAutoEraseBox, 8, 16, 179}, {&Controls::chipEraseBox, 8, 32, 176},
+    {&Controls::overrideSignatureBox, 8, 48, 176}, {&Controls::noWriteBox, 8, 64, 176},
+    {&Controls::quietBox, 216, 16, 167},           {&Controls::terminalBox, 216, 32, 167},
+    {&Controls::verboseBox, 216, 48, 167},         {&Controls::noVerifyBox, 216, 64, 167},
+};
+static_assert(std::size(kOptionPlaces) == std::size(compose::OptionTable));
+
+constexpr BoxPlace kExitModePlaces[] = {
+    {&Controls::resetBox, 8, 16, 73},
+    {&Controls::noResetBox, 8, 32, 73},
+    {&Controls::vccBox, 104, 16, 58},
+    {&Controls::noVccBox, 104, 32, 73},
+};
+static_assert(std::size(kExitModePlaces) == std::size(compose::ExitModeTable));
+
+// Makes the boxes of a table inside `parent`, with their captions and tooltips from the table.
+template <typename Table, std::size_t N>
+void MakeTableBoxes(Controls &ui, const Table &table, const BoxPlace (&places)[N], QWidget *parent,
+                    std::array<QCheckBox *, N> &boxes)
+{
+    for (std::size_t i = 0; i < N; ++i) {
+        const auto &row = table[i];
+        QCheckBox *box = MakeCheckBox(QString::fromLatin1(row.name), QString::fromUtf8(row.caption), parent,
+                                      places[i].left, places[i].top, places[i].width);
+        box->setToolTip(QString::fromUtf8(row.tooltip));
+        boxes[i] = box;
+        if (places[i].member)
+            ui.*places[i].member = box;
+    }
+}
+
+// Where each byte editor stands, in the order of fuses::FuseByteTable: the groups were laid out by
+// hand, each with its own small offsets.
+constexpr widgets::ByteEditor::Geometry kByteEditorPlaces[] = {
+    {3, 13, 19, 54, 19, 50, 21, 56},
+    {107, 13, 20, 55, 20, 51, 20, 57},
+    {211, 14, 20, 56, 20, 51, 19, 57},
+    {315, 13, 20, 55, 20, 51, 19, 57},
+};
+static_assert(std::size(kByteEditorPlaces) == fuses::kFuseByteCount);
+
+void CreateTopRow(Controls &ui, QWidget *w, const compose::Vocabulary &words, const QStringList &ports);
+void CreateFileRows(Controls &ui, QWidget *w);
+void CreateByteGroups(Controls &ui, QWidget *w);
+void CreateOptions(Controls &ui, QWidget *w);
+void CreateBottom(Controls &ui, QWidget *w);
+void SetTabOrder(const Controls &ui);
+
+}  // namespace
+
+Controls MakeControls(QWidget *w, const compose::Vocabulary &words, const QStringList &serialPorts)
+{
+    Controls ui;
+    // The design's window, and the run strip below everything it holds; no smaller than that.
+    w->resize(kDesignWidth + kPanelWidth, 683 + widgets::RunStrip::kHeight);
+    w->setMinimumSize(kDesignWidth, 683 + widgets::RunStrip::kHeight);
+    w->move(10, 10);
+    // The layout was drawn for an 11-pixel font; the desktop's default face at that size fits it.
+    QFont small = w->font();
+    small.setPixelSize(11);
+    w->setFont(small);
+    // Group titles sit in the frame's top line, so the rows inside keep the room they were given.
+    w->setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
+                                 "QGroupBox::title { subcontrol-origin: margin; left: 7px; padding: 0px 2px; }"
+                                 "QLineEdit { padding: 0px 1px; }"
+                                 // The boxes of the top row were drawn for a narrower arrow: a part name
+                                 // such as ATmega328P shows whole.
+                                 "QComboBox { padding-left: 1px; }"
+                                 "QComboBox::drop-down { width: 13px; }"));
+    CreateTopRow(ui, w, words, serialPorts);
+    CreateFileRows(ui, w);
+    CreateByteGroups(ui, w);
+    CreateOptions(ui, w);
+    CreateBottom(ui, w);
+    SetTabOrder(ui);
+    return ui;
+}
+
+namespace {
+
+void CreateTopRow(Controls &ui, QWidget *w, const compose::Vocabulary &words, const QStringList &ports)
+{
+    MakeLabel(QStringLiteral("-p Device:"), w, 7, 8);
+    ui.deviceBox = Named(Place(new ComboBox(words.deviceList(), QStringLiteral("ATmega8"), w), 7, 24, 99, 21),
+                      QStringLiteral("DeviceComboBox"));
+    MakeLabel(QStringLiteral("-c Programmer:"), w, 111, 8);
+    ui.programmerBox = Named(Place(new ComboBox(words.programmerList(), QStringLiteral("usbasp"), w), 111, 24, 109, 21),
+                          QStringLiteral("ProgComboBox"));
+    // Long lists: typing filters them by any part of the name, and the open list is wide enough
+    // for its longest entry and shows at least 20.
+    for (ComboBox *box : {ui.deviceBox, ui.programmerBox}) {
+        auto *completer = new QCompleter(box->model(), box);
+        completer->setFilterMode(Qt::MatchContains);
+        completer->setCaseSensitivity(Qt::CaseInsensitive);
+        completer->setCompletionMode(QCompleter::PopupCompletion);  // the typed text stays as typed
+        completer->setMaxVisibleItems(20);
+        box->setCompleter(completer);
+        box->setMaxVisibleItems(20);
+        box->view()->setMinimumWidth(box->view()->sizeHintForColumn(0) + 24);
+        box->setObjectName(box == ui.deviceBox ? QStringLiteral("DeviceComboBox") : QStringLiteral("ProgComboBox"));
+    }
+    MakeLabel(QStringLiteral("-P Port:"), w, 226, 8);
+    ui.portBox = Named(Place(new ComboBox(compose::PortItems(ports), QString(), w), 226, 24, 81, 21),
+                    QStringLiteral("PortComboBox"));
+    MakeLabel(QStringLiteral("Extra Command Line Options "), w, 315, 9);
+    ui.extraOptions = Named(Place(new QLineEdit(w), 313, 24, 309, 21), QStringLiteral("Edit4"));
+}
+
+void CreateFileRows(Controls &ui, QWidget *w)
+{
+    // Flash and EEPROM rows share one layout; the EEPROM row sits one pixel higher in its box.
+    struct Row {
+        QGroupBox *&box;
+        QCheckBox *&write, *&read, *&verify;
+        QLineEdit *&file;
+        QPushButton *&browse;
+        ComboBox *&format;
+        const char *caption;
+        const char *prefix;  // of the operation boxes' names
+        int number;          // of the group box, the file field and the browse button
+        int top, height, dy;
+    };
+    Row rows[] = {
+        {ui.flashRow, ui.flashWrite, ui.flashRead, ui.flashVerify, ui.flashFile, ui.flashBrowse, ui.flashFormat, "Flash:", "Flash", 1, 48, 59, 0},
+        {ui.eepromRow, ui.eepromWrite, ui.eepromRead, ui.eepromVerify, ui.eepromFile, ui.eepromBrowse, ui.eepromFormat, "EEPROM:", "EEPROM", 2,
+         107, 58, -1},
+    };
+    for (Row &r : rows) {
+        r.box = MakeGroupBox(QStringLiteral("GroupBox%1").arg(r.number), QString::fromLatin1(r.caption), w, 3, r.top,
+                             620, r.height);
+        const QString prefix = QString::fromLatin1(r.prefix);
+        r.write = MakeCheckBox(prefix + QStringLiteral("Write"), QStringLiteral("Write"), r.box, 8, 14 + r.dy, 65);
+        r.read = MakeCheckBox(prefix + QStringLiteral("Read"), QStringLiteral("Read"), r.box, 128, 14 + r.dy, 97);
+        r.verify = MakeCheckBox(prefix + QStringLiteral("Verify"), QStringLiteral("Verify"), r.box, 256, 14 + r.dy, 97);
+        r.file = Named(Place(new QLineEdit(r.box), 8, 32 + r.dy, 473, 21), QStringLiteral("Edit%1").arg(r.number));
+        r.browse = Named(Place(new QPushButton(QStringLiteral("..."), r.box), 483, 32 + r.dy, 22, 21),
+                         QStringLiteral("Button%1").arg(r.number));
+        r.browse->setStyleSheet(QStringLiteral("padding: 0px"));
+        r.browse->setAutoDefault(true);  // Enter on the focused button clicks it
+        r.format = Named(Place(new ComboBox(compose::FormatList(), QString(), r.box), 512, 32 + r.dy, 103, 21),
+                         QStringLiteral("ComboBox%1").arg(r.number + 3));
+        MakeLabel(QStringLiteral("Format:"), r.box, 528, 16 + r.dy);
+    }
+}
+
+void CreateByteGroups(Controls &ui, QWidget *w)
+{
+    for (std::size_t i = 0; i < fuses::kFuseByteCount; ++i)
+        ui.byteEditors[i] = new widgets::ByteEditor(fuses::FuseByteTable[i], kByteEditorPlaces[i], w);
+
+    ui.calibrationGroup = MakeGroupBox(QStringLiteral("GroupBox7"), QStringLiteral("Calibration"), w, 419, 165, 100, 235);
+    ui.calibrationRead = Named(MakeSpeedButton(QStringLiteral("Read"), widgets::kReadHue, ui.calibrationGroup, 13, 20, 36),
+                            QStringLiteral("SpeedButton5"));
+    ui.calibrationWrite = Named(MakeSpeedButton(QStringLiteral("Write"), widgets::kWriteHue, ui.calibrationGroup, 55, 20, 38),
+                             QStringLiteral("SpeedButton11"));
+    ui.calibrationField = MakeHexField(ui.calibrationGroup, QStringLiteral("MaskEdit70"), 8, 6, 52, 80);
+
+    ui.signatureGroup = MakeGroupBox(QStringLiteral("GroupBox8"), QStringLiteral("Signature"), w, 523, 165, 100, 235);
+    ui.signatureRead = Named(MakeSpeedButton(QStringLiteral("Read"), widgets::kReadHue, ui.signatureGroup, 26, 19, 38),
+                          QStringLiteral("SpeedButton6"));
+    ui.signatureField = MakeHexField(ui.signatureGroup, QStringLiteral("MaskEdit80"), 6, 8, 51, 64);
+    ui.signaturePart = Named(new QLabel(ui.signatureGroup), QStringLiteral("SignaturePart"));
+    ui.signaturePart->setGeometry(8, 92, 88, 60);
+    ui.signaturePart->setWordWrap(true);
+    ui.signaturePart->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    ui.detectButton = Named(Place(new QPushButton(QStringLiteral("Detect"), ui.signatureGroup), 8, 200, 84, 25),
+                         QStringLiteral("DetectButton"));
+    ui.detectButton->setToolTip(QStringLiteral("Read the chip's signature with this programmer and port, and select its part"));
+
+    // The panel grows the window to the right; every position of the design stays.
+    ui.fuseSettingsGroup = MakeGroupBox(QStringLiteral("FuseSettingsGroup"), QStringLiteral("Fuse Settings"), w,
+                                     kDesignWidth + 2, 3, kPanelWidth - 6, 678);
+    auto *inside = new QVBoxLayout(ui.fuseSettingsGroup);
+    inside->setContentsMargins(6, 14, 6, 6);
+    ui.fuseSettings = Named(new widgets::FuseSettingsPanel(ui.fuseSettingsGroup), QStringLiteral("FuseSettings"));
+    inside->addWidget(ui.fuseSettings);
+    ui.readAllButton = Named(new QPushButton(QStringLiteral("Read All"), ui.fuseSettingsGroup), QStringLiteral("ReadAllFuses"));
+    ui.readAllButton->setToolTip(QStringLiteral("Read every fuse and lock byte of the part from the chip, in one run"));
+    inside->addWidget(ui.readAllButton, 0, Qt::AlignLeft);
+}
+
+void CreateOptions(Controls &ui, QWidget *w)
+{
+    ui.optionsGroup = MakeGroupBox(QStringLiteral("Options"), QStringLiteral("Options"), w, 3, 400, 412, 84);
+    MakeTableBoxes(ui, compose::OptionTable, kOptionPlaces, ui.optionsGroup, ui.optionBoxes);
+    ui.exitModeGroup = MakeGroupBox(QStringLiteral("GroupBox9"), QStringLiteral("-E Exitmode"), w, 419, 400, 204, 84);
+    MakeTableBoxes(ui, compose::ExitModeTable, kExitModePlaces, ui.exitModeGroup, ui.exitModeBoxes);
+}
+
+void CreateBottom(Controls &ui, QWidget *w)
+{
+    MakeLabel(QStringLiteral("Command line:"), w, 4, 484);
+    ui.commandLine = Named(Place(new QLineEdit(w), 3, 499, 485, 21), QStringLiteral("Edit3"));
+    ui.executeButton = Named(Place(new QPushButton(QStringLiteral("Execute"), w), 495, 497, 127, 25),
+                          QStringLiteral("BitBtn1"));
+    ui.executeButton->setAutoDefault(true);  // Enter on the focused button clicks it, as on the original platform
+    ui.outputPane = Named(new widgets::OutputPane(w), QStringLiteral("Memo1"));
+    ui.outputPane->setReadOnly(true);
+    ui.outputPane->setUndoRedoEnabled(false);  // output is only ever appended: no undo history to keep
+    ui.outputPane->setTabChangesFocus(true);
+    ui.outputPane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ui.outputPane->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // The window is disabled while a tool runs; its output stays as readable as ever.
+    QPalette pane = ui.outputPane->palette();
+    for (const auto role : {QPalette::Text, QPalette::Base, QPalette::WindowText})
+        pane.setColor(QPalette::Disabled, role, pane.color(QPalette::Active, role));
+    ui.outputPane->setPalette(pane);
+    ui.outputPane->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    PlacePane(ui, 525, 155);
+    ui.runStrip = Named(new widgets::RunStrip(w), QStringLiteral("RunStrip1"));
+    ui.runStrip->setGeometry(0, 683, 626, widgets::RunStrip::kHeight);
+}
+
+void SetTabOrder(const Controls &ui)
+{
+    // As the window was designed: top row, rows, byte groups, options, command line.
+    QList<QWidget *> chain{ui.deviceBox,  ui.programmerBox, ui.portBox,      ui.flashWrite,  ui.flashRead,
+                           ui.flashVerify, ui.flashFile,    ui.flashBrowse,  ui.flashFormat, ui.eepromWrite,
+                           ui.eepromRead, ui.eepromVerify, ui.eepromFile,   ui.eepromBrowse, ui.eepromFormat};
+    for (const widgets::ByteEditor *editor : ui.byteEditors)
+        chain << editor->tabChain();
+    chain << ui.calibrationField << ui.signatureField;
+    // The option and exit-mode boxes in the order they were numbered.
+    QList<QCheckBox *> boxes(ui.optionBoxes.begin(), ui.optionBoxes.end());
+    boxes.append(QList<QCheckBox *>(ui.exitModeBoxes.begin(), ui.exitModeBoxes.end()));
+    const auto number = [](const QCheckBox *box) { return box->objectName().mid(8).toInt(); };
+    std::ranges::sort(boxes, {}, number);
+    for (QCheckBox *box : boxes)
+        chain << box;
+    chain << ui.commandLine << ui.executeButton << ui.outputPane << ui.extraOptions;
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
+}
+
+}  // namespace
+
+void PlacePane(const Controls &ui, int top, int height) { ui.outputPane->setGeometry(3, top, 622, height); }
+
+compose::FormState Snapshot(const Controls &ui)
+{
+    compose::FormState s;
+    s.device = ui.deviceBox->Text();
+    s.programmer = ui.programmerBox->Text();
+    s.port = ui.portBox->Text();
+    s.extraOptions = ui.extraOptions->text();
+    s.flash = {ui.flashFile->text(), ui.flashFormat->Text(), ui.flashWrite->isChecked(), ui.flashRead->isChecked(),
+               ui.flashVerify->isChecked()};
+    s.eeprom = {ui.eepromFile->text(), ui.eepromFormat->Text(), ui.eepromWrite->isChecked(), ui.eepromRead->isChecked(),
+                ui.eepromVerify->isChecked()};
+    for (std::size_t row = 0; row < ui.optionBoxes.size(); ++row)
+        s.options.*compose::OptionTable[row].member = ui.optionBoxes[row]->isChecked();
+    for (std::size_t row = 0; row < ui.exitModeBoxes.size(); ++row)
+        s.exitModes.*compose::ExitModeTable[row].member = ui.exitModeBoxes[row]->isChecked();
+    return s;
+}
+
+}  // namespace window

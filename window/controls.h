@@ -1,0 +1,80 @@
+#pragma once
+// The window's controls, made and placed as the window was designed. Each pointer is named for its
+// role; each control's objectName is its name in the window's design (the table in
+// docs/ARCHITECTURE.md), which is how tests and tools find it.
+#include "compose/form_state.h"
+#include "compose/options.h"
+#include "compose/vocabulary.h"
+#include "fuses/fuse_bytes.h"
+#include "widgets/byte_editor.h"
+#include "widgets/controls.h"
+#include "widgets/fuse_settings_panel.h"
+#include "widgets/mask_edit.h"
+#include "widgets/output_pane.h"
+#include "widgets/run_strip.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <array>
+
+namespace window {
+
+using widgets::ComboBox;
+using widgets::MaskEdit;
+using widgets::SpeedButton;
+
+struct Controls {
+    // Top row.
+    ComboBox *deviceBox = nullptr, *programmerBox = nullptr, *portBox = nullptr;
+    QLineEdit *extraOptions = nullptr;
+    // Flash and EEPROM rows.
+    QGroupBox *flashRow = nullptr, *eepromRow = nullptr;
+    QCheckBox *flashWrite = nullptr, *flashRead = nullptr, *flashVerify = nullptr, *eepromWrite = nullptr,
+              *eepromRead = nullptr, *eepromVerify = nullptr;
+    QLineEdit *flashFile = nullptr, *eepromFile = nullptr;
+    QPushButton *flashBrowse = nullptr, *eepromBrowse = nullptr;
+    ComboBox *flashFormat = nullptr, *eepromFormat = nullptr;
+    // The byte editors, in the order of fuses::FuseByteTable.
+    std::array<widgets::ByteEditor *, fuses::kFuseByteCount> byteEditors{};
+    widgets::ByteEditor *byteEditor(fuses::FuseByte byte) const { return byteEditors[fuses::Index(byte)]; }
+    QPushButton *readAllButton = nullptr;  // added to the design: every fuse and lock byte in one run
+    // The fuse settings in words, to the right of the design's window.
+    QGroupBox *fuseSettingsGroup = nullptr;
+    widgets::FuseSettingsPanel *fuseSettings = nullptr;
+    // Calibration and signature.
+    QGroupBox *calibrationGroup = nullptr, *signatureGroup = nullptr;
+    SpeedButton *calibrationRead = nullptr, *calibrationWrite = nullptr, *signatureRead = nullptr;
+    MaskEdit *calibrationField = nullptr, *signatureField = nullptr;
+    QPushButton *detectButton = nullptr;  // added to the design: which chip is there
+    QLabel *signaturePart = nullptr;      // the part whose signature the field shows
+    // Options and exit modes: the boxes of their tables, row by row, and by name.
+    QGroupBox *optionsGroup = nullptr, *exitModeGroup = nullptr;
+    std::array<QCheckBox *, std::size(compose::OptionTable)> optionBoxes{};
+    std::array<QCheckBox *, std::size(compose::ExitModeTable)> exitModeBoxes{};
+    QCheckBox *disableAutoEraseBox = nullptr, *chipEraseBox = nullptr, *overrideSignatureBox = nullptr,
+              *noWriteBox = nullptr, *quietBox = nullptr, *terminalBox = nullptr, *verboseBox = nullptr,
+              *noVerifyBox = nullptr;
+    QCheckBox *resetBox = nullptr, *noResetBox = nullptr, *vccBox = nullptr, *noVccBox = nullptr;
+    // Bottom.
+    QLineEdit *commandLine = nullptr;
+    QPushButton *executeButton = nullptr;
+    widgets::OutputPane *outputPane = nullptr;
+    widgets::RunStrip *runStrip = nullptr;
+};
+
+inline constexpr int kDesignWidth = 626;  // the window as it was designed, without the panel
+inline constexpr int kPanelWidth = 390;
+
+// Makes every control inside `window`, where the design puts it, with the tab order it gives.
+Controls MakeControls(QWidget *window, const compose::Vocabulary &words, const QStringList &serialPorts);
+// The output pane's place: `top` and `height`, its width fixed.
+void PlacePane(const Controls &ui, int top, int height);
+
+// The window's values that bear on a command line.
+compose::FormState Snapshot(const Controls &ui);
+
+}  // namespace window

@@ -1,0 +1,424 @@
+#include "window/main_window.h"
+
+#include "fuses/device_meanings.h"
+#include "fuses/fuse_layout.h"
+#include "runner/tool_run.h"
+#include "window/desktop.h"
+#include "window/messages.h"
+#include "window/run_lock.h"
+#include "window/settings_view.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTimer>
+
+#include <cstdio>
+
+using widgets::ComboBox;
+using widgets::MaskEdit;
+
+namespace {
+
+// The open dialog's filter: names ending in .hex, .rom or .bin, or every name.
+const QString kFileFilter = QStringLiteral("*.hex ; *.rom ; *.bin (*.hex *.rom *.bin);;*.* (*)");
+
+// The directory part of a file name with its trailing separator; empty when it has none.
+QString DirectoryPart(const QString &fileName)
+{
+    const qsizetype slash = fileName.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString() : fileName.left(slash + 1);
+}
+
+}  // namespace
+
+MainWindow::MainWindow(WindowDeps deps, QWidget *parent)
+    : QWidget(parent), deps_(std::move(deps)), session_(compose::Vocabulary(std::move(deps_.vocabulary)))
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Fusewerk"));
+    if (!deps_.openFile)
+        deps_.openFile = [this](const QString &dir, const QString &filter) {
+            return QFileDialog::getOpenFileName(this, QString(), dir, filter);
+        };
+    ui_ = window::MakeControls(this, session_.words(), deps_.listPorts());
+    SetPaneBounds(ui_.outputPane->y(), ui_.outputPane->height());  // the gap it keeps to the bottom edge
+    SetToolTips(ui_, session_.words());
+    for (QGroupBox *row : {ui_.flashRow, ui_.eepromRow}) {
+        row->setAcceptDrops(true);
+        row->installEventFilter(this);
+    }
+    for (QLineEdit *file : {ui_.flashFile, ui_.eepromFile})
+        file->setAcceptDrops(false);  // a dropped file goes to its row, not into the text
+    WireEvents();
+    WireSession();
+    FormCreate();
+}
+
+MainWindow::~MainWindow()
+{
+    // A run still under way ends with the session, and reports to nobody.
+    session_.disconnect(this);
+}
+
+void MainWindow::WireEvents()
+{
+    connect(ui_.deviceBox, &ComboBox::Change, this, &MainWindow::DeviceComboBoxChange);
+    connect(ui_.programmerBox, &ComboBox::Change, this, &MainWindow::ProgComboBoxChange);
+    for (ComboBox *box : {ui_.portBox, ui_.flashFormat, ui_.eepromFormat})
+        connect(box, &ComboBox::Change, this, &MainWindow::BuildCommandLine);
+    for (QLineEdit *edit : {ui_.flashFile, ui_.eepromFile, ui_.extraOptions})
+        connect(edit, &QLineEdit::textChanged, this, &MainWindow::BuildCommandLine);
+    for (QCheckBox *box : {ui_.flashWrite, ui_.flashRead, ui_.flashVerify, ui_.eepromWrite, ui_.eepromRead, ui_.eepromVerify})
+        connect(box, &QCheckBox::toggled, this, &MainWindow::BuildCommandLine);
+    for (QCheckBox *box : ui_.optionBoxes)
+        connect(box, &QCheckBox::toggled, this, &MainWindow::BuildCommandLine);
+    for (std::size_t row = 0; row < ui_.exitModeBoxes.size(); ++row)
+        connect(ui_.exitModeBoxes[row], &QCheckBox::toggled, this, [this, row] { ExitModeClick(row); });
+    connect(ui_.flashBrowse, &QPushButton::clicked, this, [this] { BrowseInto(ui_.flashFile); });
+    connect(ui_.eepromBrowse, &QPushButton::clicked, this, [this] { BrowseInto(ui_.eepromFile); });
+    connect(ui_.executeButton, &QPushButton::clicked, this, &MainWindow::Execute);
+    connect(ui_.runStrip, &widgets::RunStrip::StopClicked, &session_, &session::ChipSession::stop);
+    connect(ui_.runStrip, &widgets::RunStrip::ShowEndClicked, this, [this] {
+        ui_.outputPane->moveCursor(QTextCursor::End);
+        ui_.outputPane->ensureCursorVisible();
+    });
+    connect(ui_.outputPane, &widgets::OutputPane::SaveFailed, this,
+            [this](const QString &path) { ShowError(this, QStringLiteral("Unable to write to %1").arg(path)); });
+    // A board plugged in after start-up shows in the port list the next time it opens.
+    connect(ui_.portBox, &ComboBox::PopupAboutToShow, this,
+            [this] { ui_.portBox->SetItems(compose::PortItems(deps_.listPorts())); });
+
+    const auto invalid = [this] {
+        ShowError(this, QStringLiteral("Invalid input value.  Use escape key to abandon changes"));
+    };
+    for (widgets::ByteEditor *editor : ui_.byteEditors) {
+        const fuses::FuseByte byte = editor->byte();
+        // A value that changes, by the user or by a read, rebuilds the main command line; the panel
+        // shows what the byte means.
+        connect(editor, &widgets::ByteEditor::valueChanged, this, [this, byte](unsigned value) {
+            ui_.fuseSettings->setValue(byte, value);
+            BuildCommandLine();
+        });
+        connect(editor, &widgets::ByteEditor::readRequested, &session_, [this, byte] { session_.readByte(byte); });
+        connect(editor, &widgets::ByteEditor::writeRequested, &session_,
+                [this, editor] { session_.writeByte(editor->byte(), editor->hexText()); });
+        connect(editor, &widgets::ByteEditor::invalidInput, this, invalid);
+        connect(editor, &widgets::ByteEditor::pasteRefused, this, [this](const QString &text) {
+            ShowMessage(this, MessageKind::Warning,
+                        QStringLiteral("\"%1\" is not one byte in hexadecimal (such as E1, 0xE1, $E1 or E1h): the "
+                                       "value was left as it was.")
+                            .arg(text.left(40)));
+        });
+    }
+    connect(ui_.readAllButton, &QPushButton::clicked, &session_, &session::ChipSession::readAllFuses);
+    // A setting chosen in the panel goes to its byte editor, whose boxes and fields follow.
+    connect(ui_.fuseSettings, &widgets::FuseSettingsPanel::valueEdited, this,
+            [this](fuses::FuseByte byte, unsigned value) { ui_.byteEditor(byte)->setValue(value); });
+    connect(ui_.fuseSettings, &widgets::FuseSettingsPanel::defaultsRequested, this, [this] {
+        if (const fuses::MeaningDevice *meanings = ui_.fuseSettings->meanings())
+            for (const fuses::MeaningRegister &reg : fuses::Registers(*meanings))
+                ui_.byteEditor(reg.byte)->setValue(reg.initval);
+    });
+    connect(ui_.calibrationRead, &QPushButton::clicked, &session_, &session::ChipSession::readCalibration);
+    connect(ui_.calibrationWrite, &QPushButton::clicked, &session_,
+            [this] { session_.writeCalibration(ui_.calibrationField->Text()); });
+    connect(ui_.signatureRead, &QPushButton::clicked, &session_, &session::ChipSession::readSignature);
+    connect(ui_.detectButton, &QPushButton::clicked, &session_, &session::ChipSession::detect);
+    connect(ui_.signatureField, &MaskEdit::Change, this, &MainWindow::SignatureChange);
+    ui_.signatureField->extendMenu = [this](QMenu &menu) { SignatureMenu(menu); };
+    for (MaskEdit *field : {ui_.calibrationField, ui_.signatureField})
+        connect(field, &MaskEdit::InvalidOnLeave, this, invalid);
+}
+
+void MainWindow::WireSession()
+{
+    connect(&session_, &session::ChipSession::lineShown, ui_.commandLine, &QLineEdit::setText);
+    connect(&session_, &session::ChipSession::runStateChanged, this, &MainWindow::RunStateChanged);
+    // Output is appended at the end of the pane, which stays where it is (it does not scroll along),
+    // and shown at a human rate rather than per read; the pane keeps its own bound, so memory stays
+    // bounded whatever the tool prints.
+    connect(&session_, &session::ChipSession::output, ui_.outputPane, &widgets::OutputPane::Append);
+    connect(&session_, &session::ChipSession::tick, this, [this](qint64 ms, int percent) {
+        ui_.outputPane->Flush();
+        ui_.runStrip->Tick(ms, percent);
+    });
+    connect(&session_, &session::ChipSession::byteRead, this,
+            [this](fuses::FuseByte byte, unsigned value) { ui_.byteEditor(byte)->setValue(value); });
+    connect(&session_, &session::ChipSession::bytesRead, this, [this](const QString &memory, const QString &text) {
+        (memory == QLatin1String("calibration") ? ui_.calibrationField : ui_.signatureField)->SetText(text);
+    });
+    connect(&session_, &session::ChipSession::detected, this, [this](const QString &part, const QString &signature) {
+        ui_.deviceBox->SetText(part);
+        ui_.signatureField->SetText(signature);  // a device change resets it
+    });
+    connect(&session_, &session::ChipSession::told, this, [this](session::Notice kind, const QString &text) {
+        // Stopped to close: what the stopped run did not bring is no news.
+        if (!closeAfterRun_)
+            ShowMessage(this, kind == session::Notice::Warning ? MessageKind::Warning : MessageKind::Information, text);
+    });
+    connect(&session_, &session::ChipSession::question, this, [this](const QString &text, bool *yes) {
+        *yes = AskQuestion(this, text, QStringLiteral("Write anyway"), QStringLiteral("Cancel"));
+    });
+    connect(&session_, &session::ChipSession::choice, this,
+            [this](const QString &text, const QStringList &items, QString *picked) { *picked = ChooseOne(this, text, items); });
+    connect(&session_, &session::ChipSession::finished, this, &MainWindow::ShowOutcome);
+}
+
+void MainWindow::BuildCommandLine()
+{
+    session_.setForm(window::Snapshot(ui_));
+    ui_.commandLine->setText(session_.commandLine());
+}
+
+void MainWindow::FormCreate()
+{
+    // The bit boxes are made with their plain captions ("Bit 0" ... "Bit 7").
+    BuildCommandLine();
+    const settings::Saved saved = settings::Load(
+        settings::SettingsPath(), settings::ReadLineProgrammers(session_.words().programmerList()));
+    session_.setReadLineTable(saved.readLines);
+    window::ShowSettings(ui_, saved);
+    setWindowTitle(saved.caption);
+    ProgComboBoxChange();
+}
+
+bool MainWindow::SaveSettings()
+{
+    const QString path = settings::SettingsPath();
+    const settings::OwnEntries own{static_cast<int>(compose::DesignDeviceList().size()),
+                                   static_cast<int>(compose::DesignProgrammerList().size()),
+                                   static_cast<int>(compose::PortList().size())};
+    if (settings::Save(path, window::SettingsOf(ui_, windowTitle()), own))
+        return true;
+    // A file that stays unwritable (a folder of that name, a read-only file, a full disk) must not
+    // keep the window from ever closing.
+    if (ending_) {  // nobody to answer a box: said where a signal's sender may read it
+        std::fprintf(stderr, "fusewerk: unable to write to %s\n", qPrintable(path));
+        return false;
+    }
+    closeWithoutSaving_ =
+        ShowErrorOffering(this, QStringLiteral("Unable to write to %1").arg(path), QStringLiteral("Close without saving"));
+    return false;
+}
+
+void MainWindow::DeviceComboBoxChange()
+{
+    BuildCommandLine();
+    ApplyFuseLayout();
+    QGuiApplication::setApplicationDisplayName(ui_.deviceBox->Text());
+}
+
+void MainWindow::ProgComboBoxChange()
+{
+    // The session takes the programmer's read line; the device's layout is applied afresh.
+    DeviceComboBoxChange();
+}
+
+// Reset and No Reset exclude each other, and so do Vcc and No Vcc.
+void MainWindow::ExitModeClick(std::size_t row)
+{
+    if (ui_.exitModeBoxes[row]->isChecked())
+        ui_.exitModeBoxes[compose::ExitModeTable[row].partner]->setChecked(false);
+    BuildCommandLine();
+}
+
+void MainWindow::BrowseInto(QLineEdit *field)
+{
+    QString dir = DirectoryPart(field->text());
+    if (dir.isEmpty())
+        dir = runner::OwnDirectory() + QLatin1Char('/');
+    const QString chosen = deps_.openFile(dir, kFileFilter);
+    if (!chosen.isEmpty())
+        field->setText(chosen);
+}
+
+void MainWindow::Execute()
+{
+    const int top = ui_.outputPane->y(), height = ui_.outputPane->height();
+    if (!session_.execute(ui_.commandLine->text()))
+        return;
+    savedPaneTop_ = top;
+    savedPaneHeight_ = height;
+    SetPaneBounds(3, 678);
+    ui_.outputPane->raise();
+}
+
+void MainWindow::RunStateChanged(bool running)
+{
+    if (!running) {
+        lock_.reset();  // the window takes input again at once
+        return;
+    }
+    // RunLock: every control but the run strip disabled, Escape caught app-wide.
+    lock_ = std::make_unique<RunLock>(this, ui_.runStrip);
+    lock_->onEscape = [this] { session_.stop(); };
+    ui_.runStrip->Begin();
+    ui_.outputPane->Clear();
+}
+
+void MainWindow::ShowOutcome(const session::Outcome &outcome)
+{
+    widgets::OutputPane *pane = ui_.outputPane;
+    pane->Flush();
+    if (!outcome.notStarted.isEmpty())
+        pane->SetText(outcome.notStarted);
+    ui_.runStrip->Finish(outcome.text, outcome.failed);
+    if (outcome.fromStart)
+        pane->moveCursor(QTextCursor::Start);  // a read's output shows from its start
+    if (outcome.execute) {
+        SetPaneBounds(savedPaneTop_, savedPaneHeight_);
+        // The caret goes to the start of line 15 when there is one; the view stays where it is.
+        if (const QTextBlock line = pane->document()->findBlockByNumber(15); line.isValid()) {
+            const int scroll = pane->verticalScrollBar()->value();
+            pane->setTextCursor(QTextCursor(line));
+            pane->verticalScrollBar()->setValue(scroll);
+        }
+        if (outcome.verificationFailed) {
+            PlayTone(1000, 200);
+            ShowMessage(this, MessageKind::Warning, QStringLiteral("Verification Error"));
+        }
+    }
+    // avrdude refused the chip's signature as another part's: the fix is one click away.
+    if (!outcome.otherPart.isEmpty()) {
+        ui_.runStrip->Offer(QStringLiteral("Switch to %1").arg(outcome.otherPart));
+        disconnect(ui_.runStrip, &widgets::RunStrip::OfferClicked, this, nullptr);
+        connect(ui_.runStrip, &widgets::RunStrip::OfferClicked, this,
+                [this, part = outcome.otherPart] { ui_.deviceBox->SetText(part); });
+    }
+    // A failed run opens the pane at its first error line, marked.
+    QList<QTextEdit::ExtraSelection> marks;
+    if (const QTextCursor found = outcome.firstError.isEmpty() ? QTextCursor() : pane->document()->find(outcome.firstError);
+        !found.isNull()) {
+        QTextEdit::ExtraSelection mark;
+        mark.cursor = QTextCursor(found.block());
+        mark.format.setBackground(QColor(255, 230, 150));
+        mark.format.setForeground(Qt::black);
+        mark.format.setProperty(QTextFormat::FullWidthSelection, true);
+        marks << mark;
+        pane->setTextCursor(QTextCursor(found.block()));
+        pane->ensureCursorVisible();
+    }
+    pane->setExtraSelections(marks);
+    if (closeAfterRun_)  // the user asked to stop and close: the close goes on once the run is over
+        QTimer::singleShot(0, this, &QWidget::close);
+    emit runFinished();
+}
+
+void MainWindow::SetPaneBounds(int top, int height)
+{
+    window::PlacePane(ui_, top, height);
+    paneBottomGap_ = this->height() - (top + height);
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    // Anchored left, top and bottom: the pane grows and shrinks with the window's height; the run
+    // strip keeps to the bottom edge.
+    widgets::OutputPane *pane = ui_.outputPane;
+    pane->resize(pane->width(), std::max(0, height() - paneBottomGap_ - pane->y()));
+    ui_.runStrip->setGeometry(0, height() - widgets::RunStrip::kHeight, width(), widgets::RunStrip::kHeight);
+    ui_.fuseSettingsGroup->resize(ui_.fuseSettingsGroup->width(),
+                                  std::max(0, height() - widgets::RunStrip::kHeight - ui_.fuseSettingsGroup->y() - 3));
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // A file dropped on the flash or EEPROM row sets that row's file name, as the browse button would.
+    QLineEdit *field = watched == ui_.flashRow ? ui_.flashFile : watched == ui_.eepromRow ? ui_.eepromFile : nullptr;
+    if (!field || (event->type() != QEvent::DragEnter && event->type() != QEvent::DragMove &&
+                   event->type() != QEvent::Drop))
+        return QWidget::eventFilter(watched, event);
+    auto *drop = static_cast<QDropEvent *>(event);
+    const QList<QUrl> urls = drop->mimeData()->urls();
+    if (urls.size() != 1 || !urls.front().isLocalFile()) {
+        drop->ignore();
+        return true;
+    }
+    drop->acceptProposedAction();
+    if (event->type() == QEvent::Drop)
+        field->setText(urls.front().toLocalFile());
+    return true;
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // During a run the user says whether to stop it; the window then closes once the tool is gone,
+    // so the program never ends with a tool still running.
+    if (running()) {
+        event->ignore();
+        if (ending_) {
+            closeAfterRun_ = true;
+            session_.stop();
+            return;
+        }
+        if (!closeAfterRun_ &&
+            AskQuestion(this, QStringLiteral("avrdude is still running. Stop it and close?"),
+                        QStringLiteral("Stop and close"), QStringLiteral("Cancel"))) {
+            closeAfterRun_ = true;
+            session_.stop();
+        }
+        return;
+    }
+    closeAfterRun_ = false;
+    closeWithoutSaving_ = false;
+    if (ending_) {
+        // Told to end: the settings are saved when they can be, and the program ends either way.
+        SaveSettings();
+        event->accept();
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        return;
+    }
+    if (SaveSettings() || closeWithoutSaving_)
+        event->accept();
+    else
+        event->ignore();
+}
+
+void MainWindow::EndOnSignal()
+{
+    ending_ = true;
+    close();
+}
+
+void MainWindow::ApplyFuseLayout()
+{
+    const QString device = ui_.deviceBox->Text();
+    const fuses::FuseLayout layout = fuses::LookupFuseLayout(device, session_.part());
+    for (widgets::ByteEditor *editor : ui_.byteEditors)
+        editor->setBitLayout(layout[editor->byte()]);
+    // The panel follows the part, and shows what the editors hold.
+    ui_.fuseSettings->setDevice(fuses::FindMeanings(device), device);
+    for (const widgets::ByteEditor *editor : ui_.byteEditors)
+        ui_.fuseSettings->setValue(editor->byte(), editor->value());
+    // A device of the table starts with an unread signature; any other text opens the calibration field.
+    if (layout.inTable)
+        ui_.signatureField->SetText(QStringLiteral("000000"));
+    else
+        ui_.calibrationField->setEnabled(true);
+}
+
+void MainWindow::SignatureChange()
+{
+    const QStringList parts = session_.words().partsWithSignature(ui_.signatureField->Text());
+    ui_.signaturePart->setText(parts.join(QStringLiteral(", ")));
+    ui_.signatureField->setToolTip(
+        parts.isEmpty() ? QString() : QStringLiteral("%1: %2").arg(ui_.signatureField->Text(), parts.join(QStringLiteral(", "))));
+}
+
+void MainWindow::SignatureMenu(QMenu &menu)
+{
+    const QStringList parts = session_.words().partsWithSignature(ui_.signatureField->Text());
+    if (!parts.isEmpty())
+        menu.addSeparator();
+    // Picking a part is the user's change of the device box: everything follows as usual.
+    for (const QString &part : parts)
+        menu.addAction(QStringLiteral("Select %1 in the device box").arg(part), this,
+                       [this, part] { ui_.deviceBox->SetText(part); });
+}

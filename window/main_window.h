@@ -1,0 +1,64 @@
+#pragma once
+// The one window: a view of the chip session. It shows the session's values and what its runs
+// report, hands the user's values and clicks to it, and answers its questions. The controls are its
+// own (window/controls.h); each control's objectName is its name in the window's design.
+#include "session/chip_session.h"
+#include "window/controls.h"
+#include "window/window_deps.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class RunLock;
+
+class MainWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit MainWindow(WindowDeps deps = {}, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    session::ChipSession &session() { return session_; }
+    bool running() const { return session_.running(); }
+    // The program was told to end: the run under way is stopped, the settings saved (no question
+    // asked, no box shown), and the program quits.
+    void EndOnSignal();
+
+signals:
+    void runFinished();  // a run has ended and the window shows all it brought
+
+protected:
+    void closeEvent(QCloseEvent *event) override;  // FormClose
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;  // files dropped on the rows
+
+private:
+    void WireEvents();
+    void WireSession();
+    void FormCreate();  // the settings loaded and shown, the command line built
+    bool SaveSettings();  // false when the file could not be written (the user has been told)
+    // A device change: the fuse layout and the panel follow the part, the signature is unread.
+    void DeviceComboBoxChange();
+    void ProgComboBoxChange();
+    // Every other change of a value on the command line: the session learns it, the line follows.
+    void BuildCommandLine();
+    void ApplyFuseLayout();
+    void ExitModeClick(std::size_t row);  // a ticked box unticks the one it excludes
+    void BrowseInto(QLineEdit *field);
+    void Execute();
+    void SetPaneBounds(int top, int height);
+    void RunStateChanged(bool running);
+    void ShowOutcome(const session::Outcome &outcome);
+    void SignatureChange();  // the signature names its chip
+    void SignatureMenu(QMenu &menu);
+
+    WindowDeps deps_;
+    session::ChipSession session_;
+    window::Controls ui_;
+    std::unique_ptr<RunLock> lock_;
+    int savedPaneTop_ = -1, savedPaneHeight_ = 0;  // the pane's place before Execute enlarged it
+    bool closeAfterRun_ = false;       // the user chose "Stop and close" during a run
+    bool closeWithoutSaving_ = false;  // the user chose to close although the settings could not be saved
+    bool ending_ = false;              // told to end by a signal: nobody is there to answer questions
+    int paneBottomGap_ = 3;            // the output pane keeps its distance to the window's bottom edge
+};
