@@ -144,7 +144,7 @@ void ReadAllFusesJob::take(const runner::ToolEnd &end)
         const auto at = std::ranges::find_if(lines_->values, [&](const auto &v) { return v.first == memory; });
         if (at == lines_->values.end()) {
             problem_ = QStringLiteral("No value found for the %1 in the output of the fuse read: no byte was changed.")
-                           .arg(QString::fromLatin1(fuses::Row(byte).what));
+                           .arg(QString::fromLatin1(fuses::Row(byte).noun));
             return;
         }
         if (at->second > 0xFF) {

@@ -126,6 +126,16 @@ TEST(Lab, ReadsWithTheDefaultLineStillFindTheValue)
     EXPECT_EQ(Ui(*form).byteEditor(Lock)->hexField()->Text(), "FC");
     EXPECT_EQ(Ui(*form).signatureField->Text(), "1E9307");
     EXPECT_EQ(Ui(*form).calibrationField->Text(), "A5A3A4A5");
+    // Read All: every fuse and lock byte the part has, in one run of the real avrdude.
+    for (fuses::FuseByte byte : {Low, High, Lock})
+        Ui(*form).byteEditor(byte)->setValue(0);
+    Click(Ui(*form).readAllButton);
+    EXPECT_TRUE(watch.messages.empty());
+    EXPECT_TRUE(Ui(*form).outputPane->toPlainText().contains("reading lock memory"));
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexText(), "3F");
+    EXPECT_EQ(Ui(*form).byteEditor(High)->hexText(), "D9");
+    EXPECT_EQ(Ui(*form).byteEditor(Lock)->hexText(), "FC");
+    EXPECT_EQ(form->session().lastReads()[fuses::Index(Lock)].value, 0xFCu);
 }
 
 TEST(Lab, WritesTheLowFuseAndReadsItBack)

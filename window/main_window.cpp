@@ -69,8 +69,8 @@ MainWindow::~MainWindow()
 void MainWindow::WireEvents()
 {
     connect(ui_.deviceBox, &ComboBox::Change, this, &MainWindow::DeviceComboBoxChange);
-    connect(ui_.programmerBox, &ComboBox::Change, this, &MainWindow::ProgComboBoxChange);
-    for (ComboBox *box : {ui_.portBox, ui_.flashFormat, ui_.eepromFormat})
+    // A programmer changes the line alone (the session takes its read line from it).
+    for (ComboBox *box : {ui_.programmerBox, ui_.portBox, ui_.flashFormat, ui_.eepromFormat})
         connect(box, &ComboBox::Change, this, &MainWindow::BuildCommandLine);
     for (QLineEdit *edit : {ui_.flashFile, ui_.eepromFile, ui_.extraOptions})
         connect(edit, &QLineEdit::textChanged, this, &MainWindow::BuildCommandLine);
@@ -185,7 +185,7 @@ void MainWindow::FormCreate()
     session_.setReadLineTable(saved.readLines);
     window::ShowSettings(ui_, saved);
     setWindowTitle(saved.caption);
-    ProgComboBoxChange();
+    DeviceComboBoxChange();
 }
 
 bool MainWindow::SaveSettings()
@@ -212,12 +212,6 @@ void MainWindow::DeviceComboBoxChange()
     BuildCommandLine();
     ApplyFuseLayout();
     QGuiApplication::setApplicationDisplayName(ui_.deviceBox->Text());
-}
-
-void MainWindow::ProgComboBoxChange()
-{
-    // The session takes the programmer's read line; the device's layout is applied afresh.
-    DeviceComboBoxChange();
 }
 
 // Reset and No Reset exclude each other, and so do Vcc and No Vcc.

@@ -39,7 +39,6 @@ private:
     bool SaveSettings();  // false when the file could not be written (the user has been told)
     // A device change: the fuse layout and the panel follow the part, the signature is unread.
     void DeviceComboBoxChange();
-    void ProgComboBoxChange();
     // Every other change of a value on the command line: the session learns it, the line follows.
     void BuildCommandLine();
     void ApplyFuseLayout();

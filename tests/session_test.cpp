@@ -1,0 +1,116 @@
+// The chip session without any window: what its operations run, what they report, and that two
+// sessions share nothing.
+#include "tests/printing.h"
+#include "compose/command_line.h"
+#include "session/chip_session.h"
+#include "tests/helpers.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+QString Transcript(const char *name) { return QStringLiteral(FUSEWERK_TRANSCRIPTS "/avrdude-7.1/") + QLatin1String(name); }
+
+compose::InstalledAvrdude Recorded()
+{
+    QFile parts(Transcript("parts_St.txt"));
+    EXPECT_TRUE(parts.open(QIODevice::ReadOnly));
+    return {compose::ParseParts(parts.readAll()), {}};
+}
+
+// A stand-in that logs its arguments and prints a recorded avrdude output.
+StandIn Printing(const char *transcript)
+{
+    QFile::remove(OwnDir() + "/runs.log");
+    return StandIn(QStringLiteral(R"(echo "$*" >> "%1/runs.log"; cat "%2")").arg(OwnDir(), Transcript(transcript)));
+}
+
+QStringList Runs()
+{
+    QFile log(OwnDir() + "/runs.log");
+    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts) : QStringList{};
+}
+
+bool WaitUntilIdle(const session::ChipSession &s)
+{
+    return QTest::qWaitFor([&] { return !s.running(); }, 20000);
+}
+
+compose::FormState Form(const char *device)
+{
+    compose::FormState form;
+    form.device = QString::fromLatin1(device);
+    form.programmer = QStringLiteral("stk500v1");
+    return form;
+}
+
+}  // namespace
+
+// Read All: one run, one value per byte the part has, all or none; each value reported once and
+// kept with the part it was read from.
+TEST(ChipSession, ReadAllReportsEveryByteOnceOrNone)
+{
+    session::ChipSession chip{compose::Vocabulary(Recorded())};
+    chip.setForm(Form("ATmega8"));
+    std::vector<std::pair<fuses::FuseByte, unsigned>> read;
+    QObject::connect(&chip, &session::ChipSession::byteRead,
+                     [&](fuses::FuseByte byte, unsigned value) { read.emplace_back(byte, value); });
+    QStringList told;
+    QObject::connect(&chip, &session::ChipSession::told, [&](session::Notice, const QString &text) { told << text; });
+    QSignalSpy states(&chip, &session::ChipSession::runStateChanged);
+    QSignalSpy shown(&chip, &session::ChipSession::lineShown);
+
+    StandIn tool = Printing("read_all_fuses.txt");
+    ASSERT_TRUE(chip.readAllFuses());
+    EXPECT_TRUE(chip.running());
+    ASSERT_TRUE(WaitUntilIdle(chip));
+    EXPECT_EQ(Runs(), QStringList{"-p m8 -c stk500v1 -U lfuse:r:-:h -U hfuse:r:-:h -U lock:r:-:h -D -q"});
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(read, (std::vector<std::pair<fuses::FuseByte, unsigned>>{{Low, 0xE1}, {High, 0xD9}, {Lock, 0xFF}}));
+    EXPECT_EQ(states.size(), 2) << "started, then ended";
+    EXPECT_TRUE(told.isEmpty()) << told.join('\n').toStdString();
+    EXPECT_EQ(chip.lastReads()[fuses::Index(High)].value, 0xD9u);
+    EXPECT_EQ(chip.lastReads()[fuses::Index(High)].part, "ATmega8");
+
+    // The output stops before the lock's value: nothing is taken, and the user is told why.
+    read.clear();
+    StandIn cut(QStringLiteral("head -n 10 \"%1\"").arg(Transcript("read_all_fuses.txt")));
+    ASSERT_TRUE(chip.readAllFuses());
+    ASSERT_TRUE(WaitUntilIdle(chip));
+    EXPECT_TRUE(read.empty());
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_EQ(told[0], "No value found for the lock byte in the output of the fuse read: no byte was changed.");
+}
+
+// The installed avrdude's words belong to the session they were handed to; a question nobody
+// answers is a Cancel, so a session without a window never runs a line the guard doubts.
+TEST(ChipSession, SessionsShareNothingAndAnUnansweredQuestionRunsNothing)
+{
+    session::ChipSession withData{compose::Vocabulary(Recorded())};
+    session::ChipSession without{compose::Vocabulary()};
+    withData.setForm(Form("ATtiny1614"));
+    without.setForm(Form("ATtiny1614"));
+    EXPECT_EQ(withData.commandLine(), "avrdude.exe -p t1614 -c stk500v1 ");
+    EXPECT_EQ(without.commandLine(), "avrdude.exe -p  -c stk500v1 ");
+    EXPECT_NE(withData.part(), nullptr);
+    EXPECT_EQ(without.part(), nullptr);
+
+    StandIn tool = Printing("fuse_read.txt");
+    withData.setForm(Form("ATmega8"));
+    EXPECT_FALSE(withData.writeByte(High, "5A")) << "RSTDISBL programmed: a question, and nobody to say yes";
+    EXPECT_FALSE(withData.running());
+    EXPECT_TRUE(Runs().isEmpty());
+    QStringList asked;
+    QObject::connect(&withData, &session::ChipSession::question, [&](const QString &text, bool *yes) {
+        asked << text;
+        *yes = true;
+    });
+    EXPECT_TRUE(withData.writeByte(High, "5A"));
+    ASSERT_TRUE(WaitUntilIdle(withData));
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_TRUE(asked[0].contains("RSTDISBL")) << asked[0].toStdString();
+    EXPECT_EQ(Runs(), QStringList{"-p m8 -c stk500v1 -U hfuse:w:0x5A:m"});
+}
