@@ -106,7 +106,7 @@ void ThroughExecute(benchmark::State &state)
     double peakGrowthMb = 0;
     double total = 0;
     for (auto _ : state) {
-        ui.outputPane->Clear();
+        ui.outputPane->beginOutput();
         QCoreApplication::processEvents();
         ui.commandLine->setText(tool);
         ResetPeak();
@@ -115,7 +115,7 @@ void ThroughExecute(benchmark::State &state)
         total += took;
         state.SetIterationTime(took);
         peakGrowthMb = std::max(peakGrowthMb, (ProcStatusKb("VmHWM:") - before) / 1024.0);
-        if (ui.outputPane->WholeText().size() < state.range(0) * 1000 * 1000)
+        if (ui.outputPane->wholeText().size() < state.range(0) * 1000 * 1000)
             state.SkipWithError("the pane did not receive the whole output");
     }
     state.counters["ratio_to_tool_alone"] = total / double(state.iterations()) / alone[1];
@@ -144,7 +144,7 @@ void OneLongLine(benchmark::State &state)
     for (auto _ : state) {
         ui.commandLine->setText(tool);
         state.SetIterationTime(Seconds([&] { ExecuteAndWait(form); }));
-        if (ui.outputPane->WholeText() != QString(10 * 1024 * 1024, u'x'))
+        if (ui.outputPane->wholeText() != QString(10 * 1024 * 1024, u'x'))
             state.SkipWithError("the output was not kept whole");
     }
     state.counters["tool_alone_ms"] = alone * 1000;
@@ -168,12 +168,12 @@ void StopToIdle(benchmark::State &state)
         std::chrono::steady_clock::time_point clicked;
         QTimer::singleShot(300, &form, [&] {
             clicked = std::chrono::steady_clock::now();
-            QTest::mouseClick(ui.runStrip->StopButton(), Qt::LeftButton);
+            QTest::mouseClick(ui.runStrip->stopButton(), Qt::LeftButton);
         });
         ExecuteAndWait(form);
         const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - clicked).count();
         state.SetIterationTime(took);
-        if (!ui.executeButton->isEnabled() || !ui.runStrip->Text().startsWith(QLatin1String("Stopped")))
+        if (!ui.executeButton->isEnabled() || !ui.runStrip->text().startsWith(QLatin1String("Stopped")))
             state.SkipWithError("the run did not end as stopped");
     }
 }

@@ -82,8 +82,8 @@ static void CommandLineRebuild(benchmark::State &state)
     QFile::remove(QDir(QCoreApplication::applicationDirPath()).filePath("Fusewerk.ini"));
     MainWindow form;
     const window::Controls ui = Ui(form);
-    ui.deviceBox->SetText("ATmega8");
-    ui.programmerBox->SetText("usbasp");
+    ui.deviceBox->setEditText("ATmega8");
+    ui.programmerBox->setEditText("usbasp");
     ui.flashWrite->setChecked(true);
     ui.flashVerify->setChecked(true);
     ui.flashFile->setText("/home/user/projects/blink/blink.hex");
@@ -100,7 +100,7 @@ static void TypingInTheFileNameField(benchmark::State &state)
 {
     MainWindow form;
     const window::Controls ui = Ui(form);
-    ui.deviceBox->SetText("ATmega8");
+    ui.deviceBox->setEditText("ATmega8");
     ui.flashWrite->setChecked(true);
     int i = 0;
     for (auto _ : state) {
@@ -118,7 +118,7 @@ static void DeviceChangeWithFuseSettings(benchmark::State &state)
     form.show();
     bool flip = false;
     for (auto _ : state) {
-        ui.deviceBox->SetText((flip = !flip) ? QStringLiteral("ATmega328P") : QStringLiteral("ATmega8"));
+        ui.deviceBox->setEditText((flip = !flip) ? QStringLiteral("ATmega328P") : QStringLiteral("ATmega8"));
         QCoreApplication::sendPostedEvents();  // the new panel's layout requests
         benchmark::DoNotOptimize(ui.fuseSettings->meanings());
     }
@@ -130,7 +130,7 @@ static void FuseSettingEditRoundTrip(benchmark::State &state)
 {
     MainWindow form;
     const window::Controls ui = Ui(form);
-    ui.deviceBox->SetText("ATmega328P");
+    ui.deviceBox->setEditText("ATmega328P");
     QComboBox *clock = ui.fuseSettings->settingBox(fuses::FuseByte::Low, "SUT_CKSEL");
     int i = 0;
     for (auto _ : state) {

@@ -45,12 +45,12 @@ TEST(ByteRead, ValueAtTheConfiguredLine)
         {"300\n", 0, "11"}, {"4096\n", 0, "11"}, {"-1\n", 0, "11"},
     };
     for (const Row &r : rows) {
-        Ui(*form).byteEditor(Low)->hexField()->SetText("11");
+        Ui(*form).byteEditor(Low)->hexField()->setMaskedText("11");
         StandIn tool = Printing(r.output);
         form->session().setReadLine(r.index);
         Watch watch;
         ClickAndWait(Ui(*form).byteEditor(Low)->readButton());
-        EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), r.hex) << r.output;
+        EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->maskedText(), r.hex) << r.output;
         const bool refused = QString(r.hex) == "11";
         ASSERT_EQ(watch.messages.size(), refused ? 1u : 0u) << r.output;
         if (refused)
@@ -64,11 +64,11 @@ TEST(ByteRead, ValueElsewhereIsFoundOnItsOwnLine)
     auto form = MakeForm();
     StandIn tool = Printing(QString::fromLatin1(kAvrdude71).arg(225));
     for (int index : {1, 0, 6, 99, -1}) {
-        Ui(*form).byteEditor(High)->hexField()->SetText("00");
+        Ui(*form).byteEditor(High)->hexField()->setMaskedText("00");
         form->session().setReadLine(index);
         ClickAndWait(Ui(*form).byteEditor(High)->readButton());
-        EXPECT_EQ(Ui(*form).byteEditor(High)->hexField()->Text(), "E1") << index;
-        EXPECT_EQ(Ui(*form).byteEditor(High)->binaryField()->Text(), "11100001");
+        EXPECT_EQ(Ui(*form).byteEditor(High)->hexField()->maskedText(), "E1") << index;
+        EXPECT_EQ(Ui(*form).byteEditor(High)->binaryField()->maskedText(), "11100001");
     }
     EXPECT_EQ(Args(), "-p m8 -c usbasp -U hfuse:r:-:d -D -q");
 }
@@ -76,14 +76,14 @@ TEST(ByteRead, ValueElsewhereIsFoundOnItsOwnLine)
 TEST(ByteRead, AFailedReadChangesNothingAndSaysSo)
 {
     auto form = MakeForm();
-    Ui(*form).byteEditor(Lock)->hexField()->SetText("3C");
+    Ui(*form).byteEditor(Lock)->hexField()->setMaskedText("3C");
     Watch watch;
     {
         StandIn tool = Printing("avrdude: error: program enable: target doesn't answer. 1\n\navrdude done.  Thank you.\n");
         form->session().setReadLine(0);
         ClickAndWait(Ui(*form).byteEditor(Lock)->readButton());
     }
-    EXPECT_EQ(Ui(*form).byteEditor(Lock)->hexField()->Text(), "3C");
+    EXPECT_EQ(Ui(*form).byteEditor(Lock)->hexField()->maskedText(), "3C");
     ASSERT_EQ(watch.messages.size(), 1u);
     EXPECT_EQ(watch.messages[0].text, "No value found in the output of the lock read.");
     EXPECT_EQ(watch.messages[0].title, "ATmega8");
@@ -92,7 +92,7 @@ TEST(ByteRead, AFailedReadChangesNothingAndSaysSo)
         form->session().setReadLine(5);
         ClickAndWait(Ui(*form).byteEditor(Lock)->readButton());
     }
-    EXPECT_EQ(Ui(*form).byteEditor(Lock)->hexField()->Text(), "3C");
+    EXPECT_EQ(Ui(*form).byteEditor(Lock)->hexField()->maskedText(), "3C");
     EXPECT_EQ(watch.messages.size(), 2u);
     // No tool at all, not even along the PATH.
     const QByteArray path = qgetenv("PATH");
@@ -109,7 +109,7 @@ TEST(ByteRead, TheCommandStaysOnlyWhenTheValueDidNotChange)
     StandIn tool = Printing("171\n");
     form->session().setReadLine(0);
     ClickAndWait(Ui(*form).byteEditor(Low)->readButton());
-    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "AB");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->maskedText(), "AB");
     EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p m8 -c usbasp ") << "a changed value rebuilds the main line";
     ClickAndWait(Ui(*form).byteEditor(Low)->readButton());
     EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p m8 -c usbasp -U lfuse:r:-:d -D -q ");
@@ -123,30 +123,30 @@ TEST(ByteRead, CalibrationAndSignature)
         StandIn tool = Printing("noise\n0xa5,0xa3,0xa4,0xa5\n");
         form->session().setReadLine(1);
         ClickAndWait(Ui(*form).calibrationRead);
-        EXPECT_EQ(Ui(*form).calibrationField->Text(), "A5A3A4A5");
+        EXPECT_EQ(Ui(*form).calibrationField->maskedText(), "A5A3A4A5");
         EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p m8 -c usbasp -U calibration:r:-:h -D -q ");
     }
     {
         StandIn tool = Printing("0xa5\n");
         form->session().setReadLine(0);
         ClickAndWait(Ui(*form).calibrationRead);
-        EXPECT_EQ(Ui(*form).calibrationField->Text(), "A5000000") << "a partial line";
+        EXPECT_EQ(Ui(*form).calibrationField->maskedText(), "A5000000") << "a partial line";
     }
     {
         StandIn tool = Printing("0xa5,0x1a3\n");
         Watch watch;
         ClickAndWait(Ui(*form).calibrationRead);
-        EXPECT_EQ(Ui(*form).calibrationField->Text(), "A5000000") << "0x1a3 is no byte: nothing changes";
+        EXPECT_EQ(Ui(*form).calibrationField->maskedText(), "A5000000") << "0x1a3 is no byte: nothing changes";
         ASSERT_EQ(watch.messages.size(), 1u);
         EXPECT_TRUE(watch.messages[0].text.contains("not a byte"));
     }
     {
         Ui(*form).commandLine->setText("main line");
         StandIn tool = Printing(QString::fromLatin1(kAvrdude71).arg("0x1e,0x93,0x7"));
-        Ui(*form).deviceBox->SetText("ATmega644");  // a device outside the table keeps the signature
+        Ui(*form).deviceBox->setEditText("ATmega644");  // a device outside the table keeps the signature
         Ui(*form).commandLine->setText("main line");
         ClickAndWait(Ui(*form).signatureRead);
-        EXPECT_EQ(Ui(*form).signatureField->Text(), "1E9307");
+        EXPECT_EQ(Ui(*form).signatureField->maskedText(), "1E9307");
         EXPECT_EQ(Ui(*form).commandLine->text(), "main line") << "the signature read composes out of sight";
         EXPECT_EQ(Args(), "-p -c usbasp -U signature:r:-:h -D -q");
     }
@@ -154,7 +154,7 @@ TEST(ByteRead, CalibrationAndSignature)
         StandIn tool = Printing("0X1E,0x93,0x07\n");
         Watch watch;
         ClickAndWait(Ui(*form).signatureRead);
-        EXPECT_EQ(Ui(*form).signatureField->Text(), "1E9307") << "capital X: no value, nothing changes";
+        EXPECT_EQ(Ui(*form).signatureField->maskedText(), "1E9307") << "capital X: no value, nothing changes";
         EXPECT_EQ(watch.messages.size(), 1u);
     }
 }
@@ -163,18 +163,18 @@ TEST(ByteWrite, CommandsCarryTheHexFieldsText)
 {
     auto form = MakeForm();
     StandIn tool = Printing("avrdude done.  Thank you.\n");
-    Ui(*form).byteEditor(Low)->hexField()->SetText("E1");
+    Ui(*form).byteEditor(Low)->hexField()->setMaskedText("E1");
     ClickAndWait(Ui(*form).byteEditor(Low)->writeButton());
     EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p m8 -c usbasp -U lfuse:w:0xE1:m ");
     EXPECT_EQ(Args(), "-p m8 -c usbasp -U lfuse:w:0xE1:m");
     EXPECT_EQ(Ui(*form).outputPane->toPlainText(), "avrdude done.  Thank you.\n");
-    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "E1");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->maskedText(), "E1");
 
     Ui(*form).chipEraseBox->setChecked(true);
     Ui(*form).flashWrite->setChecked(true);
     Ui(*form).vccBox->setChecked(true);
     Ui(*form).extraOptions->setText("-B 4");
-    Ui(*form).calibrationField->SetText("A1B2C3D4");
+    Ui(*form).calibrationField->setMaskedText("A1B2C3D4");
     ClickAndWait(Ui(*form).calibrationWrite);
     EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p m8 -c usbasp -e -E vcc -B 4 -U calibration:w:0xA1B2C3D4:m ")
         << "extra options without a trailing blank are kept apart from the operation";
@@ -182,8 +182,8 @@ TEST(ByteWrite, CommandsCarryTheHexFieldsText)
     Ui(*form).extraOptions->setText("");
     Ui(*form).chipEraseBox->setChecked(false);
     Ui(*form).vccBox->setChecked(false);
-    Ui(*form).byteEditor(High)->hexField()->SetText("");
-    Ui(*form).byteEditor(High)->hexField()->SetText("5");  // only the first position filled
+    Ui(*form).byteEditor(High)->hexField()->setMaskedText("");
+    Ui(*form).byteEditor(High)->hexField()->setMaskedText("5");  // only the first position filled
     Watch watch;
     watch.answer = true;  // 05 programs RSTDISBL: the user says "Write anyway"
     ClickAndWait(Ui(*form).byteEditor(High)->writeButton());
@@ -191,11 +191,11 @@ TEST(ByteWrite, CommandsCarryTheHexFieldsText)
         << "5 alone reads as 5 and the editor writes it as 05";
     EXPECT_EQ(watch.questions.size(), 1u);
     // A value that is not two hex digits is not written, and the command line stays as it was.
-    Ui(*form).byteEditor(Lock)->hexField()->SetText("00");
-    Ui(*form).byteEditor(Lock)->hexField()->SetText("_0");
+    Ui(*form).byteEditor(Lock)->hexField()->setMaskedText("00");
+    Ui(*form).byteEditor(Lock)->hexField()->setMaskedText("_0");
     ClickAndWait(Ui(*form).byteEditor(Lock)->writeButton());
     EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p m8 -c usbasp -U hfuse:w:0x05:m ");
-    Ui(*form).byteEditor(Extended)->hexField()->SetText("G1");
+    Ui(*form).byteEditor(Extended)->hexField()->setMaskedText("G1");
     ClickAndWait(Ui(*form).byteEditor(Extended)->writeButton());
     EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p m8 -c usbasp -U hfuse:w:0x05:m ");
     ASSERT_EQ(watch.messages.size(), 2u);
@@ -206,11 +206,11 @@ TEST(ByteWrite, CommandsCarryTheHexFieldsText)
 TEST(ByteRead, RealAvrdudeWithNoProgrammerLeavesTheFieldAndSaysSo)
 {
     auto form = MakeForm();  // usbasp, and no USB programmer on this machine
-    Ui(*form).byteEditor(Low)->hexField()->SetText("E1");
+    Ui(*form).byteEditor(Low)->hexField()->setMaskedText("E1");
     Watch watch;
     ClickAndWait(Ui(*form).byteEditor(Low)->readButton());
     EXPECT_TRUE(Ui(*form).outputPane->toPlainText().contains("usbasp")) << Ui(*form).outputPane->toPlainText().toStdString();
-    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "E1");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->maskedText(), "E1");
     ASSERT_EQ(watch.messages.size(), 1u);
     EXPECT_EQ(watch.messages[0].text, "The low fuse read failed: avrdude ended with exit code 1.");
 }
@@ -224,20 +224,20 @@ TEST(ByteRead, OutputBeyondThePanesBound)
                  "i=$((i+1)); done; echo last line");
     form->session().setReadLine(0);
     ClickAndWait(Ui(*form).byteEditor(Low)->readButton());
-    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "E1");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->maskedText(), "E1");
     widgets::OutputPane *pane = Ui(*form).outputPane;
-    EXPECT_TRUE(pane->HasGap());
+    EXPECT_TRUE(pane->hasGap());
     EXPECT_LE(pane->document()->characterCount(), pane->kHeadLength + pane->kTailLength + 200);
-    const QString shown = pane->Text();
+    const QString shown = pane->outputText();
     EXPECT_TRUE(shown.startsWith("225\nxxx"));
     EXPECT_TRUE(shown.endsWith("x\nlast line\n"));
-    EXPECT_TRUE(shown.contains(QStringLiteral("... %1 MB not shown").arg(QString::number(pane->Hidden() / 1e6, 'f', 0))))
-        << pane->Hidden();
+    EXPECT_TRUE(shown.contains(QStringLiteral("... %1 MB not shown").arg(QString::number(pane->hiddenLength() / 1e6, 'f', 0))))
+        << pane->hiddenLength();
     // After the gap's line, exactly the kept length of the latest output.
     const QTextBlock gap = pane->document()->find(QStringLiteral(" not shown")).block();
     ASSERT_TRUE(gap.isValid());
     EXPECT_EQ(pane->document()->characterCount() - 1 - gap.next().position(), pane->kTailLength);
-    const QString whole = pane->WholeText();
+    const QString whole = pane->wholeText();
     EXPECT_EQ(whole.size(), 4 + 40 * 500001 + 10);
     EXPECT_TRUE(whole.endsWith("last line\n"));
 }

@@ -24,7 +24,7 @@ TEST(Ports, TheSerialPortsFollowTheDesignedEntriesThenUsb)
         EXPECT_EQ(Ui(form).portBox->itemText(4), "com1");
         EXPECT_EQ(Ui(form).portBox->itemText(13), "/dev/ttyACM0");
         EXPECT_EQ(Ui(form).portBox->itemText(15), "usb");
-        EXPECT_EQ(Ui(form).portBox->Text(), "/dev/ttyUSB0") << "a port is kept by its place in the list";
+        EXPECT_EQ(Ui(form).portBox->currentText(), "/dev/ttyUSB0") << "a port is kept by its place in the list";
         EXPECT_TRUE(Ui(form).commandLine->text().contains("-P /dev/ttyUSB0 "));
     }
 }
@@ -39,14 +39,14 @@ TEST(Ports, TheFirstAppendedEntryComesBackByItsText)
         deps.listPorts = [] { return QStringList{"/dev/ttyACM0"}; };
         MainWindow form(deps);
         Ui(form).portBox->setCurrentIndex(13);
-        ASSERT_EQ(Ui(form).portBox->Text(), "/dev/ttyACM0");
+        ASSERT_EQ(Ui(form).portBox->currentText(), "/dev/ttyACM0");
         form.show();
         ASSERT_TRUE(form.close());
     }
     WindowDeps unplugged;
     unplugged.listPorts = [] { return QStringList{}; };
     MainWindow form(unplugged);
-    EXPECT_EQ(Ui(form).portBox->Text(), "/dev/ttyACM0") << SettingsFile::Read().toStdString();
+    EXPECT_EQ(Ui(form).portBox->currentText(), "/dev/ttyACM0") << SettingsFile::Read().toStdString();
 }
 
 TEST(ToolTips, OptionsSayWhatTheFlagDoes)
@@ -103,12 +103,12 @@ TEST(Ports, ATypedPortIsKeptAndLongListsFilter)
     SettingsFile none;
     {
         MainWindow form;
-        Ui(form).portBox->SetText("/dev/pts/7");
+        Ui(form).portBox->setEditText("/dev/pts/7");
         form.show();
         ASSERT_TRUE(form.close());
     }
     MainWindow form;
-    EXPECT_EQ(Ui(form).portBox->Text(), "/dev/pts/7") << SettingsFile::Read().toStdString();
+    EXPECT_EQ(Ui(form).portBox->currentText(), "/dev/pts/7") << SettingsFile::Read().toStdString();
     QCompleter *completer = Ui(form).deviceBox->completer();
     ASSERT_NE(completer, nullptr);
     completer->setCompletionPrefix("mega8");
@@ -118,6 +118,6 @@ TEST(Ports, ATypedPortIsKeptAndLongListsFilter)
     EXPECT_TRUE(found.contains("ATmega8") && found.contains("ATmega8515") && found.contains("ATmega88"))
         << found.join(',').toStdString();
     EXPECT_FALSE(found.contains("ATmega16"));
-    EXPECT_EQ(Ui(form).deviceBox->Text(), "") << "the typed text is not changed by the filter";
+    EXPECT_EQ(Ui(form).deviceBox->currentText(), "") << "the typed text is not changed by the filter";
     EXPECT_EQ(form.minimumSize(), QSize(window::kDesignWidth, 683 + widgets::RunStrip::kHeight));
 }

@@ -23,7 +23,7 @@ void ExecuteUntilShown(MainWindow &form, const QString &line, const QString &sho
 {
     Ui(form).commandLine->setText(line);
     QTest::mouseClick(Ui(form).executeButton, Qt::LeftButton);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return Ui(form).outputPane->Text().contains(shown); }, 5000)) << shown.toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Ui(form).outputPane->outputText().contains(shown); }, 5000)) << shown.toStdString();
 }
 }  // namespace
 

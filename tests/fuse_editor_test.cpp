@@ -49,8 +49,8 @@ TEST(FuseEditor, TypingA5InTheHexField)
     auto form = MakeForm();
     Ui(*form).commandLine->setText("hand");
     TypeOver(Ui(*form).byteEditor(Low)->hexField(), "a5");
-    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "A5");
-    EXPECT_EQ(Ui(*form).byteEditor(Low)->binaryField()->Text(), "10100101");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->maskedText(), "A5");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->binaryField()->maskedText(), "10100101");
     EXPECT_EQ(Checked(*form, Low), "0257");
     EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p m8 -c usbasp ") << "each changed box rebuilds the line";
 
@@ -58,22 +58,22 @@ TEST(FuseEditor, TypingA5InTheHexField)
     Ui(*form).byteEditor(High)->hexField()->setFocus();
     Ui(*form).byteEditor(High)->hexField()->selectAll();
     TypeInto(Ui(*form).byteEditor(High)->hexField(), "c3");
-    EXPECT_EQ(Ui(*form).byteEditor(High)->hexField()->Text(), "C3");
-    EXPECT_EQ(Ui(*form).byteEditor(High)->binaryField()->Text(), "11000011");
+    EXPECT_EQ(Ui(*form).byteEditor(High)->hexField()->maskedText(), "C3");
+    EXPECT_EQ(Ui(*form).byteEditor(High)->binaryField()->maskedText(), "11000011");
 }
 
 TEST(FuseEditor, BoxesDriveTheFields)
 {
     auto form = MakeForm();
     QTest::mouseClick(Ui(*form).byteEditor(High)->bitBox(3), Qt::LeftButton);
-    EXPECT_EQ(Ui(*form).byteEditor(High)->binaryField()->Text(), "00001000");
-    EXPECT_EQ(Ui(*form).byteEditor(High)->hexField()->Text(), "08");
-    Ui(*form).byteEditor(Lock)->hexField()->SetText("FF");
+    EXPECT_EQ(Ui(*form).byteEditor(High)->binaryField()->maskedText(), "00001000");
+    EXPECT_EQ(Ui(*form).byteEditor(High)->hexField()->maskedText(), "08");
+    Ui(*form).byteEditor(Lock)->hexField()->setMaskedText("FF");
     EXPECT_EQ(Checked(*form, Lock), "01234567");
     Ui(*form).commandLine->setText("hand");
     QTest::mouseClick(Ui(*form).byteEditor(Lock)->bitBox(7), Qt::LeftButton);
-    EXPECT_EQ(Ui(*form).byteEditor(Lock)->binaryField()->Text(), "01111111");
-    EXPECT_EQ(Ui(*form).byteEditor(Lock)->hexField()->Text(), "7F");
+    EXPECT_EQ(Ui(*form).byteEditor(Lock)->binaryField()->maskedText(), "01111111");
+    EXPECT_EQ(Ui(*form).byteEditor(Lock)->hexField()->maskedText(), "7F");
     EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p m8 -c usbasp ");
 }
 
@@ -84,18 +84,18 @@ TEST(FuseEditor, BinaryKeysOnlyEnterZerosAndOnes)
     bin->setFocus();
     bin->setCursorPosition(0);
     TypeInto(bin, "1x7");
-    EXPECT_EQ(bin->Text(), "10000000");
-    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "80");
+    EXPECT_EQ(bin->maskedText(), "10000000");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->maskedText(), "80");
     bin->setCursorPosition(7);
     QTest::keyClick(bin, '1');
-    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "81");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->maskedText(), "81");
     EXPECT_EQ(Checked(*form, Low), "07");
     // Control characters too: Backspace and Ctrl+V type a 0.
     bin->setCursorPosition(0);
     QTest::keyClick(bin, Qt::Key_Backspace);
     QTest::keyClick(bin, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(bin->Text(), "00000001");
-    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "01");
+    EXPECT_EQ(bin->maskedText(), "00000001");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->maskedText(), "01");
 }
 
 TEST(FuseEditor, PartialBinaryEntryInBothVariants)
@@ -109,15 +109,15 @@ TEST(FuseEditor, PartialBinaryEntryInBothVariants)
     bin->setSelection(3, 5);
     QTest::keyClick(bin, Qt::Key_Delete);
     // The hex field did not hold 05 yet: it is rewritten, and the binary field with it.
-    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "05");
-    EXPECT_EQ(bin->Text(), "00000101");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->maskedText(), "05");
+    EXPECT_EQ(bin->maskedText(), "00000101");
     EXPECT_EQ(Checked(*form, Low), "02");
 
     // The hex field holds 05 already: nothing rewrites the binary field, and the boxes show the
     // one value the editor holds.
-    bin->SetText("101_____");
-    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "05");
-    EXPECT_TRUE(bin->RawText().startsWith("101__")) << bin->RawText().toStdString();
+    bin->setMaskedText("101_____");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->maskedText(), "05");
+    EXPECT_TRUE(bin->rawText().startsWith("101__")) << bin->rawText().toStdString();
     EXPECT_EQ(Checked(*form, Low), "02");
 }
 
@@ -134,11 +134,11 @@ TEST(ByteEditor, EachChangeOfTheValueIsSignalledOnceWithTheFinalValue)
     editor->setValue(0x162);  // the same low byte: no change
     EXPECT_EQ(seen.size(), 1u);
     editor->bitBox(7)->click();
-    editor->binaryField()->SetText("00000001");
+    editor->binaryField()->setMaskedText("00000001");
     TypeOver(editor->hexField(), "A5");  // typed over 01: A1, then A5
     EXPECT_EQ(seen, (std::vector<unsigned>{0x62, 0xE2, 0x01, 0xA1, 0xA5}));
     EXPECT_EQ(editor->value(), 0xA5u);
-    EXPECT_EQ(editor->binaryField()->Text(), "10100101");
+    EXPECT_EQ(editor->binaryField()->maskedText(), "10100101");
     EXPECT_EQ(Checked(*form, Low), "0257");
 }
 
@@ -146,30 +146,30 @@ TEST(FuseEditor, HexEntriesThatAreNotPlainDigits)
 {
     auto form = MakeForm();
     TypeOver(Ui(*form).byteEditor(Low)->hexField(), "-1");
-    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "7F");
-    EXPECT_EQ(Ui(*form).byteEditor(Low)->binaryField()->Text(), "01111111");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->maskedText(), "7F");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->binaryField()->maskedText(), "01111111");
     EXPECT_EQ(Checked(*form, Low), "0123456");
 
-    Ui(*form).byteEditor(High)->hexField()->SetText("00");
+    Ui(*form).byteEditor(High)->hexField()->setMaskedText("00");
     TypeOver(Ui(*form).byteEditor(High)->hexField(), "g1");
-    EXPECT_EQ(Ui(*form).byteEditor(High)->hexField()->Text(), "G1") << "reads as the 00 the group holds: stays as typed";
-    EXPECT_EQ(Ui(*form).byteEditor(High)->binaryField()->Text(), "00000000");
+    EXPECT_EQ(Ui(*form).byteEditor(High)->hexField()->maskedText(), "G1") << "reads as the 00 the group holds: stays as typed";
+    EXPECT_EQ(Ui(*form).byteEditor(High)->binaryField()->maskedText(), "00000000");
 
-    Ui(*form).byteEditor(Lock)->hexField()->SetText("A5");
+    Ui(*form).byteEditor(Lock)->hexField()->setMaskedText("A5");
     Ui(*form).byteEditor(Lock)->hexField()->setFocus();
     Ui(*form).byteEditor(Lock)->hexField()->setCursorPosition(2);
     QTest::keyClick(Ui(*form).byteEditor(Lock)->hexField(), Qt::Key_Backspace);
-    EXPECT_EQ(Ui(*form).byteEditor(Lock)->hexField()->Text(), "0A");
-    EXPECT_EQ(Ui(*form).byteEditor(Lock)->binaryField()->Text(), "00001010");
+    EXPECT_EQ(Ui(*form).byteEditor(Lock)->hexField()->maskedText(), "0A");
+    EXPECT_EQ(Ui(*form).byteEditor(Lock)->binaryField()->maskedText(), "00001010");
 }
 
 TEST(FuseEditor, ThreeCharacterTextSetByCodeSettlesAt00)
 {
     auto form = MakeForm();
-    Ui(*form).byteEditor(Low)->hexField()->SetText("5A");
-    Ui(*form).byteEditor(Low)->hexField()->SetText("100");
-    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "00");
-    EXPECT_EQ(Ui(*form).byteEditor(Low)->binaryField()->Text(), "00000000");
+    Ui(*form).byteEditor(Low)->hexField()->setMaskedText("5A");
+    Ui(*form).byteEditor(Low)->hexField()->setMaskedText("100");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->maskedText(), "00");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->binaryField()->maskedText(), "00000000");
     EXPECT_EQ(Checked(*form, Low), "");
 }
 
@@ -180,9 +180,9 @@ TEST(FuseEditor, LeavingAHalfFilledHexFieldWarnsAndEscapeAbandons)
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     Watch watch;
-    Ui(*form).byteEditor(Low)->hexField()->SetText("00");
+    Ui(*form).byteEditor(Low)->hexField()->setMaskedText("00");
     ClearAndType(Ui(*form).byteEditor(Low)->hexField(), "0");
-    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->RawText(), "0_");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->rawText(), "0_");
     Ui(*form).flashFile->setFocus(Qt::TabFocusReason);
     QTest::qWait(20);
     ASSERT_EQ(watch.messages.size(), 1u);
@@ -190,7 +190,7 @@ TEST(FuseEditor, LeavingAHalfFilledHexFieldWarnsAndEscapeAbandons)
     EXPECT_EQ(watch.messages[0].kind, MessageKind::Error);
     EXPECT_EQ(QApplication::focusWidget(), Ui(*form).byteEditor(Low)->hexField());
     QTest::keyClick(Ui(*form).byteEditor(Low)->hexField(), Qt::Key_Escape);
-    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->RawText(), "00");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->rawText(), "00");
     Ui(*form).flashFile->setFocus(Qt::TabFocusReason);
     QTest::qWait(20);
     EXPECT_EQ(watch.messages.size(), 1u);
@@ -209,41 +209,41 @@ TEST(FuseLayoutOnTheWindow, ATmega8)
     EXPECT_FALSE(Ui(*form).byteEditor(Extended)->bitBox(3)->isEnabled());
     EXPECT_TRUE(Ui(*form).byteEditor(Extended)->readButton()->isEnabled()) << "Read stays usable in a group that is off";
     EXPECT_TRUE(Ui(*form).byteEditor(Extended)->writeButton()->isEnabled());
-    EXPECT_EQ(Ui(*form).signatureField->Text(), "000000");
+    EXPECT_EQ(Ui(*form).signatureField->maskedText(), "000000");
 }
 
 TEST(FuseLayoutOnTheWindow, TurningGroupsOffZeroesThemAndNothingRestoresThem)
 {
     auto form = MakeForm();
-    Ui(*form).byteEditor(High)->hexField()->SetText("D9");
-    Ui(*form).byteEditor(Lock)->hexField()->SetText("3C");
+    Ui(*form).byteEditor(High)->hexField()->setMaskedText("D9");
+    Ui(*form).byteEditor(Lock)->hexField()->setMaskedText("3C");
     Ui(*form).commandLine->setText("hand");
-    Ui(*form).deviceBox->SetText("AT90S2313");
-    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "00");
-    EXPECT_EQ(Ui(*form).byteEditor(High)->hexField()->Text(), "00");
+    Ui(*form).deviceBox->setEditText("AT90S2313");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->maskedText(), "00");
+    EXPECT_EQ(Ui(*form).byteEditor(High)->hexField()->maskedText(), "00");
     EXPECT_EQ(Checked(*form, High), "");
     EXPECT_FALSE(Ui(*form).byteEditor(High)->hexField()->isEnabled());
-    EXPECT_EQ(Ui(*form).byteEditor(Lock)->hexField()->Text(), "3C");
+    EXPECT_EQ(Ui(*form).byteEditor(Lock)->hexField()->maskedText(), "3C");
     EXPECT_EQ(CaptionsOf(*form, Lock), "LB1,LB2,Bit 2,Bit 3,Bit 4,Bit 5,Bit 6,Bit 7");
     EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p 2313 -c usbasp ");
-    Ui(*form).deviceBox->SetText("ATmega8");
+    Ui(*form).deviceBox->setEditText("ATmega8");
     EXPECT_TRUE(Ui(*form).byteEditor(High)->hexField()->isEnabled());
-    EXPECT_EQ(Ui(*form).byteEditor(High)->hexField()->Text(), "00");
+    EXPECT_EQ(Ui(*form).byteEditor(High)->hexField()->maskedText(), "00");
 }
 
 TEST(FuseLayoutOnTheWindow, AnyOtherTextTurnsEveryGroupOnAndKeepsTheSignature)
 {
     auto form = MakeForm();
-    Ui(*form).signatureField->SetText("1E9307");
-    Ui(*form).deviceBox->SetText("ATmega8 ");
+    Ui(*form).signatureField->setMaskedText("1E9307");
+    Ui(*form).deviceBox->setEditText("ATmega8 ");
     for (fuses::FuseByte byte : fuses::AllFuseBytes) {
         EXPECT_TRUE(Ui(*form).byteEditor(byte)->hexField()->isEnabled());
         EXPECT_EQ(CaptionsOf(*form, byte), "Bit 0,Bit 1,Bit 2,Bit 3,Bit 4,Bit 5,Bit 6,Bit 7");
     }
     EXPECT_TRUE(Ui(*form).calibrationField->isEnabled());
-    EXPECT_EQ(Ui(*form).signatureField->Text(), "1E9307");
-    Ui(*form).deviceBox->SetText("ATmega16");
-    EXPECT_EQ(Ui(*form).signatureField->Text(), "000000");
+    EXPECT_EQ(Ui(*form).signatureField->maskedText(), "1E9307");
+    Ui(*form).deviceBox->setEditText("ATmega16");
+    EXPECT_EQ(Ui(*form).signatureField->maskedText(), "000000");
     EXPECT_EQ(CaptionsOf(*form, Extended), "WDTON,M103C,Bit 2,Bit 3,Bit 4,Bit 5,Bit 6,Bit 7");
 }
 
@@ -253,16 +253,16 @@ TEST(FuseLayoutOnTheWindow, AValueInAGroupThatIsOffIsZeroedByTheNextDeviceChange
 {
     auto form = MakeForm();
     const window::Controls ui = Ui(*form);
-    ui.byteEditor(Extended)->hexField()->SetText("FD");  // as a read fills the disabled group
-    ui.signatureField->SetText("1E9307");
+    ui.byteEditor(Extended)->hexField()->setMaskedText("FD");  // as a read fills the disabled group
+    ui.signatureField->setMaskedText("1E9307");
     TypeInto(ui.flashFile, "x");
     ui.chipEraseBox->setChecked(true);
-    EXPECT_EQ(ui.byteEditor(Extended)->hexField()->Text(), "FD");
-    EXPECT_EQ(ui.signatureField->Text(), "1E9307");
-    ui.deviceBox->SetText("ATmega16");
-    ui.deviceBox->SetText("ATmega8");
-    EXPECT_EQ(ui.byteEditor(Extended)->hexField()->Text(), "00");
-    EXPECT_EQ(ui.signatureField->Text(), "000000");
+    EXPECT_EQ(ui.byteEditor(Extended)->hexField()->maskedText(), "FD");
+    EXPECT_EQ(ui.signatureField->maskedText(), "1E9307");
+    ui.deviceBox->setEditText("ATmega16");
+    ui.deviceBox->setEditText("ATmega8");
+    EXPECT_EQ(ui.byteEditor(Extended)->hexField()->maskedText(), "00");
+    EXPECT_EQ(ui.signatureField->maskedText(), "000000");
 }
 
 TEST(ByteEditor, APasteIsOneByteInAUsualFormOrRefused)
@@ -278,14 +278,14 @@ TEST(ByteEditor, APasteIsOneByteInAUsualFormOrRefused)
         {"", nullptr, "00111100"},
     };
     for (const auto &[pasted, shown, binary] : rows) {
-        hex->SetText("3C");
+        hex->setMaskedText("3C");
         QApplication::clipboard()->setText(QString::fromUtf8(pasted));
         hex->setFocus();
         hex->setCursorPosition(1);
         Watch watch;
         QTest::keyClick(hex, Qt::Key_V, Qt::ControlModifier);
-        EXPECT_EQ(hex->Text(), shown ? shown : "3C") << pasted;
-        EXPECT_EQ(Ui(*form).byteEditor(Low)->binaryField()->Text(), binary) << pasted;
+        EXPECT_EQ(hex->maskedText(), shown ? shown : "3C") << pasted;
+        EXPECT_EQ(Ui(*form).byteEditor(Low)->binaryField()->maskedText(), binary) << pasted;
         EXPECT_EQ(watch.messages.size(), shown ? 0u : 1u) << pasted;
     }
 }
@@ -304,7 +304,7 @@ TEST(FuseSettingsPanel, EveryClockSettingRoundTripsThroughTheByteEditor)
         clock->setCurrentIndex(i);  // as the user picks it
         const unsigned raw = clock->itemData(i).toUInt();
         EXPECT_EQ(Ui(*form).byteEditor(Low)->value(), (0x62u & 0xC0u) | raw) << i;
-        Ui(*form).byteEditor(Low)->hexField()->SetText("62");
+        Ui(*form).byteEditor(Low)->hexField()->setMaskedText("62");
         EXPECT_EQ(clock->currentText().left(18), "Int. RC Osc. 8 MHz");
         Ui(*form).byteEditor(Low)->setValue((0x62u & 0xC0u) | raw);
         EXPECT_EQ(clock->currentIndex(), i);
@@ -312,15 +312,15 @@ TEST(FuseSettingsPanel, EveryClockSettingRoundTripsThroughTheByteEditor)
     // A one-bit field ticks when programmed; the bit box ticks the other way.
     QCheckBox *div8 = panel->bitBox(Low, "CKDIV8");
     ASSERT_NE(div8, nullptr);
-    Ui(*form).byteEditor(Low)->hexField()->SetText("62");
+    Ui(*form).byteEditor(Low)->hexField()->setMaskedText("62");
     EXPECT_TRUE(div8->isChecked());
     EXPECT_FALSE(Ui(*form).byteEditor(Low)->bitBox(7)->isChecked());
     div8->setChecked(false);
     EXPECT_EQ(Ui(*form).byteEditor(Low)->hexText(), "E2");
     // A value the group does not list shows as itself; the factory defaults set every editor.
-    Ui(*form).byteEditor(Extended)->hexField()->SetText("F8");
+    Ui(*form).byteEditor(Extended)->hexField()->setMaskedText("F8");
     EXPECT_EQ(panel->settingBox(Extended, "BODLEVEL")->currentText(), "0x00 (not a listed setting)");
-    Ui(*form).byteEditor(Extended)->hexField()->SetText("F9");  // another unlisted value replaces the first
+    Ui(*form).byteEditor(Extended)->hexField()->setMaskedText("F9");  // another unlisted value replaces the first
     QComboBox *bodlevel = panel->settingBox(Extended, "BODLEVEL");
     EXPECT_EQ(bodlevel->currentText(), "0x01 (not a listed setting)");
     int unlisted = 0;
@@ -332,7 +332,7 @@ TEST(FuseSettingsPanel, EveryClockSettingRoundTripsThroughTheByteEditor)
     EXPECT_EQ(Ui(*form).byteEditor(High)->hexText(), "D9");
     EXPECT_EQ(Ui(*form).byteEditor(Extended)->hexText(), "FF");
     EXPECT_EQ(Ui(*form).byteEditor(Lock)->hexText(), "FF");
-    Ui(*form).deviceBox->SetText("ATmega9999");
+    Ui(*form).deviceBox->setEditText("ATmega9999");
     EXPECT_EQ(panel->settingBox(Low, "SUT_CKSEL"), nullptr);
     EXPECT_FALSE(panel->defaultsButton()->isVisible());
 }

@@ -72,12 +72,12 @@ TEST(FuseSafety, TheWindowAsksBeforeALockOutAndRunsNothingOnCancel)
     StandIn tool = Logging();
     auto form = MakeForm();
     Watch watch;
-    Ui(*form).byteEditor(High)->hexField()->SetText("D9");  // the ATmega8's usual high fuse: written at once
+    Ui(*form).byteEditor(High)->hexField()->setMaskedText("D9");  // the ATmega8's usual high fuse: written at once
     ClickAndWait(Ui(*form).byteEditor(High)->writeButton());
     EXPECT_TRUE(watch.questions.empty());
     EXPECT_EQ(Runs(), QStringList{"-p m8 -c usbasp -U hfuse:w:0xD9:m"});
 
-    Ui(*form).byteEditor(High)->hexField()->SetText("00");
+    Ui(*form).byteEditor(High)->hexField()->setMaskedText("00");
     ClickAndWait(Ui(*form).byteEditor(High)->writeButton());  // Cancel
     ASSERT_EQ(watch.questions.size(), 1u);
     EXPECT_TRUE(watch.questions[0].startsWith("Writing 00 to the high fuse of the ATmega8 cannot easily be undone"));
@@ -86,11 +86,11 @@ TEST(FuseSafety, TheWindowAsksBeforeALockOutAndRunsNothingOnCancel)
     EXPECT_EQ(Runs().size(), 1) << "Cancel runs nothing";
 
     // After a read the question shows the value read; "Write anyway" runs the design's command.
-    Ui(*form).byteEditor(High)->hexField()->SetText("D9");
+    Ui(*form).byteEditor(High)->hexField()->setMaskedText("D9");
     form->session().setReadLine(5);
     ClickAndWait(Ui(*form).byteEditor(High)->readButton());  // reads 225, E1
-    ASSERT_EQ(Ui(*form).byteEditor(High)->hexField()->Text(), "E1");
-    Ui(*form).byteEditor(High)->hexField()->SetText("00");
+    ASSERT_EQ(Ui(*form).byteEditor(High)->hexField()->maskedText(), "E1");
+    Ui(*form).byteEditor(High)->hexField()->setMaskedText("00");
     watch.answer = true;
     ClickAndWait(Ui(*form).byteEditor(High)->writeButton());
     ASSERT_EQ(watch.questions.size(), 2u);
@@ -100,13 +100,13 @@ TEST(FuseSafety, TheWindowAsksBeforeALockOutAndRunsNothingOnCancel)
 
     // Lock bits that forbid programming ask too; so does every write to a part without bit names.
     watch.answer = false;
-    Ui(*form).byteEditor(Lock)->hexField()->SetText("FC");
+    Ui(*form).byteEditor(Lock)->hexField()->setMaskedText("FC");
     ClickAndWait(Ui(*form).byteEditor(Lock)->writeButton());
     ASSERT_EQ(watch.questions.size(), 3u);
     EXPECT_TRUE(watch.questions[2].contains("only a chip erase clears them"));
-    Ui(*form).deviceBox->SetText("ATmega9999");
+    Ui(*form).deviceBox->setEditText("ATmega9999");
     const int runs = static_cast<int>(Runs().size());
-    Ui(*form).byteEditor(High)->hexField()->SetText("D9");
+    Ui(*form).byteEditor(High)->hexField()->setMaskedText("D9");
     ClickAndWait(Ui(*form).byteEditor(High)->writeButton());
     ASSERT_EQ(watch.questions.size(), 4u);
     EXPECT_TRUE(watch.questions[3].contains("Fusewerk has no bit names for part \"-c\": the value cannot be checked"))
@@ -126,10 +126,10 @@ TEST(FuseSafety, HalfTypedValuesAreNeverWritten)
     // Write button takes no focus, so the check on leaving the field never runs.
     QTest::keyClick(Ui(*form).byteEditor(Low)->hexField(), Qt::Key_Home);
     QTest::keyClick(Ui(*form).byteEditor(Low)->hexField(), Qt::Key_Delete);
-    ASSERT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), " 0");
+    ASSERT_EQ(Ui(*form).byteEditor(Low)->hexField()->maskedText(), " 0");
     const QString line = Ui(*form).commandLine->text();
     ClickAndWait(Ui(*form).byteEditor(Low)->writeButton());
-    Ui(*form).calibrationField->SetText("A1 B2");
+    Ui(*form).calibrationField->setMaskedText("A1 B2");
     ClickAndWait(Ui(*form).calibrationWrite);
     EXPECT_TRUE(Runs().isEmpty());
     EXPECT_EQ(Ui(*form).commandLine->text(), line);
@@ -142,26 +142,26 @@ TEST(FuseSafety, AReadTakesAValueOnlyFromARunThatSucceeded)
 {
     auto form = MakeForm();
     form->session().setReadLine(5);
-    Ui(*form).byteEditor(Low)->hexField()->SetText("3C");
+    Ui(*form).byteEditor(Low)->hexField()->setMaskedText("3C");
     Watch watch;
     {
         StandIn tool = Logging(1);
         ClickAndWait(Ui(*form).byteEditor(Low)->readButton());
     }
-    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "3C");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->maskedText(), "3C");
     ASSERT_EQ(watch.messages.size(), 1u);
     EXPECT_EQ(watch.messages[0].text, "The low fuse read failed: avrdude ended with exit code 1.");
     {
         StandIn tool = Logging(0);
         ClickAndWait(Ui(*form).byteEditor(Low)->readButton());
     }
-    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "E1");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->maskedText(), "E1");
     {
         StandIn tool(R"(printf '\n\n\n\n\n225\n'; kill -9 $$)");  // killed by a signal: no value either
-        Ui(*form).byteEditor(Low)->hexField()->SetText("3C");
+        Ui(*form).byteEditor(Low)->hexField()->setMaskedText("3C");
         ClickAndWait(Ui(*form).byteEditor(Low)->readButton());
     }
-    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "3C");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->maskedText(), "3C");
     EXPECT_TRUE(watch.messages.back().text.startsWith("The low fuse read failed: avrdude was ended by signal 9"));
 }
 
@@ -204,7 +204,7 @@ TEST(FuseSafety, AnExternalClockAsksNamingBothSettings)
     deps.vocabulary.parts = {{"ATmega328P", "m328p", "1E950F", {{"lfuse", 1, 0}, {"hfuse", 1, 0}, {"efuse", 1, 0}, {"lock", 1, 0}}, {}}};
     auto form = MakeForm("ATmega328P", "usbasp", deps);
     Watch watch;  // Cancel
-    Ui(*form).byteEditor(Low)->hexField()->SetText("FF");
+    Ui(*form).byteEditor(Low)->hexField()->setMaskedText("FF");
     ClickAndWait(Ui(*form).byteEditor(Low)->writeButton());
     ASSERT_EQ(watch.questions.size(), 1u);
     EXPECT_TRUE(watch.questions[0].contains("Clock source: from \"not read\" to \"Ext. Crystal Osc. 8.0-"))
@@ -214,12 +214,12 @@ TEST(FuseSafety, AnExternalClockAsksNamingBothSettings)
     StandIn reads(QStringLiteral("echo 98"));  // the factory's 62
     ClickAndWait(Ui(*form).byteEditor(Low)->readButton());
     ASSERT_EQ(Ui(*form).byteEditor(Low)->hexText(), "62");
-    Ui(*form).byteEditor(Low)->hexField()->SetText("FF");
+    Ui(*form).byteEditor(Low)->hexField()->setMaskedText("FF");
     ClickAndWait(Ui(*form).byteEditor(Low)->writeButton());
     ASSERT_EQ(watch.questions.size(), 2u);
     EXPECT_TRUE(watch.questions[1].contains("from \"Int. RC Osc. 8 MHz; Start-up time PWRDWN/RESET: 6 CK/14 CK + 65 ms\""))
         << watch.questions[1].toStdString();
-    Ui(*form).byteEditor(Low)->hexField()->SetText("E2");  // another internal setting: no question
+    Ui(*form).byteEditor(Low)->hexField()->setMaskedText("E2");  // another internal setting: no question
     StandIn logs = Logging();
     ClickAndWait(Ui(*form).byteEditor(Low)->writeButton());
     EXPECT_EQ(watch.questions.size(), 2u);

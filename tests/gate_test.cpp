@@ -200,7 +200,7 @@ TEST(Gate, TheWindowAsksRunsNothingOnCancelAndRunsWhatWasJudged)
         << watch.questions.back().toStdString();
     // The window's Write asks once; after "Write anyway" the write stays in the line and Execute asks again.
     const std::size_t asked = watch.questions.size();
-    Ui(*form).byteEditor(High)->hexField()->SetText("59");
+    Ui(*form).byteEditor(High)->hexField()->setMaskedText("59");
     ClickAndWait(Ui(*form).byteEditor(High)->writeButton());
     EXPECT_EQ(watch.questions.size(), asked + 1) << "asked once, not twice";
     watch.answer = true;
@@ -261,7 +261,7 @@ TEST(Gate, ABootloaderProgrammerNeitherReadsNorWritesFusesLockOrCalibration)
     StandIn tool = Logging();
     auto form = MakeForm("ATmega328P", "arduino", Recorded71());
     Watch watch;
-    Ui(*form).byteEditor(Low)->hexField()->SetText("3C");
+    Ui(*form).byteEditor(Low)->hexField()->setMaskedText("3C");
     ClickAndWait(Ui(*form).byteEditor(Low)->readButton());
     ClickAndWait(Ui(*form).byteEditor(Lock)->readButton());
     ClickAndWait(Ui(*form).calibrationRead);
@@ -274,7 +274,7 @@ TEST(Gate, ABootloaderProgrammerNeitherReadsNorWritesFusesLockOrCalibration)
     EXPECT_TRUE(watch.messages[3].text.contains("cannot write"));
     ClickAndWait(Ui(*form).signatureRead);  // the signature and flash work as ever
     EXPECT_EQ(Runs(), 1);
-    Ui(*form).programmerBox->SetText("usbasp");
+    Ui(*form).programmerBox->setEditText("usbasp");
     ClickAndWait(Ui(*form).byteEditor(Low)->readButton());
     EXPECT_EQ(Runs(), 2);
 }

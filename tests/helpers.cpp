@@ -70,8 +70,8 @@ std::unique_ptr<MainWindow> MakeForm(const QString &device, const QString &progr
 {
     SettingsFile none;
     auto form = std::make_unique<MainWindow>(std::move(deps));
-    Ui(*form).deviceBox->SetText(device);
-    Ui(*form).programmerBox->SetText(programmer);
+    Ui(*form).deviceBox->setEditText(device);
+    Ui(*form).programmerBox->setEditText(programmer);
     return form;
 }
 

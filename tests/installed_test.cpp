@@ -111,7 +111,7 @@ TEST(Installed, WindowListsTooltipsAndSettingsByName)
         Ui(form).programmerBox->setCurrentIndex(Ui(form).programmerBox->findText("usbtiny"));
         EXPECT_EQ(Ui(form).commandLine->text(), "avrdude.exe -p m328p -c usbtiny ");
         EXPECT_EQ(Ui(form).byteEditor(High)->bitBox(7)->text(), "RSTDISBL");
-        Ui(form).signatureField->SetText("1E950F");
+        Ui(form).signatureField->setMaskedText("1E950F");
         EXPECT_EQ(Ui(form).signatureField->toolTip(), "1E950F: ATmega328P");
         form.show();
         ASSERT_TRUE(form.close());
@@ -121,11 +121,11 @@ TEST(Installed, WindowListsTooltipsAndSettingsByName)
     EXPECT_TRUE(saved.contains("ProgrammerName=usbtiny"));
     {
         MainWindow form(install.deps);  // the same entries, found by name
-        EXPECT_EQ(Ui(form).deviceBox->Text(), "ATmega328P");
-        EXPECT_EQ(Ui(form).deviceBox->ItemIndex(), Ui(form).deviceBox->findText("ATmega328P"));
-        EXPECT_EQ(Ui(form).programmerBox->Text(), "usbtiny");
+        EXPECT_EQ(Ui(form).deviceBox->currentText(), "ATmega328P");
+        EXPECT_EQ(Ui(form).deviceBox->itemIndex(), Ui(form).deviceBox->findText("ATmega328P"));
+        EXPECT_EQ(Ui(form).programmerBox->currentText(), "usbtiny");
         EXPECT_EQ(Ui(form).commandLine->text(), "avrdude.exe -p m328p -c usbtiny ");
-        Ui(form).deviceBox->SetItemIndex(18);  // back to a design entry: the name is emptied
+        Ui(form).deviceBox->setItemIndex(18);  // back to a design entry: the name is emptied
         form.show();
         ASSERT_TRUE(form.close());
     }
@@ -136,8 +136,8 @@ TEST(Installed, WindowListsTooltipsAndSettingsByName)
     SettingsFile vanished("[Config]\nDevice=200\nDeviceName=ATmega4242\nProgrammer=41\nProgrammerName=gone\n");
     for (int start = 0; start < 2; ++start) {
         MainWindow form(install.deps);
-        EXPECT_EQ(Ui(form).deviceBox->Text(), "ATmega4242") << "start " << start;
-        EXPECT_EQ(Ui(form).programmerBox->Text(), "gone");
+        EXPECT_EQ(Ui(form).deviceBox->currentText(), "ATmega4242") << "start " << start;
+        EXPECT_EQ(Ui(form).programmerBox->currentText(), "gone");
         EXPECT_EQ(Ui(form).commandLine->text(), "avrdude.exe -p  -c gone ");
         form.show();
         ASSERT_TRUE(form.close());

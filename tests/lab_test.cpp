@@ -53,9 +53,9 @@ private:
 std::unique_ptr<MainWindow> LabForm(const Emulator &emulator, WindowDeps deps = {})
 {
     auto form = std::make_unique<MainWindow>(std::move(deps));
-    Ui(*form).deviceBox->SetText("ATmega8");
-    Ui(*form).programmerBox->SetText("stk500v1");
-    Ui(*form).portBox->SetText(emulator.Port());
+    Ui(*form).deviceBox->setEditText("ATmega8");
+    Ui(*form).programmerBox->setEditText("stk500v1");
+    Ui(*form).portBox->setEditText(emulator.Port());
     return form;
 }
 
@@ -102,12 +102,12 @@ TEST(Lab, ReadsWithTheLineThisAvrdudePrintsTheValueOn)
     Watch watch;
     ReadEverything(*form);
     EXPECT_TRUE(watch.messages.empty());
-    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "E1");
-    EXPECT_EQ(Ui(*form).byteEditor(Low)->binaryField()->Text(), "11100001");
-    EXPECT_EQ(Ui(*form).byteEditor(High)->hexField()->Text(), "D9");
-    EXPECT_EQ(Ui(*form).byteEditor(Lock)->hexField()->Text(), "FF");
-    EXPECT_EQ(Ui(*form).calibrationField->Text(), "A5A3A4A5");
-    EXPECT_EQ(Ui(*form).signatureField->Text(), "1E9307");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->maskedText(), "E1");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->binaryField()->maskedText(), "11100001");
+    EXPECT_EQ(Ui(*form).byteEditor(High)->hexField()->maskedText(), "D9");
+    EXPECT_EQ(Ui(*form).byteEditor(Lock)->hexField()->maskedText(), "FF");
+    EXPECT_EQ(Ui(*form).calibrationField->maskedText(), "A5A3A4A5");
+    EXPECT_EQ(Ui(*form).signatureField->maskedText(), "1E9307");
     const QStringList lines = Ui(*form).outputPane->toPlainText().split('\n');
     ASSERT_GT(lines.size(), 5);
     EXPECT_EQ(lines[5], "0x1e,0x93,0x7") << "the value stands on line 5";
@@ -122,10 +122,10 @@ TEST(Lab, ReadsWithTheDefaultLineStillFindTheValue)
     Watch watch;
     ReadEverything(*form);
     EXPECT_TRUE(watch.messages.empty());
-    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "3F");
-    EXPECT_EQ(Ui(*form).byteEditor(Lock)->hexField()->Text(), "FC");
-    EXPECT_EQ(Ui(*form).signatureField->Text(), "1E9307");
-    EXPECT_EQ(Ui(*form).calibrationField->Text(), "A5A3A4A5");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->maskedText(), "3F");
+    EXPECT_EQ(Ui(*form).byteEditor(Lock)->hexField()->maskedText(), "FC");
+    EXPECT_EQ(Ui(*form).signatureField->maskedText(), "1E9307");
+    EXPECT_EQ(Ui(*form).calibrationField->maskedText(), "A5A3A4A5");
     // Read All: every fuse and lock byte the part has, in one run of the real avrdude.
     for (fuses::FuseByte byte : {Low, High, Lock})
         Ui(*form).byteEditor(byte)->setValue(0);
@@ -143,16 +143,16 @@ TEST(Lab, WritesTheLowFuseAndReadsItBack)
     Emulator emulator;
     SettingsFile none;
     auto form = LabForm(emulator);
-    Ui(*form).byteEditor(Low)->hexField()->SetText("E4");
+    Ui(*form).byteEditor(Low)->hexField()->setMaskedText("E4");
     Click(Ui(*form).byteEditor(Low)->writeButton());
     EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p m8 -c stk500v1 -P " + emulator.Port() + " -U lfuse:w:0xE4:m ");
     EXPECT_TRUE(Ui(*form).outputPane->toPlainText().contains("1 byte of lfuse verified")) << Ui(*form).outputPane->toPlainText().toStdString();
-    Ui(*form).byteEditor(Low)->hexField()->SetText("00");
+    Ui(*form).byteEditor(Low)->hexField()->setMaskedText("00");
     Click(Ui(*form).byteEditor(Low)->readButton());
-    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "E4");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->maskedText(), "E4");
 
     // The calibration bytes of the m8 have no write instruction: avrdude says so in the pane.
-    Ui(*form).calibrationField->SetText("11223344");
+    Ui(*form).calibrationField->setMaskedText("11223344");
     Click(Ui(*form).calibrationWrite);
     EXPECT_TRUE(Ui(*form).commandLine->text().endsWith("-U calibration:w:0x11223344:m "));
     EXPECT_TRUE(Ui(*form).outputPane->toPlainText().contains("calibration")) << Ui(*form).outputPane->toPlainText().toStdString();
@@ -217,11 +217,11 @@ TEST(Lab, AReadFromAStoppedProgrammerChangesNothing)
     SettingsFile none;
     auto form = LabForm(emulator);
     Click(Ui(*form).byteEditor(High)->readButton());
-    ASSERT_EQ(Ui(*form).byteEditor(High)->hexField()->Text(), "D9");
+    ASSERT_EQ(Ui(*form).byteEditor(High)->hexField()->maskedText(), "D9");
     emulator.Stop();
     Watch watch;
     Click(Ui(*form).byteEditor(High)->readButton());
-    EXPECT_EQ(Ui(*form).byteEditor(High)->hexField()->Text(), "D9");
+    EXPECT_EQ(Ui(*form).byteEditor(High)->hexField()->maskedText(), "D9");
     ASSERT_EQ(watch.messages.size(), 1u);
     EXPECT_EQ(watch.messages[0].text, "The high fuse read failed: avrdude ended with exit code 1.");
     EXPECT_FALSE(Ui(*form).outputPane->toPlainText().isEmpty());
@@ -244,13 +244,13 @@ TEST(Lab, APartFromTheInstalledAvrdudesList)
     Watch watch;
     ReadEverything(*form);
     EXPECT_TRUE(watch.messages.empty());
-    EXPECT_EQ(Ui(*form).byteEditor(High)->hexField()->Text(), "D9");
+    EXPECT_EQ(Ui(*form).byteEditor(High)->hexField()->maskedText(), "D9");
     EXPECT_TRUE(Ui(*form).byteEditor(High)->bitBox(6)->isChecked()) << "WDTON unprogrammed in D9";
     EXPECT_TRUE(Ui(*form).signatureField->toolTip().contains("ATmega8A")) << Ui(*form).signatureField->toolTip().toStdString();
-    Ui(*form).byteEditor(Low)->hexField()->SetText("E4");
+    Ui(*form).byteEditor(Low)->hexField()->setMaskedText("E4");
     Click(Ui(*form).byteEditor(Low)->writeButton());
     Click(Ui(*form).byteEditor(Low)->readButton());
-    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "E4");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->maskedText(), "E4");
 }
 
 // Detect against the emulated programmer, with the real avrdude and its own list of parts: a
@@ -271,34 +271,34 @@ TEST(Lab, DetectFindsThePartAndAMismatchOffersTheSwitch)
         auto form = LabForm(m8, deps);
         Click(Ui(*form).detectButton);
         EXPECT_EQ(offered, (QStringList{"ATmega8", "ATmega8A"})) << "1E9307 is both: the user picks";
-        EXPECT_EQ(Ui(*form).deviceBox->Text(), "ATmega8A");
-        EXPECT_EQ(Ui(*form).runStrip->Text(), "Detected ATmega8A (1E9307)");
-        EXPECT_EQ(Ui(*form).signatureField->Text(), "1E9307");
+        EXPECT_EQ(Ui(*form).deviceBox->currentText(), "ATmega8A");
+        EXPECT_EQ(Ui(*form).runStrip->text(), "Detected ATmega8A (1E9307)");
+        EXPECT_EQ(Ui(*form).signatureField->maskedText(), "1E9307");
         EXPECT_EQ(Ui(*form).signaturePart->text(), "ATmega8, ATmega8A");
     }
     {
         Emulator t85({"--signature", "1E930B"});
         auto form = LabForm(t85, deps);
         Click(Ui(*form).signatureRead);  // avrdude refuses the chip as another part's
-        EXPECT_TRUE(Ui(*form).runStrip->Text().contains("The chip is not the device chosen")) << Ui(*form).runStrip->Text().toStdString();
-        ASSERT_TRUE(Ui(*form).runStrip->OfferButton()->isVisibleTo(form.get()));
-        EXPECT_EQ(Ui(*form).runStrip->OfferButton()->text(), "Switch to ATtiny85");
+        EXPECT_TRUE(Ui(*form).runStrip->text().contains("The chip is not the device chosen")) << Ui(*form).runStrip->text().toStdString();
+        ASSERT_TRUE(Ui(*form).runStrip->offerButton()->isVisibleTo(form.get()));
+        EXPECT_EQ(Ui(*form).runStrip->offerButton()->text(), "Switch to ATtiny85");
         EXPECT_EQ(Ui(*form).outputPane->textCursor().block().text(), Ui(*form).outputPane->extraSelections().value(0).cursor.block().text());
         EXPECT_TRUE(Ui(*form).outputPane->textCursor().block().text().startsWith("avrdude error: expected signature for ATmega8"));
-        QTest::mouseClick(Ui(*form).runStrip->OfferButton(), Qt::LeftButton);
-        EXPECT_EQ(Ui(*form).deviceBox->Text(), "ATtiny85");
-        Ui(*form).deviceBox->SetText("ATmega8");
+        QTest::mouseClick(Ui(*form).runStrip->offerButton(), Qt::LeftButton);
+        EXPECT_EQ(Ui(*form).deviceBox->currentText(), "ATtiny85");
+        Ui(*form).deviceBox->setEditText("ATmega8");
         Click(Ui(*form).detectButton);
-        EXPECT_EQ(Ui(*form).deviceBox->Text(), "ATtiny85") << "a signature of one part selects it";
-        EXPECT_EQ(Ui(*form).runStrip->Text(), "Detected ATtiny85 (1E930B)");
+        EXPECT_EQ(Ui(*form).deviceBox->currentText(), "ATtiny85") << "a signature of one part selects it";
+        EXPECT_EQ(Ui(*form).runStrip->text(), "Detected ATtiny85 (1E930B)");
     }
     {
         Emulator silent({"--signature", "000000"});
         auto form = LabForm(silent, deps);
         Click(Ui(*form).detectButton);
-        EXPECT_TRUE(Ui(*form).runStrip->Text().startsWith("No answer from the chip (signature 000000): check the wiring"))
-            << Ui(*form).runStrip->Text().toStdString();
-        EXPECT_EQ(Ui(*form).deviceBox->Text(), "ATmega8");
+        EXPECT_TRUE(Ui(*form).runStrip->text().startsWith("No answer from the chip (signature 000000): check the wiring"))
+            << Ui(*form).runStrip->text().toStdString();
+        EXPECT_EQ(Ui(*form).deviceBox->currentText(), "ATmega8");
     }
     SetChoiceHook(previous);
 }

@@ -40,7 +40,7 @@ TEST(LinuxDesktop, OpeningThePortListReReadsThePortsAndKeepsTheText)
     deps.listPorts = [&] { return present; };
     auto form = MakeForm("ATmega8", "usbasp", deps);
     Ui(*form).portBox->setCurrentIndex(13);
-    ASSERT_EQ(Ui(*form).portBox->Text(), "/dev/ttyACM0");
+    ASSERT_EQ(Ui(*form).portBox->currentText(), "/dev/ttyACM0");
     present = {"/dev/ttyACM0", "/dev/ttyUSB0"};  // a board plugged in
     form->show();
     Ui(*form).portBox->showPopup();
@@ -48,14 +48,14 @@ TEST(LinuxDesktop, OpeningThePortListReReadsThePortsAndKeepsTheText)
     EXPECT_EQ(Ui(*form).portBox->count(), 16);
     EXPECT_EQ(Ui(*form).portBox->itemText(14), "/dev/ttyUSB0");
     EXPECT_EQ(Ui(*form).portBox->itemText(4), "com1") << "the fixed entries stay first";
-    EXPECT_EQ(Ui(*form).portBox->Text(), "/dev/ttyACM0");
-    EXPECT_EQ(Ui(*form).portBox->ItemIndex(), 13);
-    Ui(*form).portBox->SetText("/dev/ttyS7");  // typed: kept as typed
+    EXPECT_EQ(Ui(*form).portBox->currentText(), "/dev/ttyACM0");
+    EXPECT_EQ(Ui(*form).portBox->itemIndex(), 13);
+    Ui(*form).portBox->setEditText("/dev/ttyS7");  // typed: kept as typed
     present = {};
     Ui(*form).portBox->showPopup();
     Ui(*form).portBox->hidePopup();
     EXPECT_EQ(Ui(*form).portBox->count(), 14);
-    EXPECT_EQ(Ui(*form).portBox->Text(), "/dev/ttyS7");
+    EXPECT_EQ(Ui(*form).portBox->currentText(), "/dev/ttyS7");
     EXPECT_TRUE(Ui(*form).commandLine->text().contains("-P /dev/ttyS7 "));
 }
 
@@ -97,15 +97,15 @@ TEST(LinuxDesktop, EnterOnExecuteRunsAndCtrlASelectsTheSignature)
     Ui(*form).executeButton->setFocus();
     QTest::keyClick(Ui(*form).executeButton, Qt::Key_Return);
     WaitForRun(*form);
-    EXPECT_EQ(Ui(*form).outputPane->Text(), "ran\n");
-    Ui(*form).signatureField->SetText("1E9307");
+    EXPECT_EQ(Ui(*form).outputPane->outputText(), "ran\n");
+    Ui(*form).signatureField->setMaskedText("1E9307");
     Ui(*form).signatureField->setFocus();
     QTest::keyClick(Ui(*form).signatureField, Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(Ui(*form).signatureField->selectedText(), "1E9307");
     Ui(*form).byteEditor(Low)->binaryField()->setFocus();
     QTest::keyClick(Ui(*form).byteEditor(Low)->binaryField(), Qt::Key_Home);
     QTest::keyClick(Ui(*form).byteEditor(Low)->binaryField(), Qt::Key_A, Qt::ControlModifier);
-    EXPECT_EQ(Ui(*form).byteEditor(Low)->binaryField()->Text(), "00000000") << "Ctrl+A types a 0 in a binary field, as every key but 1";
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->binaryField()->maskedText(), "00000000") << "Ctrl+A types a 0 in a binary field, as every key but 1";
     EXPECT_TRUE(Ui(*form).byteEditor(Low)->binaryField()->selectedText().isEmpty());
 }
 
@@ -158,7 +158,7 @@ TEST(LinuxDesktop, PermissionTroubleNamesItsFix)
     auto form = MakeForm();
     form->session().execute("avrdude.exe");
     WaitForRun(*form);
-    EXPECT_TRUE(Ui(*form).runStrip->Text().startsWith("avrdude failed (exit code 1)"));
-    EXPECT_TRUE(Ui(*form).runStrip->Text().contains("dialout")) << Ui(*form).runStrip->Text().toStdString();
+    EXPECT_TRUE(Ui(*form).runStrip->text().startsWith("avrdude failed (exit code 1)"));
+    EXPECT_TRUE(Ui(*form).runStrip->text().contains("dialout")) << Ui(*form).runStrip->text().toStdString();
     QFile::remove(OwnDir() + "/out.txt");
 }

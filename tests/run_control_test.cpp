@@ -41,11 +41,11 @@ void ClickThenStop(MainWindow &form, QAbstractButton *button, bool escape = fals
     QFile::remove(OwnDir() + "/tool.pid");
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_TRUE(QTest::qWaitFor([] { return QFile::exists(OwnDir() + "/tool.pid"); }, 5000));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return Ui(form).outputPane->Text().contains(shown); }, 5000)) << shown.toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Ui(form).outputPane->outputText().contains(shown); }, 5000)) << shown.toStdString();
     if (escape)
         QTest::keyClick(Ui(form).extraOptions, Qt::Key_Escape);
     else
-        QTest::mouseClick(Ui(form).runStrip->StopButton(), Qt::LeftButton);
+        QTest::mouseClick(Ui(form).runStrip->stopButton(), Qt::LeftButton);
     WaitForRun(form);
 }
 
@@ -63,26 +63,26 @@ TEST(RunControl, StopEndsExecuteAReadAndAWriteAtOnceLeavingNothingBehind)
         clock.start();
         ClickThenStop(*form, Ui(*form).executeButton, false, "avrdude: verification error\n");
         EXPECT_LT(clock.elapsed(), 3000);
-        EXPECT_TRUE(Ui(*form).runStrip->Text().startsWith("Stopped after 0.")) << Ui(*form).runStrip->Text().toStdString();
-        EXPECT_EQ(Ui(*form).outputPane->Text(), "avrdude: verification error\n") << "the output so far stays";
+        EXPECT_TRUE(Ui(*form).runStrip->text().startsWith("Stopped after 0.")) << Ui(*form).runStrip->text().toStdString();
+        EXPECT_EQ(Ui(*form).outputPane->outputText(), "avrdude: verification error\n") << "the output so far stays";
         EXPECT_TRUE(watch.messages.empty() && watch.tones.empty()) << "a stopped run is no failed verify";
         EXPECT_FALSE(Alive("tool.pid"));
         EXPECT_TRUE(Ui(*form).executeButton->isEnabled());
     }
     {
         StandIn tool = Noting("echo 225; sleep 30");
-        Ui(*form).byteEditor(Low)->hexField()->SetText("3C");
+        Ui(*form).byteEditor(Low)->hexField()->setMaskedText("3C");
         ClickThenStop(*form, Ui(*form).byteEditor(Low)->readButton(), true, "225");
-        EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->Text(), "3C");
+        EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->maskedText(), "3C");
         ASSERT_EQ(watch.messages.size(), 1u);
         EXPECT_EQ(watch.messages[0].text, "The low fuse read failed: it was stopped.");
         EXPECT_FALSE(Alive("tool.pid"));
     }
     {
         StandIn tool = Noting("sleep 30");
-        Ui(*form).byteEditor(High)->hexField()->SetText("D9");  // a value written without a question
+        Ui(*form).byteEditor(High)->hexField()->setMaskedText("D9");  // a value written without a question
         ClickThenStop(*form, Ui(*form).byteEditor(High)->writeButton());
-        EXPECT_TRUE(Ui(*form).runStrip->Text().startsWith("Stopped")) << Ui(*form).runStrip->Text().toStdString();
+        EXPECT_TRUE(Ui(*form).runStrip->text().startsWith("Stopped")) << Ui(*form).runStrip->text().toStdString();
         EXPECT_FALSE(Alive("tool.pid"));
     }
 }
@@ -97,7 +97,7 @@ TEST(RunControl, AChildThatKeepsThePipeOpenEndsWithTheTool)
     form->session().execute("avrdude.exe");
     WaitForRun(*form);
     EXPECT_LT(clock.elapsed(), 3000);
-    EXPECT_EQ(Ui(*form).outputPane->Text(), "main done\n");
+    EXPECT_EQ(Ui(*form).outputPane->outputText(), "main done\n");
     EXPECT_FALSE(Alive("child.pid"));
     // And a child of a stopped tool goes with it.
     StandIn stopped = Noting(QStringLiteral("(sleep 30) & echo $! > \"%1/child.pid\"; sleep 30").arg(OwnDir()));
@@ -116,15 +116,15 @@ TEST(RunControl, EachOutcomeInTheStrip)
         StandIn tool(script);
         Ui(*form).commandLine->setText(line);
         ClickAndWait(Ui(*form).executeButton);
-        return Ui(*form).runStrip->Text();
+        return Ui(*form).runStrip->text();
     };
     EXPECT_TRUE(run("echo fine", "avrdude.exe").startsWith("avrdude finished in 0."));
-    EXPECT_FALSE(Ui(*form).runStrip->EndButton()->isVisible());
+    EXPECT_FALSE(Ui(*form).runStrip->endButton()->isVisible());
     const QString failed = run("i=0; while [ $i -lt 200 ]; do echo line $i; i=$((i+1)); done; exit 1", "avrdude.exe");
     EXPECT_TRUE(failed.startsWith("avrdude failed (exit code 1) after 0.")) << failed.toStdString();
     EXPECT_TRUE(failed.endsWith(" s: see the end of the output"));
-    ASSERT_TRUE(Ui(*form).runStrip->EndButton()->isVisible());
-    QTest::mouseClick(Ui(*form).runStrip->EndButton(), Qt::LeftButton);
+    ASSERT_TRUE(Ui(*form).runStrip->endButton()->isVisible());
+    QTest::mouseClick(Ui(*form).runStrip->endButton(), Qt::LeftButton);
     EXPECT_EQ(Ui(*form).outputPane->textCursor().block().text(), "") << "the caret at the end, after line 199";
     EXPECT_GT(Ui(*form).outputPane->verticalScrollBar()->value(), 0);
     EXPECT_EQ(run("echo x", "no-such-tool.exe -p m8"),
@@ -137,7 +137,7 @@ TEST(RunControl, EachOutcomeInTheStrip)
     const QString usage = run(QStringLiteral("cat '%1'; exit 0").arg(FUSEWERK_TRANSCRIPTS "/avrdude-7.1/usage.txt"),
                               "avrdude.exe -v-U lfuse:w:0xE1:m");
     EXPECT_TRUE(usage.startsWith("avrdude did not accept the command line")) << usage.toStdString();
-    EXPECT_TRUE(Ui(*form).runStrip->EndButton()->isVisible()) << "shown as a failure";
+    EXPECT_TRUE(Ui(*form).runStrip->endButton()->isVisible()) << "shown as a failure";
 }
 
 TEST(RunControl, ProgressFollowsAvrdudesBars)
@@ -182,7 +182,7 @@ TEST(RunControl, AToolThatIgnoresSigtermIsGoneWithinASecond)
         QElapsedTimer clock;
         clock.start();
         if (way == 0)
-            QTest::mouseClick(Ui(*form).runStrip->StopButton(), Qt::LeftButton);
+            QTest::mouseClick(Ui(*form).runStrip->stopButton(), Qt::LeftButton);
         else if (way == 1)
             QTest::keyClick(Ui(*form).extraOptions, Qt::Key_Escape);
         else

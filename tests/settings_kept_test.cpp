@@ -81,7 +81,7 @@ TEST(SettingsKept, AByteOrderMarkAndLoneCarriageReturnsAreRead)
     {
         MainWindow form;
         EXPECT_EQ(form.windowTitle(), "With a mark");
-        EXPECT_EQ(Ui(form).deviceBox->Text(), "ATmega8");
+        EXPECT_EQ(Ui(form).deviceBox->currentText(), "ATmega8");
         form.show();
         ASSERT_TRUE(form.close());
     }

@@ -26,11 +26,11 @@ TEST(Settings, LoadOrderAndItsSideEffects)
                       "[ReadFuseFromLine]\nstk500v1=0x5\nusbasp=$3\n");
     MainWindow form;
     EXPECT_EQ(form.windowTitle(), "My programmer");
-    EXPECT_EQ(Ui(form).flashFormat->Text(), "Motorola");
-    EXPECT_EQ(Ui(form).eepromFormat->Text(), "Immediate mode");
-    EXPECT_EQ(Ui(form).deviceBox->Text(), "ATmega8");
-    EXPECT_EQ(Ui(form).programmerBox->Text(), "stk500v1");
-    EXPECT_EQ(Ui(form).portBox->Text(), "com1");
+    EXPECT_EQ(Ui(form).flashFormat->currentText(), "Motorola");
+    EXPECT_EQ(Ui(form).eepromFormat->currentText(), "Immediate mode");
+    EXPECT_EQ(Ui(form).deviceBox->currentText(), "ATmega8");
+    EXPECT_EQ(Ui(form).programmerBox->currentText(), "stk500v1");
+    EXPECT_EQ(Ui(form).portBox->currentText(), "com1");
     EXPECT_EQ(form.session().readLine(), 5);
     EXPECT_TRUE(Ui(form).verboseBox->isChecked()) << "Opt7 is -v";
     EXPECT_FALSE(Ui(form).resetBox->isChecked());
@@ -41,11 +41,11 @@ TEST(Settings, LoadOrderAndItsSideEffects)
     EXPECT_EQ(QGuiApplication::applicationDisplayName(), "ATmega8");
     EXPECT_FALSE(Ui(form).byteEditor(Extended)->hexField()->isEnabled()) << "the layout matches the loaded device";
 
-    Ui(form).programmerBox->SetText("usbasp");
+    Ui(form).programmerBox->setEditText("usbasp");
     EXPECT_EQ(form.session().readLine(), 3);
-    Ui(form).programmerBox->SetText("USBASP");
+    Ui(form).programmerBox->setEditText("USBASP");
     EXPECT_EQ(form.session().readLine(), 3) << "no match keeps the index";
-    Ui(form).programmerBox->SetText("stk500v1");
+    Ui(form).programmerBox->setEditText("stk500v1");
     EXPECT_EQ(form.session().readLine(), 5);
 }
 
@@ -53,12 +53,12 @@ TEST(Settings, IndexesOutsideTheLists)
 {
     SettingsFile file("[Config]\nDevice=-1\nProgrammer=-1\nPort=99\nFlashFormat=-1\nEEPROMFormat=letters\n");
     MainWindow form;
-    EXPECT_EQ(Ui(form).deviceBox->Text(), "ATmega8");
-    EXPECT_EQ(Ui(form).programmerBox->Text(), "usbasp");
+    EXPECT_EQ(Ui(form).deviceBox->currentText(), "ATmega8");
+    EXPECT_EQ(Ui(form).programmerBox->currentText(), "usbasp");
     EXPECT_EQ(form.session().readLine(), 1) << "the usbasp default";
-    EXPECT_EQ(Ui(form).portBox->Text(), "");
-    EXPECT_EQ(Ui(form).flashFormat->Text(), "");
-    EXPECT_EQ(Ui(form).eepromFormat->Text(), "Intel Hex");
+    EXPECT_EQ(Ui(form).portBox->currentText(), "");
+    EXPECT_EQ(Ui(form).flashFormat->currentText(), "");
+    EXPECT_EQ(Ui(form).eepromFormat->currentText(), "Intel Hex");
     EXPECT_EQ(Ui(form).commandLine->text(), R"(avrdude.exe -p m8 -c usbasp )");
 }
 
@@ -101,14 +101,14 @@ TEST(Settings, ChoicesSurviveARestartAndHandEditsAreKept)
         << saved.toStdString();
     EXPECT_TRUE(saved.endsWith("[Mine]\nx=y\n"));
     MainWindow again;
-    EXPECT_EQ(Ui(again).deviceBox->Text(), "ATmega88");
-    EXPECT_EQ(Ui(again).programmerBox->Text(), "stk500v1");
+    EXPECT_EQ(Ui(again).deviceBox->currentText(), "ATmega88");
+    EXPECT_EQ(Ui(again).programmerBox->currentText(), "stk500v1");
     EXPECT_EQ(again.session().readLine(), 5);
     EXPECT_EQ(Ui(again).extraOptions->text(), "-B 4 ");
     EXPECT_EQ(Ui(again).flashFile->text(), QString::fromUtf8(" /tmp/Gr\xc3\xbc\xc3\x9f e=;[x].hex"));
     EXPECT_EQ(Ui(again).eepromFile->text(), R"("quoted" -U lock:w:0x00:m "x\)");
     Ui(again).eepromWrite->setChecked(true);
-    Ui(again).eepromFormat->SetText("Raw binary");
+    Ui(again).eepromFormat->setEditText("Raw binary");
     const QStringList args = runner::SplitCommandLine(Ui(again).commandLine->text());
     EXPECT_TRUE(args.contains(R"(eeprom:w:"quoted" -U lock:w:0x00:m "x\:r)")) << Ui(again).commandLine->text().toStdString();
     EXPECT_FALSE(args.contains("lock:w:0x00:m")) << "no operation of its own";
@@ -122,11 +122,11 @@ TEST(Settings, ATypedDeviceIsNotKept)
     {
         MainWindow form;
         Ui(form).deviceBox->setCurrentIndex(18);
-        Ui(form).deviceBox->SetText("ATmega644");
+        Ui(form).deviceBox->setEditText("ATmega644");
         ASSERT_TRUE(Close(form));
     }
     MainWindow again;
-    EXPECT_EQ(Ui(again).deviceBox->Text(), "ATmega8") << "no entry selected: the text at creation";
+    EXPECT_EQ(Ui(again).deviceBox->currentText(), "ATmega8") << "no entry selected: the text at creation";
 }
 
 TEST(Settings, AFailedSaveKeepsTheWindowOpenAndTheEarlierFileIntact)

@@ -39,11 +39,11 @@ TEST(Window, NoSettingsFileGivesTheEmptyFirstEntries)
 {
     SettingsFile none;
     MainWindow form;
-    EXPECT_EQ(Ui(form).deviceBox->Text(), "");
-    EXPECT_EQ(Ui(form).programmerBox->Text(), "");
-    EXPECT_EQ(Ui(form).portBox->Text(), "");
-    EXPECT_EQ(Ui(form).flashFormat->Text(), "Intel Hex");
-    EXPECT_EQ(Ui(form).eepromFormat->Text(), "Intel Hex");
+    EXPECT_EQ(Ui(form).deviceBox->currentText(), "");
+    EXPECT_EQ(Ui(form).programmerBox->currentText(), "");
+    EXPECT_EQ(Ui(form).portBox->currentText(), "");
+    EXPECT_EQ(Ui(form).flashFormat->currentText(), "Intel Hex");
+    EXPECT_EQ(Ui(form).eepromFormat->currentText(), "Intel Hex");
     EXPECT_EQ(Ui(form).commandLine->text(), "avrdude.exe ");
     EXPECT_EQ(QGuiApplication::applicationDisplayName(), "");
     EXPECT_EQ(form.windowTitle(), "Fusewerk 1");
@@ -88,7 +88,7 @@ TEST(Window, TypedDeviceIsComparedExactlyAndBecomesTheTitle)
     auto form = MakeForm(QString());
     QLineEdit *edit = Ui(*form).deviceBox->lineEdit();
     TypeInto(edit, "atmega8");
-    EXPECT_EQ(Ui(*form).deviceBox->Text(), "atmega8") << "no completion to ATmega8";
+    EXPECT_EQ(Ui(*form).deviceBox->currentText(), "atmega8") << "no completion to ATmega8";
     EXPECT_EQ(Ui(*form).commandLine->text(), "avrdude.exe -p  -c usbasp ");
     EXPECT_EQ(QGuiApplication::applicationDisplayName(), "atmega8");
     edit->clear();
@@ -130,14 +130,14 @@ TEST(Window, ItemIndexSetByCodeFiresNothingAndKeepsTheTextAtMinusOne)
 {
     auto form = MakeForm();
     Ui(*form).commandLine->setText("hand");
-    Ui(*form).deviceBox->SetItemIndex(-1);
-    EXPECT_EQ(Ui(*form).deviceBox->Text(), "ATmega8");
-    Ui(*form).deviceBox->SetItemIndex(5);
-    EXPECT_EQ(Ui(*form).deviceBox->Text(), "AT90S4434");
+    Ui(*form).deviceBox->setItemIndex(-1);
+    EXPECT_EQ(Ui(*form).deviceBox->currentText(), "ATmega8");
+    Ui(*form).deviceBox->setItemIndex(5);
+    EXPECT_EQ(Ui(*form).deviceBox->currentText(), "AT90S4434");
     EXPECT_EQ(Ui(*form).commandLine->text(), "hand");
-    Ui(*form).deviceBox->SetItemIndex(99);
-    EXPECT_EQ(Ui(*form).deviceBox->Text(), "");
-    EXPECT_EQ(Ui(*form).deviceBox->ItemIndex(), -1);
+    Ui(*form).deviceBox->setItemIndex(99);
+    EXPECT_EQ(Ui(*form).deviceBox->currentText(), "");
+    EXPECT_EQ(Ui(*form).deviceBox->itemIndex(), -1);
 }
 
 TEST(Window, BrowseButtonsFillTheFileNames)

@@ -152,7 +152,7 @@ TEST(OnX11, ACloseRequestDuringARunAsksAndCancelLetsTheRunGoOn)
     ClickAndWait(Ui(*form).executeButton);
     EXPECT_GE(askedAt, 0) << "the question came during the run, not after it";
     EXPECT_EQ(watch.questions, std::vector<QString>{"avrdude is still running. Stop it and close?"});
-    EXPECT_EQ(Ui(*form).outputPane->Text(), "done\n") << "the run went on to its end";
+    EXPECT_EQ(Ui(*form).outputPane->outputText(), "done\n") << "the run went on to its end";
     QTest::qWait(200);
     EXPECT_TRUE(form->isVisible());
 }
@@ -174,7 +174,7 @@ TEST(OnX11, StopAndCloseEndsTheToolSavesTheSettingsAndCloses)
     ClickAndWait(Ui(*form).executeButton);
     EXPECT_LT(clock.elapsed(), 3000);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !form->isVisible(); }, 2000));
-    EXPECT_TRUE(Ui(*form).runStrip->Text().startsWith("Stopped"));
+    EXPECT_TRUE(Ui(*form).runStrip->text().startsWith("Stopped"));
     EXPECT_TRUE(SettingsFile::Read().contains("ExtraCommandLine=-B 4")) << SettingsFile::Read().toStdString();
     const pid_t pid = NotedPid();
     ASSERT_GT(pid, 0);

@@ -45,27 +45,27 @@ ByteEditor::ByteEditor(const fuses::FuseByteRow &row, const Geometry &at, QWidge
     }
     // Typed text stays as typed while the other field shows the same number; otherwise both are
     // drawn from the value (a half-typed "E_" becomes 0E, a "-1" reads through the binary field as 7F).
-    connect(hex_, &MaskEdit::Change, this, [this] {
-        const QString before = bin_->Text();
+    connect(hex_, &MaskEdit::changed, this, [this] {
+        const QString before = bin_->maskedText();
         {
             const QSignalBlocker quiet(bin_);
-            bin_->SetText(fuses::FixedWidthText(fuses::ReadNumber(hex_->Text(), 16), 2));
+            bin_->setMaskedText(fuses::FixedWidthText(fuses::ReadNumber(hex_->maskedText(), 16), 2));
         }
-        Take(fuses::ReadNumber(bin_->Text(), 2) & 0xFF, bin_->Text() == before ? hex_ : nullptr);
+        Take(fuses::ReadNumber(bin_->maskedText(), 2) & 0xFF, bin_->maskedText() == before ? hex_ : nullptr);
     });
-    connect(bin_, &MaskEdit::Change, this, [this] {
-        const unsigned value = fuses::ReadNumber(bin_->Text(), 2) & 0xFF;
-        const bool same = hex_->Text().compare(fuses::FixedWidthText(static_cast<int>(value), 16), Qt::CaseInsensitive) == 0;
+    connect(bin_, &MaskEdit::changed, this, [this] {
+        const unsigned value = fuses::ReadNumber(bin_->maskedText(), 2) & 0xFF;
+        const bool same = hex_->maskedText().compare(fuses::FixedWidthText(static_cast<int>(value), 16), Qt::CaseInsensitive) == 0;
         Take(value, same ? bin_ : nullptr);
     });
-    connect(hex_, &MaskEdit::InvalidOnLeave, this, &ByteEditor::invalidInput);
+    connect(hex_, &MaskEdit::leftIncomplete, this, &ByteEditor::invalidInput);
     // A pasted byte in any usual form sets the whole field; anything else is refused, never cut.
     hex_->pasteFilter = [](const QString &text) -> std::optional<QString> {
         if (const auto value = fuses::ParseByteText(text))
             return fuses::FixedWidthText(*value, 16);
         return std::nullopt;
     };
-    connect(hex_, &MaskEdit::PasteRefused, this, &ByteEditor::pasteRefused);
+    connect(hex_, &MaskEdit::pasteRefused, this, &ByteEditor::pasteRefused);
     connect(read_, &QPushButton::clicked, this, &ByteEditor::readRequested);
     connect(write_, &QPushButton::clicked, this, &ByteEditor::writeRequested);
 }
@@ -93,11 +93,11 @@ void ByteEditor::Draw(const QWidget *typed)
 {
     if (typed != hex_) {
         const QSignalBlocker quiet(hex_);
-        hex_->SetText(fuses::FixedWidthText(value_, 16));
+        hex_->setMaskedText(fuses::FixedWidthText(value_, 16));
     }
     if (typed != bin_) {
         const QSignalBlocker quiet(bin_);
-        bin_->SetText(fuses::FixedWidthText(value_, 2));
+        bin_->setMaskedText(fuses::FixedWidthText(value_, 2));
     }
     for (int k = 0; k < 8; ++k) {
         const QSignalBlocker quiet(bitBox(k));

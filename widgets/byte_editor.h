@@ -31,7 +31,7 @@ public:
     // Shows `value` (its low byte) in every control; `valueChanged` fires once when it differs.
     void setValue(unsigned value);
     // The hex field's text as it stands, half-typed or whole.
-    QString hexText() const { return hex_->Text(); }
+    QString hexText() const { return hex_->maskedText(); }
     // An editor that is off takes no input and shows 00; either way the boxes take the layout's
     // captions and tooltips.
     void setBitLayout(const fuses::GroupLayout &layout);

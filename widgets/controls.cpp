@@ -16,47 +16,47 @@ ComboBox::ComboBox(const QStringList &items, const QString &text, QWidget *paren
     addItems(items);
     setCurrentIndex(-1);
     setEditText(text);
-    connect(this, &QComboBox::editTextChanged, this, &ComboBox::Change);
+    connect(this, &QComboBox::editTextChanged, this, &ComboBox::changed);
 }
 
 void ComboBox::showPopup()
 {
-    emit PopupAboutToShow();
+    emit popupAboutToShow();
     QComboBox::showPopup();
 }
 
-void ComboBox::SetItems(const QStringList &items)
+void ComboBox::setItems(const QStringList &list)
 {
-    if (items == Items())
+    if (list == items())
         return;
     // The text stays as it was, picked or typed; the entry it names is selected in the new list.
     const QSignalBlocker quiet(this);
     const QString text = currentText();
-    const bool picked = ItemIndex() >= 0;
+    const bool picked = itemIndex() >= 0;
     clear();
-    addItems(items);
+    addItems(list);
     const int index = picked ? findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive) : -1;
     setCurrentIndex(index);
     if (index < 0)
         setEditText(text);
 }
 
-QStringList ComboBox::Items() const
+QStringList ComboBox::items() const
 {
-    QStringList items;
+    QStringList list;
     for (int i = 0; i < count(); ++i)
-        items << itemText(i);
-    return items;
+        list << itemText(i);
+    return list;
 }
 
-int ComboBox::ItemIndex() const
+int ComboBox::itemIndex() const
 {
     // A text typed over the selected entry means no entry is selected any more.
     const int index = currentIndex();
     return index >= 0 && itemText(index) == currentText() ? index : -1;
 }
 
-void ComboBox::SetItemIndex(int index)
+void ComboBox::setItemIndex(int index)
 {
     const QSignalBlocker quiet(this);
     const QString keep = currentText();

@@ -11,16 +11,14 @@ class ComboBox : public QComboBox {
     Q_OBJECT
 public:
     ComboBox(const QStringList &items, const QString &text, QWidget *parent);
-    QString Text() const { return currentText(); }
-    void SetText(const QString &text) { setEditText(text); }
-    int ItemIndex() const;
-    void SetItemIndex(int index);
-    QStringList Items() const;
-    void SetItems(const QStringList &items);  // keeps the text; runs no handler
+    int itemIndex() const;
+    void setItemIndex(int index);
+    QStringList items() const;
+    void setItems(const QStringList &list);  // keeps the text; runs no handler
 
 signals:
-    void Change();
-    void PopupAboutToShow();  // the list is about to open: a chance to bring its entries up to date
+    void changed();
+    void popupAboutToShow();  // the list is about to open: a chance to bring its entries up to date
 
 public:
     void showPopup() override;

@@ -22,7 +22,7 @@ MaskEdit::MaskEdit(const Mask &mask, const QString &initial, QWidget *parent)
     editStart_ = model_.RawText();
 }
 
-void MaskEdit::SetText(const QString &text)
+void MaskEdit::setMaskedText(const QString &text)
 {
     MaskText next = model_;
     next.SetText(text);
@@ -45,7 +45,7 @@ void MaskEdit::Apply(const MaskText &next, int cursor, bool byUser)
     model_ = next;
     modified_ = byUser;
     Show(cursor);
-    emit Change();
+    emit changed();
 }
 
 void MaskEdit::ClearSelection(MaskText &next, int &cursor) const
@@ -91,7 +91,7 @@ void MaskEdit::PasteText(const QString &text)
     if (pasteFilter) {
         const std::optional<QString> whole = pasteFilter(text);
         if (!whole) {
-            emit PasteRefused(text);
+            emit pasteRefused(text);
             return;
         }
         next.SetText(*whole);
@@ -157,7 +157,7 @@ void MaskEdit::keyPressEvent(QKeyEvent *event)
     case 0x1b:  // Escape abandons the edit
         if (modified_) {
             const QString start = editStart_;
-            SetText(start);
+            setMaskedText(start);
             modified_ = false;
         } else {
             event->ignore();
@@ -214,7 +214,7 @@ void MaskEdit::focusOutEvent(QFocusEvent *event)
     QTimer::singleShot(0, this, [this] {
         reentering_ = true;
         setFocus(Qt::OtherFocusReason);
-        emit InvalidOnLeave();
+        emit leftIncomplete();
     });
 }
 

@@ -22,9 +22,10 @@ public:
     };
     MaskEdit(const Mask &mask, const QString &initial, QWidget *parent);
 
-    QString Text() const { return model_.Text(); }
-    QString RawText() const { return model_.RawText(); }
-    void SetText(const QString &text);
+    // The positions filled, unfilled ones left out; rawText() shows each unfilled one as "_".
+    QString maskedText() const { return model_.Text(); }
+    QString rawText() const { return model_.RawText(); }
+    void setMaskedText(const QString &text);
 
     // Sees every character typed before the field handles it, control characters included.
     std::function<QChar(QChar)> keyPress;
@@ -36,11 +37,11 @@ public:
     std::function<std::optional<QString>(const QString &)> pasteFilter;
 
 signals:
-    void Change();
+    void changed();
     // The user left the field with a required position unfilled; focus is already back.
-    void InvalidOnLeave();
+    void leftIncomplete();
     // The paste filter refused this text; the field is as it was.
-    void PasteRefused(const QString &text);
+    void pasteRefused(const QString &text);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

@@ -24,7 +24,7 @@ void OutputPane::contextMenuEvent(QContextMenuEvent *event)
     std::unique_ptr<QMenu> menu(createStandardContextMenu(event->pos()));
     menu->addSeparator();
     menu->addAction(QStringLiteral("Save Output As..."), this, &OutputPane::SaveAs)->setEnabled(!document()->isEmpty());
-    menu->addAction(QStringLiteral("Clear"), this, &OutputPane::Clear)->setEnabled(!document()->isEmpty());
+    menu->addAction(QStringLiteral("Clear"), this, &OutputPane::beginOutput)->setEnabled(!document()->isEmpty());
     menu->exec(event->globalPos());
 }
 
@@ -33,12 +33,12 @@ void OutputPane::SaveAs()
     const QString path = saveDialog();
     if (path.isEmpty())
         return;
-    Flush();
+    flush();
     // The output exactly as avrdude printed it (line breaks as LF), whole or not at all; past the
     // pane's bound, copied from the temporary file.
     QSaveFile file(path);
     bool ok = file.open(QIODevice::WriteOnly);
-    if (ok && HasGap() && spool_ && !spoolFailed_) {
+    if (ok && hasGap() && spool_ && !spoolFailed_) {
         spool_->flush();
         QFile whole(spool_->fileName());
         ok = whole.open(QIODevice::ReadOnly);
@@ -47,22 +47,22 @@ void OutputPane::SaveAs()
             ok = !chunk.isEmpty() && file.write(chunk) == chunk.size();
         }
     } else if (ok) {
-        ok = file.write(Text().toUtf8()) >= 0;
+        ok = file.write(outputText().toUtf8()) >= 0;
     }
     if (!ok || !file.commit())
-        emit SaveFailed(path);
+        emit saveFailed(path);
 }
 
-QString OutputPane::WholeText() const
+QString OutputPane::wholeText() const
 {
     if (!spool_ || spoolFailed_)
-        return Text();
+        return outputText();
     spool_->flush();
     QFile whole(spool_->fileName());
-    return whole.open(QIODevice::ReadOnly) ? QString::fromUtf8(whole.readAll()) : Text();
+    return whole.open(QIODevice::ReadOnly) ? QString::fromUtf8(whole.readAll()) : outputText();
 }
 
-void OutputPane::Clear()
+void OutputPane::beginOutput()
 {
     clear();
     spool_.reset();
@@ -84,7 +84,7 @@ void OutputPane::Spool(QStringView text)
     spoolFailed_ = spoolFailed_ || spool_->write(bytes) != bytes.size();
 }
 
-void OutputPane::Append(QStringView text)
+void OutputPane::appendOutput(QStringView text)
 {
     if (text.isEmpty())
         return;
@@ -96,11 +96,11 @@ void OutputPane::Append(QStringView text)
         hidden_ += pending_.size() - kTailLength;
         pending_.remove(0, pending_.size() - kTailLength);
     } else if (tailStart_ < 0 && pending_.size() > kHeadLength + kTailLength) {
-        Flush();  // enough to open the gap
+        flush();  // enough to open the gap
     }
 }
 
-void OutputPane::Flush()
+void OutputPane::flush()
 {
     if (pending_.isEmpty())
         return;
@@ -196,15 +196,15 @@ void OutputPane::AppendBlocks(QStringView text)
     end.endEditBlock();
 }
 
-void OutputPane::SetText(const QString &text)
+void OutputPane::showText(const QString &text)
 {
-    Clear();
-    Append(text);
-    Flush();
+    beginOutput();
+    appendOutput(text);
+    flush();
     moveCursor(QTextCursor::Start);
 }
 
-QString OutputPane::Text() const
+QString OutputPane::outputText() const
 {
     QString out;
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {

@@ -1,7 +1,7 @@
 #pragma once
 // The output pane: read-only, wrapping, appended to as output arrives. A line longer than
 // kMaxBlockLength is held in several blocks of the document so that laying it out stays cheap (one
-// wrapped paragraph of megabytes would freeze the window for minutes); Text() gives the output's own
+// wrapped paragraph of megabytes would freeze the window for minutes); outputText() gives the output's own
 // text, those blocks joined again.
 //
 // Whatever the tool prints, the pane holds at most the first kHeadLength and the latest kTailLength
@@ -25,22 +25,22 @@ public:
 
     // At the end, without scrolling along. What is appended is shown at the next Flush (or at once
     // when it is a lot); meanwhile only as much of it is held as the pane can show.
-    void Append(QStringView text);
-    void Flush();
-    void SetText(const QString &text);  // the whole text anew, shown from its start
-    void Clear();                       // empty, and a new output begins
+    void appendOutput(QStringView text);
+    void flush();
+    void showText(const QString &text);  // the whole text anew, shown from its start
+    void beginOutput();                       // empty, and a new output begins
     // Exactly what was appended, as long as nothing was left out; with a gap, what the pane shows.
-    QString Text() const;
-    bool HasGap() const { return hidden_ > 0; }
-    qsizetype Hidden() const { return hidden_; }  // characters left out of the pane
+    QString outputText() const;
+    bool hasGap() const { return hidden_ > 0; }
+    qsizetype hiddenLength() const { return hidden_; }  // characters left out of the pane
     // Everything appended since the output began, from the temporary file.
-    QString WholeText() const;
+    QString wholeText() const;
 
     // Asks where to save the output; empty when the user cancels. Tests put their own.
     std::function<QString()> saveDialog;
 
 signals:
-    void SaveFailed(const QString &path);
+    void saveFailed(const QString &path);
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;

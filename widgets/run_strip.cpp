@@ -30,13 +30,13 @@ RunStrip::RunStrip(QWidget *parent)
     end_->hide();
     offer_->setObjectName(QStringLiteral("OfferButton"));
     offer_->hide();
-    connect(offer_, &QPushButton::clicked, this, &RunStrip::OfferClicked);
+    connect(offer_, &QPushButton::clicked, this, &RunStrip::offerClicked);
     connect(offer_, &QPushButton::clicked, offer_, &QWidget::hide);
-    connect(stop_, &QPushButton::clicked, this, &RunStrip::StopClicked);
-    connect(end_, &QPushButton::clicked, this, &RunStrip::ShowEndClicked);
+    connect(stop_, &QPushButton::clicked, this, &RunStrip::stopClicked);
+    connect(end_, &QPushButton::clicked, this, &RunStrip::showEndClicked);
 }
 
-void RunStrip::Offer(const QString &caption)
+void RunStrip::offer(const QString &caption)
 {
     offer_->setText(caption);
     offer_->show();
@@ -45,7 +45,7 @@ void RunStrip::Offer(const QString &caption)
 
 void RunStrip::SetStatus(const QString &text)
 {
-    // What does not fit is elided; the whole text stays in the tooltip and in Text().
+    // What does not fit is elided; the whole text stays in the tooltip and in text().
     text_ = text;
     status_->setToolTip(text);
     int room = width() - 16;
@@ -63,7 +63,7 @@ void RunStrip::resizeEvent(QResizeEvent *event)
     SetStatus(text_);
 }
 
-void RunStrip::Begin()
+void RunStrip::begin()
 {
     status_->setPalette(palette());
     SetStatus(QStringLiteral("Running..."));
@@ -74,7 +74,7 @@ void RunStrip::Begin()
     stop_->show();
 }
 
-void RunStrip::Tick(qint64 elapsedMs, int percent)
+void RunStrip::tick(qint64 elapsedMs, int percent)
 {
     SetStatus(QStringLiteral("Running for %1 s").arg(QString::number(static_cast<double>(elapsedMs) / 1000.0, 'f', 1)));
     if (percent < 0) {
@@ -85,7 +85,7 @@ void RunStrip::Tick(qint64 elapsedMs, int percent)
     }
 }
 
-void RunStrip::Finish(const QString &outcome, bool failed)
+void RunStrip::finish(const QString &outcome, bool failed)
 {
     bar_->hide();
     stop_->hide();

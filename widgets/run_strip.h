@@ -14,22 +14,22 @@ public:
     static constexpr int kHeight = 26;
     explicit RunStrip(QWidget *parent);
 
-    void Begin();
+    void begin();
     // `percent` -1: no progress is known (the bar runs to and fro).
-    void Tick(qint64 elapsedMs, int percent);
-    void Finish(const QString &outcome, bool failed);
+    void tick(qint64 elapsedMs, int percent);
+    void finish(const QString &outcome, bool failed);
 
-    QString Text() const { return text_; }
-    QPushButton *StopButton() const { return stop_; }
-    QPushButton *EndButton() const { return end_; }
+    QString text() const { return text_; }
+    QPushButton *stopButton() const { return stop_; }
+    QPushButton *endButton() const { return end_; }
     // A button that offers the fix for what the run showed ("Switch to ATmega328P"), until the next run.
-    void Offer(const QString &caption);
-    QPushButton *OfferButton() const { return offer_; }
+    void offer(const QString &caption);
+    QPushButton *offerButton() const { return offer_; }
 
 signals:
-    void StopClicked();
-    void ShowEndClicked();
-    void OfferClicked();
+    void stopClicked();
+    void showEndClicked();
+    void offerClicked();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

@@ -312,13 +312,13 @@ void PlacePane(const Controls &ui, int top, int height) { ui.outputPane->setGeom
 compose::FormState Snapshot(const Controls &ui)
 {
     compose::FormState s;
-    s.device = ui.deviceBox->Text();
-    s.programmer = ui.programmerBox->Text();
-    s.port = ui.portBox->Text();
+    s.device = ui.deviceBox->currentText();
+    s.programmer = ui.programmerBox->currentText();
+    s.port = ui.portBox->currentText();
     s.extraOptions = ui.extraOptions->text();
-    s.flash = {ui.flashFile->text(), ui.flashFormat->Text(), ui.flashWrite->isChecked(), ui.flashRead->isChecked(),
+    s.flash = {ui.flashFile->text(), ui.flashFormat->currentText(), ui.flashWrite->isChecked(), ui.flashRead->isChecked(),
                ui.flashVerify->isChecked()};
-    s.eeprom = {ui.eepromFile->text(), ui.eepromFormat->Text(), ui.eepromWrite->isChecked(), ui.eepromRead->isChecked(),
+    s.eeprom = {ui.eepromFile->text(), ui.eepromFormat->currentText(), ui.eepromWrite->isChecked(), ui.eepromRead->isChecked(),
                 ui.eepromVerify->isChecked()};
     for (std::size_t row = 0; row < ui.optionBoxes.size(); ++row)
         s.options.*compose::OptionTable[row].member = ui.optionBoxes[row]->isChecked();

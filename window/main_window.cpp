@@ -68,10 +68,10 @@ MainWindow::~MainWindow()
 
 void MainWindow::WireEvents()
 {
-    connect(ui_.deviceBox, &ComboBox::Change, this, &MainWindow::DeviceComboBoxChange);
+    connect(ui_.deviceBox, &ComboBox::changed, this, &MainWindow::DeviceComboBoxChange);
     // A programmer changes the line alone (the session takes its read line from it).
     for (ComboBox *box : {ui_.programmerBox, ui_.portBox, ui_.flashFormat, ui_.eepromFormat})
-        connect(box, &ComboBox::Change, this, &MainWindow::BuildCommandLine);
+        connect(box, &ComboBox::changed, this, &MainWindow::BuildCommandLine);
     for (QLineEdit *edit : {ui_.flashFile, ui_.eepromFile, ui_.extraOptions})
         connect(edit, &QLineEdit::textChanged, this, &MainWindow::BuildCommandLine);
     for (QCheckBox *box : {ui_.flashWrite, ui_.flashRead, ui_.flashVerify, ui_.eepromWrite, ui_.eepromRead, ui_.eepromVerify})
@@ -83,16 +83,16 @@ void MainWindow::WireEvents()
     connect(ui_.flashBrowse, &QPushButton::clicked, this, [this] { BrowseInto(ui_.flashFile); });
     connect(ui_.eepromBrowse, &QPushButton::clicked, this, [this] { BrowseInto(ui_.eepromFile); });
     connect(ui_.executeButton, &QPushButton::clicked, this, &MainWindow::Execute);
-    connect(ui_.runStrip, &widgets::RunStrip::StopClicked, &session_, &session::ChipSession::stop);
-    connect(ui_.runStrip, &widgets::RunStrip::ShowEndClicked, this, [this] {
+    connect(ui_.runStrip, &widgets::RunStrip::stopClicked, &session_, &session::ChipSession::stop);
+    connect(ui_.runStrip, &widgets::RunStrip::showEndClicked, this, [this] {
         ui_.outputPane->moveCursor(QTextCursor::End);
         ui_.outputPane->ensureCursorVisible();
     });
-    connect(ui_.outputPane, &widgets::OutputPane::SaveFailed, this,
+    connect(ui_.outputPane, &widgets::OutputPane::saveFailed, this,
             [this](const QString &path) { ShowError(this, QStringLiteral("Unable to write to %1").arg(path)); });
     // A board plugged in after start-up shows in the port list the next time it opens.
-    connect(ui_.portBox, &ComboBox::PopupAboutToShow, this,
-            [this] { ui_.portBox->SetItems(compose::PortItems(deps_.listPorts())); });
+    connect(ui_.portBox, &ComboBox::popupAboutToShow, this,
+            [this] { ui_.portBox->setItems(compose::PortItems(deps_.listPorts())); });
 
     const auto invalid = [this] {
         ShowError(this, QStringLiteral("Invalid input value.  Use escape key to abandon changes"));
@@ -127,13 +127,13 @@ void MainWindow::WireEvents()
     });
     connect(ui_.calibrationRead, &QPushButton::clicked, &session_, &session::ChipSession::readCalibration);
     connect(ui_.calibrationWrite, &QPushButton::clicked, &session_,
-            [this] { session_.writeCalibration(ui_.calibrationField->Text()); });
+            [this] { session_.writeCalibration(ui_.calibrationField->maskedText()); });
     connect(ui_.signatureRead, &QPushButton::clicked, &session_, &session::ChipSession::readSignature);
     connect(ui_.detectButton, &QPushButton::clicked, &session_, &session::ChipSession::detect);
-    connect(ui_.signatureField, &MaskEdit::Change, this, &MainWindow::SignatureChange);
+    connect(ui_.signatureField, &MaskEdit::changed, this, &MainWindow::SignatureChange);
     ui_.signatureField->extendMenu = [this](QMenu &menu) { SignatureMenu(menu); };
     for (MaskEdit *field : {ui_.calibrationField, ui_.signatureField})
-        connect(field, &MaskEdit::InvalidOnLeave, this, invalid);
+        connect(field, &MaskEdit::leftIncomplete, this, invalid);
 }
 
 void MainWindow::WireSession()
@@ -143,19 +143,19 @@ void MainWindow::WireSession()
     // Output is appended at the end of the pane, which stays where it is (it does not scroll along),
     // and shown at a human rate rather than per read; the pane keeps its own bound, so memory stays
     // bounded whatever the tool prints.
-    connect(&session_, &session::ChipSession::output, ui_.outputPane, &widgets::OutputPane::Append);
+    connect(&session_, &session::ChipSession::output, ui_.outputPane, &widgets::OutputPane::appendOutput);
     connect(&session_, &session::ChipSession::tick, this, [this](qint64 ms, int percent) {
-        ui_.outputPane->Flush();
-        ui_.runStrip->Tick(ms, percent);
+        ui_.outputPane->flush();
+        ui_.runStrip->tick(ms, percent);
     });
     connect(&session_, &session::ChipSession::byteRead, this,
             [this](fuses::FuseByte byte, unsigned value) { ui_.byteEditor(byte)->setValue(value); });
     connect(&session_, &session::ChipSession::bytesRead, this, [this](const QString &memory, const QString &text) {
-        (memory == QLatin1String("calibration") ? ui_.calibrationField : ui_.signatureField)->SetText(text);
+        (memory == QLatin1String("calibration") ? ui_.calibrationField : ui_.signatureField)->setMaskedText(text);
     });
     connect(&session_, &session::ChipSession::detected, this, [this](const QString &part, const QString &signature) {
-        ui_.deviceBox->SetText(part);
-        ui_.signatureField->SetText(signature);  // a device change resets it
+        ui_.deviceBox->setEditText(part);
+        ui_.signatureField->setMaskedText(signature);  // a device change resets it
     });
     connect(&session_, &session::ChipSession::told, this, [this](session::Notice kind, const QString &text) {
         // Stopped to close: what the stopped run did not bring is no news.
@@ -211,7 +211,7 @@ void MainWindow::DeviceComboBoxChange()
 {
     BuildCommandLine();
     ApplyFuseLayout();
-    QGuiApplication::setApplicationDisplayName(ui_.deviceBox->Text());
+    QGuiApplication::setApplicationDisplayName(ui_.deviceBox->currentText());
 }
 
 // Reset and No Reset exclude each other, and so do Vcc and No Vcc.
@@ -252,17 +252,17 @@ void MainWindow::RunStateChanged(bool running)
     // RunLock: every control but the run strip disabled, Escape caught app-wide.
     lock_ = std::make_unique<RunLock>(this, ui_.runStrip);
     lock_->onEscape = [this] { session_.stop(); };
-    ui_.runStrip->Begin();
-    ui_.outputPane->Clear();
+    ui_.runStrip->begin();
+    ui_.outputPane->beginOutput();
 }
 
 void MainWindow::ShowOutcome(const session::Outcome &outcome)
 {
     widgets::OutputPane *pane = ui_.outputPane;
-    pane->Flush();
+    pane->flush();
     if (!outcome.notStarted.isEmpty())
-        pane->SetText(outcome.notStarted);
-    ui_.runStrip->Finish(outcome.text, outcome.failed);
+        pane->showText(outcome.notStarted);
+    ui_.runStrip->finish(outcome.text, outcome.failed);
     if (outcome.fromStart)
         pane->moveCursor(QTextCursor::Start);  // a read's output shows from its start
     if (outcome.execute) {
@@ -280,10 +280,10 @@ void MainWindow::ShowOutcome(const session::Outcome &outcome)
     }
     // avrdude refused the chip's signature as another part's: the fix is one click away.
     if (!outcome.otherPart.isEmpty()) {
-        ui_.runStrip->Offer(QStringLiteral("Switch to %1").arg(outcome.otherPart));
-        disconnect(ui_.runStrip, &widgets::RunStrip::OfferClicked, this, nullptr);
-        connect(ui_.runStrip, &widgets::RunStrip::OfferClicked, this,
-                [this, part = outcome.otherPart] { ui_.deviceBox->SetText(part); });
+        ui_.runStrip->offer(QStringLiteral("Switch to %1").arg(outcome.otherPart));
+        disconnect(ui_.runStrip, &widgets::RunStrip::offerClicked, this, nullptr);
+        connect(ui_.runStrip, &widgets::RunStrip::offerClicked, this,
+                [this, part = outcome.otherPart] { ui_.deviceBox->setEditText(part); });
     }
     // A failed run opens the pane at its first error line, marked.
     QList<QTextEdit::ExtraSelection> marks;
@@ -383,7 +383,7 @@ void MainWindow::EndOnSignal()
 
 void MainWindow::ApplyFuseLayout()
 {
-    const QString device = ui_.deviceBox->Text();
+    const QString device = ui_.deviceBox->currentText();
     const fuses::FuseLayout layout = fuses::LookupFuseLayout(device, session_.part());
     for (widgets::ByteEditor *editor : ui_.byteEditors)
         editor->setBitLayout(layout[editor->byte()]);
@@ -393,26 +393,26 @@ void MainWindow::ApplyFuseLayout()
         ui_.fuseSettings->setValue(editor->byte(), editor->value());
     // A device of the table starts with an unread signature; any other text opens the calibration field.
     if (layout.inTable)
-        ui_.signatureField->SetText(QStringLiteral("000000"));
+        ui_.signatureField->setMaskedText(QStringLiteral("000000"));
     else
         ui_.calibrationField->setEnabled(true);
 }
 
 void MainWindow::SignatureChange()
 {
-    const QStringList parts = session_.words().partsWithSignature(ui_.signatureField->Text());
+    const QStringList parts = session_.words().partsWithSignature(ui_.signatureField->maskedText());
     ui_.signaturePart->setText(parts.join(QStringLiteral(", ")));
     ui_.signatureField->setToolTip(
-        parts.isEmpty() ? QString() : QStringLiteral("%1: %2").arg(ui_.signatureField->Text(), parts.join(QStringLiteral(", "))));
+        parts.isEmpty() ? QString() : QStringLiteral("%1: %2").arg(ui_.signatureField->maskedText(), parts.join(QStringLiteral(", "))));
 }
 
 void MainWindow::SignatureMenu(QMenu &menu)
 {
-    const QStringList parts = session_.words().partsWithSignature(ui_.signatureField->Text());
+    const QStringList parts = session_.words().partsWithSignature(ui_.signatureField->maskedText());
     if (!parts.isEmpty())
         menu.addSeparator();
     // Picking a part is the user's change of the device box: everything follows as usual.
     for (const QString &part : parts)
         menu.addAction(QStringLiteral("Select %1 in the device box").arg(part), this,
-                       [this, part] { ui_.deviceBox->SetText(part); });
+                       [this, part] { ui_.deviceBox->setEditText(part); });
 }

@@ -8,18 +8,18 @@ namespace {
 
 void ShowPick(ComboBox *box, const settings::Pick &pick)
 {
-    box->SetItemIndex(pick.index);
+    box->setItemIndex(pick.index);
     if (pick.text.isEmpty())
         return;
     // Selected by its text; gone from the list, its text stays as if typed. Either way quietly: the
     // start-up's last step brings everything in line.
-    box->SetItemIndex(box->findText(pick.text, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    box->setItemIndex(box->findText(pick.text, Qt::MatchExactly | Qt::MatchCaseSensitive));
     const QSignalBlocker quiet(box);
-    box->SetText(pick.text);
+    box->setEditText(pick.text);
     box->lineEdit()->setCursorPosition(0);  // a long name shows its start
 }
 
-settings::Pick PickOf(const ComboBox *box) { return {box->ItemIndex(), box->Text()}; }
+settings::Pick PickOf(const ComboBox *box) { return {box->itemIndex(), box->currentText()}; }
 
 template <typename Table, std::size_t N, typename Group>
 void ShowSwitches(const Table &table, const std::array<QCheckBox *, N> &boxes, const Group &group)
@@ -39,8 +39,8 @@ void TakeSwitches(const Table &table, const std::array<QCheckBox *, N> &boxes, G
 
 void ShowSettings(const Controls &ui, const settings::Saved &saved)
 {
-    ui.flashFormat->SetItemIndex(saved.flashFormat);
-    ui.eepromFormat->SetItemIndex(saved.eepromFormat);
+    ui.flashFormat->setItemIndex(saved.flashFormat);
+    ui.eepromFormat->setItemIndex(saved.eepromFormat);
     ShowPick(ui.deviceBox, saved.device);
     ShowPick(ui.programmerBox, saved.programmer);
     ShowPick(ui.portBox, saved.port);
@@ -54,8 +54,8 @@ void ShowSettings(const Controls &ui, const settings::Saved &saved)
 settings::Saved SettingsOf(const Controls &ui, const QString &caption)
 {
     settings::Saved saved;
-    saved.flashFormat = ui.flashFormat->ItemIndex();
-    saved.eepromFormat = ui.eepromFormat->ItemIndex();
+    saved.flashFormat = ui.flashFormat->itemIndex();
+    saved.eepromFormat = ui.eepromFormat->itemIndex();
     saved.device = PickOf(ui.deviceBox);
     saved.programmer = PickOf(ui.programmerBox);
     saved.port = PickOf(ui.portBox);
