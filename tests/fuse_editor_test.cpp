@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -33,6 +34,15 @@ void TypeOver(widgets::MaskEdit *field, const char *keys)
     field->setFocus();
     field->setCursorPosition(0);
     TypeInto(field, QString::fromLatin1(keys));
+}
+
+// Returns once every timer of no delay started before it has fired (they fire in order), such as
+// the field's check when the focus leaves it.
+void AfterPendingZeroTimers()
+{
+    bool reached = false;
+    QTimer::singleShot(0, [&] { reached = true; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return reached; }, 5000));
 }
 
 void ClearAndType(widgets::MaskEdit *field, const char *keys)
@@ -184,7 +194,7 @@ TEST(FuseEditor, LeavingAHalfFilledHexFieldWarnsAndEscapeAbandons)
     ClearAndType(Ui(*form).byteEditor(Low)->hexField(), "0");
     EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->rawText(), "0_");
     Ui(*form).flashFile->setFocus(Qt::TabFocusReason);
-    QTest::qWait(20);
+    AfterPendingZeroTimers();
     ASSERT_EQ(watch.messages.size(), 1u);
     EXPECT_EQ(watch.messages[0].text, "Invalid input value.  Use escape key to abandon changes.");
     EXPECT_EQ(watch.messages[0].kind, MessageKind::Error);
@@ -192,7 +202,7 @@ TEST(FuseEditor, LeavingAHalfFilledHexFieldWarnsAndEscapeAbandons)
     QTest::keyClick(Ui(*form).byteEditor(Low)->hexField(), Qt::Key_Escape);
     EXPECT_EQ(Ui(*form).byteEditor(Low)->hexField()->rawText(), "00");
     Ui(*form).flashFile->setFocus(Qt::TabFocusReason);
-    QTest::qWait(20);
+    AfterPendingZeroTimers();
     EXPECT_EQ(watch.messages.size(), 1u);
 }
 

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QAbstractButton>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -57,6 +58,10 @@ Watch::Watch()
             whileAsked();
         return answer;
     });
+    previousChoices_ = SetChoiceHook([this](const QString &text, const QStringList &items) {
+        return choose ? choose(text, items) : QString();
+    });
+    displayName_ = QGuiApplication::applicationDisplayName();
 }
 
 Watch::~Watch()
@@ -64,6 +69,8 @@ Watch::~Watch()
     SetMessageHook(previousMessages_);
     SetToneHook(previousTones_);
     SetQuestionHook(previousQuestions_);
+    SetChoiceHook(previousChoices_);
+    QGuiApplication::setApplicationDisplayName(displayName_);
 }
 
 std::unique_ptr<MainWindow> MakeForm(const QString &device, const QString &programmer, WindowDeps deps)

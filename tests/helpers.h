@@ -45,8 +45,10 @@ struct Message {
     QString title, text;
 };
 
-// Records every message box, question and tone instead of showing or sounding it; questions get
-// `answer` (false: the second button, Cancel).
+// For the time of a test, the guard of everything global a window touches: it records every message
+// box, question, choice and tone instead of showing or sounding it, and puts the previous hooks and
+// the application's display name back when it goes, however the test ends. Questions get `answer`
+// (false: the second button, Cancel); a choice gets what `choose` picks (none: cancelled).
 class Watch {
 public:
     Watch();
@@ -56,11 +58,14 @@ public:
     std::vector<QString> questions;
     bool answer = false;
     std::function<void()> whileAsked;  // runs while a question is open, as a user's other program might
+    std::function<QString(const QString &text, const QStringList &items)> choose;
 
 private:
     MessageHook previousMessages_;
     ToneHook previousTones_;
     QuestionHook previousQuestions_;
+    ChoiceHook previousChoices_;
+    QString displayName_;
 };
 
 // A window started with no settings file and then set to a device and programmer.

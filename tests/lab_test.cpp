@@ -262,10 +262,10 @@ TEST(Lab, DetectFindsThePartAndAMismatchOffersTheSwitch)
     deps.vocabulary = AskInstalledAvrdude();
     Watch watch;
     QStringList offered;
-    const ChoiceHook previous = SetChoiceHook([&](const QString &, const QStringList &items) {
+    watch.choose = [&](const QString &, const QStringList &items) {
         offered = items;
         return QStringLiteral("ATmega8A");
-    });
+    };
     {
         Emulator m8;
         auto form = LabForm(m8, deps);
@@ -300,5 +300,4 @@ TEST(Lab, DetectFindsThePartAndAMismatchOffersTheSwitch)
             << Ui(*form).runStrip->text().toStdString();
         EXPECT_EQ(Ui(*form).deviceBox->currentText(), "ATmega8");
     }
-    SetChoiceHook(previous);
 }

@@ -26,12 +26,7 @@ bool Alive(const char *pidFile)
     if (!file.open(QIODevice::ReadOnly))
         return false;
     const pid_t pid = file.readAll().trimmed().toInt();
-    for (int i = 0; i < 20; ++i) {
-        if (!ProcessRuns(pid))
-            return false;
-        QTest::qWait(50);
-    }
-    return true;
+    return !QTest::qWaitFor([&] { return !ProcessRuns(pid); }, 1000);
 }
 
 // Clicks `button`, waits until the stand-in has noted its pid (the run is under way), then presses

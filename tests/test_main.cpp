@@ -17,6 +17,10 @@ int main(int argc, char **argv)
         ADD_FAILURE() << "unexpected question: " << text.toStdString();
         return false;
     });
+    SetChoiceHook([](const QString &text, const QStringList &) {
+        ADD_FAILURE() << "unexpected choice: " << text.toStdString();
+        return QString();
+    });
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

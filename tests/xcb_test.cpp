@@ -78,11 +78,11 @@ public:
     Window FindWindow(Display *display)
     {
         const Atom pidAtom = XInternAtom(display, "_NET_WM_PID", False);
-        for (int tries = 0; tries < 100; ++tries, QTest::qWait(50)) {
+        Window found = 0;
+        QTest::qWaitFor([&] {
             Window root, parent, *children = nullptr;
             unsigned count = 0;
             XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
-            Window found = 0;
             for (unsigned i = 0; i < count && !found; ++i) {
                 Atom type;
                 int format;
@@ -99,10 +99,9 @@ public:
             }
             if (children)
                 XFree(children);
-            if (found)
-                return found;
-        }
-        return 0;
+            return found != 0;
+        }, 5000);
+        return found;
     }
     // Clicks Execute (the window stands where the program puts it; there is no window manager).
     void ClickExecute(Display *display, Window window)
@@ -127,8 +126,7 @@ pid_t StartARun(BuiltProgram &program, Display *display)
     if (!window)
         return 0;
     program.ClickExecute(display, window);
-    for (int tries = 0; tries < 100 && !NotedPid(program.Dir()); ++tries)
-        QTest::qWait(50);
+    QTest::qWaitFor([&] { return NotedPid(program.Dir()) > 0; }, 5000);
     return NotedPid(program.Dir());
 }
 
@@ -137,23 +135,32 @@ pid_t StartARun(BuiltProgram &program, Display *display)
 TEST(OnX11, ACloseRequestDuringARunAsksAndCancelLetsTheRunGoOn)
 {
     ASSERT_EQ(QGuiApplication::platformName(), "xcb");
-    StandIn tool("sleep 1.5; echo done");
+    // The tool runs until the test lets it end: the close request surely comes during the run.
+    const QString go = OwnDir() + "/go";
+    QFile::remove(go);
+    StandIn tool(QStringLiteral("echo started; while [ ! -e \"%1\" ]; do sleep 0.02; done; echo done").arg(go));
     auto form = MakeForm();
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     Watch watch;  // Cancel
-    QElapsedTimer clock;
-    qint64 askedAt = -1;
     watch.answer = false;
-    QTimer::singleShot(300, form.get(), [&] { SendCloseRequest(*form); });
-    QTimer::singleShot(900, form.get(), [&] { askedAt = watch.questions.empty() ? -1 : clock.elapsed(); });
-    clock.start();
+    bool askedDuringRun = false;
+    watch.whileAsked = [&] { askedDuringRun = form->running(); };
     Ui(*form).commandLine->setText("avrdude.exe");
-    ClickAndWait(Ui(*form).executeButton);
-    EXPECT_GE(askedAt, 0) << "the question came during the run, not after it";
+    QTest::mouseClick(Ui(*form).executeButton, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Ui(*form).outputPane->outputText().contains("started"); }, 10000));
+    SendCloseRequest(*form);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !watch.questions.empty(); }, 10000));
+    EXPECT_TRUE(askedDuringRun) << "the question came during the run, not after it";
+    QFile(go).open(QIODevice::WriteOnly);
+    WaitForRun(*form);
+    QFile::remove(go);
     EXPECT_EQ(watch.questions, std::vector<QString>{"avrdude is still running. Stop it and close?"});
-    EXPECT_EQ(Ui(*form).outputPane->outputText(), "done\n") << "the run went on to its end";
-    QTest::qWait(200);
+    EXPECT_EQ(Ui(*form).outputPane->outputText(), "started\ndone\n") << "the run went on to its end";
+    // A close that Cancel had refused would follow the run's end from the event loop: it does not.
+    bool after = false;
+    QTimer::singleShot(0, form.get(), [&] { after = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return after; }, 5000));
     EXPECT_TRUE(form->isVisible());
 }
 
@@ -167,12 +174,15 @@ TEST(OnX11, StopAndCloseEndsTheToolSavesTheSettingsAndCloses)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     Watch watch;
     watch.answer = true;  // Stop and close
-    QTimer::singleShot(300, form.get(), [&] { SendCloseRequest(*form); });
+    QFile::remove(OwnDir() + "/tool.pid");
+    Ui(*form).commandLine->setText("avrdude.exe");
+    QTest::mouseClick(Ui(*form).executeButton, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([] { return QFile::exists(OwnDir() + "/tool.pid"); }, 10000)) << "the tool runs";
     QElapsedTimer clock;
     clock.start();
-    Ui(*form).commandLine->setText("avrdude.exe");
-    ClickAndWait(Ui(*form).executeButton);
-    EXPECT_LT(clock.elapsed(), 3000);
+    SendCloseRequest(*form);
+    WaitForRun(*form);
+    EXPECT_LT(clock.elapsed(), 3000) << "the 30 s tool was stopped";
     EXPECT_TRUE(QTest::qWaitFor([&] { return !form->isVisible(); }, 2000));
     EXPECT_TRUE(Ui(*form).runStrip->text().startsWith("Stopped"));
     EXPECT_TRUE(SettingsFile::Read().contains("ExtraCommandLine=-B 4")) << SettingsFile::Read().toStdString();
@@ -183,29 +193,35 @@ TEST(OnX11, StopAndCloseEndsTheToolSavesTheSettingsAndCloses)
 
 TEST(OnX11, ClicksDuringARunAreDroppedNotDeliveredAfterIt)
 {
-    StandIn tool(QStringLiteral("echo run >> \"%1/runs.log\"; sleep 1").arg(OwnDir()));
+    StandIn tool(QStringLiteral("echo run >> \"%1/runs.log\"; sleep 30").arg(OwnDir()));
     QFile::remove(OwnDir() + "/runs.log");
     auto form = MakeForm();
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    // Real clicks through the X server, on "Execute" and on the -e box, while the tool runs.
-    const auto click = [](QWidget *w) {
-        const QPoint at = w->mapToGlobal(w->rect().center());
-        QProcess::execute("xdotool", {"mousemove", QString::number(at.x()), QString::number(at.y()), "click", "1"});
+    const auto at = [](QWidget *w) {
+        const QPoint p = w->mapToGlobal(w->rect().center());
+        return QStringList{"mousemove", QString::number(p.x()), QString::number(p.y()), "click", "1"};
     };
-    QTimer::singleShot(300, form.get(), [&] {
-        click(Ui(*form).executeButton);
-        click(Ui(*form).chipEraseBox);
-    });
     Ui(*form).commandLine->setText("avrdude.exe");
-    ClickAndWait(Ui(*form).executeButton);
-    QTest::qWait(1500);  // a second run, had a click been held back, would have started and ended here
+    QTest::mouseClick(Ui(*form).executeButton, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([] { return QFile::exists(OwnDir() + "/runs.log"); }, 10000)) << "the tool runs";
+    // Real clicks through the X server on "Execute" and on the -e box while the tool runs, then on
+    // Stop: the X server keeps their order, so once the run has stopped the first two were handled.
+    QProcess::execute("xdotool", at(Ui(*form).executeButton) + at(Ui(*form).chipEraseBox) +
+                                     at(Ui(*form).runStrip->stopButton()));
+    WaitForRun(*form);
+    EXPECT_TRUE(Ui(*form).runStrip->text().startsWith("Stopped")) << Ui(*form).runStrip->text().toStdString();
+    // A click held back would be delivered from the event loop now, and start a second run.
+    bool after = false;
+    QTimer::singleShot(0, form.get(), [&] { after = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return after; }, 5000));
+    EXPECT_FALSE(form->running());
     QFile log(OwnDir() + "/runs.log");
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_EQ(log.readAll(), "run\n");
     EXPECT_FALSE(Ui(*form).chipEraseBox->isChecked());
     // The same clicks after the run do reach the window.
-    click(Ui(*form).chipEraseBox);
+    QProcess::execute("xdotool", at(Ui(*form).chipEraseBox));
     EXPECT_TRUE(QTest::qWaitFor([&] { return Ui(*form).chipEraseBox->isChecked(); }, 2000));
 }
 
