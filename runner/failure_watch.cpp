@@ -50,10 +50,12 @@ void FailureWatch::seeLine(QStringView whole, bool)
         firstErrorLine_ = lineNumber_;
     }
     for (int rank = 0; rank < static_cast<int>(std::size(kAdvice)) && rank < adviceRank_; ++rank) {
-        static std::vector<QRegularExpression> patterns;
-        if (patterns.empty())
+        static const std::vector<QRegularExpression> patterns = [] {
+            std::vector<QRegularExpression> out;
             for (const AdviceRow &a : kAdvice)
-                patterns.emplace_back(QString::fromLatin1(a.pattern), QRegularExpression::CaseInsensitiveOption);
+                out.emplace_back(QString::fromLatin1(a.pattern), QRegularExpression::CaseInsensitiveOption);
+            return out;
+        }();
         const auto m = patterns[static_cast<std::size_t>(rank)].match(line);
         if (!m.hasMatch())
             continue;
