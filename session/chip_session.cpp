@@ -243,12 +243,14 @@ void ChipSession::jobFinished()
         outcome.otherPart = other;
     if (outcome.failed)
         outcome.firstError = run.failure().firstError();
-    emit runStateChanged(false);
-
     if (const auto *execute = qobject_cast<ExecuteJob *>(job)) {
         outcome.execute = true;
         outcome.verificationFailed = execute->verificationFailed();
-    } else if (const auto *read = qobject_cast<ReadByteJob *>(job); read && read->value()) {
+    }
+    emit runStateChanged(false);
+    emit runEnded(outcome);
+
+    if (const auto *read = qobject_cast<ReadByteJob *>(job); read && read->value()) {
         lastReads_[fuses::Index(read->byte())] = {*read->value(), readFrom_};
         emit byteRead(read->byte(), *read->value());
     } else if (const auto *all = qobject_cast<ReadAllFusesJob *>(job)) {
@@ -259,32 +261,31 @@ void ChipSession::jobFinished()
     } else if (const auto *bytes = qobject_cast<ReadBytesJob *>(job); bytes && !bytes->text().isEmpty()) {
         emit bytesRead(bytes->memory(), bytes->text());
     } else if (const auto *detect = qobject_cast<DetectJob *>(job)) {
-        detectedSignature(detect->signature(), run, outcome);
+        detectedSignature(detect->signature(), run);
     }
     if (!job->problem().isEmpty())
         emit told(Notice::Warning, job->problem());
-    emit finished(outcome);
+    emit finished();
 }
 
-void ChipSession::detectedSignature(const QString &signature, const runner::AvrdudeRun &run, Outcome &outcome)
+void ChipSession::detectedSignature(const QString &signature, const runner::AvrdudeRun &run)
 {
     if (signature.isEmpty()) {
-        outcome.text = QStringLiteral("No signature read: %1").arg(runner::EndReason(run.end()));
-        outcome.failed = true;
+        emit outcomeChanged(QStringLiteral("No signature read: %1").arg(runner::EndReason(run.end())), true);
         return;
     }
     emit bytesRead(QStringLiteral("signature"), signature);
     if (signature == QLatin1String("000000") || signature == QLatin1String("FFFFFF")) {
-        outcome.text = QStringLiteral("No answer from the chip (signature %1): check the wiring, the power and the "
-                                      "chip's clock")
-                           .arg(signature);
-        outcome.failed = true;
+        emit outcomeChanged(QStringLiteral("No answer from the chip (signature %1): check the wiring, the power and "
+                                           "the chip's clock")
+                                .arg(signature),
+                            true);
         return;
     }
     const QStringList parts = words_.partsWithSignature(signature);
     if (parts.isEmpty()) {
-        outcome.text = QStringLiteral("The signature %1 belongs to no part the installed avrdude knows").arg(signature);
-        outcome.failed = true;
+        emit outcomeChanged(
+            QStringLiteral("The signature %1 belongs to no part the installed avrdude knows").arg(signature), true);
         return;
     }
     QString part = parts.front();
@@ -295,8 +296,7 @@ void ChipSession::detectedSignature(const QString &signature, const runner::Avrd
     if (part.isEmpty())
         return;
     emit detected(part, signature);
-    outcome.text = QStringLiteral("Detected %1 (%2)").arg(part, signature);
-    outcome.failed = false;
+    emit outcomeChanged(QStringLiteral("Detected %1 (%2)").arg(part, signature), false);
 }
 
 }  // namespace session

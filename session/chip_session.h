@@ -82,18 +82,23 @@ signals:
     // Detect found the signature, and (when not empty) the part the user agreed it is.
     void detected(const QString &part, const QString &signature);
     void told(session::Notice kind, const QString &text);
+    // The run has ended (the window is free again): how, as the run strip says it.
+    void runEnded(const session::Outcome &outcome);
+    // A better sentence for the run strip than the run's own, once the result is known (Detect).
+    void outcomeChanged(const QString &text, bool failed);
     // "Write anyway" or Cancel: *yes stays false unless someone answers yes.
     void question(const QString &text, bool *yes);
     // One of `items`, or empty when nobody picks.
     void choice(const QString &text, const QStringList &items, QString *picked);
-    void finished(const session::Outcome &outcome);
+    // The operation is over: every value and message it brought has been reported.
+    void finished();
 
 private:
     bool passesGate(const QStringList &args, bool reading);
     bool throughBootloader(const QString &action, const QStringList &args);
     bool startJob(std::unique_ptr<Job> job);
     void jobFinished();
-    void detectedSignature(const QString &signature, const runner::AvrdudeRun &run, Outcome &outcome);
+    void detectedSignature(const QString &signature, const runner::AvrdudeRun &run);
     bool write(const QString &value, const QString &memory);
 
     compose::Vocabulary words_;

@@ -262,15 +262,23 @@ TEST(Lab, DetectFindsThePartAndAMismatchOffersTheSwitch)
     deps.vocabulary = AskInstalledAvrdude();
     Watch watch;
     QStringList offered;
+    MainWindow *asking = nullptr;
+    QString stripWhileAsked, paneWhileAsked;
     watch.choose = [&](const QString &, const QStringList &items) {
         offered = items;
+        stripWhileAsked = Ui(*asking).runStrip->text();
+        paneWhileAsked = Ui(*asking).outputPane->toPlainText();
         return QStringLiteral("ATmega8A");
     };
     {
         Emulator m8;
         auto form = LabForm(m8, deps);
+        asking = form.get();
         Click(Ui(*form).detectButton);
         EXPECT_EQ(offered, (QStringList{"ATmega8", "ATmega8A"})) << "1E9307 is both: the user picks";
+        // The run is over when the user is asked: its output shown, the strip saying how it ended.
+        EXPECT_TRUE(stripWhileAsked.startsWith("avrdude finished")) << stripWhileAsked.toStdString();
+        EXPECT_TRUE(paneWhileAsked.contains("device signature = 0x1e9307")) << paneWhileAsked.toStdString();
         EXPECT_EQ(Ui(*form).deviceBox->currentText(), "ATmega8A");
         EXPECT_EQ(Ui(*form).runStrip->text(), "Detected ATmega8A (1E9307)");
         EXPECT_EQ(Ui(*form).signatureField->maskedText(), "1E9307");

@@ -167,7 +167,13 @@ void MainWindow::WireSession()
     });
     connect(&session_, &session::ChipSession::choice, this,
             [this](const QString &text, const QStringList &items, QString *picked) { *picked = ChooseOne(this, text, items); });
-    connect(&session_, &session::ChipSession::finished, this, &MainWindow::ShowOutcome);
+    connect(&session_, &session::ChipSession::runEnded, this, &MainWindow::ShowOutcome);
+    connect(&session_, &session::ChipSession::outcomeChanged, ui_.runStrip, &widgets::RunStrip::finish);
+    connect(&session_, &session::ChipSession::finished, this, [this] {
+        if (closeAfterRun_)  // the user asked to stop and close: the close goes on once the run is over
+            QTimer::singleShot(0, this, &QWidget::close);
+        emit runFinished();
+    });
 }
 
 void MainWindow::BuildCommandLine()
@@ -299,9 +305,6 @@ void MainWindow::ShowOutcome(const session::Outcome &outcome)
         pane->ensureCursorVisible();
     }
     pane->setExtraSelections(marks);
-    if (closeAfterRun_)  // the user asked to stop and close: the close goes on once the run is over
-        QTimer::singleShot(0, this, &QWidget::close);
-    emit runFinished();
 }
 
 void MainWindow::SetPaneBounds(int top, int height)
