@@ -86,6 +86,21 @@ bool ChipSession::throughBootloader(const QString &action, const QStringList &ar
     return true;
 }
 
+std::optional<QStringList> ChipSession::shownAndJudged(const QString &line, const QString &action, bool reading)
+{
+    const QStringList args = runner::SplitCommandLine(line);
+    if (running() || throughBootloader(action, args))
+        return std::nullopt;
+    emit lineShown(line);
+    if (!passesGate(args, reading))
+        return std::nullopt;
+    // The part a value is read from is the line's own (its last -p), which a later write is
+    // compared with.
+    const auto part = fuses::LinePart(compose::ParseAvrdudeArguments(args), words_);
+    readFrom_ = part ? part->name : QString();
+    return args;
+}
+
 bool ChipSession::startJob(std::unique_ptr<Job> job)
 {
     job_ = std::move(job);
@@ -110,17 +125,8 @@ bool ChipSession::readByte(FuseByte byte)
     const fuses::FuseByteRow &row = fuses::Row(byte);
     const QString line =
         fuses::BuildReadCommand(form_, fuses::ReadOperation(QString::fromLatin1(row.memory), u'd'), words_);
-    const QStringList args = runner::SplitCommandLine(line);
-    if (running() || throughBootloader(QStringLiteral("read"), args))
-        return false;
-    emit lineShown(line);
-    if (!passesGate(args, true))
-        return false;
-    // The part the value is read from is the line's own (its last -p), which a later write is
-    // compared with.
-    const auto part = fuses::LinePart(compose::ParseAvrdudeArguments(args), words_);
-    readFrom_ = part ? part->name : QString();
-    return startJob(std::make_unique<ReadByteJob>(args, byte, readLine_));
+    const std::optional<QStringList> args = shownAndJudged(line, QStringLiteral("read"), true);
+    return args && startJob(std::make_unique<ReadByteJob>(*args, byte, readLine_));
 }
 
 bool ChipSession::readAllFuses()
@@ -133,29 +139,17 @@ bool ChipSession::readAllFuses()
             bytes.push_back(row.byte);
             operations += fuses::ReadOperation(QString::fromLatin1(row.memory), u'h');
         }
-    const QString line = fuses::BuildReadCommand(form_, operations, words_);
-    const QStringList args = runner::SplitCommandLine(line);
-    if (running() || throughBootloader(QStringLiteral("read"), args))
-        return false;
-    emit lineShown(line);
-    if (!passesGate(args, true))
-        return false;
-    const auto part = fuses::LinePart(compose::ParseAvrdudeArguments(args), words_);
-    readFrom_ = part ? part->name : QString();
-    return startJob(std::make_unique<ReadAllFusesJob>(args, std::move(bytes)));
+    const std::optional<QStringList> args =
+        shownAndJudged(fuses::BuildReadCommand(form_, operations, words_), QStringLiteral("read"), true);
+    return args && startJob(std::make_unique<ReadAllFusesJob>(*args, std::move(bytes)));
 }
 
 bool ChipSession::readCalibration()
 {
     const QString memory = QStringLiteral("calibration");
-    const QString line = fuses::BuildReadCommand(form_, fuses::ReadOperation(memory, u'h'), words_);
-    const QStringList args = runner::SplitCommandLine(line);
-    if (running() || throughBootloader(QStringLiteral("read"), args))
-        return false;
-    emit lineShown(line);
-    if (!passesGate(args, true))
-        return false;
-    return startJob(std::make_unique<ReadBytesJob>(args, memory, 4, readLine_));
+    const std::optional<QStringList> args = shownAndJudged(
+        fuses::BuildReadCommand(form_, fuses::ReadOperation(memory, u'h'), words_), QStringLiteral("read"), true);
+    return args && startJob(std::make_unique<ReadBytesJob>(*args, memory, 4, readLine_));
 }
 
 // The signature read composes out of sight: the command line keeps what it shows.
@@ -207,14 +201,9 @@ bool ChipSession::writeCalibration(const QString &value)
 
 bool ChipSession::write(const QString &value, const QString &memory)
 {
-    const QString line = fuses::BuildWriteCommand(form_, words_) + fuses::WriteOperation(memory, value);
-    const QStringList args = runner::SplitCommandLine(line);
-    if (running() || throughBootloader(QStringLiteral("write"), args))
-        return false;
-    emit lineShown(line);
-    if (!passesGate(args, false))
-        return false;
-    return startJob(std::make_unique<WriteJob>(args));
+    const std::optional<QStringList> args = shownAndJudged(
+        fuses::BuildWriteCommand(form_, words_) + fuses::WriteOperation(memory, value), QStringLiteral("write"), false);
+    return args && startJob(std::make_unique<WriteJob>(*args));
 }
 
 void ChipSession::stop()

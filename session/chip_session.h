@@ -96,6 +96,9 @@ signals:
 private:
     bool passesGate(const QStringList &args, bool reading);
     bool throughBootloader(const QString &action, const QStringList &args);
+    // The line split once, checked for a bootloader programmer, shown, and judged at the gate;
+    // nothing when it must not run (the user has been told why).
+    std::optional<QStringList> shownAndJudged(const QString &line, const QString &action, bool reading);
     bool startJob(std::unique_ptr<Job> job);
     void jobFinished();
     void detectedSignature(const QString &signature, const runner::AvrdudeRun &run);
@@ -108,7 +111,7 @@ private:
     int readLine_ = 0;
     fuses::LastReads lastReads_;
     std::unique_ptr<Job> job_;
-    QString readFrom_;  // the part the read under way reads from
+    QString readFrom_;  // the part of the line under way: what a read reads from
 };
 
 }  // namespace session
