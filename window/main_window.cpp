@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QTextBlock>
 #include <QTimer>
 
@@ -388,8 +389,11 @@ void MainWindow::ApplyFuseLayout()
 {
     const QString device = ui_.deviceBox->currentText();
     const fuses::FuseLayout layout = fuses::LookupFuseLayout(device, session_.part());
-    for (widgets::ByteEditor *editor : ui_.byteEditors)
+    // A byte turned off shows 00; the panel is told below, and the command line holds no byte value.
+    for (widgets::ByteEditor *editor : ui_.byteEditors) {
+        const QSignalBlocker quiet(editor);
         editor->setBitLayout(layout[editor->byte()]);
+    }
     // The panel follows the part, and shows what the editors hold.
     ui_.fuseSettings->setDevice(fuses::FindMeanings(device), device);
     for (const widgets::ByteEditor *editor : ui_.byteEditors)
