@@ -2,6 +2,7 @@
 // sessions share nothing.
 #include "tests/printing.h"
 #include "compose/command_line.h"
+#include "runner/line_splitter.h"
 #include "session/chip_session.h"
 #include "tests/helpers.h"
 
@@ -113,4 +114,35 @@ TEST(ChipSession, SessionsShareNothingAndAnUnansweredQuestionRunsNothing)
     ASSERT_EQ(asked.size(), 1);
     EXPECT_TRUE(asked[0].contains("RSTDISBL")) << asked[0].toStdString();
     EXPECT_EQ(Runs(), QStringList{"-p m8 -c stk500v1 -U hfuse:w:0x5A:m"});
+}
+
+// A line the output's splitter had to cut is no value line, however its kept start reads; a line
+// exactly as long as what is kept is whole.
+TEST(ChipSession, AReadTakesNoValueFromACutLine)
+{
+    session::ChipSession chip{compose::Vocabulary()};
+    chip.setForm(Form("ATmega8"));
+    chip.setReadLine(7);  // no such line: only a line holding nothing but the value counts
+    std::vector<unsigned> read;
+    QObject::connect(&chip, &session::ChipSession::byteRead, [&](fuses::FuseByte, unsigned value) { read.push_back(value); });
+    QStringList told;
+    QObject::connect(&chip, &session::ChipSession::told, [&](session::Notice, const QString &text) { told << text; });
+    const auto print = [](int blanks, const char *rest) {
+        return StandIn(QStringLiteral("printf 'avrdude: reading lfuse memory ...\\n225%*s%1\\n' %2 ''")
+                           .arg(QLatin1String(rest))
+                           .arg(blanks));
+    };
+    {
+        StandIn tool = print(int(runner::LineSplitter::kKeptLength) - 3, "");
+        ASSERT_TRUE(chip.readByte(Low));
+        ASSERT_TRUE(WaitUntilIdle(chip));
+        EXPECT_EQ(read, std::vector<unsigned>{225}) << told.join('\n').toStdString();
+    }
+    {
+        StandIn tool = print(int(runner::LineSplitter::kKeptLength), "more words");
+        ASSERT_TRUE(chip.readByte(Low));
+        ASSERT_TRUE(WaitUntilIdle(chip));
+        EXPECT_EQ(read.size(), 1u) << "the line goes on past what was kept";
+        EXPECT_EQ(told, QStringList{"No value found in the output of the low fuse read."});
+    }
 }
