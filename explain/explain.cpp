@@ -64,7 +64,8 @@ int RunExplain(const QStringList &arguments)
     const bool defaults = values.empty();
     if (defaults)
         for (const fuses::MeaningRegister &reg : fuses::Registers(*device))
-            values[fuses::Index(reg.byte)] = reg.initval;
+            if (reg.byte)
+                values[fuses::Index(*reg.byte)] = reg.initval;
 
     Say(stdout, QStringLiteral("%1 (signature %2)%3")
                     .arg(QLatin1String(device->name), QLatin1String(device->signature),

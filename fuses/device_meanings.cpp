@@ -52,7 +52,7 @@ unsigned FieldBits(const MeaningField &field, unsigned byte)
 unsigned WithFieldBits(const MeaningField &field, unsigned byte, unsigned raw)
 {
     const unsigned shifted = (raw << std::countr_zero(static_cast<unsigned>(field.mask))) & field.mask;
-    return ((byte & ~static_cast<unsigned>(field.mask)) | shifted) & 0xFFu;
+    return (byte & ~static_cast<unsigned>(field.mask)) | shifted;
 }
 
 const MeaningValue *SettingOf(const MeaningField &field, unsigned byte)

@@ -13,18 +13,24 @@
 namespace fuses {
 
 struct MeaningValue {
+    const char *name;     // GPIO, NOLOCK ...: the data's own word for the setting
     const char *caption;
-    std::uint8_t value;  // the field's raw bits, shifted down to its mask's lowest bit (0 = programmed)
+    std::uint32_t value;  // the field's raw bits, shifted down to its mask's lowest bit (0 = programmed)
 };
 struct MeaningField {
     const char *name;  // SUT_CKSEL, CKDIV8, LB ...
     const char *caption;
-    std::uint8_t mask;
+    std::uint32_t mask;
     int firstValue, valueCount;  // its settings in kMeaningValues; none for a field without a value group
 };
 struct MeaningRegister {
-    FuseByte byte;
-    std::uint8_t initval;  // the factory default
+    const char *name;     // LOW, SYSCFG0, LOCKBIT, KEY
+    const char *caption;  // "System Configuration 0"; may be empty
+    bool lock;            // a register of the lock module (else of the fuses)
+    int offset;           // its place in its module's registers
+    int size;             // in bytes (the AVR Dx lock key has four)
+    std::optional<FuseByte> byte;  // the byte editor it stands for, on a classic part
+    std::uint32_t initval;         // the factory default
     int firstField, fieldCount;
 };
 struct MeaningDevice {
@@ -36,7 +42,7 @@ struct MeaningDevice {
 // The part's data, its name compared without regard to case; null for a part without data.
 const MeaningDevice *FindMeanings(QStringView device);
 std::span<const MeaningDevice> AllMeanings();
-std::span<const MeaningRegister> Registers(const MeaningDevice &device);  // in FuseByte order
+std::span<const MeaningRegister> Registers(const MeaningDevice &device);  // classic ones first, in FuseByte order
 const MeaningRegister *RegisterOf(const MeaningDevice &device, FuseByte byte);
 std::span<const MeaningField> Fields(const MeaningRegister &reg);
 std::span<const MeaningValue> Settings(const MeaningField &field);

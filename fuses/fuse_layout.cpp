@@ -2,6 +2,7 @@
 
 #include "compose/installed.h"
 #include "fuses/libc_bits.h"
+#include "fuses/part_fuses.h"
 
 #include <QRegularExpression>
 #include <QStringList>
@@ -10,17 +11,21 @@ namespace fuses {
 namespace {
 
 // The layout of a part the installed avrdude knows: a group for each of its fuse memories, the
-// bits named after avr-libc. Parts with numbered fuses (fuse0 ...) have no such groups.
+// bits named after avr-libc. A part with fuses of its own (fuse0 ..., fuse, lockbits) has none of
+// the four: the settings panel holds its fuses.
 bool ApplyInstalledPart(QStringView device, const compose::InstalledPart *part, FuseLayout &layout)
 {
     if (!part)
         return false;
-    static const QRegularExpression numbered(QStringLiteral("^fuse\\d+$"));
+    if (PartOwnFuses(device, part).any()) {
+        layout.inTable = true;
+        for (GroupLayout &group : layout.groups)
+            group.on = false;
+        return true;
+    }
     bool any = false;
     for (const compose::PartMemory &m : part->memories) {
         const QString &memory = m.name;
-        if (numbered.match(memory).hasMatch())
-            return false;
         any = any || std::any_of(std::begin(FuseByteTable), std::end(FuseByteTable),
                                  [&](const FuseByteRow &row) { return memory == QLatin1String(row.memory); });
     }

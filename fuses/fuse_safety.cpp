@@ -76,9 +76,9 @@ QStringList WriteRisks(QStringView device, const compose::InstalledPart *part, F
     if (meanings) {
         layout.inTable = true;
         for (const MeaningRegister &reg : Registers(*meanings))
-            for (int k = 0; k < 8; ++k)
+            for (int k = 0; k < 8 && reg.byte; ++k)
                 if (const QString name = BitName(reg, k); !name.isEmpty())
-                    layout.groups[Index(reg.byte)].captions[static_cast<std::size_t>(k)] = name;
+                    layout.groups[Index(*reg.byte)].captions[static_cast<std::size_t>(k)] = name;
     }
     QStringList risks = LockOutRisks(layout, byte, value);
     const MeaningRegister *reg = meanings ? RegisterOf(*meanings, byte) : nullptr;

@@ -3,6 +3,7 @@
 #include "compose/vocabulary.h"
 #include "fuses/byte_text.h"
 #include "fuses/fuse_safety.h"
+#include "fuses/part_fuses.h"
 
 #include <QFileInfo>
 #include <deque>
@@ -60,9 +61,13 @@ struct Judge {
     const compose::InstalledPart *installed;  // the part as the installed avrdude describes it, if it does
     QString device;  // the name the layouts know it by
     QString named;   // the part as the user is told
+    OwnFuses own;    // the part's own fuses, when it has them
     GateVerdict verdict;
 
     void ByteWrite(const compose::UpdateOperation &u, const compose::PartMemory &memory);
+    void OwnWrite(const images::MemoryFile &file, const compose::PartMemory &memory);
+    void SectionWrite(const FuseSection &section, std::optional<std::uint32_t> value, const QString &gap);
+    QString OldText(const QString &memory, std::optional<unsigned> *old) const;
     void ImageWrite(const compose::UpdateOperation &u, const compose::PartMemory &memory);
     void Ask(const QString &value, const QString &what, const QStringList &risks, const QString &oldText)
     {
@@ -81,6 +86,10 @@ void Judge::ByteWrite(const compose::UpdateOperation &u, const compose::PartMemo
         Ask(QStringLiteral("?"), byte ? QString::fromLatin1(Row(*byte).what) : memory.name, {QStringLiteral("The value cannot be checked: %1.").arg(file.error)}, QStringLiteral("not read"));
         return;
     }
+    if (own.any()) {
+        OwnWrite(file, memory);
+        return;
+    }
     for (qint64 i = 0; i < file.count; ++i) {
         if (!file.given[static_cast<std::size_t>(i)])
             continue;  // avrdude writes only the bytes a file gives to a memory of single bytes
@@ -97,15 +106,8 @@ void Judge::ByteWrite(const compose::UpdateOperation &u, const compose::PartMemo
         const QString what = byte ? QString::fromLatin1(Row(*byte).what) : target;
         std::optional<unsigned> old;
         QString oldText = QStringLiteral("not read");
-        if (byte) {
-            const LastRead &last = lastReads[Index(*byte)];
-            if (last.value && last.part == part->name) {
-                old = last.value;
-                oldText = ByteHex(*last.value);
-            } else if (last.value) {
-                oldText = QStringLiteral("not read from the %1 (the last read was from the %2)").arg(part->name, last.part);
-            }
-        }
+        if (byte)
+            oldText = OldText(QString::fromLatin1(Row(*byte).memory), &old);
         QStringList risks;
         if (!byte || !HasBitNames(device, installed, *byte))
             risks << QStringLiteral("Fusewerk has no bit names for %1 (%2): the value cannot be checked.").arg(named, target);
@@ -114,6 +116,77 @@ void Judge::ByteWrite(const compose::UpdateOperation &u, const compose::PartMemo
         if (!risks.isEmpty())
             Ask(ByteHex(value), what, risks, oldText);
     }
+}
+
+QString Judge::OldText(const QString &memory, std::optional<unsigned> *old) const
+{
+    const LastRead last = lastReads.value(memory);
+    if (last.value && last.part == part->name) {
+        *old = last.value;
+        return ByteHex(*last.value);
+    }
+    if (last.value)
+        return QStringLiteral("not read from the %1 (the last read was from the %2)").arg(part->name, last.part);
+    return QStringLiteral("not read");
+}
+
+// A write to a part's own fuses: a memory that is one of them, or the bytes of a memory spanning
+// several ("fuses"), each judged as the one at its offset.
+void Judge::OwnWrite(const images::MemoryFile &file, const compose::PartMemory &memory)
+{
+    const auto given = [&](qint64 i) { return i < file.count && file.given[static_cast<std::size_t>(i)]; };
+    if (const FuseSection *section = own.section(memory.name)) {
+        std::uint32_t value = 0;
+        int count = 0;
+        for (int i = 0; i < section->size; ++i)
+            if (given(i)) {
+                value |= std::uint32_t(static_cast<unsigned char>(file.bytes[i])) << (8 * i);
+                ++count;
+            }
+        if (count == 0)
+            return;  // avrdude writes nothing
+        if (count < section->size)
+            SectionWrite(*section, std::nullopt,
+                         QStringLiteral("the line gives %1 of its %2 bytes, so what the others hold is not known")
+                             .arg(count)
+                             .arg(section->size));
+        else
+            SectionWrite(*section, value, {});
+        return;
+    }
+    for (qint64 i = 0; i < file.count; ++i) {
+        if (!given(i))
+            continue;
+        const FuseSection *at = nullptr;
+        for (const FuseSection &s : own.sections)
+            if (const compose::PartMemory *m = part->Memory(s.memory); m && s.size == 1 && m->offset == memory.offset + i)
+                at = &s;
+        const unsigned value = static_cast<unsigned char>(file.bytes[i]);
+        if (at)
+            SectionWrite(*at, value, {});
+        else
+            Ask(ByteHex(value), QStringLiteral("byte %1 of %2").arg(i).arg(memory.name),
+                {QStringLiteral("Fusewerk knows no fuse of the %1 at that place: the value cannot be checked.").arg(named)},
+                QStringLiteral("not read"));
+    }
+}
+
+void Judge::SectionWrite(const FuseSection &section, std::optional<std::uint32_t> value, const QString &gap)
+{
+    std::optional<unsigned> old;
+    const QString oldText = OldText(section.memory, &old);
+    const QString oldShown = old ? section.hexText(*old) : oldText;
+    const QString shown = value ? section.hexText(*value) : QStringLiteral("?");
+    QStringList risks;
+    if (!value)
+        risks << QStringLiteral("The value cannot be checked: %1.").arg(gap);
+    else if (!section.reg)
+        risks << QStringLiteral("Fusewerk has no descriptions of the %1's %2: the value cannot be checked.")
+                     .arg(named, section.name());
+    else
+        risks = OwnFuseRisks(section, old, *value);
+    if (!risks.isEmpty())
+        Ask(shown, section.name(), risks, oldShown);
 }
 
 void Judge::ImageWrite(const compose::UpdateOperation &u, const compose::PartMemory &memory)
@@ -159,7 +232,8 @@ GateVerdict JudgeLine(const QStringList &line, const LastReads &lastReads, const
     Judge judge{args, lastReads, part, installed, part ? DeviceName(*part, words) : QString(),
                 part ? DeviceName(*part, words)
                      : args.hasPart ? QStringLiteral("part \"%1\"").arg(args.part) : QStringLiteral("part of a line without -p"),
-                {}};
+                {}, {}};
+    judge.own = PartOwnFuses(judge.device, installed);
     GateVerdict &verdict = judge.verdict;
     verdict.args = args;
     const QStringList writes = args.Writes();

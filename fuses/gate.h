@@ -9,19 +9,22 @@
 #include "fuses/fuse_bytes.h"
 #include "images/memory_file.h"
 
+#include <QHash>
 #include <QStringList>
-#include <array>
 #include <optional>
 #include <vector>
 
 namespace fuses {
 
-// A byte as last read from the chip, and the part (avrdude's name for it) the read was for.
+// A fuse or lock value as last read from the chip, and the part (avrdude's name for it) the read
+// was for.
 struct LastRead {
     std::optional<unsigned> value;
     QString part;
 };
-using LastReads = std::array<LastRead, kFuseByteCount>;
+// By avrdude's name of the memory read: lfuse, hfuse, efuse, lock for the byte editors' bytes,
+// fuse5, fuse, lockbits ... for a part's own fuses.
+using LastReads = QHash<QString, LastRead>;
 
 struct GateVerdict {
     compose::AvrdudeArguments args;

@@ -240,11 +240,11 @@ void ChipSession::jobFinished()
     emit runEnded(outcome);
 
     if (const auto *read = qobject_cast<ReadByteJob *>(job); read && read->value()) {
-        lastReads_[fuses::Index(read->byte())] = {*read->value(), readFrom_};
+        lastReads_[QString::fromLatin1(fuses::Row(read->byte()).memory)] = {*read->value(), readFrom_};
         emit byteRead(read->byte(), *read->value());
     } else if (const auto *all = qobject_cast<ReadAllFusesJob *>(job)) {
         for (const auto &[byte, value] : all->values()) {
-            lastReads_[fuses::Index(byte)] = {value, readFrom_};
+            lastReads_[QString::fromLatin1(fuses::Row(byte).memory)] = {value, readFrom_};
             emit byteRead(byte, value);
         }
     } else if (const auto *bytes = qobject_cast<ReadBytesJob *>(job); bytes && !bytes->text().isEmpty()) {

@@ -85,8 +85,11 @@ TEST(Installed, PartCodesAndFuseGroupsFollowTheRecordedParts)
     EXPECT_FALSE(m8.groups[3].on);
     EXPECT_TRUE(m8.groups[1].toolTips[6].contains("Datasheet name: WDTON.")) << m8.groups[1].toolTips[6].toStdString();
 
-    // Numbered fuses (UPDI) are "any other text".
-    EXPECT_FALSE(fuses::LookupFuseLayout(u"ATtiny416", words.findPart(u"ATtiny416")).inTable);
+    // A part with fuses of its own (UPDI, TPI, XMEGA) has none of the four editors' bytes.
+    for (const char16_t *part : {u"ATtiny416", u"ATtiny10", u"ATxmega128A1U"}) {
+        const fuses::FuseLayout own = fuses::LookupFuseLayout(part, words.findPart(part));
+        EXPECT_TRUE(own.inTable && std::ranges::none_of(own.groups, [](const auto &g) { return g.on; }));
+    }
     EXPECT_EQ(words.partsWithSignature(u"1e950f"), QStringList{"ATmega328P"});
 }
 

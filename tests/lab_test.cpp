@@ -135,7 +135,7 @@ TEST(Lab, ReadsWithTheDefaultLineStillFindTheValue)
     EXPECT_EQ(Ui(*form).byteEditor(Low)->hexText(), "3F");
     EXPECT_EQ(Ui(*form).byteEditor(High)->hexText(), "D9");
     EXPECT_EQ(Ui(*form).byteEditor(Lock)->hexText(), "FC");
-    EXPECT_EQ(form->session().lastReads()[fuses::Index(Lock)].value, 0xFCu);
+    EXPECT_EQ(form->session().lastReads().value("lock").value, 0xFCu);
 }
 
 TEST(Lab, WritesTheLowFuseAndReadsItBack)

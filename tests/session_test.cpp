@@ -73,8 +73,8 @@ TEST(ChipSession, ReadAllReportsEveryByteOnceOrNone)
     EXPECT_EQ(read, (std::vector<std::pair<fuses::FuseByte, unsigned>>{{Low, 0xE1}, {High, 0xD9}, {Lock, 0xFF}}));
     EXPECT_EQ(states.size(), 2) << "started, then ended";
     EXPECT_TRUE(told.isEmpty()) << told.join('\n').toStdString();
-    EXPECT_EQ(chip.lastReads()[fuses::Index(High)].value, 0xD9u);
-    EXPECT_EQ(chip.lastReads()[fuses::Index(High)].part, "ATmega8");
+    EXPECT_EQ(chip.lastReads().value("hfuse").value, 0xD9u);
+    EXPECT_EQ(chip.lastReads().value("hfuse").part, "ATmega8");
 
     // The output stops before the lock's value: nothing is taken, and the user is told why.
     read.clear();

@@ -124,7 +124,8 @@ void MainWindow::WireEvents()
     connect(ui_.fuseSettings, &widgets::FuseSettingsPanel::defaultsRequested, this, [this] {
         if (const fuses::MeaningDevice *meanings = ui_.fuseSettings->meanings())
             for (const fuses::MeaningRegister &reg : fuses::Registers(*meanings))
-                ui_.byteEditor(reg.byte)->setValue(reg.initval);
+                if (reg.byte)
+                    ui_.byteEditor(*reg.byte)->setValue(reg.initval);
     });
     connect(ui_.calibrationRead, &QPushButton::clicked, &session_, &session::ChipSession::readCalibration);
     connect(ui_.calibrationWrite, &QPushButton::clicked, &session_,
