@@ -12,6 +12,31 @@ QString Unquoted(const QString &value)
                                                                                : value;
 }
 
+// "PM_SPM | PM_UPDI" -> {PM_SPM, PM_UPDI}
+QStringList Modes(const QString &value)
+{
+    QStringList out;
+    for (const QString &mode : value.split(u'|', Qt::SkipEmptyParts))
+        out << mode.trimmed();
+    return out;
+}
+
+// A mode as the user is told it: "UPDI", "a bootloader".
+QString ModeWord(const QString &mode)
+{
+    return mode == QLatin1String("PM_SPM") ? QStringLiteral("a bootloader") : QString(mode).remove(QStringLiteral("PM_"));
+}
+
+QString ModeWords(const QStringList &modes)
+{
+    QStringList words;
+    for (const QString &mode : modes)
+        words << ModeWord(mode);
+    if (words.size() < 2)
+        return words.join(QString());
+    return words.mid(0, words.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" or ") + words.back();
+}
+
 // "0x1e 0x95 0x0f" -> "1E950F"
 QString SignatureText(const QString &value)
 {
@@ -52,6 +77,8 @@ std::vector<InstalledPart> ParseParts(QByteArrayView text)
                 p.code = Unquoted(f[3]);
             else if (f[2] == QLatin1String("signature"))
                 p.signature = SignatureText(f[3]);
+            else if (f[2] == QLatin1String("prog_modes"))
+                p.modes = Modes(f[3]);
         } else if (f[0] == QLatin1String(".ptmm") && f.size() >= 5) {
             InstalledPart &p = part(f[1]);
             QHash<QString, std::size_t> &index = memoryIndex[byName.value(f[1])];
@@ -81,7 +108,7 @@ void ReadProgrammerModes(QByteArrayView text, std::vector<InstalledProgrammer> &
 {
     // ".prog <name> id "<id>", "<id>"" and ".prog <name> prog_modes PM_SPM | PM_ISP".
     QHash<QString, QStringList> ids;
-    QHash<QString, bool> spmOnly;
+    QHash<QString, QStringList> modes;
     for (const QByteArrayView line : QByteArray(text.data(), text.size()).split('\n')) {
         const QStringList f = QString::fromUtf8(line).split(u'\t');
         if (f.size() < 4 || f[0] != QLatin1String(".prog"))
@@ -90,14 +117,16 @@ void ReadProgrammerModes(QByteArrayView text, std::vector<InstalledProgrammer> &
             for (const QString &id : f[3].split(u','))
                 ids[f[1]] << Unquoted(id.trimmed());
         else if (f[2] == QLatin1String("prog_modes"))
-            spmOnly[f[1]] = f[3].trimmed() == QLatin1String("PM_SPM");
+            modes[f[1]] = Modes(f[3]);
     }
-    QHash<QString, bool> byId;
-    for (auto it = spmOnly.cbegin(); it != spmOnly.cend(); ++it)
+    QHash<QString, QStringList> byId;
+    for (auto it = modes.cbegin(); it != modes.cend(); ++it)
         for (const QString &id : ids.value(it.key(), {it.key()}))
             byId.insert(id, it.value());
-    for (InstalledProgrammer &p : programmers)
-        p.bootloaderOnly = byId.value(p.id, false);
+    for (InstalledProgrammer &p : programmers) {
+        p.modes = byId.value(p.id);
+        p.bootloaderOnly = p.modes == QStringList{QStringLiteral("PM_SPM")};
+    }
 }
 
 std::vector<InstalledProgrammer> ParseProgrammers(QByteArrayView text)
@@ -117,6 +146,22 @@ std::vector<InstalledProgrammer> ParseProgrammers(QByteArrayView text)
     return programmers;
 }
 
+QString ProgrammerFit(const InstalledPart &part, const InstalledProgrammer &programmer)
+{
+    if (part.modes.isEmpty() || programmer.modes.isEmpty())
+        return {};
+    QStringList shared;
+    for (const QString &mode : part.modes)
+        if (programmer.modes.contains(mode))
+            shared << mode;
+    if (shared.isEmpty())
+        return QStringLiteral("%1 cannot program the %2: it speaks %3, the part takes %4.")
+            .arg(programmer.id, part.name, ModeWords(programmer.modes), ModeWords(part.modes));
+    if (shared == QStringList{QStringLiteral("PM_SPM")})
+        return QStringLiteral("%1 reaches the %2 only through a bootloader on it: not its fuses or lock.")
+            .arg(programmer.id, part.name);
+    return {};
+}
 
 bool IsToolWord(QStringView text)
 {

@@ -29,6 +29,7 @@ struct InstalledPart {
     QString signature;  // six upper-case hex digits (1E950F); empty when it has none
     std::vector<PartMemory> memories;  // in avrdude's order: eeprom, flash, lfuse, ... fuse0, ...
     std::vector<MemoryAlias> aliases;  // in avrdude's order
+    QStringList modes;                 // how it is programmed, avrdude's prog_modes: PM_SPM, PM_ISP, PM_UPDI ...
 
     const PartMemory *Memory(QStringView memory) const;  // by its exact name
     bool HasMemory(QStringView memory) const { return Memory(memory) != nullptr; }
@@ -44,6 +45,7 @@ struct InstalledProgrammer {
     // avrdude reaches the chip only through a bootloader (its prog_modes are PM_SPM alone): no fuse,
     // lock or calibration byte can be read or written that way.
     bool bootloaderOnly = false;
+    QStringList modes;  // avrdude's prog_modes; empty when it did not say
 };
 
 struct InstalledAvrdude {
@@ -55,8 +57,14 @@ struct InstalledAvrdude {
 std::vector<InstalledPart> ParseParts(QByteArrayView text);
 // "-c ?": lines "  <id> = <description>" after "Valid programmers are:".
 std::vector<InstalledProgrammer> ParseProgrammers(QByteArrayView text);
-// "-c */St": marks the programmers whose prog_modes are PM_SPM alone, by every id each one has.
+// "-c */St": each programmer's prog_modes, by every id each one has; those with PM_SPM alone are
+// marked as reaching the chip only through a bootloader.
 void ReadProgrammerModes(QByteArrayView text, std::vector<InstalledProgrammer> &programmers);
+
+// What the window says beside the programmer box when the programmer cannot program the part in
+// any of the part's modes, or only through a bootloader on it; empty when they share a mode or
+// either's modes are not known.
+QString ProgrammerFit(const InstalledPart &part, const InstalledProgrammer &programmer);
 
 // True for a word avrdude can take as a part code or programmer id: letters, digits and _ . + -.
 bool IsToolWord(QStringView text);

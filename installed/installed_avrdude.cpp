@@ -20,7 +20,7 @@ constexpr int kAnswerTimeoutMs = 2000;
 QByteArray InstalledCacheKey(const QString &path)
 {
     const QFileInfo info(path);
-    return QStringLiteral("fusewerk-avrdude-cache 4\t%1\t%2\t%3")
+    return QStringLiteral("fusewerk-avrdude-cache 5\t%1\t%2\t%3")
         .arg(info.absoluteFilePath())
         .arg(info.size())
         .arg(info.lastModified().toMSecsSinceEpoch())
@@ -57,13 +57,14 @@ QByteArray InstalledCacheText(const QByteArray &key, const compose::InstalledAvr
             memories << QStringLiteral("%1=%2@%3").arg(m.name).arg(m.size).arg(m.offset);
         for (const compose::MemoryAlias &a : p.aliases)
             aliases << QStringLiteral("%1=%2").arg(a.name, a.memory);
-        out += QStringList{QStringLiteral("P"), p.name, p.code, p.signature, memories.join(u','), aliases.join(u',')}
+        out += QStringList{QStringLiteral("P"), p.name, p.code, p.signature, memories.join(u','), aliases.join(u','),
+                           p.modes.join(u'|')}
                    .join(u'\t')
                    .toUtf8() +
                '\n';
     }
     for (const auto &p : installed.programmers)
-        out += QStringList{QStringLiteral("C"), p.id, p.description, p.bootloaderOnly ? QStringLiteral("spm") : QString()}
+        out += QStringList{QStringLiteral("C"), p.id, p.description, p.modes.join(u'|')}
                    .join(u'\t')
                    .toUtf8() +
                '\n';
@@ -81,16 +82,18 @@ std::optional<compose::InstalledAvrdude> ParseInstalledCache(const QByteArray &k
     bool complete = false;
     for (const QByteArray &line : lines.mid(1)) {
         const QStringList f = QString::fromUtf8(line).split(u'\t');
-        if (f.size() == 6 && f[0] == QLatin1String("P")) {
+        if (f.size() == 7 && f[0] == QLatin1String("P")) {
             compose::InstalledPart part{f[1], f[2], f[3], {}, {}};
             for (const QString &m : f[4].split(u',', Qt::SkipEmptyParts))
                 part.memories.push_back({m.section(u'=', 0, 0), m.section(u'=', 1).section(u'@', 0, 0).toLongLong(),
                                          m.section(u'@', 1).toLongLong()});
             for (const QString &a : f[5].split(u',', Qt::SkipEmptyParts))
                 part.aliases.push_back({a.section(u'=', 0, 0), a.section(u'=', 1)});
+            part.modes = f[6].split(u'|', Qt::SkipEmptyParts);
             installed.parts.push_back(std::move(part));
         } else if (f.size() == 4 && f[0] == QLatin1String("C")) {
-            installed.programmers.push_back({f[1], f[2], f[3] == QLatin1String("spm")});
+            const QStringList modes = f[3].split(u'|', Qt::SkipEmptyParts);
+            installed.programmers.push_back({f[1], f[2], modes == QStringList{QStringLiteral("PM_SPM")}, modes});
         }
         else if (f.size() == 3 && f[0] == QLatin1String("E"))
             complete = f[1] == QString::number(installed.parts.size()) &&

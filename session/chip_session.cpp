@@ -12,6 +12,24 @@ namespace session {
 
 using fuses::FuseByte;
 
+namespace {
+
+// The part Detect names when none is chosen: avrdude wants one, and reads the signature either way,
+// but only over an interface the programmer and the part share (UPDI, TPI, PDI or ISP).
+QString StandInPart(const compose::Vocabulary &words, const QString &programmer)
+{
+    const compose::InstalledProgrammer *p = words.findProgrammer(programmer);
+    if (!p || p->modes.isEmpty() || p->modes.contains(QStringLiteral("PM_ISP")))
+        return QStringLiteral("ATmega8");
+    for (const compose::InstalledPart &part : words.installed().parts)
+        for (const QString &mode : part.modes)
+            if (mode != QLatin1String("PM_SPM") && p->modes.contains(mode) && !words.partCode(part.name).isEmpty())
+                return part.name;
+    return QStringLiteral("ATmega8");
+}
+
+}  // namespace
+
 ChipSession::ChipSession(compose::Vocabulary words, QObject *parent) : QObject(parent), words_(std::move(words)) {}
 
 ChipSession::~ChipSession()
@@ -129,19 +147,54 @@ bool ChipSession::readByte(FuseByte byte)
     return args && startJob(std::make_unique<ReadByteJob>(*args, byte, readLine_));
 }
 
+fuses::OwnFuses ChipSession::ownFuses() const { return fuses::PartOwnFuses(form_.device, part()); }
+
 bool ChipSession::readAllFuses()
 {
-    const fuses::FuseLayout layout = fuses::LookupFuseLayout(form_.device, part());
-    std::vector<FuseByte> bytes;
+    std::vector<WantedFuse> wanted;
+    if (const fuses::OwnFuses own = ownFuses(); own.any()) {
+        for (const fuses::FuseSection &section : own.sections)
+            wanted.push_back({section.memory, section.size, section.name()});
+    } else {
+        const fuses::FuseLayout layout = fuses::LookupFuseLayout(form_.device, part());
+        for (const fuses::FuseByteRow &row : fuses::FuseByteTable)
+            if (layout[row.byte].on)
+                wanted.push_back({QString::fromLatin1(row.memory), 1, QString::fromLatin1(row.noun)});
+    }
+    return readFuses(std::move(wanted));
+}
+
+bool ChipSession::readFuse(const QString &memory)
+{
+    const fuses::OwnFuses own = ownFuses();
+    const fuses::FuseSection *section = own.section(memory);
+    return section && readFuses({{section->memory, section->size, section->name()}});
+}
+
+bool ChipSession::readFuses(std::vector<WantedFuse> wanted)
+{
     QString operations;
-    for (const fuses::FuseByteRow &row : fuses::FuseByteTable)
-        if (layout[row.byte].on) {
-            bytes.push_back(row.byte);
-            operations += fuses::ReadOperation(QString::fromLatin1(row.memory), u'h');
-        }
+    for (const WantedFuse &w : wanted)
+        operations += fuses::ReadOperation(w.memory, u'h');
     const std::optional<QStringList> args =
         shownAndJudged(fuses::BuildReadCommand(form_, operations, words_), QStringLiteral("read"), true);
-    return args && startJob(std::make_unique<ReadAllFusesJob>(*args, std::move(bytes)));
+    return args && startJob(std::make_unique<ReadAllFusesJob>(*args, std::move(wanted)));
+}
+
+bool ChipSession::writeFuse(const QString &memory, const QString &hexValue)
+{
+    const fuses::OwnFuses own = ownFuses();
+    const fuses::FuseSection *section = own.section(memory);
+    if (!section)
+        return false;
+    const std::optional<std::uint32_t> value = section->parseHex(hexValue);
+    if (!value) {
+        emit told(Notice::Warning, QStringLiteral("The %1 value \"%2\" is not %3 hexadecimal digits.")
+                                       .arg(section->name(), hexValue)
+                                       .arg(2 * section->size));
+        return false;
+    }
+    return write(QStringLiteral("-U %1:w:%2:m ").arg(section->memory, section->immediate(*value)));
 }
 
 bool ChipSession::readCalibration()
@@ -168,7 +221,7 @@ bool ChipSession::detect()
     // The chosen device's code where it has one: avrdude wants a part; the signature is read either way.
     compose::FormState state = form_;
     if (words_.partCode(state.device).isEmpty())
-        state.device = QStringLiteral("ATmega8");
+        state.device = StandInPart(words_, form_.programmer);
     const QStringList args = runner::SplitCommandLine(
         fuses::BuildReadCommand(state, fuses::ReadOperation(QStringLiteral("signature"), u'h'), words_));
     if (running() || !passesGate(args, true))
@@ -186,7 +239,7 @@ bool ChipSession::writeByte(FuseByte byte, const QString &hexValue)
         return false;
     }
     // What the value would do to the chip is judged at the gate every run passes.
-    return write(hexValue, QString::fromLatin1(fuses::Row(byte).memory));
+    return write(fuses::WriteOperation(QString::fromLatin1(fuses::Row(byte).memory), hexValue));
 }
 
 bool ChipSession::writeCalibration(const QString &value)
@@ -196,13 +249,13 @@ bool ChipSession::writeCalibration(const QString &value)
                   QStringLiteral("The calibration value \"%1\" is not one to eight hexadecimal digits.").arg(value));
         return false;
     }
-    return write(value, QStringLiteral("calibration"));
+    return write(fuses::WriteOperation(QStringLiteral("calibration"), value));
 }
 
-bool ChipSession::write(const QString &value, const QString &memory)
+bool ChipSession::write(const QString &operation)
 {
-    const std::optional<QStringList> args = shownAndJudged(
-        fuses::BuildWriteCommand(form_, words_) + fuses::WriteOperation(memory, value), QStringLiteral("write"), false);
+    const std::optional<QStringList> args =
+        shownAndJudged(fuses::BuildWriteCommand(form_, words_) + operation, QStringLiteral("write"), false);
     return args && startJob(std::make_unique<WriteJob>(*args));
 }
 
@@ -243,9 +296,15 @@ void ChipSession::jobFinished()
         lastReads_[QString::fromLatin1(fuses::Row(read->byte()).memory)] = {*read->value(), readFrom_};
         emit byteRead(read->byte(), *read->value());
     } else if (const auto *all = qobject_cast<ReadAllFusesJob *>(job)) {
-        for (const auto &[byte, value] : all->values()) {
-            lastReads_[QString::fromLatin1(fuses::Row(byte).memory)] = {value, readFrom_};
-            emit byteRead(byte, value);
+        // The window is locked while a run is under way: the part is still the one read.
+        const bool own = ownFuses().any();
+        for (const auto &[memory, value] : all->values()) {
+            lastReads_[memory] = {value, readFrom_};
+            const auto row = std::ranges::find_if(fuses::FuseByteTable, [&](const auto &r) { return memory == QLatin1String(r.memory); });
+            if (own || row == std::end(fuses::FuseByteTable))
+                emit fuseRead(memory, value);
+            else
+                emit byteRead(row->byte, value);
         }
     } else if (const auto *bytes = qobject_cast<ReadBytesJob *>(job); bytes && !bytes->text().isEmpty()) {
         emit bytesRead(bytes->memory(), bytes->text());

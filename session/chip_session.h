@@ -7,6 +7,7 @@
 #include "compose/vocabulary.h"
 #include "fuses/fuse_bytes.h"
 #include "fuses/gate.h"
+#include "fuses/part_fuses.h"
 
 #include <QHash>
 #include <QObject>
@@ -20,6 +21,7 @@ class AvrdudeRun;
 namespace session {
 
 class Job;
+struct WantedFuse;
 
 enum class Notice { Information, Warning };
 
@@ -48,6 +50,8 @@ public:
     const compose::FormState &form() const { return form_; }
     // The chosen device as the installed avrdude describes it; null when it does not know it.
     const compose::InstalledPart *part() const { return words_.findPart(form_.device); }
+    // The chosen part's own fuses (UPDI, TPI, XMEGA parts); none for a classic part.
+    fuses::OwnFuses ownFuses() const;
     QString commandLine() const;
 
     // The line of a read's output that holds its value, per programmer (the settings' table). A
@@ -64,7 +68,11 @@ public:
     bool execute(const QString &line);
     bool readByte(fuses::FuseByte byte);
     bool writeByte(fuses::FuseByte byte, const QString &hexValue);
+    // Every fuse and lock byte the part has, in one run: the byte editors' or the part's own.
     bool readAllFuses();
+    // One of the part's own fuse memories (fuse5, lock ...); `hexValue`: two hex digits a byte.
+    bool readFuse(const QString &memory);
+    bool writeFuse(const QString &memory, const QString &hexValue);
     bool readCalibration();
     bool writeCalibration(const QString &value);
     bool readSignature();
@@ -78,6 +86,7 @@ signals:
     void output(const QString &text);
     void tick(qint64 elapsedMs, int percent);
     void byteRead(fuses::FuseByte byte, unsigned value);
+    void fuseRead(const QString &memory, quint32 value);  // one of the part's own fuses
     void bytesRead(const QString &memory, const QString &text);  // calibration or signature
     // Detect found the signature, and (when not empty) the part the user agreed it is.
     void detected(const QString &part, const QString &signature);
@@ -102,7 +111,8 @@ private:
     bool startJob(std::unique_ptr<Job> job);
     void jobFinished();
     void detectedSignature(const QString &signature, const runner::AvrdudeRun &run);
-    bool write(const QString &value, const QString &memory);
+    bool write(const QString &operation);
+    bool readFuses(std::vector<WantedFuse> wanted);
 
     compose::Vocabulary words_;
     compose::FormState form_;

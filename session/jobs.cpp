@@ -100,15 +100,15 @@ void ReadBytesJob::takeLine(const QString &line)
         text_ = fuses::HexListText(values);
 }
 
-// avrdude announces each memory it reads ("avrdude: reading lfuse memory ...") and writes its
-// value to the output next: the first line after the announcement that holds nothing but a hex
-// number is that memory's.
+// avrdude announces each memory it reads ("avrdude: reading lfuse memory ...", with its alias
+// after a slash: "reading fuse5/syscfg0 memory ...") and writes its value to the output next: the
+// first line after the announcement that holds nothing but hex numbers is that memory's.
 class ReadAllFusesJob::Lines : public runner::LineWatch {
 public:
     void seeLine(QStringView line, bool cut) override
     {
-        static const QRegularExpression reading(QStringLiteral("^avrdude: reading (\\S+) memory"));
-        static const QRegularExpression value(QStringLiteral("^\\s*0x([0-9A-Fa-f]{1,8})\\s*$"));
+        static const QRegularExpression reading(QStringLiteral("^avrdude: reading ([^\\s/]+)\\S* memory"));
+        static const QRegularExpression value(QStringLiteral("^\\s*(0x[0-9A-Fa-f]{1,8}(,0x[0-9A-Fa-f]{1,8})*)\\s*$"));
         if (cut)
             return;
         if (const auto m = reading.match(line); m.hasMatch()) {
@@ -116,16 +116,19 @@ public:
             return;
         }
         if (const auto m = value.match(line); m.hasMatch() && !memory.isEmpty()) {
-            values.emplace_back(memory, m.captured(1).toUInt(nullptr, 16));
+            std::vector<unsigned> bytes;
+            for (const QString &number : m.captured(1).split(u','))
+                bytes.push_back(number.toUInt(nullptr, 16));
+            values.emplace_back(memory, std::move(bytes));
             memory.clear();
         }
     }
     QString memory;
-    std::vector<std::pair<QString, unsigned>> values;
+    std::vector<std::pair<QString, std::vector<unsigned>>> values;
 };
 
-ReadAllFusesJob::ReadAllFusesJob(QStringList args, std::vector<fuses::FuseByte> bytes, QObject *parent)
-    : Job(std::move(args), parent), bytes_(std::move(bytes)), lines_(std::make_unique<Lines>())
+ReadAllFusesJob::ReadAllFusesJob(QStringList args, std::vector<WantedFuse> wanted, QObject *parent)
+    : Job(std::move(args), parent), wanted_(std::move(wanted)), lines_(std::make_unique<Lines>())
 {
     addWatch(lines_.get());
 }
@@ -138,20 +141,29 @@ void ReadAllFusesJob::take(const runner::ToolEnd &end)
         problem_ = QStringLiteral("The fuse read failed: %1.").arg(runner::EndReason(end));
         return;
     }
-    std::vector<std::pair<fuses::FuseByte, unsigned>> found;
-    for (const fuses::FuseByte byte : bytes_) {
-        const QString memory = QString::fromLatin1(fuses::Row(byte).memory);
-        const auto at = std::ranges::find_if(lines_->values, [&](const auto &v) { return v.first == memory; });
+    std::vector<std::pair<QString, std::uint32_t>> found;
+    for (const WantedFuse &wanted : wanted_) {
+        const auto at = std::ranges::find_if(lines_->values, [&](const auto &v) { return v.first == wanted.memory; });
         if (at == lines_->values.end()) {
             problem_ = QStringLiteral("No value found for the %1 in the output of the fuse read: no byte was changed.")
-                           .arg(QString::fromLatin1(fuses::Row(byte).noun));
+                           .arg(wanted.noun);
             return;
         }
-        if (at->second > 0xFF) {
-            problem_ = NotAByte(QString::fromLatin1(fuses::Row(byte).what), QString::number(at->second, 16));
+        const std::vector<unsigned> &bytes = at->second;
+        if (std::ssize(bytes) != wanted.size || std::ranges::any_of(bytes, [](unsigned b) { return b > 0xFF; })) {
+            QStringList numbers;
+            for (unsigned b : bytes)
+                numbers << QString::number(b, 16);
+            problem_ = QStringLiteral("The fuse read gave \"%1\" for the %2, which is not %3: no byte was changed.")
+                           .arg(numbers.join(u','), wanted.noun,
+                                wanted.size == 1 ? QStringLiteral("a byte (0 to 255)")
+                                                 : QStringLiteral("%1 bytes (0 to 255 each)").arg(wanted.size));
             return;
         }
-        found.emplace_back(byte, at->second);
+        std::uint32_t value = 0;
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            value |= std::uint32_t(bytes[i]) << (8 * i);
+        found.emplace_back(wanted.memory, value);
     }
     values_ = std::move(found);  // all or nothing: a half-read set of bytes is not shown as read
 }

@@ -116,24 +116,32 @@ private:
     QString text_;
 };
 
-// Every fuse and lock byte the part has, in one run: one "-U <memory>:r:-:h" each, in order.
+// A fuse or lock memory a read wants: avrdude's name, its size in bytes and what the user calls it.
+struct WantedFuse {
+    QString memory;
+    int size = 1;
+    QString noun;  // "low fuse byte", "syscfg0 (fuse5)"
+};
+
+// Fuse and lock memories in one run: one "-U <memory>:r:-:h" each, in order.
 class ReadAllFusesJob : public Job {
     Q_OBJECT
 public:
-    ReadAllFusesJob(QStringList args, std::vector<fuses::FuseByte> bytes, QObject *parent = nullptr);
+    ReadAllFusesJob(QStringList args, std::vector<WantedFuse> wanted, QObject *parent = nullptr);
     ~ReadAllFusesJob() override;
     bool shownFromStart() const override { return true; }
-    // Each byte with its value, in the order read; empty without a result.
-    const std::vector<std::pair<fuses::FuseByte, unsigned>> &values() const { return values_; }
+    // Each memory with its value (its bytes in memory order, the first the lowest), in the order
+    // wanted; empty without a result.
+    const std::vector<std::pair<QString, std::uint32_t>> &values() const { return values_; }
 
 protected:
     void take(const runner::ToolEnd &end) override;
 
 private:
     class Lines;
-    std::vector<fuses::FuseByte> bytes_;
+    std::vector<WantedFuse> wanted_;
     std::unique_ptr<Lines> lines_;
-    std::vector<std::pair<fuses::FuseByte, unsigned>> values_;
+    std::vector<std::pair<QString, std::uint32_t>> values_;
 };
 
 // Which chip is there: the signature avrdude reports, whatever its exit code (a signature avrdude
