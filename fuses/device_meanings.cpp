@@ -102,19 +102,21 @@ QString BitName(const MeaningRegister &reg, int bit)
     return {};
 }
 
-QString OneBitMeaning(const MeaningField &field, unsigned bit)
+QString OneBitMeaning(const MeaningField &field, unsigned bit, bool onWhenSet)
 {
     const QString caption = QString::fromUtf8(field.caption);
-    return bit == 0 ? QStringLiteral("on, \"%1\"").arg(caption) : QStringLiteral("off, not \"%1\"").arg(caption);
+    return (bit != 0) == onWhenSet ? QStringLiteral("on, \"%1\"").arg(caption) : QStringLiteral("off, not \"%1\"").arg(caption);
 }
 
-QStringList ExplainLines(const MeaningRegister &reg, unsigned value)
+QStringList ExplainLines(const MeaningRegister &reg, unsigned value, bool onWhenSet)
 {
     QStringList lines;
     for (const MeaningField &field : Fields(reg)) {
         const unsigned bits = FieldBits(field, value);
         const QString name = QLatin1String(field.name);
-        if (field.valueCount == 0 && std::popcount(static_cast<unsigned>(field.mask)) == 1)
+        if (field.valueCount == 0 && std::popcount(static_cast<unsigned>(field.mask)) == 1 && onWhenSet)
+            lines << QStringLiteral("%1 = %2: %3").arg(name).arg(bits).arg(OneBitMeaning(field, bits, true));
+        else if (field.valueCount == 0 && std::popcount(static_cast<unsigned>(field.mask)) == 1)
             lines << QStringLiteral("%1 = %2 (%3): %4").arg(name).arg(bits).arg(Describe(field, value), OneBitMeaning(field, bits));
         else
             lines << QStringLiteral("%1 = 0x%2: %3")

@@ -36,6 +36,7 @@ struct MeaningRegister {
 struct MeaningDevice {
     const char *name;       // ATmega328P
     const char *signature;  // 1E950F
+    bool onWhenSet;         // a one-bit field is on when its bit is 1 (UPDI parts), not 0
     int firstRegister, registerCount;
 };
 
@@ -68,10 +69,12 @@ QString BitName(const MeaningRegister &reg, int bit);
 
 // What a one-bit field's caption means for the bit: a programmed bit (0) turns it on ("on,
 // "Reset Disabled (Enable PC6 as i/o pin)""), an unprogrammed one (1) leaves it off ("off, not ...").
-QString OneBitMeaning(const MeaningField &field, unsigned bit);
+// `onWhenSet`: the part's (MeaningDevice::onWhenSet): its bits turn a feature on when 1.
+QString OneBitMeaning(const MeaningField &field, unsigned bit, bool onWhenSet = false);
 
 // One line per field of `reg` for `value`, in the data's order: "SUT_CKSEL = 0x22: Int. RC Osc. 8 MHz;
 // ...", "CKDIV8 = 0 (programmed): on, \"Divide clock by 8 internally\"".
-QStringList ExplainLines(const MeaningRegister &reg, unsigned value);
+// A part whose bits are on when set says "EESAVE = 1: on, ...".
+QStringList ExplainLines(const MeaningRegister &reg, unsigned value, bool onWhenSet = false);
 
 }  // namespace fuses

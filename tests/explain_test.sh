@@ -1,5 +1,5 @@
 #!/bin/sh
-# "fusewerk --explain": three parts, an unknown or empty part, values that are not one hex byte or
+# "fusewerk --explain": classic parts and parts with fuses of their own, an unknown or empty part, values that are not one hex byte or
 # are given twice, a byte the part lacks, output that cannot be written; no display.
 set -u
 program="$1"
@@ -25,6 +25,15 @@ check 2 "no device data for the part \"\"" ""
 check 2 "lfuse is given twice" ATtiny85 lfuse=E5 lfuse=E1
 check 0 "RSTDISBL = 1 (unprogrammed): off, not \"Reset Disabled" ATtiny85 hfuse=DF
 check 0 "Warning: lfuse = 0xE5: Clock source" ATtiny85 lfuse=E5
+# Parts with fuses of their own, by any of avrdude's names for them.
+check 0 "RSTPINCFG = 0x01: UPDI mode" t1614
+check 0 "Warning: syscfg0 (fuse5) = 0xC0: RSTPINCFG: the UPDI pin becomes \"GPIO mode\"" t1614 syscfg0=C0 bodcfg=00
+check 0 "RSTPINCFG = 0x02: Reset mode" ATtiny1614 fuse5=C8
+check 0 "Warning: fuse = 0xFE: RSTDISBL" t10 fuse=FE
+check 0 "KEY = 0x5CC5C55C: No locks" avr128db28
+check 0 "there are no fuse descriptions for this part" x128a1u
+check 2 "is not MEMORY=VALUE for a fuse memory of the ATtiny1614" t1614 lfuse=E1
+check 2 "syscfg0 (fuse5) is given twice" t1614 fuse5=C4 syscfg0=C4
 env -u DISPLAY "$program" --explain ATtiny85 hfuse=DF > /dev/full 2>/dev/null && { echo "output to /dev/full: exit 0"; fail=1; }
 out=$(env -u DISPLAY "$program" --explain ATmega8 lfuse=E1 2>/dev/null | grep -c '^Warning')
 [ "$out" = 0 ] || { echo "ATmega8 E1 has no lock-out risk, yet $out warnings"; fail=1; }

@@ -1,6 +1,7 @@
 #include "widgets/fuse_settings_panel.h"
 
 #include <QAbstractItemView>
+#include <QRegularExpressionValidator>
 #include <QGroupBox>
 #include <QVBoxLayout>
 
@@ -28,22 +29,29 @@ FuseSettingsPanel::FuseSettingsPanel(QWidget *parent) : QWidget(parent)
     top->addWidget(none_, 1);
     top->addWidget(defaults_);
     layout->addLayout(top);
+    notice_ = new QLabel(this);
+    notice_->setObjectName(QStringLiteral("FuseSettingsNotice"));
+    notice_->setWordWrap(true);
+    notice_->setStyleSheet(QStringLiteral("color: #c00000;"));
+    notice_->hide();
+    layout->addWidget(notice_);
     scroll_ = new QScrollArea(this);
     scroll_->setWidgetResizable(true);
     scroll_->setFrameShape(QFrame::NoFrame);
     layout->addWidget(scroll_, 1);
-    connect(defaults_, &QPushButton::clicked, this, &FuseSettingsPanel::defaultsRequested);
     setDevice(nullptr, QString());
 }
 
 void FuseSettingsPanel::setDevice(const fuses::MeaningDevice *meanings, const QString &device)
 {
-    if (meanings == meanings_ && content_)
+    if (meanings == meanings_ && content_ && !own_.any())
         return;
+    own_ = {};
+    sections_.clear();
     meanings_ = meanings;
     controls_.clear();
-    content_ = new QWidget;
-    auto *column = new QVBoxLayout(content_);
+    auto *content = new QWidget;
+    auto *column = new QVBoxLayout(content);
     column->setContentsMargins(2, 2, 2, 2);
     none_->setText(meanings ? QStringLiteral("%1, signature %2").arg(QLatin1String(meanings->name), QLatin1String(meanings->signature))
                             : QStringLiteral("There are no fuse descriptions for \"%1\"; the byte editors work as ever.")
@@ -53,37 +61,115 @@ void FuseSettingsPanel::setDevice(const fuses::MeaningDevice *meanings, const QS
         const fuses::MeaningRegister *reg = meanings ? fuses::RegisterOf(*meanings, byte) : nullptr;
         if (!reg)
             continue;
-        auto *section = new QGroupBox(QString::fromLatin1(fuses::Row(byte).caption), content_);
+        auto *section = new QGroupBox(QString::fromLatin1(fuses::Row(byte).caption), content);
         section->setObjectName(QStringLiteral("Settings_%1").arg(QLatin1String(fuses::Row(byte).memory)));
         auto *rows = new QVBoxLayout(section);
         rows->setSpacing(2);
-        for (const fuses::MeaningField &field : fuses::Fields(*reg)) {
-            Control control{byte, &field};
-            const QString caption = QString::fromUtf8(field.caption);
-            if (OneBit(field)) {
-                control.check = new QCheckBox(caption, section);
-                control.check->setToolTip(QStringLiteral("%1: ticked when the bit is programmed (0): %2. Unticked (1): %3. "
-                                                         "The bit boxes of the byte editors tick the other way: ticked there is 1.")
-                                              .arg(QLatin1String(field.name), fuses::OneBitMeaning(field, 0),
-                                                   fuses::OneBitMeaning(field, 1)));
-                rows->addWidget(control.check);
-            } else {
-                auto *label = new QLabel(QStringLiteral("%1 (%2)").arg(caption, QLatin1String(field.name)), section);
-                control.box = new QComboBox(section);
-                control.box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-                control.box->setMinimumContentsLength(20);
-                for (const fuses::MeaningValue &setting : fuses::Settings(field))
-                    control.box->addItem(QString::fromUtf8(setting.caption), setting.value);
-                control.box->view()->setMinimumWidth(control.box->view()->sizeHintForColumn(0) + 24);
-                control.box->setToolTip(caption);
-                rows->addWidget(label);
-                rows->addWidget(control.box);
-            }
-            controls_.push_back(control);
-        }
+        AddFields(*reg, Control{byte, -1, nullptr}, section, rows);
         column->addWidget(section);
     }
     column->addStretch(1);
+    Replace(content);
+}
+
+void FuseSettingsPanel::setOwnFuses(const fuses::OwnFuses &own, const QString &device)
+{
+    own_ = own;
+    meanings_ = own_.meanings;
+    controls_.clear();
+    sections_.clear();
+    auto *content = new QWidget;
+    auto *column = new QVBoxLayout(content);
+    column->setContentsMargins(2, 2, 2, 2);
+    none_->setText(meanings_ ? QStringLiteral("%1, signature %2: its own fuses, each with its Read and Write")
+                                   .arg(QLatin1String(meanings_->name), QLatin1String(meanings_->signature))
+                             : QStringLiteral("There are no fuse descriptions for the %1: its fuses are shown by "
+                                              "avrdude's names, as bytes.")
+                                   .arg(device));
+    defaults_->setVisible(meanings_ != nullptr);
+    for (const fuses::FuseSection &fuse : own_.sections) {
+        const int index = static_cast<int>(sections_.size());
+        sections_.push_back({&fuse});
+        auto *section = new QGroupBox(fuse.heading(), content);
+        section->setObjectName(QStringLiteral("Settings_%1").arg(fuse.memory));
+        auto *rows = new QVBoxLayout(section);
+        rows->setSpacing(2);
+        auto *line = new QHBoxLayout;
+        auto *hex = new QLineEdit(fuse.hexText(0), section);
+        hex->setObjectName(QStringLiteral("FuseHex_%1").arg(fuse.memory));
+        hex->setValidator(new QRegularExpressionValidator(
+            QRegularExpression(QStringLiteral("[0-9A-Fa-f]{0,%1}").arg(2 * fuse.size)), hex));
+        hex->setMaximumWidth(hex->fontMetrics().horizontalAdvance(QLatin1Char('D')) * (2 * fuse.size + 2) + 8);
+        hex->setToolTip(QStringLiteral("The %1 in hexadecimal, %2 digits").arg(fuse.name()).arg(2 * fuse.size));
+        sections_.back().hex = hex;
+        auto *read = new QPushButton(QStringLiteral("Read"), section);
+        read->setObjectName(QStringLiteral("FuseRead_%1").arg(fuse.memory));
+        read->setToolTip(QStringLiteral("Read the %1 from the chip").arg(fuse.name()));
+        auto *write = new QPushButton(QStringLiteral("Write"), section);
+        write->setObjectName(QStringLiteral("FuseWrite_%1").arg(fuse.memory));
+        write->setToolTip(QStringLiteral("Write this value to the %1 of the chip").arg(fuse.name()));
+        line->addWidget(new QLabel(QStringLiteral("0x"), section));
+        line->addWidget(hex);
+        line->addStretch(1);
+        line->addWidget(read);
+        line->addWidget(write);
+        rows->addLayout(line);
+        const QString memory = fuse.memory;
+        connect(read, &QPushButton::clicked, this, [this, memory] { emit fuseReadRequested(memory); });
+        connect(write, &QPushButton::clicked, this,
+                [this, memory, hex] { emit fuseWriteRequested(memory, hex->text().toUpper()); });
+        // A whole value typed shows in the words at once; one left half-typed goes back to the value.
+        connect(hex, &QLineEdit::textEdited, this, [this, index](const QString &text) {
+            if (const auto value = sections_[static_cast<std::size_t>(index)].fuse->parseHex(text)) {
+                sections_[static_cast<std::size_t>(index)].value = *value;
+                ShowSection(index, false);
+            }
+        });
+        connect(hex, &QLineEdit::editingFinished, this, [this, index] { ShowSection(index, true); });
+        if (fuse.reg)
+            AddFields(*fuse.reg, Control{std::nullopt, index, nullptr}, section, rows);
+        column->addWidget(section);
+    }
+    column->addStretch(1);
+    Replace(content);
+}
+
+void FuseSettingsPanel::AddFields(const fuses::MeaningRegister &reg, Control prototype, QWidget *section, QLayout *rows)
+{
+    for (const fuses::MeaningField &field : fuses::Fields(reg)) {
+        Control control = prototype;
+        control.field = &field;
+        const QString caption = QString::fromUtf8(field.caption);
+        if (OneBit(field)) {
+            control.check = new QCheckBox(caption, section);
+            control.check->setToolTip(
+                onWhenSet()
+                    ? QStringLiteral("%1: ticked when the bit is set (1): %2. Unticked (0): %3.")
+                          .arg(QLatin1String(field.name), fuses::OneBitMeaning(field, 1, true), fuses::OneBitMeaning(field, 0, true))
+                    : QStringLiteral("%1: ticked when the bit is programmed (0): %2. Unticked (1): %3. "
+                                     "The bit boxes of the byte editors tick the other way: ticked there is 1.")
+                          .arg(QLatin1String(field.name), fuses::OneBitMeaning(field, 0), fuses::OneBitMeaning(field, 1)));
+            rows->addWidget(control.check);
+        } else {
+            auto *label = new QLabel(QStringLiteral("%1 (%2)").arg(caption, QLatin1String(field.name)), section);
+            label->setWordWrap(true);
+            control.box = new QComboBox(section);
+            control.box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+            control.box->setMinimumContentsLength(20);
+            for (const fuses::MeaningValue &setting : fuses::Settings(field))
+                control.box->addItem(QString::fromUtf8(setting.caption), setting.value);
+            control.box->view()->setMinimumWidth(control.box->view()->sizeHintForColumn(0) + 24);
+            control.box->setToolTip(caption);
+            rows->addWidget(label);
+            rows->addWidget(control.box);
+        }
+        controls_.push_back(control);
+    }
+}
+
+void FuseSettingsPanel::Replace(QWidget *content)
+{
+    content_ = content;
     scroll_->setWidget(content_);  // the previous content goes with it
     for (std::size_t i = 0; i < controls_.size(); ++i) {
         const Control &control = controls_[i];
@@ -93,6 +179,24 @@ void FuseSettingsPanel::setDevice(const fuses::MeaningDevice *meanings, const QS
             connect(control.box, &QComboBox::currentIndexChanged, this, [this, i] { Edited(controls_[i]); });
         Show(control);
     }
+    // Factory Defaults of a part's own fuses: every section with data takes its default here.
+    disconnect(defaults_, &QPushButton::clicked, this, nullptr);
+    if (own_.any())
+        connect(defaults_, &QPushButton::clicked, this, [this] {
+            for (std::size_t i = 0; i < sections_.size(); ++i)
+                if (const fuses::MeaningRegister *reg = sections_[i].fuse->reg) {
+                    sections_[i].value = reg->initval & sections_[i].fuse->fullMask();
+                    ShowSection(static_cast<int>(i), true);
+                }
+        });
+    else
+        connect(defaults_, &QPushButton::clicked, this, &FuseSettingsPanel::defaultsRequested);
+}
+
+void FuseSettingsPanel::setNotice(const QString &text)
+{
+    notice_->setText(text);
+    notice_->setVisible(!text.isEmpty());
 }
 
 void FuseSettingsPanel::setValue(fuses::FuseByte byte, unsigned value)
@@ -103,12 +207,36 @@ void FuseSettingsPanel::setValue(fuses::FuseByte byte, unsigned value)
             Show(control);
 }
 
+void FuseSettingsPanel::setFuseValue(const QString &memory, quint32 value)
+{
+    for (std::size_t i = 0; i < sections_.size(); ++i)
+        if (sections_[i].fuse->memory == memory) {
+            sections_[i].value = value & sections_[i].fuse->fullMask();
+            ShowSection(static_cast<int>(i), true);
+        }
+}
+
+void FuseSettingsPanel::ShowSection(int index, bool withHex)
+{
+    Section &section = sections_[static_cast<std::size_t>(index)];
+    if (withHex)
+        section.hex->setText(section.fuse->hexText(section.value));
+    for (const Control &control : controls_)
+        if (control.section == index)
+            Show(control);
+}
+
+unsigned &FuseSettingsPanel::ValueOf(const Control &control)
+{
+    return control.byte ? values_[fuses::Index(*control.byte)] : sections_[static_cast<std::size_t>(control.section)].value;
+}
+
 void FuseSettingsPanel::Show(const Control &control)
 {
     showing_ = true;
-    const unsigned value = values_[fuses::Index(control.byte)];
+    const unsigned value = ValueOf(control);
     if (control.check) {
-        control.check->setChecked(fuses::FieldBits(*control.field, value) == 0);
+        control.check->setChecked((fuses::FieldBits(*control.field, value) != 0) == (control.section >= 0 && onWhenSet()));
     } else {
         // A value the group does not list shows as itself, in an entry of its own at the end.
         const int listed = control.field->valueCount;
@@ -129,11 +257,15 @@ void FuseSettingsPanel::Edited(const Control &control)
 {
     if (showing_)
         return;
-    const unsigned old = values_[fuses::Index(control.byte)];
-    const unsigned raw = control.check ? (control.check->isChecked() ? 0u : 1u) : control.box->currentData().toUInt();
-    const unsigned value = fuses::WithFieldBits(*control.field, old, raw);
-    values_[fuses::Index(control.byte)] = value;
-    emit valueEdited(control.byte, value);
+    unsigned &slot = ValueOf(control);
+    const bool on = control.section >= 0 && onWhenSet();
+    const unsigned raw = control.check ? (control.check->isChecked() == on ? 1u : 0u) : control.box->currentData().toUInt();
+    slot = fuses::WithFieldBits(*control.field, slot, raw);
+    if (control.byte) {
+        emit valueEdited(*control.byte, slot);
+        return;
+    }
+    ShowSection(control.section, true);
 }
 
 QComboBox *FuseSettingsPanel::settingBox(fuses::FuseByte byte, const char *field) const
@@ -149,6 +281,32 @@ QCheckBox *FuseSettingsPanel::bitBox(fuses::FuseByte byte, const char *field) co
     for (const Control &control : controls_)
         if (control.byte == byte && control.check && qstrcmp(control.field->name, field) == 0)
             return control.check;
+    return nullptr;
+}
+
+QComboBox *FuseSettingsPanel::settingBox(const QString &memory, const char *field) const
+{
+    for (const Control &control : controls_)
+        if (control.section >= 0 && sections_[static_cast<std::size_t>(control.section)].fuse->memory == memory &&
+            control.box && qstrcmp(control.field->name, field) == 0)
+            return control.box;
+    return nullptr;
+}
+
+QCheckBox *FuseSettingsPanel::bitBox(const QString &memory, const char *field) const
+{
+    for (const Control &control : controls_)
+        if (control.section >= 0 && sections_[static_cast<std::size_t>(control.section)].fuse->memory == memory &&
+            control.check && qstrcmp(control.field->name, field) == 0)
+            return control.check;
+    return nullptr;
+}
+
+QLineEdit *FuseSettingsPanel::hexField(const QString &memory) const
+{
+    for (const Section &section : sections_)
+        if (section.fuse->memory == memory)
+            return section.hex;
     return nullptr;
 }
 

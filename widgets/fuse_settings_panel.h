@@ -3,8 +3,12 @@
 // has, and in each every field of the part's device data: a drop-down of its settings, or for a
 // one-bit field a check box ticked when the bit is programmed (0). It shows values it is given and
 // says which value the user chose; it keeps no byte of its own beyond what it shows.
+// For a part with fuses of its own (UPDI, TPI, XMEGA) the panel is their editor: a section per fuse
+// memory, each with its value in hex, its fields in words, and its own Read and Write.
 #include "fuses/device_meanings.h"
+#include "fuses/part_fuses.h"
 
+#include <QLineEdit>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -24,36 +28,64 @@ public:
 
     // Rebuilds the panel for a part (null: no data, one line says so); `device` names it.
     void setDevice(const fuses::MeaningDevice *meanings, const QString &device);
+    // Rebuilds the panel as the editor of a part's own fuses, every value 0 until one is shown.
+    void setOwnFuses(const fuses::OwnFuses &own, const QString &device);
+    bool ownFuses() const { return own_.any(); }
+    // A warning above the sections (the programmer cannot reach the part); empty: none.
+    void setNotice(const QString &text);
+    QString notice() const { return notice_->text(); }
     // Shows `value` for `byte`, emitting nothing.
     void setValue(fuses::FuseByte byte, unsigned value);
+    // Shows `value` for one of the part's own fuse memories, emitting nothing.
+    void setFuseValue(const QString &memory, quint32 value);
     const fuses::MeaningDevice *meanings() const { return meanings_; }
 
     // The controls of a field, for tests and tools (null where the part has no such field).
     QComboBox *settingBox(fuses::FuseByte byte, const char *field) const;
     QCheckBox *bitBox(fuses::FuseByte byte, const char *field) const;
+    // The same for a part's own fuse memory ("fuse5", "lock"), and its hex field.
+    QComboBox *settingBox(const QString &memory, const char *field) const;
+    QCheckBox *bitBox(const QString &memory, const char *field) const;
+    QLineEdit *hexField(const QString &memory) const;
     QPushButton *defaultsButton() const { return defaults_; }
 
 signals:
     void valueEdited(fuses::FuseByte byte, unsigned value);  // the user chose a setting
-    void defaultsRequested();                                // "Factory Defaults"
+    void defaultsRequested();                                // "Factory Defaults" of a classic part
+    void fuseReadRequested(const QString &memory);           // a section's Read
+    void fuseWriteRequested(const QString &memory, const QString &hexValue);  // a section's Write
 
 private:
     struct Control {
-        fuses::FuseByte byte;
+        std::optional<fuses::FuseByte> byte;  // a byte editor's byte, or
+        int section = -1;                     // one of the part's own fuse memories
         const fuses::MeaningField *field;
         QComboBox *box = nullptr;
         QCheckBox *check = nullptr;
     };
+    struct Section {
+        const fuses::FuseSection *fuse;
+        quint32 value = 0;
+        QLineEdit *hex = nullptr;
+    };
     void Show(const Control &control);
     void Edited(const Control &control);
+    unsigned &ValueOf(const Control &control);
+    void AddFields(const fuses::MeaningRegister &reg, Control prototype, QWidget *section, QLayout *rows);
+    void Replace(QWidget *content);
+    void ShowSection(int index, bool withHex);
+    bool onWhenSet() const { return meanings_ && meanings_->onWhenSet; }
 
     QLabel *none_;
+    QLabel *notice_;
     QPushButton *defaults_;
     QScrollArea *scroll_;
     QWidget *content_ = nullptr;
     const fuses::MeaningDevice *meanings_ = nullptr;
     std::vector<Control> controls_;
     std::array<unsigned, fuses::kFuseByteCount> values_{};
+    fuses::OwnFuses own_;
+    std::vector<Section> sections_;
     bool showing_ = false;  // controls set by code, not by the user
 };
 

@@ -172,6 +172,11 @@ void CreateTopRow(Controls &ui, QWidget *w, const compose::Vocabulary &words, co
         box->view()->setMinimumWidth(box->view()->sizeHintForColumn(0) + 24);
         box->setObjectName(box == ui.deviceBox ? QStringLiteral("DeviceComboBox") : QStringLiteral("ProgComboBox"));
     }
+    ui.programmerFit = Named(new QLabel(QStringLiteral("\u26A0"), w), QStringLiteral("ProgrammerFit"));
+    ui.programmerFit->setGeometry(190, 4, 30, 18);
+    ui.programmerFit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    ui.programmerFit->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold;"));
+    ui.programmerFit->hide();
     MakeLabel(QStringLiteral("-P Port:"), w, 226, 8);
     ui.portBox = Named(Place(new ComboBox(compose::PortItems(ports), QString(), w), 226, 24, 81, 21),
                     QStringLiteral("PortComboBox"));

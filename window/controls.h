@@ -30,6 +30,7 @@ using widgets::SpeedButton;
 struct Controls {
     // Top row.
     ComboBox *deviceBox = nullptr, *programmerBox = nullptr, *portBox = nullptr;
+    QLabel *programmerFit = nullptr;  // a mark beside the programmer box: it cannot reach the part
     QLineEdit *extraOptions = nullptr;
     // Flash and EEPROM rows.
     QGroupBox *flashRow = nullptr, *eepromRow = nullptr;

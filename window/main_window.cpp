@@ -152,6 +152,9 @@ void MainWindow::WireSession()
     });
     connect(&session_, &session::ChipSession::byteRead, this,
             [this](fuses::FuseByte byte, unsigned value) { ui_.byteEditor(byte)->setValue(value); });
+    connect(&session_, &session::ChipSession::fuseRead, ui_.fuseSettings, &widgets::FuseSettingsPanel::setFuseValue);
+    connect(ui_.fuseSettings, &widgets::FuseSettingsPanel::fuseReadRequested, &session_, &session::ChipSession::readFuse);
+    connect(ui_.fuseSettings, &widgets::FuseSettingsPanel::fuseWriteRequested, &session_, &session::ChipSession::writeFuse);
     connect(&session_, &session::ChipSession::bytesRead, this, [this](const QString &memory, const QString &text) {
         (memory == QLatin1String("calibration") ? ui_.calibrationField : ui_.signatureField)->setMaskedText(text);
     });
@@ -182,6 +185,13 @@ void MainWindow::BuildCommandLine()
 {
     session_.setForm(window::Snapshot(ui_));
     ui_.commandLine->setText(session_.commandLine());
+    // Whether the programmer can reach the part at all, said before anything runs.
+    const compose::InstalledPart *part = session_.part();
+    const compose::InstalledProgrammer *programmer = session_.words().findProgrammer(session_.form().programmer);
+    const QString fit = part && programmer ? compose::ProgrammerFit(*part, *programmer) : QString();
+    ui_.programmerFit->setVisible(!fit.isEmpty());
+    ui_.programmerFit->setToolTip(fit);
+    ui_.fuseSettings->setNotice(fit);
 }
 
 void MainWindow::FormCreate()
@@ -391,14 +401,27 @@ void MainWindow::ApplyFuseLayout()
     const QString device = ui_.deviceBox->currentText();
     const fuses::FuseLayout layout = fuses::LookupFuseLayout(device, session_.part());
     // A byte turned off shows 00; the panel is told below, and the command line holds no byte value.
+    // A part with fuses of its own has no memory the editors' Reads and Writes name.
+    const fuses::OwnFuses own = session_.ownFuses();
     for (widgets::ByteEditor *editor : ui_.byteEditors) {
         const QSignalBlocker quiet(editor);
         editor->setBitLayout(layout[editor->byte()]);
+        editor->readButton()->setEnabled(!own.any());
+        editor->writeButton()->setEnabled(!own.any());
     }
-    // The panel follows the part, and shows what the editors hold.
-    ui_.fuseSettings->setDevice(fuses::FindMeanings(device), device);
-    for (const widgets::ByteEditor *editor : ui_.byteEditors)
-        ui_.fuseSettings->setValue(editor->byte(), editor->value());
+    // The panel follows the part, and shows what the editors hold; a part with fuses of its own
+    // has them there, with what was last read of them from this part.
+    if (own.any()) {
+        ui_.fuseSettings->setOwnFuses(own, device);
+        for (const fuses::FuseSection &section : own.sections)
+            if (const fuses::LastRead last = session_.lastReads().value(section.memory);
+                last.value && session_.part() && last.part == session_.part()->name)
+                ui_.fuseSettings->setFuseValue(section.memory, *last.value);
+    } else {
+        ui_.fuseSettings->setDevice(fuses::FindMeanings(device), device);
+        for (const widgets::ByteEditor *editor : ui_.byteEditors)
+            ui_.fuseSettings->setValue(editor->byte(), editor->value());
+    }
     // A device of the table starts with an unread signature; any other text opens the calibration field.
     if (layout.inTable)
         ui_.signatureField->setMaskedText(QStringLiteral("000000"));
