@@ -26,6 +26,7 @@ window::Controls Ui(const QWidget &w)
     for (std::size_t i = 0; i < fuses::kFuseByteCount; ++i)
         find(ui.byteEditors[i], QLatin1String(fuses::FuseByteTable[i].groupName));
     find(ui.readAllButton, QStringLiteral("ReadAllFuses"));
+    find(ui.programmerFit, QStringLiteral("ProgrammerFit"));
     find(ui.fuseSettingsGroup, QStringLiteral("FuseSettingsGroup"));
     find(ui.fuseSettings, QStringLiteral("FuseSettings"));
     find(ui.calibrationGroup, QStringLiteral("GroupBox7"));

@@ -283,3 +283,57 @@ TEST(Gate, ABootloaderProgrammerNeitherReadsNorWritesFusesLockOrCalibration)
     ClickAndWait(Ui(*form).byteEditor(Low)->readButton());
     EXPECT_EQ(Runs(), 2);
 }
+
+// A part with fuses of its own on the window: the four editors are off, the panel edits each fuse
+// memory (a setting picked shows in its hex, hex typed shows in its words), Factory Defaults come
+// from the data, a part without data shows its memories as bytes, and a programmer that cannot
+// reach the part is named before anything runs.
+TEST(OwnFuses, ThePanelEditsThemAndTheEditorsAreOff)
+{
+    auto form = MakeForm("ATtiny1614", "serialupdi", Recorded71());
+    const auto editorsOff = [&] {
+        return std::ranges::none_of(Ui(*form).byteEditors, [](widgets::ByteEditor *e) {
+            return e->hexField()->isEnabled() || e->readButton()->isEnabled() || e->writeButton()->isEnabled();
+        });
+    };
+    widgets::FuseSettingsPanel *panel = Ui(*form).fuseSettings;
+    EXPECT_TRUE(editorsOff());
+    ASSERT_TRUE(panel->ownFuses());
+    EXPECT_EQ(panel->findChild<QGroupBox *>("Settings_fuse5")->title(), "syscfg0 (fuse5): System Configuration 0");
+    QTest::mouseClick(panel->defaultsButton(), Qt::LeftButton);
+    QLineEdit *syscfg0 = panel->hexField("fuse5");
+    EXPECT_EQ(syscfg0->text(), "C4");
+    EXPECT_EQ(panel->hexField("fuse2")->text(), "02");
+    QComboBox *pin = panel->settingBox(QStringLiteral("fuse5"), "RSTPINCFG");
+    ASSERT_NE(pin, nullptr);
+    ASSERT_EQ(pin->count(), 3);
+    for (int i = 0; i < pin->count(); ++i) {
+        pin->setCurrentIndex(i);  // as the user picks it
+        const QString hex = QStringLiteral("%1").arg(0xC0u | (pin->itemData(i).toUInt() << 2), 2, 16).toUpper();
+        EXPECT_EQ(syscfg0->text(), hex) << i;
+        syscfg0->clear();
+        QTest::keyClicks(syscfg0, "C4");
+        EXPECT_EQ(pin->currentText(), "UPDI mode");
+        syscfg0->selectAll();
+        QTest::keyClicks(syscfg0, hex);
+        EXPECT_EQ(pin->currentIndex(), i) << hex.toStdString();
+    }
+    QCheckBox *eesave = panel->bitBox(QStringLiteral("fuse5"), "EESAVE");
+    ASSERT_NE(eesave, nullptr);
+    eesave->setChecked(true);
+    EXPECT_EQ(syscfg0->text(), "C9") << "a UPDI part's bit is on when set";
+
+    EXPECT_FALSE(Ui(*form).programmerFit->isVisibleTo(form.get()));
+    Ui(*form).programmerBox->setEditText("usbasp");
+    EXPECT_TRUE(Ui(*form).programmerFit->isVisibleTo(form.get()));
+    EXPECT_TRUE(panel->notice().contains("usbasp cannot program the ATtiny1614")) << panel->notice().toStdString();
+
+    Ui(*form).deviceBox->setEditText("ATxmega128A1U");
+    EXPECT_TRUE(editorsOff());
+    ASSERT_NE(panel->hexField("fuse2"), nullptr);
+    EXPECT_EQ(panel->settingBox(QStringLiteral("fuse2"), "RSTPINCFG"), nullptr);
+    EXPECT_FALSE(panel->defaultsButton()->isVisibleTo(panel));
+    Ui(*form).deviceBox->setEditText("ATmega8");
+    EXPECT_TRUE(Ui(*form).byteEditor(High)->hexField()->isEnabled() && Ui(*form).byteEditor(High)->readButton()->isEnabled());
+    EXPECT_FALSE(panel->ownFuses());
+}

@@ -178,7 +178,13 @@ TEST(Installed, TheRealAvrdudeAndOneThatFails)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray whole = file.readAll();
     file.close();
-    EXPECT_EQ(LoadInstalledAvrdude("/usr/bin/avrdude", cache).parts.size(), real.parts.size());
+    const compose::Vocabulary cached(LoadInstalledAvrdude("/usr/bin/avrdude", cache));
+    EXPECT_EQ(cached.installed().parts.size(), real.parts.size());
+    // with each part's and programmer's programming modes
+    ASSERT_NE(cached.findPart(u"ATtiny1614"), nullptr);
+    EXPECT_EQ(cached.findPart(u"ATtiny1614")->modes, QStringList({"PM_SPM", "PM_UPDI"}));
+    ASSERT_NE(cached.findProgrammer(u"serialupdi"), nullptr);
+    EXPECT_EQ(cached.findProgrammer(u"serialupdi")->modes, QStringList{"PM_UPDI"});
     // A cache cut short (its key intact) is not trusted: avrdude is asked afresh.
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(whole.left(whole.size() * 2 / 3));

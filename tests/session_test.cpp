@@ -86,6 +86,31 @@ TEST(ChipSession, ReadAllReportsEveryByteOnceOrNone)
     EXPECT_EQ(told[0], "No value found for the lock byte in the output of the fuse read: no byte was changed.");
 }
 
+// A part with fuses of its own: Read All reads each of its fuse memories once (avrdude names them
+// with their alias, "fuse5/syscfg0"), and a write is judged against the value read.
+TEST(ChipSession, ReadAllReadsAPartsOwnFusesAndTheGateKnowsThem)
+{
+    session::ChipSession chip{compose::Vocabulary(Recorded())};
+    chip.setForm(Form("ATtiny1614"));
+    QStringList read;
+    QObject::connect(&chip, &session::ChipSession::fuseRead,
+                     [&](const QString &memory, quint32 value) { read << QStringLiteral("%1=%2").arg(memory).arg(value, 0, 16); });
+    QObject::connect(&chip, &session::ChipSession::byteRead, [&] { read << "a byte editor's byte"; });
+    StandIn tool = Printing("read_all_fuses_t1614.txt");
+    ASSERT_TRUE(chip.readAllFuses());
+    ASSERT_TRUE(WaitUntilIdle(chip));
+    EXPECT_EQ(Runs(), QStringList{"-p t1614 -c stk500v1 -U fuse0:r:-:h -U fuse1:r:-:h -U fuse2:r:-:h -U fuse4:r:-:h "
+                                  "-U fuse5:r:-:h -U fuse6:r:-:h -U fuse7:r:-:h -U fuse8:r:-:h -U lock:r:-:h -D -q"});
+    EXPECT_EQ(read, QStringList({"fuse0=2", "fuse1=2", "fuse2=2", "fuse4=2", "fuse5=c4", "fuse6=2", "fuse7=2", "fuse8=2",
+                                 "lock=c5"}));
+
+    QStringList asked;
+    QObject::connect(&chip, &session::ChipSession::question, [&](const QString &text, bool *) { asked << text; });
+    EXPECT_FALSE(chip.writeFuse("fuse5", "C0"));
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_TRUE(asked[0].contains("RSTPINCFG") && asked[0].contains("Value as last read: C4")) << asked[0].toStdString();
+}
+
 // The installed avrdude's words belong to the session they were handed to; a question nobody
 // answers is a Cancel, so a session without a window never runs a line the guard doubts.
 TEST(ChipSession, SessionsShareNothingAndAnUnansweredQuestionRunsNothing)
