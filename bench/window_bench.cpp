@@ -125,6 +125,27 @@ static void DeviceChangeWithFuseSettings(benchmark::State &state)
 }
 BENCHMARK(DeviceChangeWithFuseSettings)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
+// A change of device to a part with fuses of its own and back, with the installed avrdude's parts:
+// the panel rebuilt as the editor of the ATtiny1614's nine fuse memories, then as the ATmega8's.
+static void DeviceChangeToAUpdiPart(benchmark::State &state)
+{
+    WindowDeps deps;
+    deps.vocabulary = AskInstalledAvrdude();
+    MainWindow form(std::move(deps));
+    const window::Controls ui = Ui(form);
+    form.show();
+    ui.deviceBox->setEditText(QStringLiteral("ATtiny1614"));
+    if (!ui.fuseSettings->ownFuses())
+        state.SkipWithError("the installed avrdude does not know the ATtiny1614");
+    bool flip = false;
+    for (auto _ : state) {
+        ui.deviceBox->setEditText((flip = !flip) ? QStringLiteral("ATmega8") : QStringLiteral("ATtiny1614"));
+        QCoreApplication::sendPostedEvents();
+        benchmark::DoNotOptimize(ui.fuseSettings->ownFuses());
+    }
+}
+BENCHMARK(DeviceChangeToAUpdiPart)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
 // A clock setting chosen in the panel: byte editor, command line, and the panel shown again.
 static void FuseSettingEditRoundTrip(benchmark::State &state)
 {

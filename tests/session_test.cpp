@@ -109,6 +109,18 @@ TEST(ChipSession, ReadAllReadsAPartsOwnFusesAndTheGateKnowsThem)
     EXPECT_FALSE(chip.writeFuse("fuse5", "C0"));
     ASSERT_EQ(asked.size(), 1);
     EXPECT_TRUE(asked[0].contains("RSTPINCFG") && asked[0].contains("Value as last read: C4")) << asked[0].toStdString();
+
+    // Detect with no part chosen names one a UPDI programmer can reach (avrdude wants a part).
+    compose::InstalledAvrdude installed = Recorded();
+    installed.programmers = {{"serialupdi", "SerialUPDI", false, {"PM_UPDI"}}};
+    session::ChipSession detecting{compose::Vocabulary(installed)};
+    compose::FormState form = Form("");
+    form.programmer = "serialupdi";
+    detecting.setForm(form);
+    StandIn signature = Printing("signature_read.txt");
+    ASSERT_TRUE(detecting.detect());
+    ASSERT_TRUE(WaitUntilIdle(detecting));
+    EXPECT_EQ(Runs(), QStringList{"-p t416 -c serialupdi -U signature:r:-:h -D -q"});
 }
 
 // The installed avrdude's words belong to the session they were handed to; a question nobody
