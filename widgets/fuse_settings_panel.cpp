@@ -152,7 +152,6 @@ void FuseSettingsPanel::AddFields(const fuses::MeaningRegister &reg, Control pro
             rows->addWidget(control.check);
         } else {
             auto *label = new QLabel(QStringLiteral("%1 (%2)").arg(caption, QLatin1String(field.name)), section);
-            label->setWordWrap(true);
             control.box = new QComboBox(section);
             control.box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
             control.box->setMinimumContentsLength(20);
