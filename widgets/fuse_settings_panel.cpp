@@ -267,38 +267,41 @@ void FuseSettingsPanel::Edited(const Control &control)
     ShowSection(control.section, true);
 }
 
-QComboBox *FuseSettingsPanel::settingBox(fuses::FuseByte byte, const char *field) const
+const FuseSettingsPanel::Control *FuseSettingsPanel::Find(const std::function<bool(const Control &)> &in, const char *field) const
 {
     for (const Control &control : controls_)
-        if (control.byte == byte && control.box && qstrcmp(control.field->name, field) == 0)
-            return control.box;
+        if (in(control) && qstrcmp(control.field->name, field) == 0)
+            return &control;
     return nullptr;
+}
+
+QComboBox *FuseSettingsPanel::settingBox(fuses::FuseByte byte, const char *field) const
+{
+    const Control *c = Find([&](const Control &control) { return control.byte == byte && control.box; }, field);
+    return c ? c->box : nullptr;
 }
 
 QCheckBox *FuseSettingsPanel::bitBox(fuses::FuseByte byte, const char *field) const
 {
-    for (const Control &control : controls_)
-        if (control.byte == byte && control.check && qstrcmp(control.field->name, field) == 0)
-            return control.check;
-    return nullptr;
+    const Control *c = Find([&](const Control &control) { return control.byte == byte && control.check; }, field);
+    return c ? c->check : nullptr;
+}
+
+bool FuseSettingsPanel::InSection(const Control &control, const QString &memory) const
+{
+    return control.section >= 0 && sections_[static_cast<std::size_t>(control.section)].fuse->memory == memory;
 }
 
 QComboBox *FuseSettingsPanel::settingBox(const QString &memory, const char *field) const
 {
-    for (const Control &control : controls_)
-        if (control.section >= 0 && sections_[static_cast<std::size_t>(control.section)].fuse->memory == memory &&
-            control.box && qstrcmp(control.field->name, field) == 0)
-            return control.box;
-    return nullptr;
+    const Control *c = Find([&](const Control &control) { return InSection(control, memory) && control.box; }, field);
+    return c ? c->box : nullptr;
 }
 
 QCheckBox *FuseSettingsPanel::bitBox(const QString &memory, const char *field) const
 {
-    for (const Control &control : controls_)
-        if (control.section >= 0 && sections_[static_cast<std::size_t>(control.section)].fuse->memory == memory &&
-            control.check && qstrcmp(control.field->name, field) == 0)
-            return control.check;
-    return nullptr;
+    const Control *c = Find([&](const Control &control) { return InSection(control, memory) && control.check; }, field);
+    return c ? c->check : nullptr;
 }
 
 QLineEdit *FuseSettingsPanel::hexField(const QString &memory) const

@@ -17,6 +17,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <vector>
 
 namespace widgets {
@@ -75,6 +76,8 @@ private:
     void Replace(QWidget *content);
     void ShowSection(int index, bool withHex);
     bool onWhenSet() const { return meanings_ && meanings_->onWhenSet; }
+    const Control *Find(const std::function<bool(const Control &)> &in, const char *field) const;
+    bool InSection(const Control &control, const QString &memory) const;
 
     QLabel *none_;
     QLabel *notice_;
