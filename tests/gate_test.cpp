@@ -129,6 +129,8 @@ TEST(Gate, EveryLineIsJudgedAsAvrdudeReadsIt)
         {"-p t1614 -U fuses:w:0,0,0:m", Asks, "FREQSEL (Frequency Select): 0x00 (not a listed setting)"},
         {"-p t1614 -U lock:w:0x3A:m", Asks, "only after a chip erase"},
         {"-p t10 -U fuse:w:0xFE:m", Asks, "RSTDISBL"},
+        {"-p avr128db28 -U lock:w:0x5C,0xC5,0xC5,0x5C:m", Runs, ""},
+        {"-p avr128db28 -U lock:w:0x5C,0xC5:m", Asks, "the line gives 2 of its 4 bytes"},
         {"-p x128a1u -U fuse2:w:0xBF:m", Asks, "no descriptions of the ATxmega128A1U's fuse2"},
         // Options as getopt reads them: grouped, arguments attached or in the next word.
         {"-p m8 -qUhfuse:w:0x5F:m", Asks, "RSTDISBL"},
