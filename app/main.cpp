@@ -1,5 +1,6 @@
 #include "app/application.h"
 #include "app/display_check.h"
+#include "explain/board_lines.h"
 #include "explain/explain.h"
 #include "window/main_window.h"
 #include "installed/installed_avrdude.h"
@@ -18,6 +19,11 @@ int main(int argc, char **argv)
     if (argc >= 2 && std::strcmp(argv[1], "--explain") == 0) {
         QCoreApplication app(argc, argv);
         return RunExplain(QCoreApplication::arguments().mid(2));
+    }
+    if (argc >= 2 && (std::strcmp(argv[1], "--boards") == 0 || std::strcmp(argv[1], "--board-lines") == 0)) {
+        QCoreApplication app(argc, argv);
+        const QStringList rest = QCoreApplication::arguments().mid(2);
+        return std::strcmp(argv[1], "--boards") == 0 ? RunBoards(rest) : RunBoardLines(rest);
     }
     if (const QString problem = DisplayProblem(); !problem.isEmpty()) {
         std::fprintf(stderr, "fusewerk: %s\n", qPrintable(problem));

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Fails when a folder includes a header of a folder above it (or beside it where it may not):
 # app -> window -> widgets, session, settings; session -> fuses, runner; fuses -> compose, images;
-# app -> explain -> fuses, installed; installed -> compose, runner.
+# app -> explain -> boards, fuses, installed; boards -> fuses; installed -> compose, runner.
 set -u
 root="$1"
 status=0
@@ -15,12 +15,13 @@ allowed() {
     settings) echo "settings compose" ;;
     session) echo "session fuses compose images runner" ;;
     widgets) echo "widgets fuses compose images" ;;
-    explain) echo "explain installed fuses compose images runner" ;;
+    boards) echo "boards fuses compose images" ;;
+    explain) echo "explain boards installed fuses compose images runner" ;;
     window) echo "window session settings widgets fuses compose images runner" ;;
-    app) echo "app window explain installed session settings widgets fuses compose images runner" ;;
+    app) echo "app window explain boards installed session settings widgets fuses compose images runner" ;;
   esac
 }
-for folder in runner compose images fuses installed settings session widgets explain window app; do
+for folder in runner compose images fuses installed boards settings session widgets explain window app; do
   ok=$(allowed "$folder")
   for used in $(grep -rhoE '^#include "[a-z_]+/' "$root/$folder" | sed 's/#include "//; s#/##' | sort -u); do
     case " $ok " in

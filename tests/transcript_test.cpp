@@ -47,7 +47,8 @@ TEST(Transcripts, VerificationWatchAndValueLinesOfAvrdude71)
 {
     const QString version = QStringLiteral("avrdude-7.1");
     EXPECT_TRUE(WatchFails(Transcript(version, "failed_verify")));
-    for (const char *ok : {"flash_write_verify", "fuse_read", "calibration_read", "signature_read", "no_programmer"})
+    for (const char *ok : {"flash_write_verify", "fuse_read", "calibration_read", "signature_read", "no_programmer",
+                           "burn_lock_unused_bits"})
         EXPECT_FALSE(WatchFails(Transcript(version, ok))) << ok;
 
     const ValueCase cases[] = {
@@ -87,6 +88,8 @@ TEST(Transcripts, FailuresInWordsOfAvrdude71)
         {"failed_verify.txt", "first at address 0x0010 (chip 0xef, file 0x10)", "", "1E9307", ""},
         {"no_input_file.txt", "The input file cannot be read: /tmp/no-such-dir/blink.hex", "", "", ""},
         {"fuse_read.txt", "", "", "1E9307", ""},
+        // " ***failed;" and a lock's unused bits read back as 1: avrdude takes the lock as verified.
+        {"burn_lock_unused_bits.txt", "", "", "1E9307", ""},
     };
     for (const Row &r : rows) {
         runner::FailureWatch watch;

@@ -1,0 +1,107 @@
+// The boards of an Arduino core and what Burn Bootloader runs for them: a core made here, and
+// Debian's own where it is installed.
+#include "tests/printing.h"
+#include "boards/burn.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+compose::Vocabulary Recorded()
+{
+    QFile parts(QStringLiteral(FUSEWERK_TRANSCRIPTS "/avrdude-7.1/parts_St.txt"));
+    EXPECT_TRUE(parts.open(QIODevice::ReadOnly));
+    QFile modes(QStringLiteral(FUSEWERK_TRANSCRIPTS "/avrdude-7.1/programmers_St.txt"));
+    EXPECT_TRUE(modes.open(QIODevice::ReadOnly));
+    compose::InstalledAvrdude installed{compose::ParseParts(parts.readAll()), {{"usbasp", "USBasp"}, {"arduino", "Arduino"}}};
+    compose::ReadProgrammerModes(modes.readAll(), installed.programmers);
+    return compose::Vocabulary(installed);
+}
+
+void Write(const QString &path, const QByteArray &text)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+}
+
+compose::FormState Usbasp()
+{
+    compose::FormState s;
+    s.programmer = QStringLiteral("usbasp");
+    s.port = QStringLiteral("usb");
+    return s;
+}
+
+}  // namespace
+
+// A core with a menu: one board per option, each option's keys over the board's; the lines in the
+// Arduino tools' order; an empty fuse key writes nothing; an image missing, below the boot section
+// the fuses set, or past the flash runs nothing, and the reason names it.
+TEST(Boards, AMenuOfOptionsAndWhatEachBurns)
+{
+    QTemporaryDir dir;
+    const QString core = dir.filePath(".arduino15/packages/bench/hardware/avr/1.0");
+    Write(core + "/boards.txt", "menu.cpu=Processor\n"
+                                "# a comment\n"
+                                "tiny8.name=Bench Eight\n"
+                                "tiny8.build.mcu=atmega8\n"
+                                "tiny8.upload.protocol=arduino\n"
+                                "tiny8.upload.speed=19200\n"
+                                "tiny8.bootloader.low_fuses=0xdf\n"
+                                "tiny8.bootloader.high_fuses=0xca\n"
+                                "tiny8.bootloader.unlock_bits=0x3F\n"
+                                "tiny8.bootloader.lock_bits=0x0F\n"
+                                "tiny8.menu.cpu.boot=In the boot section\n"
+                                "tiny8.menu.cpu.boot.bootloader.file=bench/{build.mcu}.hex\n"
+                                "tiny8.menu.cpu.low=Below it\n"
+                                "tiny8.menu.cpu.low.bootloader.file=bench/low.hex\n"
+                                "tiny8.menu.cpu.bare=No bootloader\n"
+                                "tiny8.menu.cpu.bare.bootloader.extended_fuses=\n"
+                                "gone.name=Gone\n"
+                                "gone.build.mcu=atmega328p\n"
+                                "gone.bootloader.file=none/missing.hex\n");
+    Write(core + "/bootloaders/bench/atmega8.hex", ":041C00000C9434000C\n:00000001FF\n");
+    Write(core + "/bootloaders/bench/low.hex", ":041000000C94340018\n:00000001FF\n");
+    ASSERT_TRUE(boards::CoreFolders(dir.path()).contains(core)) << "found where the Arduino IDE installs cores";
+    const std::vector<boards::Board> found = boards::ReadCore(core);
+    ASSERT_EQ(found.size(), 4u);
+    EXPECT_EQ(found[0].key(), "tiny8:boot");
+    EXPECT_EQ(found[0].name, "Bench Eight (In the boot section)");
+    EXPECT_EQ(boards::FindBoard(found, "tiny8"), &found[0]) << "a board named without its option: the first";
+    EXPECT_EQ(boards::FindBoard(found, "Bench Eight (Below it)"), &found[1]);
+
+    const compose::Vocabulary words = Recorded();
+    const boards::BurnPlan boot = boards::PlanBurn(found[0], Usbasp(), words);
+    EXPECT_EQ(boot.refusal, "");
+    EXPECT_EQ(boot.lines, QStringList({"avrdude.exe -p m8 -c usbasp -P usb -e -U lock:w:0x3F:m -U hfuse:w:0xCA:m -U lfuse:w:0xDF:m",
+                                       "avrdude.exe -p m8 -c usbasp -P usb -U flash:w:" + core +
+                                           "/bootloaders/bench/atmega8.hex:i -U lock:w:0x0F:m"}));
+    EXPECT_EQ(boards::PlanBurn(found[1], Usbasp(), words).refusal,
+              "low.hex starts at 0x1000, below the boot section the board's fuses set (0x1C00 to 0x1FFF)");
+    EXPECT_EQ(boards::PlanBurn(found[2], Usbasp(), words).lines,
+              QStringList({"avrdude.exe -p m8 -c usbasp -P usb -e -U lock:w:0x3F:m -U hfuse:w:0xCA:m -U lfuse:w:0xDF:m",
+                           "avrdude.exe -p m8 -c usbasp -P usb -U lock:w:0x0F:m"}));
+    EXPECT_TRUE(boards::PlanBurn(found[3], Usbasp(), words).refusal.startsWith("Gone names the bootloader missing.hex, which is not installed"));
+    compose::FormState arduino = Usbasp();
+    arduino.programmer = "arduino";
+    EXPECT_TRUE(boards::PlanBurn(found[0], arduino, words).refusal.contains("is itself a bootloader"));
+}
+
+// Debian's arduino-core-avr, where it is installed: the Uno's image reaches past the ATmega328P's
+// flash (avrdude would erase the chip and then fail).
+TEST(Boards, DebiansCore)
+{
+    const std::vector<boards::Board> found = boards::ReadCore("/usr/share/arduino/hardware/arduino/avr");
+    if (found.empty())
+        GTEST_SKIP() << "arduino-core-avr is not installed";
+    EXPECT_EQ(found.size(), 38u);
+    const boards::Board *uno = boards::FindBoard(found, "uno");
+    ASSERT_NE(uno, nullptr);
+    EXPECT_EQ(boards::PlanBurn(*uno, Usbasp(), Recorded()).refusal,
+              "optiboot_atmega328.hex reaches 0x8013; the ATmega328P's flash ends at 0x7FFF");
+}
