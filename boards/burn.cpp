@@ -121,6 +121,22 @@ BurnPlan PlanBurn(const Board &board, const compose::FormState &target, const co
             return plan;
     }
 
+    // The board's clock: a crystal or clock the chip needs from then on, said once, by the board.
+    if (const fuses::MeaningDevice *meanings = fuses::FindMeanings(part->name))
+        for (const fuses::MeaningRegister &reg : fuses::Registers(*meanings))
+            if (const fuses::MeaningField *clock = fuses::ClockField(reg); clock && reg.byte && values[fuses::Index(*reg.byte)])
+                if (const fuses::MeaningValue *setting = fuses::SettingOf(*clock, static_cast<unsigned>(*values[fuses::Index(*reg.byte)]));
+                    fuses::IsExternalClock(setting)) {
+                    bool ok = false;
+                    const double hz = QString(board.fCpu).remove(u'L').remove(u'l').toDouble(&ok);
+                    plan.clockQuestion =
+                        QStringLiteral("%1: %2.\n\nIts fuses select \"%3\": the %4 will then run, and can be programmed "
+                                       "again, only with that crystal or clock attached.\n\nBurn the bootloader?")
+                            .arg(board.name,
+                                 ok ? QStringLiteral("%1 MHz crystal").arg(hz / 1e6) : QStringLiteral("an external crystal or clock"),
+                                 QString::fromUtf8(setting->caption), part->name);
+                }
+
     compose::FormState s = target;
     s.device = part->name;
     const QString start = compose::ProgramAndTarget(s, words) + compose::ExitModePieces(s);
@@ -134,13 +150,16 @@ BurnPlan PlanBurn(const Board &board, const compose::FormState &target, const co
         if (values[fuses::Index(k.byte)])
             first += byteOp(fuses::Row(k.byte).memory, *values[fuses::Index(k.byte)]);
     plan.lines << first.trimmed();
+    plan.captions << (unlock ? QStringLiteral("erase, unlock and fuses") : QStringLiteral("erase and fuses"));
     QString second;
     if (!path.isEmpty())
         second += QStringLiteral("-U %1 ").arg(compose::QuoteWord(QStringLiteral("flash:w:%1:i").arg(path)));
     if (lock)
         second += byteOp("lock", *lock);
-    if (!second.isEmpty())
+    if (!second.isEmpty()) {
         plan.lines << (start + second).trimmed();
+        plan.captions << (path.isEmpty() ? QStringLiteral("lock") : lock ? QStringLiteral("bootloader and lock") : QStringLiteral("bootloader"));
+    }
     return plan;
 }
 

@@ -15,6 +15,10 @@ struct BurnPlan {
     QString refusal;    // non-empty: nothing may run, and this says why
     QString part;       // the board's part, by avrdude's name (ATmega328P)
     QStringList lines;  // the avrdude command lines, in order: the fuses, then the image and lock
+    QStringList captions;  // what each line does ("erase, unlock and fuses")
+    // Asked once before the burn when the board's clock needs something outside the chip
+    // ("Arduino UNO: 16 MHz crystal ..."); empty when it does not. Agreed to, it covers the burn.
+    QString clockQuestion;
 };
 
 // `target`: the programmer, port and exit modes to burn with (its device is the board's part).

@@ -69,7 +69,7 @@ QStringList LockOutRisks(const FuseLayout &layout, FuseByte byte, unsigned value
 }
 
 QStringList WriteRisks(QStringView device, const compose::InstalledPart *part, FuseByte byte, std::optional<unsigned> old,
-                       unsigned value)
+                       unsigned value, bool clockConfirmed)
 {
     FuseLayout layout = LookupFuseLayout(device, part);
     const MeaningDevice *meanings = FindMeanings(device);
@@ -82,7 +82,7 @@ QStringList WriteRisks(QStringView device, const compose::InstalledPart *part, F
     }
     QStringList risks = LockOutRisks(layout, byte, value);
     const MeaningRegister *reg = meanings ? RegisterOf(*meanings, byte) : nullptr;
-    const MeaningField *clock = reg ? ClockField(*reg) : nullptr;
+    const MeaningField *clock = reg && !clockConfirmed ? ClockField(*reg) : nullptr;
     if (!clock)
         return risks;
     const MeaningValue *next = SettingOf(*clock, value);

@@ -24,8 +24,10 @@ QStringList LockOutRisks(const FuseLayout &layout, FuseByte byte, unsigned value
 // setting's caption starts with "Ext."). `old` is the byte as last read; without it an external
 // clock setting is a risk by itself.
 // `part`: what the installed avrdude says of it (null without that data).
+// `clockConfirmed`: the user has already agreed to the clock setting (a board's, named by it), so
+// only the other risks are said.
 QStringList WriteRisks(QStringView device, const compose::InstalledPart *part, FuseByte byte, std::optional<unsigned> old,
-                       unsigned value);
+                       unsigned value, bool clockConfirmed = false);
 // True when the device data or the layout names at least one bit of the device's `byte`: only then
 // can a value written to it be judged.
 bool HasBitNames(QStringView device, const compose::InstalledPart *part, FuseByte byte);

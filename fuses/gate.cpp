@@ -62,6 +62,7 @@ struct Judge {
     QString device;  // the name the layouts know it by
     QString named;   // the part as the user is told
     OwnFuses own;    // the part's own fuses, when it has them
+    bool clockConfirmed = false;
     GateVerdict verdict;
 
     void ByteWrite(const compose::UpdateOperation &u, const compose::PartMemory &memory);
@@ -112,7 +113,7 @@ void Judge::ByteWrite(const compose::UpdateOperation &u, const compose::PartMemo
         if (!byte || !HasBitNames(device, installed, *byte))
             risks << QStringLiteral("Fusewerk has no bit names for %1 (%2): the value cannot be checked.").arg(named, target);
         else
-            risks = WriteRisks(device, installed, *byte, old, value);
+            risks = WriteRisks(device, installed, *byte, old, value, clockConfirmed);
         if (!risks.isEmpty())
             Ask(ByteHex(value), what, risks, oldText);
     }
@@ -222,7 +223,8 @@ QString DeviceName(const compose::InstalledPart &part, const compose::Vocabulary
     return name.isEmpty() ? part.name : name;
 }
 
-GateVerdict JudgeLine(const QStringList &line, const LastReads &lastReads, const compose::Vocabulary &words)
+GateVerdict JudgeLine(const QStringList &line, const LastReads &lastReads, const compose::Vocabulary &words,
+                      bool clockConfirmed)
 {
     const compose::AvrdudeArguments args = compose::ParseAvrdudeArguments(line);
     const std::optional<compose::InstalledPart> found = LinePart(args, words);
@@ -232,8 +234,9 @@ GateVerdict JudgeLine(const QStringList &line, const LastReads &lastReads, const
     Judge judge{args, lastReads, part, installed, part ? DeviceName(*part, words) : QString(),
                 part ? DeviceName(*part, words)
                      : args.hasPart ? QStringLiteral("part \"%1\"").arg(args.part) : QStringLiteral("part of a line without -p"),
-                {}, {}};
+                {}, false, {}};
     judge.own = PartOwnFuses(judge.device, installed);
+    judge.clockConfirmed = clockConfirmed;
     GateVerdict &verdict = judge.verdict;
     verdict.args = args;
     const QStringList writes = args.Writes();

@@ -37,7 +37,9 @@ struct GateVerdict {
 
 // `args`: the split line, the program first.
 // `words`: the installed avrdude's own data, by which avrdude will read the line.
-GateVerdict JudgeLine(const QStringList &args, const LastReads &lastReads, const compose::Vocabulary &words);
+// `clockConfirmed`: the clock setting a line writes was agreed to before (a board's burn).
+GateVerdict JudgeLine(const QStringList &args, const LastReads &lastReads, const compose::Vocabulary &words,
+                      bool clockConfirmed = false);
 
 // The part avrdude will take for the line's -p: the installed avrdude's, found as avrdude finds it;
 // without that data, one of the window's own devices by its code. Null when neither knows it.

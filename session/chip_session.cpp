@@ -60,7 +60,7 @@ void ChipSession::setReadLineTable(QHash<QString, int> table)
 
 bool ChipSession::passesGate(const QStringList &args, bool reading)
 {
-    const fuses::GateVerdict verdict = fuses::JudgeLine(args, lastReads_, words_);
+    const fuses::GateVerdict verdict = fuses::JudgeLine(args, lastReads_, words_, clockConfirmed_);
     if (const QStringList writes = verdict.args.Writes(); reading && !writes.isEmpty()) {
         emit told(Notice::Warning,
                   QStringLiteral("A read writes nothing, but this line would also run %1 (from the extra options): "
@@ -82,7 +82,7 @@ bool ChipSession::passesGate(const QStringList &args, bool reading)
             return false;
     }
     // The answers took their time: a file changed meanwhile would run unjudged.
-    if (fuses::JudgeLine(args, lastReads_, words_).evidence != verdict.evidence) {
+    if (fuses::JudgeLine(args, lastReads_, words_, clockConfirmed_).evidence != verdict.evidence) {
         emit told(Notice::Warning,
                   QStringLiteral("A file of the command line changed while the question was open: nothing was run. "
                                  "Start it again to have it judged as it is now."));
@@ -229,6 +229,42 @@ bool ChipSession::detect()
     return startJob(std::make_unique<DetectJob>(args));
 }
 
+bool ChipSession::burnBootloader(const QStringList &lines, const QStringList &captions, const QString &clockQuestion)
+{
+    if (running() || lines.isEmpty() || lines.size() != captions.size())
+        return false;
+    if (!clockQuestion.isEmpty()) {
+        bool yes = false;
+        emit question(clockQuestion, &yes);
+        if (!yes)
+            return false;
+    }
+    // Every step is judged before the first runs: a burn the gate stops halfway leaves an erased chip.
+    clockConfirmed_ = !clockQuestion.isEmpty();
+    std::vector<std::pair<QStringList, QString>> steps;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const std::optional<QStringList> args = shownAndJudged(lines[i], QStringLiteral("write"), false);
+        if (!args) {
+            clockConfirmed_ = false;
+            return false;
+        }
+        steps.emplace_back(*args, captions[i]);
+    }
+    clockConfirmed_ = false;
+    emit lineShown(lines.front());
+    auto job = std::make_unique<BurnJob>(std::move(steps));
+    connect(job.get(), &BurnJob::stepStarted, this,
+            [this, lines](int step, int count, const QString &caption, const QStringList &) {
+                emit lineShown(lines[step - 1]);
+                emit stepStarted(QStringLiteral("Step %1 of %2: %3").arg(step).arg(count).arg(caption));
+                emit output(QStringLiteral("\n%1\n").arg(lines[step - 1]));
+            });
+    const QString first = QStringLiteral("Step 1 of %1: %2").arg(lines.size()).arg(captions.front());
+    const bool started = startJob(std::move(job));
+    emit stepStarted(first);
+    return started;
+}
+
 bool ChipSession::writeByte(FuseByte byte, const QString &hexValue)
 {
     // A half-typed value would be written as another byte: the leave-field check never ran, as the
@@ -285,6 +321,16 @@ void ChipSession::jobFinished()
         outcome.otherPart = other;
     if (outcome.failed)
         outcome.firstError = run.failure().firstError();
+    // A burn says which of its steps ended it, and a failed one that nothing after it ran.
+    if (const auto *burn = qobject_cast<BurnJob *>(job)) {
+        const QString step = QStringLiteral("Step %1 of %2 (%3)").arg(burn->step()).arg(burn->steps()).arg(burn->stepCaption());
+        if (run.end().Succeeded())
+            outcome.text = QStringLiteral("Bootloader burned, %1 steps: %2").arg(burn->steps()).arg(outcome.text);
+        else if (burn->step() < burn->steps())
+            outcome.text = QStringLiteral("%1: %2; nothing after it ran").arg(step, outcome.text);
+        else
+            outcome.text = QStringLiteral("%1: %2").arg(step, outcome.text);
+    }
     if (const auto *execute = qobject_cast<ExecuteJob *>(job)) {
         outcome.execute = true;
         outcome.verificationFailed = execute->verificationFailed();

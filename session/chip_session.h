@@ -78,6 +78,11 @@ public:
     bool readSignature();
     // Reads the signature with the chosen programmer and port, and names the part that has it.
     bool detect();
+    // A board's bootloader: its lines (each with what it does, `captions`), all judged by the gate
+    // before the first runs, then run one after the other, the next only when the one before
+    // succeeded. `clockQuestion`, when not empty, is asked once first; answered yes, the gate asks
+    // nothing more of the board's clock.
+    bool burnBootloader(const QStringList &lines, const QStringList &captions, const QString &clockQuestion);
     void stop();
 
 signals:
@@ -85,6 +90,8 @@ signals:
     void runStateChanged(bool running);
     void output(const QString &text);
     void tick(qint64 elapsedMs, int percent);
+    // A run of several steps began one ("Step 2 of 2: bootloader and lock").
+    void stepStarted(const QString &text);
     void byteRead(fuses::FuseByte byte, unsigned value);
     void fuseRead(const QString &memory, quint32 value);  // one of the part's own fuses
     void bytesRead(const QString &memory, const QString &text);  // calibration or signature
@@ -122,6 +129,7 @@ private:
     fuses::LastReads lastReads_;
     std::unique_ptr<Job> job_;
     QString readFrom_;  // the part of the line under way: what a read reads from
+    bool clockConfirmed_ = false;  // while a burn is judged: its clock was agreed to
 };
 
 }  // namespace session

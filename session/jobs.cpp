@@ -10,19 +10,61 @@ namespace session {
 static_assert(fuses::kKeptLineLength == runner::LineSplitter::kKeptLength,
               "the value search is shown as much of a line as the splitter keeps");
 
-Job::Job(QStringList args, QObject *parent) : QObject(parent), args_(std::move(args))
+Job::Job(QStringList args, QObject *parent)
+    : QObject(parent), args_(std::move(args)), run_(std::make_unique<runner::AvrdudeRun>())
 {
-    connect(&run_, &runner::AvrdudeRun::output, this, &Job::output);
-    connect(&run_, &runner::AvrdudeRun::tick, this, &Job::tick);
-    connect(&run_, &runner::AvrdudeRun::finished, this, [this](const runner::ToolEnd &end) {
-        take(end);
-        emit finished();
-    });
 }
 
 Job::~Job() = default;
 
-void Job::start(const QString &ownDir, const QString &searchPath) { run_.start(args_, ownDir, searchPath); }
+void Job::start(const QString &ownDir, const QString &searchPath)
+{
+    ownDir_ = ownDir;
+    searchPath_ = searchPath;
+    startRun(args_);
+}
+
+void Job::startRun(const QStringList &args)
+{
+    runner::AvrdudeRun *run = run_.get();
+    connect(run, &runner::AvrdudeRun::output, this, &Job::output);
+    connect(run, &runner::AvrdudeRun::tick, this, &Job::tick);
+    connect(run, &runner::AvrdudeRun::finished, this, [this, run](const runner::ToolEnd &end) {
+        run->disconnect(this);
+        if (end.Succeeded() && !stopped_)
+            if (std::optional<QStringList> more = next()) {
+                // The run that just ended is still in its signal: it stays until the job goes.
+                spent_.push_back(std::move(run_));
+                run_ = std::make_unique<runner::AvrdudeRun>();
+                startRun(*more);
+                return;
+            }
+        take(end);
+        emit finished();
+    });
+    run->start(args, ownDir_, searchPath_);
+}
+
+void Job::stop()
+{
+    stopped_ = true;
+    run_->stop();
+}
+
+BurnJob::BurnJob(std::vector<std::pair<QStringList, QString>> steps, QObject *parent)
+    : Job(steps.front().first, parent), steps_(std::move(steps))
+{
+}
+
+std::optional<QStringList> BurnJob::next()
+{
+    if (step_ >= steps())
+        return std::nullopt;
+    ++step_;
+    const QStringList &args = steps_[static_cast<std::size_t>(step_ - 1)].first;
+    emit stepStarted(step_, steps(), stepCaption(), args);
+    return args;
+}
 
 bool ExecuteJob::verificationFailed() const
 {

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -23,9 +24,11 @@ public:
 
     const QStringList &args() const { return args_; }
     void start(const QString &ownDir, const QString &searchPath);
-    void stop() { run_.stop(); }
-    const runner::AvrdudeRun &run() const { return run_; }
-    bool succeeded() const { return run_.end().Succeeded(); }
+    // Ends the run under way; a job of several runs starts no further one.
+    void stop();
+    // The run under way, or the last one.
+    const runner::AvrdudeRun &run() const { return *run_; }
+    bool succeeded() const { return run_->end().Succeeded(); }
     // Why the job gave no result, for the user; empty when it gave one (or has none to give).
     const QString &problem() const { return problem_; }
     // Reads: the output is best read from its start.
@@ -37,14 +40,44 @@ signals:
     void finished();
 
 protected:
-    // Called once, after the run's end and before `finished`: the job takes its result.
+    // Called once, after the last run's end and before `finished`: the job takes its result.
     virtual void take(const runner::ToolEnd &end) { (void)end; }
-    void addWatch(runner::LineWatch *watch) { run_.addWatch(watch); }
+    // A job of several runs: after a run that succeeded (and was not stopped), the next one's
+    // arguments; nothing when the job is done.
+    virtual std::optional<QStringList> next() { return std::nullopt; }
+    void addWatch(runner::LineWatch *watch) { run_->addWatch(watch); }
     QString problem_;
 
 private:
+    void startRun(const QStringList &args);
+
     QStringList args_;
-    runner::AvrdudeRun run_;
+    std::unique_ptr<runner::AvrdudeRun> run_;
+    std::vector<std::unique_ptr<runner::AvrdudeRun>> spent_;  // the runs before, kept until the job goes
+    QString ownDir_, searchPath_;
+    bool stopped_ = false;
+};
+
+// A board's bootloader: erase, unlock and fuses; then the image and the lock. Each step is a run of
+// its own, the next only after one that succeeded; a stop ends the burn where it is.
+class BurnJob : public Job {
+    Q_OBJECT
+public:
+    // `steps`: each step's arguments and what it does ("erase, unlock and fuses").
+    BurnJob(std::vector<std::pair<QStringList, QString>> steps, QObject *parent = nullptr);
+    int step() const { return step_; }  // counted from 1
+    int steps() const { return static_cast<int>(steps_.size()); }
+    const QString &stepCaption() const { return steps_[static_cast<std::size_t>(step_ - 1)].second; }
+
+signals:
+    void stepStarted(int step, int steps, const QString &caption, const QStringList &args);
+
+protected:
+    std::optional<QStringList> next() override;
+
+private:
+    std::vector<std::pair<QStringList, QString>> steps_;
+    int step_ = 1;
 };
 
 // "Execute": the command line as the user has it.

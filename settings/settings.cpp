@@ -44,6 +44,12 @@ const Setting kSettings[] = {
     {"ExtraCommandLine", &Saved::extraOptions},
     {"Caption", &Saved::caption, "Fusewerk 1"},
 };
+// Keys of our own, after the ones above and the boxes': each written only once it holds something,
+// so a file that never used them stays as it was.
+const std::pair<const char *, QString Saved::*> kAddedSettings[] = {
+    {"Board", &Saved::board},
+    {"CoreFolder", &Saved::coreFolder},
+};
 
 // One walk of the table for both directions: `Loading` reads the file into `saved`, otherwise
 // `saved` is written into the file.
@@ -99,6 +105,13 @@ void Walk(Ini &ini, Values &saved, OwnEntries own)
     };
     switches(compose::OptionTable, saved.options);
     switches(compose::ExitModeTable, saved.exitModes);
+    for (const auto &[name, member] : kAddedSettings) {
+        const QString key = QLatin1String(name);
+        if constexpr (Loading)
+            saved.*member = ini.ReadString(kConfig, key, QString());
+        else if (!(saved.*member).isEmpty() || ini.Value(kConfig, key))
+            ini.WriteString(kConfig, key, saved.*member);
+    }
 }
 
 }  // namespace

@@ -23,6 +23,7 @@ struct Saved {
     Pick device, programmer, port;
     QString flash, eeprom, extraOptions;
     QString caption;
+    QString board, coreFolder;  // the chosen board's key, and a core folder the user added
     compose::FormState::Options options;
     compose::FormState::ExitModes exitModes;
     QHash<QString, int> readLines;  // "ReadFuseFromLine": programmer id -> output line of a read's value

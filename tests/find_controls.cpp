@@ -29,6 +29,10 @@ window::Controls Ui(const QWidget &w)
     find(ui.programmerFit, QStringLiteral("ProgrammerFit"));
     find(ui.fuseSettingsGroup, QStringLiteral("FuseSettingsGroup"));
     find(ui.fuseSettings, QStringLiteral("FuseSettings"));
+    find(ui.boardBox, QStringLiteral("BoardComboBox"));
+    find(ui.burnButton, QStringLiteral("BurnBootloader"));
+    find(ui.uploadButton, QStringLiteral("BoardUpload"));
+    find(ui.addCoreButton, QStringLiteral("AddCoreFolder"));
     find(ui.calibrationGroup, QStringLiteral("GroupBox7"));
     find(ui.signatureGroup, QStringLiteral("GroupBox8"));
     find(ui.calibrationRead, QStringLiteral("SpeedButton5"));

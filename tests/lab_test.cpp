@@ -8,6 +8,8 @@
 #include <QElapsedTimer>
 #include <QTextBlock>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -35,6 +37,12 @@ public:
     }
     ~Emulator() { Stop(); }
     QString Port() const { return port_; }
+    // The chip as the emulator keeps it between runs.
+    QJsonObject Chip() const
+    {
+        QFile file(state_.filePath("chip.json"));
+        return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
+    }
     void Stop()
     {
         if (process_.state() == QProcess::NotRunning)
@@ -308,4 +316,44 @@ TEST(Lab, DetectFindsThePartAndAMismatchOffersTheSwitch)
             << Ui(*form).runStrip->text().toStdString();
         EXPECT_EQ(Ui(*form).deviceBox->currentText(), "ATmega8");
     }
+}
+
+// Burn Bootloader for a board of a core made here: one question, the board's clock, for the whole
+// burn; then erase, unlock and fuses, and the image and lock, in that order. The chip ends with the
+// board's fuses, image and lock (its unused lock bits read back as 1, which is no failure).
+TEST(Lab, BurnBootloaderLeavesTheBoardsFusesImageAndLockInTheChip)
+{
+    QTemporaryDir core;
+    QDir().mkpath(core.filePath("bootloaders"));
+    QFile boards(core.filePath("boards.txt")), image(core.filePath("bootloaders/eight.hex"));
+    ASSERT_TRUE(boards.open(QIODevice::WriteOnly) && image.open(QIODevice::WriteOnly));
+    boards.write("eight.name=Bench Eight\neight.build.mcu=atmega8\neight.build.f_cpu=16000000L\n"
+                 "eight.bootloader.low_fuses=0xdf\neight.bootloader.high_fuses=0xca\n"
+                 "eight.bootloader.unlock_bits=0x3F\neight.bootloader.lock_bits=0x0F\n"
+                 "eight.bootloader.file=eight.hex\n");
+    image.write(":041C00000C9434000C\n:00000001FF\n");
+    boards.close();
+    image.close();
+    Emulator emulator({"--lfuse", "0xe1", "--hfuse", "0xd9", "--lock", "0xfc"});
+    SettingsFile file(QStringLiteral("[Config]\nCoreFolder=%1\nBoard=eight\n").arg(core.path()).toUtf8().constData());
+    WindowDeps deps;
+    deps.vocabulary = AskInstalledAvrdude();  // the board's build.mcu, as avrdude names its parts
+    auto form = LabForm(emulator, deps);
+    ASSERT_EQ(Ui(*form).boardBox->currentText(), "Bench Eight");
+    Watch watch;
+    watch.answer = true;
+    Click(Ui(*form).burnButton);
+    for (const Message &m : watch.messages)
+        ADD_FAILURE() << m.text.toStdString();
+    ASSERT_EQ(watch.questions.size(), 1u);
+    EXPECT_TRUE(watch.questions[0].startsWith("Bench Eight: 16 MHz crystal.")) << watch.questions[0].toStdString();
+    const QString output = Ui(*form).outputPane->toPlainText();
+    EXPECT_LT(output.indexOf("lfuse verified"), output.indexOf("flash verified")) << output.toStdString();
+    EXPECT_TRUE(Ui(*form).runStrip->text().startsWith("Bootloader burned, 2 steps: avrdude finished"))
+        << Ui(*form).runStrip->text().toStdString();
+    const QJsonObject chip = emulator.Chip();
+    EXPECT_EQ(chip["lfuse"].toInt(), 0xDF);
+    EXPECT_EQ(chip["hfuse"].toInt(), 0xCA);
+    EXPECT_EQ(chip["lock"].toInt(), 0xCF);
+    EXPECT_EQ(chip["flash"].toString().mid(0x1C00 * 2, 8), "0c943400");
 }

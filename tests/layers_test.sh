@@ -1,6 +1,6 @@
 #!/bin/sh
 # Fails when a folder includes a header of a folder above it (or beside it where it may not):
-# app -> window -> widgets, session, settings; session -> fuses, runner; fuses -> compose, images;
+# app -> window -> widgets, session, settings, boards; session -> fuses, runner; fuses -> compose, images;
 # app -> explain -> boards, fuses, installed; boards -> fuses; installed -> compose, runner.
 set -u
 root="$1"
@@ -17,7 +17,7 @@ allowed() {
     widgets) echo "widgets fuses compose images" ;;
     boards) echo "boards fuses compose images" ;;
     explain) echo "explain boards installed fuses compose images runner" ;;
-    window) echo "window session settings widgets fuses compose images runner" ;;
+    window) echo "window session settings widgets boards fuses compose images runner" ;;
     app) echo "app window explain boards installed session settings widgets fuses compose images runner" ;;
   esac
 }

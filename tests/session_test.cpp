@@ -183,3 +183,29 @@ TEST(ChipSession, AReadTakesNoValueFromACutLine)
         EXPECT_EQ(told, QStringList{"No value found in the output of the low fuse read."});
     }
 }
+
+// A burn: every step is judged before the first runs (a question about the last step, cancelled,
+// runs nothing at all), and a stop during a step runs none after it.
+TEST(ChipSession, ABurnIsJudgedWholeAndAStopEndsIt)
+{
+    session::ChipSession chip{compose::Vocabulary(Recorded())};
+    chip.setForm(Form("ATmega8"));
+    QStringList asked;
+    QObject::connect(&chip, &session::ChipSession::question, [&](const QString &text, bool *) { asked << text; });
+    QFile::remove(OwnDir() + "/runs.log");
+    StandIn tool(QStringLiteral(R"(echo "$*" >> "%1/runs.log"; exec sleep 10)").arg(OwnDir()));
+    const QString fuses = "avrdude.exe -p m8 -c stk500v1 -e -U hfuse:w:0xCA:m";
+    EXPECT_FALSE(chip.burnBootloader({fuses, "avrdude.exe -p m8 -c stk500v1 -U hfuse:w:0x4A:m"}, {"fuses", "reset off"}, {}));
+    EXPECT_EQ(asked.size(), 1) << "the reset pin turned off, in the second step";
+    EXPECT_TRUE(Runs().isEmpty());
+
+    QStringList ended;
+    QObject::connect(&chip, &session::ChipSession::runEnded, [&](const session::Outcome &o) { ended << o.text; });
+    ASSERT_TRUE(chip.burnBootloader({fuses, "avrdude.exe -p m8 -c stk500v1 -U lock:w:0x3F:m"}, {"fuses", "lock"}, {}));
+    ASSERT_TRUE(QTest::qWaitFor([] { return !Runs().isEmpty(); }, 10000));
+    chip.stop();
+    ASSERT_TRUE(WaitUntilIdle(chip));
+    EXPECT_EQ(Runs(), QStringList{"-p m8 -c stk500v1 -e -U hfuse:w:0xCA:m"});
+    ASSERT_EQ(ended.size(), 1);
+    EXPECT_TRUE(ended[0].startsWith("Step 1 of 2 (fuses): Stopped after")) << ended[0].toStdString();
+}

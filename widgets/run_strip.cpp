@@ -66,6 +66,7 @@ void RunStrip::resizeEvent(QResizeEvent *event)
 void RunStrip::begin()
 {
     status_->setPalette(palette());
+    step_.clear();
     SetStatus(QStringLiteral("Running..."));
     end_->hide();
     offer_->hide();
@@ -76,13 +77,21 @@ void RunStrip::begin()
 
 void RunStrip::tick(qint64 elapsedMs, int percent)
 {
-    SetStatus(QStringLiteral("Running for %1 s").arg(QString::number(static_cast<double>(elapsedMs) / 1000.0, 'f', 1)));
+    const QString time = QString::number(static_cast<double>(elapsedMs) / 1000.0, 'f', 1);
+    SetStatus(step_.isEmpty() ? QStringLiteral("Running for %1 s").arg(time)
+                              : QStringLiteral("%1, running for %2 s").arg(step_, time));
     if (percent < 0) {
         bar_->setRange(0, 0);
     } else {
         bar_->setRange(0, 100);
         bar_->setValue(percent);
     }
+}
+
+void RunStrip::setStep(const QString &step)
+{
+    step_ = step;
+    SetStatus(step);
 }
 
 void RunStrip::finish(const QString &outcome, bool failed)

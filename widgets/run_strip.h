@@ -18,6 +18,8 @@ public:
     // `percent` -1: no progress is known (the bar runs to and fro).
     void tick(qint64 elapsedMs, int percent);
     void finish(const QString &outcome, bool failed);
+    // A run of several steps: which one is under way, said before the time until the run ends.
+    void setStep(const QString &step);
 
     QString text() const { return text_; }
     QPushButton *stopButton() const { return stop_; }
@@ -38,6 +40,7 @@ private:
     void SetStatus(const QString &text);
 
     QString text_;
+    QString step_;
     QLabel *status_;
     QProgressBar *bar_;
     QPushButton *stop_;

@@ -46,6 +46,9 @@ struct Controls {
     // The fuse settings in words, to the right of the design's window.
     QGroupBox *fuseSettingsGroup = nullptr;
     widgets::FuseSettingsPanel *fuseSettings = nullptr;
+    // The boards of the installed Arduino cores, below the panel.
+    QComboBox *boardBox = nullptr;
+    QPushButton *burnButton = nullptr, *uploadButton = nullptr, *addCoreButton = nullptr;
     // Calibration and signature.
     QGroupBox *calibrationGroup = nullptr, *signatureGroup = nullptr;
     SpeedButton *calibrationRead = nullptr, *calibrationWrite = nullptr, *signatureRead = nullptr;

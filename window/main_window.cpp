@@ -3,6 +3,7 @@
 #include "fuses/device_meanings.h"
 #include "fuses/fuse_layout.h"
 #include "runner/tool_run.h"
+#include "window/board_view.h"
 #include "window/desktop.h"
 #include "window/messages.h"
 #include "window/run_lock.h"
@@ -118,6 +119,7 @@ void MainWindow::WireEvents()
         });
     }
     connect(ui_.readAllButton, &QPushButton::clicked, &session_, &session::ChipSession::readAllFuses);
+    boards_ = new window::BoardView(ui_, session_, this);
     // A setting chosen in the panel goes to its byte editor, whose boxes and fields follow.
     connect(ui_.fuseSettings, &widgets::FuseSettingsPanel::valueEdited, this,
             [this](fuses::FuseByte byte, unsigned value) { ui_.byteEditor(byte)->setValue(value); });
@@ -150,6 +152,7 @@ void MainWindow::WireSession()
         ui_.outputPane->flush();
         ui_.runStrip->tick(ms, percent);
     });
+    connect(&session_, &session::ChipSession::stepStarted, ui_.runStrip, &widgets::RunStrip::setStep);
     connect(&session_, &session::ChipSession::byteRead, this,
             [this](fuses::FuseByte byte, unsigned value) { ui_.byteEditor(byte)->setValue(value); });
     connect(&session_, &session::ChipSession::fuseRead, ui_.fuseSettings, &widgets::FuseSettingsPanel::setFuseValue);
@@ -202,6 +205,7 @@ void MainWindow::FormCreate()
         settings::SettingsPath(), settings::ReadLineProgrammers(session_.words().programmerList()));
     session_.setReadLineTable(saved.readLines);
     window::ShowSettings(ui_, saved);
+    boards_->load(saved.coreFolder, saved.board);
     setWindowTitle(saved.caption);
     DeviceComboBoxChange();
 }
@@ -212,7 +216,9 @@ bool MainWindow::SaveSettings()
     const settings::OwnEntries own{static_cast<int>(compose::DesignDeviceList().size()),
                                    static_cast<int>(compose::DesignProgrammerList().size()),
                                    static_cast<int>(compose::PortList().size())};
-    if (settings::Save(path, window::SettingsOf(ui_, windowTitle()), own))
+    settings::Saved saved = window::SettingsOf(ui_, windowTitle());
+    saved.coreFolder = boards_->coreFolder();
+    if (settings::Save(path, saved, own))
         return true;
     // A file that stays unwritable (a folder of that name, a read-only file, a full disk) must not
     // keep the window from ever closing.

@@ -11,6 +11,9 @@
 #include <memory>
 
 class RunLock;
+namespace window {
+class BoardView;
+}
 
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -55,6 +58,7 @@ private:
     session::ChipSession session_;
     window::Controls ui_;
     std::unique_ptr<RunLock> lock_;
+    window::BoardView *boards_ = nullptr;  // a child of the window
     int savedPaneTop_ = -1, savedPaneHeight_ = 0;  // the pane's place before Execute enlarged it
     bool closeAfterRun_ = false;       // the user chose "Stop and close" during a run
     bool closeWithoutSaving_ = false;  // the user chose to close although the settings could not be saved

@@ -63,6 +63,7 @@ settings::Saved SettingsOf(const Controls &ui, const QString &caption)
     saved.eeprom = ui.eepromFile->text();
     saved.extraOptions = ui.extraOptions->text();
     saved.caption = caption;
+    saved.board = ui.boardBox->currentData().toString();
     TakeSwitches(compose::OptionTable, ui.optionBoxes, saved.options);
     TakeSwitches(compose::ExitModeTable, ui.exitModeBoxes, saved.exitModes);
     return saved;
