@@ -37,5 +37,18 @@ check 2 "syscfg0 (fuse5) is given twice" t1614 fuse5=C4 syscfg0=C4
 env -u DISPLAY "$program" --explain ATtiny85 hfuse=DF > /dev/full 2>/dev/null && { echo "output to /dev/full: exit 0"; fail=1; }
 out=$(env -u DISPLAY "$program" --explain ATmega8 lfuse=E1 2>/dev/null | grep -c '^Warning')
 [ "$out" = 0 ] || { echo "ATmega8 E1 has no lock-out risk, yet $out warnings"; fail=1; }
+# --board-lines with a core made here: a board without a bootloader gets its fuses alone (no write for
+# an empty fuse key); a missing image and an unknown board run nothing and exit 2.
+core=$(mktemp -d); trap 'rm -rf "$core"' EXIT
+printf '%s\n' 'bare.name=Bare Eight' bare.build.mcu=atmega8 bare.bootloader.low_fuses=0xe4 \
+  bare.bootloader.high_fuses=0xd9 bare.bootloader.extended_fuses= 'gone.name=Gone' gone.build.mcu=atmega8 \
+  gone.bootloader.file=x/gone.hex > "$core/boards.txt"
+lines() {  # lines <expected status> <expected output> <board>
+  out=$(HOME="$core" env -u DISPLAY "$program" --board-lines "$3" -c usbasp --core "$core" 2>&1); status=$?
+  [ "$status" = "$1" ] && [ "$out" = "$2" ] || { echo "--board-lines $3: status $status (wanted $1), output:"; printf '%s\n' "$out"; fail=1; }
+}
+lines 0 "avrdude.exe -p m8 -c usbasp -e -U hfuse:w:0xD9:m -U lfuse:w:0xE4:m" "Bare Eight"
+lines 2 "fusewerk: Gone names the bootloader gone.hex, which is not installed ($core/bootloaders/x/gone.hex)" gone
+lines 2 "fusewerk: no installed core has the board \"nosuch\"" nosuch
 [ $fail -eq 0 ] && echo "--explain: all cases as expected"
 exit $fail
