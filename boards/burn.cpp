@@ -81,6 +81,15 @@ BurnPlan PlanBurn(const Board &board, const compose::FormState &target, const co
         return plan;
     }
 
+    // A burn of nothing would only erase the chip.
+    if (std::ranges::none_of(values, [](const auto &v) { return v.has_value(); }) && !unlock && !lock &&
+        board.bootloaderFile.isEmpty()) {
+        plan.refusal = QStringLiteral("%1 gives no fuse, lock or bootloader values that Fusewerk knows "
+                                      "(bootloader.low_fuses, high_fuses, extended_fuses, unlock_bits, lock_bits, file)")
+                           .arg(board.name);
+        return plan;
+    }
+
     // The image: there, an image avrdude reads, inside the flash and inside the boot section.
     const QString path = board.bootloaderPath();
     if (!path.isEmpty()) {

@@ -64,12 +64,14 @@ TEST(Boards, AMenuOfOptionsAndWhatEachBurns)
                                 "tiny8.menu.cpu.bare.bootloader.extended_fuses=\n"
                                 "gone.name=Gone\n"
                                 "gone.build.mcu=atmega328p\n"
-                                "gone.bootloader.file=none/missing.hex\n");
+                                "gone.bootloader.file=none/missing.hex\n"
+                                "bare.name=Bare\n"
+                                "bare.build.mcu=atmega8\n");
     Write(core + "/bootloaders/bench/atmega8.hex", ":041C00000C9434000C\n:00000001FF\n");
     Write(core + "/bootloaders/bench/low.hex", ":041000000C94340018\n:00000001FF\n");
     ASSERT_TRUE(boards::CoreFolders(dir.path()).contains(core)) << "found where the Arduino IDE installs cores";
     const std::vector<boards::Board> found = boards::ReadCore(core);
-    ASSERT_EQ(found.size(), 4u);
+    ASSERT_EQ(found.size(), 5u);
     EXPECT_EQ(found[0].key(), "tiny8:boot");
     EXPECT_EQ(found[0].name, "Bench Eight (In the boot section)");
     EXPECT_EQ(boards::FindBoard(found, "tiny8"), &found[0]) << "a board named without its option: the first";
@@ -87,6 +89,8 @@ TEST(Boards, AMenuOfOptionsAndWhatEachBurns)
               QStringList({"avrdude.exe -p m8 -c usbasp -P usb -e -U lock:w:0x3F:m -U hfuse:w:0xCA:m -U lfuse:w:0xDF:m",
                            "avrdude.exe -p m8 -c usbasp -P usb -U lock:w:0x0F:m"}));
     EXPECT_TRUE(boards::PlanBurn(found[3], Usbasp(), words).refusal.startsWith("Gone names the bootloader missing.hex, which is not installed"));
+    EXPECT_TRUE(boards::PlanBurn(found[4], Usbasp(), words).refusal.startsWith("Bare gives no fuse, lock or bootloader values"))
+        << "a burn of nothing would only erase the chip";
     compose::FormState arduino = Usbasp();
     arduino.programmer = "arduino";
     EXPECT_TRUE(boards::PlanBurn(found[0], arduino, words).refusal.contains("is itself a bootloader"));

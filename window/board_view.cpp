@@ -6,6 +6,7 @@
 #include "window/messages.h"
 
 #include <QDir>
+#include <QAbstractItemView>
 #include <QFileDialog>
 #include <QRegularExpression>
 #include <QSignalBlocker>
@@ -43,6 +44,8 @@ void BoardView::load(const QString &coreFolder, const QString &selected)
     ui_.boardBox->addItem(boards_.empty() ? QStringLiteral("(no Arduino core installed)") : QString());
     for (const boards::Board &b : boards_)
         ui_.boardBox->addItem(b.name, b.key());
+    // The open list is as wide as its longest entry ("Arduino Mega or Mega 2560 (ATmega2560 (Mega 2560))").
+    ui_.boardBox->view()->setMinimumWidth(ui_.boardBox->view()->sizeHintForColumn(0) + 24);
     const int at = ui_.boardBox->findData(selected);
     ui_.boardBox->setCurrentIndex(at > 0 ? at : 0);
     ui_.boardBox->setToolTip(boards_.empty()
@@ -68,7 +71,9 @@ void BoardView::choose()
                     QStringLiteral("%1 is for the part \"%2\", which the installed avrdude does not know.").arg(b->name, b->mcu));
         return;
     }
+    // The part's entry is picked, so that the choice is kept like one from the list.
     ui_.deviceBox->setEditText(part->name);
+    ui_.deviceBox->setItemIndex(ui_.deviceBox->findText(part->name, Qt::MatchExactly | Qt::MatchCaseSensitive));
     // The board's values go to the editors, as if typed; nothing is written.
     const std::pair<const QString *, fuses::FuseByte> values[] = {{&b->lowFuses, fuses::FuseByte::Low},
                                                                   {&b->highFuses, fuses::FuseByte::High},
@@ -108,6 +113,7 @@ void BoardView::useForUpload()
     ui_.disableAutoEraseBox->setChecked(true);
     ui_.chipEraseBox->setChecked(false);  // a bootloader keeps itself: no erase
     ui_.flashWrite->setChecked(true);
+    ui_.flashFile->setFocus();  // what is left to give: the sketch
 }
 
 void BoardView::addCore()
