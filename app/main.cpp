@@ -2,6 +2,7 @@
 #include "app/display_check.h"
 #include "explain/board_lines.h"
 #include "explain/explain.h"
+#include "explain/program_cli.h"
 #include "window/main_window.h"
 #include "installed/installed_avrdude.h"
 #include "window/messages.h"
@@ -24,6 +25,10 @@ int main(int argc, char **argv)
         QCoreApplication app(argc, argv);
         const QStringList rest = QCoreApplication::arguments().mid(2);
         return std::strcmp(argv[1], "--boards") == 0 ? RunBoards(rest) : RunBoardLines(rest);
+    }
+    if (argc >= 2 && std::strcmp(argv[1], "--program") == 0) {
+        QCoreApplication app(argc, argv);
+        return RunProgram(QCoreApplication::arguments().mid(2));
     }
     if (const QString problem = DisplayProblem(); !problem.isEmpty()) {
         std::fprintf(stderr, "fusewerk: %s\n", qPrintable(problem));

@@ -265,6 +265,19 @@ bool ChipSession::burnBootloader(const QStringList &lines, const QStringList &ca
     return started;
 }
 
+bool ChipSession::programChip(const QString &signatureLine, const QString &line, const QString &signature, bool verify)
+{
+    if (running() || signature.isEmpty())
+        return false;
+    const std::optional<QStringList> read = shownAndJudged(signatureLine, QStringLiteral("read"), true);
+    if (!read)
+        return false;
+    const std::optional<QStringList> args = shownAndJudged(line, verify ? QStringLiteral("read") : QStringLiteral("write"), verify);
+    if (!args)
+        return false;
+    return startJob(std::make_unique<ProgramJob>(*read, signature, *args, verify ? QStringLiteral("verify") : QStringLiteral("program")));
+}
+
 bool ChipSession::writeByte(FuseByte byte, const QString &hexValue)
 {
     // A half-typed value would be written as another byte: the leave-field check never ran, as the
@@ -331,6 +344,35 @@ void ChipSession::jobFinished()
         else
             outcome.text = QStringLiteral("%1: %2").arg(step, outcome.text);
     }
+    std::optional<ProgramResult> result;
+    if (const auto *program = qobject_cast<ProgramJob *>(job)) {
+        ProgramResult &r = result.emplace();
+        r.verify = program->what() == QLatin1String("verify");
+        r.wrongChip = program->wrongChip();
+        r.stopped = run.end().kind == runner::ToolEnd::Kind::Stopped;
+        r.signature = program->signature();
+        r.failedStep = program->failedStep();
+        r.ok = r.failedStep.isEmpty();
+        r.firstError = run.failure().firstError();
+        r.difference = program->difference();
+        const QString names = words_.partsWithSignature(r.signature).join(QStringLiteral(", "));
+        if (r.wrongChip) {
+            outcome.failed = true;
+            outcome.text = QStringLiteral("Wrong chip: its signature is %1%2, not the %3's %4; nothing was %5")
+                               .arg(r.signature, names.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(names),
+                                    form_.device, part() ? part()->signature : QString(),
+                                    r.verify ? QStringLiteral("compared") : QStringLiteral("written"));
+        } else if (r.ok) {
+            outcome.text = (r.verify ? QStringLiteral("The chip matches the file: ") : QStringLiteral("Chip programmed and verified: ")) +
+                           outcome.text;
+        } else if (!r.difference.isEmpty()) {
+            outcome.text = QStringLiteral("The chip differs from the file: %1").arg(r.difference);
+        } else {
+            outcome.text = QStringLiteral("%1 step: %2").arg(r.failedStep == QLatin1String("signature") ? QStringLiteral("Signature")
+                                                                : r.verify ? QStringLiteral("Verify") : QStringLiteral("Program"),
+                                                            outcome.text);
+        }
+    }
     if (const auto *execute = qobject_cast<ExecuteJob *>(job)) {
         outcome.execute = true;
         outcome.verificationFailed = execute->verificationFailed();
@@ -359,6 +401,8 @@ void ChipSession::jobFinished()
     }
     if (!job->problem().isEmpty())
         emit told(Notice::Warning, job->problem());
+    if (result)
+        emit programmed(*result);
     emit finished();
 }
 

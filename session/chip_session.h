@@ -37,6 +37,18 @@ struct Outcome {
     bool verificationFailed = false;
 };
 
+// How Program Chip or Verify Chip ended, for the counter and the log.
+struct ProgramResult {
+    bool ok = false;
+    bool verify = false;
+    bool wrongChip = false;
+    bool stopped = false;
+    QString signature;   // as read from the chip
+    QString failedStep;  // "signature", "program", "verify"; empty when none failed
+    QString firstError;  // avrdude's first error line
+    QString difference;  // a verify's first difference
+};
+
 class ChipSession : public QObject {
     Q_OBJECT
 public:
@@ -83,6 +95,9 @@ public:
     // succeeded. `clockQuestion`, when not empty, is asked once first; answered yes, the gate asks
     // nothing more of the board's clock.
     bool burnBootloader(const QStringList &lines, const QStringList &captions, const QString &clockQuestion);
+    // Program Chip (or, `verify`, Verify Chip): `signatureLine` reads the chip's signature first;
+    // `line` runs only when it is `signature`. Both lines pass the gate before either runs.
+    bool programChip(const QString &signatureLine, const QString &line, const QString &signature, bool verify);
     void stop();
 
 signals:
@@ -106,6 +121,8 @@ signals:
     void question(const QString &text, bool *yes);
     // One of `items`, or empty when nobody picks.
     void choice(const QString &text, const QStringList &items, QString *picked);
+    // Program Chip or Verify Chip has ended (before `finished`).
+    void programmed(const session::ProgramResult &result);
     // The operation is over: every value and message it brought has been reported.
     void finished();
 

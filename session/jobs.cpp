@@ -1,6 +1,7 @@
 #include "session/jobs.h"
 
 #include "fuses/byte_text.h"
+#include "production/program_plan.h"
 #include "runner/outcome.h"
 
 #include <QRegularExpression>
@@ -27,6 +28,8 @@ void Job::start(const QString &ownDir, const QString &searchPath)
 void Job::startRun(const QStringList &args)
 {
     runner::AvrdudeRun *run = run_.get();
+    for (runner::LineWatch *watch : watches_)
+        run->addWatch(watch);
     connect(run, &runner::AvrdudeRun::output, this, &Job::output);
     connect(run, &runner::AvrdudeRun::tick, this, &Job::tick);
     connect(run, &runner::AvrdudeRun::finished, this, [this, run](const runner::ToolEnd &end) {
@@ -65,6 +68,60 @@ std::optional<QStringList> BurnJob::next()
     emit stepStarted(step_, steps(), stepCaption(), args);
     return args;
 }
+
+// The program or verify run's output, as far as the verify's first difference goes.
+class ProgramJob::Lines : public runner::LineWatch {
+public:
+    void seeLine(QStringView line, bool) override
+    {
+        if (difference.isEmpty() && (line.contains(u"verifying") || line.contains(u"!= input")))
+            text += line.toString() + u'\n';
+        if (difference.isEmpty())
+            difference = production::FirstDifference(text);
+    }
+    QString text, difference;
+};
+
+ProgramJob::ProgramJob(QStringList signatureArgs, QString expected, QStringList args, QString what, QObject *parent)
+    : Job(std::move(signatureArgs), parent), expected_(std::move(expected)), what_(std::move(what)), args_(std::move(args)),
+      lines_(std::make_unique<Lines>())
+{
+    addWatch(lines_.get());
+}
+
+ProgramJob::~ProgramJob() = default;
+
+std::optional<QStringList> ProgramJob::next()
+{
+    if (second_)
+        return std::nullopt;
+    signature_ = run().failure().signature();
+    if (signature_.compare(expected_, Qt::CaseInsensitive) != 0) {
+        wrongChip_ = true;
+        return std::nullopt;
+    }
+    second_ = true;
+    return args_;
+}
+
+void ProgramJob::take(const runner::ToolEnd &end)
+{
+    if (signature_.isEmpty())
+        signature_ = run().failure().signature();
+    // avrdude itself refuses a chip whose signature is not the part's: that too is the wrong chip.
+    if (!second_ && !signature_.isEmpty() && signature_.compare(expected_, Qt::CaseInsensitive) != 0)
+        wrongChip_ = true;
+    succeeded_ = end.Succeeded() && second_;
+}
+
+QString ProgramJob::failedStep() const
+{
+    if (succeeded_)
+        return {};
+    return second_ ? what_ : QStringLiteral("signature");
+}
+
+QString ProgramJob::difference() const { return lines_->difference; }
 
 bool ExecuteJob::verificationFailed() const
 {

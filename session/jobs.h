@@ -45,7 +45,8 @@ protected:
     // A job of several runs: after a run that succeeded (and was not stopped), the next one's
     // arguments; nothing when the job is done.
     virtual std::optional<QStringList> next() { return std::nullopt; }
-    void addWatch(runner::LineWatch *watch) { run_->addWatch(watch); }
+    // A watch of the job's that sees every line of each of its runs; it must outlive the job's runs.
+    void addWatch(runner::LineWatch *watch) { watches_.push_back(watch); }
     QString problem_;
 
 private:
@@ -54,6 +55,7 @@ private:
     QStringList args_;
     std::unique_ptr<runner::AvrdudeRun> run_;
     std::vector<std::unique_ptr<runner::AvrdudeRun>> spent_;  // the runs before, kept until the job goes
+    std::vector<runner::LineWatch *> watches_;
     QString ownDir_, searchPath_;
     bool stopped_ = false;
 };
@@ -78,6 +80,35 @@ protected:
 private:
     std::vector<std::pair<QStringList, QString>> steps_;
     int step_ = 1;
+};
+
+// Program Chip and Verify Chip: the chip's signature read first, then, only when it is the part's,
+// the whole chip in one run.
+class ProgramJob : public Job {
+    Q_OBJECT
+public:
+    // `expected`: the part's signature, six hex digits; `what`: "program" or "verify".
+    ProgramJob(QStringList signatureArgs, QString expected, QStringList args, QString what, QObject *parent = nullptr);
+    ~ProgramJob() override;
+    const QString &signature() const { return signature_; }  // as read from the chip
+    bool wrongChip() const { return wrongChip_; }
+    // The step that failed ("signature", "program", "verify"); empty when none did.
+    QString failedStep() const;
+    const QString &what() const { return what_; }
+    // Of a verify: the first difference avrdude reported ("flash: first difference at 0x0010 ...").
+    QString difference() const;
+    bool shownFromStart() const override { return true; }
+
+protected:
+    std::optional<QStringList> next() override;
+    void take(const runner::ToolEnd &end) override;
+
+private:
+    class Lines;
+    QString expected_, what_, signature_;
+    QStringList args_;
+    std::unique_ptr<Lines> lines_;
+    bool second_ = false, wrongChip_ = false, succeeded_ = false;
 };
 
 // "Execute": the command line as the user has it.

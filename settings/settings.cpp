@@ -49,6 +49,10 @@ const Setting kSettings[] = {
 const std::pair<const char *, QString Saved::*> kAddedSettings[] = {
     {"Board", &Saved::board},
     {"CoreFolder", &Saved::coreFolder},
+    {"ProgramFile", &Saved::programFile},
+    {"ProgramLog", &Saved::programLog},
+    {"SerialAddress", &Saved::serialAddress},
+    {"SerialNext", &Saved::serialNext},
 };
 
 // One walk of the table for both directions: `Loading` reads the file into `saved`, otherwise

@@ -24,6 +24,9 @@ struct Saved {
     QString flash, eeprom, extraOptions;
     QString caption;
     QString board, coreFolder;  // the chosen board's key, and a core folder the user added
+    // Program Chip: the ELF file, the log, the serial number's EEPROM address (empty: no serial
+    // numbers) and the next serial number.
+    QString programFile, programLog, serialAddress, serialNext;
     compose::FormState::Options options;
     compose::FormState::ExitModes exitModes;
     QHash<QString, int> readLines;  // "ReadFuseFromLine": programmer id -> output line of a read's value

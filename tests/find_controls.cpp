@@ -33,6 +33,7 @@ window::Controls Ui(const QWidget &w)
     find(ui.burnButton, QStringLiteral("BurnBootloader"));
     find(ui.uploadButton, QStringLiteral("BoardUpload"));
     find(ui.addCoreButton, QStringLiteral("AddCoreFolder"));
+    find(ui.programButton, QStringLiteral("ProgramChip"));
     find(ui.calibrationGroup, QStringLiteral("GroupBox7"));
     find(ui.signatureGroup, QStringLiteral("GroupBox8"));
     find(ui.calibrationRead, QStringLiteral("SpeedButton5"));

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Fails when a folder includes a header of a folder above it (or beside it where it may not):
-# app -> window -> widgets, session, settings, boards; session -> fuses, runner; fuses -> compose, images;
-# app -> explain -> boards, fuses, installed; boards -> fuses; installed -> compose, runner.
+# app -> window -> widgets, session, settings, boards; session -> production, fuses, runner;
+# production -> fuses; fuses -> compose, images; app -> explain -> session, boards, fuses, installed;
+# boards -> fuses; installed -> compose, runner.
 set -u
 root="$1"
 status=0
@@ -13,15 +14,16 @@ allowed() {
     fuses) echo "fuses compose images" ;;
     installed) echo "installed compose runner" ;;
     settings) echo "settings compose" ;;
-    session) echo "session fuses compose images runner" ;;
+    production) echo "production fuses compose images" ;;
+    session) echo "session production fuses compose images runner" ;;
     widgets) echo "widgets fuses compose images" ;;
     boards) echo "boards fuses compose images" ;;
-    explain) echo "explain boards installed fuses compose images runner" ;;
-    window) echo "window session settings widgets boards fuses compose images runner" ;;
-    app) echo "app window explain boards installed session settings widgets fuses compose images runner" ;;
+    explain) echo "explain session production boards installed fuses compose images runner" ;;
+    window) echo "window session production settings widgets boards fuses compose images runner" ;;
+    app) echo "app window explain boards installed session production settings widgets fuses compose images runner" ;;
   esac
 }
-for folder in runner compose images fuses installed boards settings session widgets explain window app; do
+for folder in runner compose images fuses production installed boards settings session widgets explain window app; do
   ok=$(allowed "$folder")
   for used in $(grep -rhoE '^#include "[a-z_]+/' "$root/$folder" | sed 's/#include "//; s#/##' | sort -u); do
     case " $ok " in

@@ -254,27 +254,33 @@ void CreateByteGroups(Controls &ui, QWidget *w)
     inside->addWidget(ui.fuseSettings);
     ui.readAllButton = Named(new QPushButton(QStringLiteral("Read All"), ui.fuseSettingsGroup), QStringLiteral("ReadAllFuses"));
     ui.readAllButton->setToolTip(QStringLiteral("Read every fuse and lock byte of the part from the chip, in one run"));
+    auto *chipRow = new QHBoxLayout;
+    chipRow->addWidget(ui.readAllButton);
+    ui.programButton = Named(new QPushButton(QStringLiteral("Program Chip..."), ui.fuseSettingsGroup), QStringLiteral("ProgramChip"));
+    ui.programButton->setToolTip(QStringLiteral("A whole chip from one ELF file (flash, EEPROM, fuses, lock), board after board"));
+    chipRow->addWidget(ui.programButton);
+    chipRow->addStretch(1);
+    inside->addLayout(chipRow);
     auto *boardRow = new QHBoxLayout;
     boardRow->addWidget(new QLabel(QStringLiteral("Board:"), ui.fuseSettingsGroup));
     ui.boardBox = Named(new QComboBox(ui.fuseSettingsGroup), QStringLiteral("BoardComboBox"));
     ui.boardBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     ui.boardBox->setMinimumContentsLength(16);
     boardRow->addWidget(ui.boardBox, 1);
+    inside->addLayout(boardRow);
+    auto *boardButtons = new QHBoxLayout;
     ui.addCoreButton = Named(new QPushButton(QStringLiteral("Add Core..."), ui.fuseSettingsGroup), QStringLiteral("AddCoreFolder"));
     ui.addCoreButton->setToolTip(QStringLiteral("Add the folder of an Arduino core (it holds boards.txt) to those found"));
-    boardRow->addWidget(ui.addCoreButton);
-    inside->addLayout(boardRow);
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(ui.readAllButton);
-    buttons->addStretch(1);
+    boardButtons->addWidget(ui.addCoreButton);
+    boardButtons->addStretch(1);
     ui.burnButton = Named(new QPushButton(QStringLiteral("Burn Bootloader"), ui.fuseSettingsGroup), QStringLiteral("BurnBootloader"));
     ui.burnButton->setToolTip(QStringLiteral("With this programmer: erase, unlock and write the board's fuses, then its "
                                              "bootloader and lock"));
-    buttons->addWidget(ui.burnButton);
+    boardButtons->addWidget(ui.burnButton);
     ui.uploadButton = Named(new QPushButton(QStringLiteral("Upload Setup"), ui.fuseSettingsGroup), QStringLiteral("BoardUpload"));
     ui.uploadButton->setToolTip(QStringLiteral("Set the programmer, speed and -D for a sketch upload through the board's bootloader"));
-    buttons->addWidget(ui.uploadButton);
-    inside->addLayout(buttons);
+    boardButtons->addWidget(ui.uploadButton);
+    inside->addLayout(boardButtons);
 }
 
 void CreateOptions(Controls &ui, QWidget *w)

@@ -49,6 +49,7 @@ struct Controls {
     // The boards of the installed Arduino cores, below the panel.
     QComboBox *boardBox = nullptr;
     QPushButton *burnButton = nullptr, *uploadButton = nullptr, *addCoreButton = nullptr;
+    QPushButton *programButton = nullptr;  // opens Program Chip
     // Calibration and signature.
     QGroupBox *calibrationGroup = nullptr, *signatureGroup = nullptr;
     SpeedButton *calibrationRead = nullptr, *calibrationWrite = nullptr, *signatureRead = nullptr;

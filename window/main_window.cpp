@@ -4,6 +4,7 @@
 #include "fuses/fuse_layout.h"
 #include "runner/tool_run.h"
 #include "window/board_view.h"
+#include "window/program_view.h"
 #include "window/desktop.h"
 #include "window/messages.h"
 #include "window/run_lock.h"
@@ -120,6 +121,15 @@ void MainWindow::WireEvents()
     }
     connect(ui_.readAllButton, &QPushButton::clicked, &session_, &session::ChipSession::readAllFuses);
     boards_ = new window::BoardView(ui_, session_, this);
+    program_ = new window::ProgramDialog(ui_, session_, this);
+    connect(ui_.programButton, &QPushButton::clicked, this, [this] {
+        program_->show();
+        program_->raise();
+        program_->activateWindow();
+        program_->showFile();
+    });
+    // The next serial number is kept at once: a crash must not give two boards the same one.
+    connect(program_, &window::ProgramDialog::boardDone, this, [this] { SaveSettings(); });
     // A setting chosen in the panel goes to its byte editor, whose boxes and fields follow.
     connect(ui_.fuseSettings, &widgets::FuseSettingsPanel::valueEdited, this,
             [this](fuses::FuseByte byte, unsigned value) { ui_.byteEditor(byte)->setValue(value); });
@@ -206,6 +216,7 @@ void MainWindow::FormCreate()
     session_.setReadLineTable(saved.readLines);
     window::ShowSettings(ui_, saved);
     boards_->load(saved.coreFolder, saved.board);
+    program_->load(saved);
     setWindowTitle(saved.caption);
     DeviceComboBoxChange();
 }
@@ -218,6 +229,7 @@ bool MainWindow::SaveSettings()
                                    static_cast<int>(compose::PortList().size())};
     settings::Saved saved = window::SettingsOf(ui_, windowTitle());
     saved.coreFolder = boards_->coreFolder();
+    program_->store(saved);
     if (settings::Save(path, saved, own))
         return true;
     // A file that stays unwritable (a folder of that name, a read-only file, a full disk) must not
@@ -236,6 +248,8 @@ void MainWindow::DeviceComboBoxChange()
     BuildCommandLine();
     ApplyFuseLayout();
     QGuiApplication::setApplicationDisplayName(ui_.deviceBox->currentText());
+    if (program_ && program_->isVisible())
+        program_->showFile();  // the file's values, or why it does not suit this part
 }
 
 // Reset and No Reset exclude each other, and so do Vcc and No Vcc.

@@ -13,6 +13,7 @@
 class RunLock;
 namespace window {
 class BoardView;
+class ProgramDialog;
 }
 
 class MainWindow : public QWidget {
@@ -59,6 +60,7 @@ private:
     window::Controls ui_;
     std::unique_ptr<RunLock> lock_;
     window::BoardView *boards_ = nullptr;  // a child of the window
+    window::ProgramDialog *program_ = nullptr;  // Program Chip, a child of the window
     int savedPaneTop_ = -1, savedPaneHeight_ = 0;  // the pane's place before Execute enlarged it
     bool closeAfterRun_ = false;       // the user chose "Stop and close" during a run
     bool closeWithoutSaving_ = false;  // the user chose to close although the settings could not be saved

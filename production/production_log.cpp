@@ -1,0 +1,53 @@
+#include "production/production_log.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace production {
+namespace {
+
+QString Field(QString text)
+{
+    text.replace(u'\n', u' ').replace(u'\r', u' ');
+    if (!text.contains(u',') && !text.contains(u'"'))
+        return text;
+    return u'"' + text.replace(QLatin1String("\""), QLatin1String("\"\"")) + u'"';
+}
+
+}  // namespace
+
+bool AppendLog(const QString &path, const LogEntry &entry, QString *error)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (error)
+            *error = QStringLiteral("The log %1 cannot be written: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno ? errno : EINVAL)));
+        if (fd >= 0)
+            ::close(fd);
+        return false;
+    }
+    QByteArray text;
+    if (st.st_size == 0)
+        text += "time,part,signature,serial,result,step,error\n";
+    text += QStringList{Field(entry.time), Field(entry.part), Field(entry.signature), Field(entry.serial),
+                        Field(entry.result), Field(entry.step), Field(entry.error)}
+                .join(u',')
+                .toUtf8() +
+            '\n';
+    // One write of the whole line, then to the disk: a line is there whole, or not at all.
+    const ssize_t written = ::write(fd, text.constData(), static_cast<size_t>(text.size()));
+    const bool ok = written == text.size() && ::fsync(fd) == 0;
+    const int saved = errno;
+    ::close(fd);
+    if (!ok && error)
+        *error = QStringLiteral("The log %1 cannot be written: %2").arg(path, QString::fromLocal8Bit(std::strerror(saved)));
+    return ok;
+}
+
+}  // namespace production

@@ -1,0 +1,23 @@
+#pragma once
+// The production log: one CSV line per board, appended and flushed to the disk before the next
+// board, so that a crash or a kill loses no earlier line.
+#include <QString>
+#include <QStringList>
+
+namespace production {
+
+struct LogEntry {
+    QString time;       // ISO 8601, local time with its offset
+    QString part;
+    QString signature;  // as read from the chip
+    QString serial;     // empty without serial numbers
+    QString result;     // "ok", "failed", "wrong chip", "stopped"
+    QString step;       // the failing step: "signature", "program"; empty when none failed
+    QString error;      // avrdude's first error line
+};
+
+// Appends `entry` to the CSV file at `path` (made with its header line when new); false with
+// `error` set when it cannot be written.
+bool AppendLog(const QString &path, const LogEntry &entry, QString *error);
+
+}  // namespace production

@@ -1,0 +1,169 @@
+#include "production/program_plan.h"
+
+#include "compose/command_line.h"
+#include "compose/quoting.h"
+#include "fuses/byte_commands.h"
+#include "images/elf_target.h"
+#include "images/memory_file.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace production {
+namespace {
+
+// The part's fuse memory for byte `n` of the .fuse section: the classic low, high and extended
+// fuses; a TPI part's one fuse; fuse0 ... on XMEGA and UPDI parts.
+QString FuseMemory(const compose::InstalledPart &part, int n)
+{
+    if (part.HasMemory(u"lfuse")) {
+        static const char *const classic[] = {"lfuse", "hfuse", "efuse"};
+        const QString name = n < 3 ? QString::fromLatin1(classic[n]) : QString();
+        return !name.isEmpty() && part.HasMemory(name) ? name : QString();
+    }
+    if (n == 0 && part.HasMemory(u"fuse"))
+        return QStringLiteral("fuse");
+    const QString name = QStringLiteral("fuse%1").arg(n);
+    return part.HasMemory(name) ? name : QString();
+}
+
+QString Immediate(const QByteArray &bytes)
+{
+    QStringList each;
+    for (char b : bytes)
+        each << QStringLiteral("0x") + QStringLiteral("%1").arg(static_cast<quint8>(b), 2, 16, QLatin1Char('0')).toUpper();
+    return each.join(u',');
+}
+
+}  // namespace
+
+ProgramPlan PlanProgram(const ProgramRequest &request, const compose::Vocabulary &words)
+{
+    ProgramPlan plan;
+    const compose::InstalledPart *part = words.findPart(request.target.device);
+    if (!part)
+        part = words.locatePart(request.target.device);
+    if (!part) {
+        plan.refusal = QStringLiteral("the installed avrdude does not know the part \"%1\"").arg(request.target.device);
+        return plan;
+    }
+    plan.part = part->name;
+    plan.signature = part->signature;
+    const QString file = QFileInfo(request.elf).fileName();
+    const images::ElfTarget elf = images::ReadElfTarget(request.elf);
+    if (!elf.ok()) {
+        plan.refusal = elf.error;
+        return plan;
+    }
+    // The file's own word on its part: avr-gcc records the -mmcu it was built for.
+    if (!elf.device.isEmpty()) {
+        const compose::InstalledPart *built = words.locatePart(elf.device);
+        if (!built || built->name != part->name) {
+            plan.refusal = QStringLiteral("%1 was built for the %2, not the %3")
+                               .arg(file, built ? built->name : elf.device, part->name);
+            return plan;
+        }
+    }
+    if (!elf.flash) {
+        plan.refusal = QStringLiteral("%1 holds no program for the flash").arg(file);
+        return plan;
+    }
+    for (int n = 0; n < elf.fuses.size(); ++n) {
+        const QString memory = FuseMemory(*part, n);
+        if (memory.isEmpty()) {
+            plan.refusal = QStringLiteral("%1 gives %2 fuse bytes; the %3 has no fuse for byte %4")
+                               .arg(file).arg(elf.fuses.size()).arg(part->name).arg(n);
+            return plan;
+        }
+        plan.values.push_back({memory, elf.fuses.mid(n, 1), Immediate(elf.fuses.mid(n, 1))});
+    }
+    if (!elf.lock.isEmpty()) {
+        const QString memory = part->HasMemory(u"lock") ? QStringLiteral("lock") : QStringLiteral("lockbits");
+        const compose::PartMemory *lock = part->Memory(memory);
+        if (!lock || lock->size != elf.lock.size()) {
+            plan.refusal = QStringLiteral("%1 gives %2 lock bytes; the %3's lock holds %4")
+                               .arg(file).arg(elf.lock.size()).arg(part->name).arg(lock ? lock->size : 0);
+            return plan;
+        }
+        plan.values.push_back({memory, elf.lock, Immediate(elf.lock)});
+    }
+    // The flash image itself must fit, as avrdude reads it.
+    const compose::PartMemory *flash = part->Memory(u"flash");
+    const images::MemoryFile image = images::ReadForWrite(request.elf, u'e', {QStringLiteral("flash"), flash ? flash->size : 0});
+    if (!image.ok()) {
+        plan.refusal = image.error;
+        return plan;
+    }
+
+    compose::FormState s = request.target;
+    s.device = part->name;
+    const QString start = compose::ProgramAndTarget(s, words) + compose::ExitModePieces(s);
+    const QString extra = s.extraOptions.isEmpty() ? QString() : s.extraOptions + u' ';
+    const QChar op = request.verifyOnly ? u'v' : u'w';
+    const auto use = [&](const char *memory, const QString &path, QChar format) {
+        return QStringLiteral("-U %1 ").arg(compose::QuoteWord(QStringLiteral("%1:%2:%3:%4").arg(QLatin1String(memory), op, path, format)));
+    };
+    // Erase, flash, EEPROM, the serial number, the fuses, and the lock last: a lock written earlier
+    // would refuse what follows.
+    QString line = start + extra + (request.verifyOnly ? QString() : QStringLiteral("-e "));
+    line += use("flash", request.elf, u'e');
+    if (elf.eeprom)
+        line += use("eeprom", request.elf, u'e');
+    if (!request.verifyOnly && !request.serialFile.isEmpty())
+        line += use("eeprom", request.serialFile, u'i');
+    for (const FuseValue &v : plan.values)
+        line += QStringLiteral("-U %1:%2:%3:m ").arg(v.memory, op, v.immediate);
+    plan.line = line.trimmed();
+    plan.signatureLine = fuses::BuildReadCommand(s, fuses::ReadOperation(QStringLiteral("signature"), u'h'), words).trimmed();
+    return plan;
+}
+
+QByteArray SerialHex(std::uint32_t address, std::uint32_t serial)
+{
+    QByteArray record;
+    record += char(4);
+    record += char((address >> 8) & 0xFF);
+    record += char(address & 0xFF);
+    record += char(0);
+    for (int i = 0; i < 4; ++i)
+        record += char((serial >> (8 * i)) & 0xFF);
+    int sum = 0;
+    for (char c : record)
+        sum += static_cast<quint8>(c);
+    record += char(-sum & 0xFF);
+    QByteArray out;
+    // Addresses past 64 KB come with an extended linear address record.
+    if (address > 0xFFFF) {
+        QByteArray ext;
+        ext += char(2);
+        ext += char(0);
+        ext += char(0);
+        ext += char(4);
+        ext += char((address >> 24) & 0xFF);
+        ext += char((address >> 16) & 0xFF);
+        int s = 0;
+        for (char c : ext)
+            s += static_cast<quint8>(c);
+        ext += char(-s & 0xFF);
+        out += ':' + ext.toHex().toUpper() + '\n';
+    }
+    return out + ':' + record.toHex().toUpper() + "\n:00000001FF\n";
+}
+
+QString FirstDifference(const QString &output)
+{
+    static const QRegularExpression verifying(QStringLiteral("verifying (\\S+) memory against"));
+    static const QRegularExpression mismatch(
+        QStringLiteral("device (0x[0-9a-fA-F]+) != input (0x[0-9a-fA-F]+) at addr (0x[0-9a-fA-F]+)"));
+    QString memory;
+    for (const QString &line : output.split(u'\n')) {
+        if (const auto m = verifying.match(line); m.hasMatch())
+            memory = m.captured(1);
+        else if (const auto d = mismatch.match(line); d.hasMatch())
+            return QStringLiteral("%1: first difference at %2 (chip %3, file %4)")
+                .arg(memory.isEmpty() ? QStringLiteral("memory") : memory, d.captured(3), d.captured(1), d.captured(2));
+    }
+    return {};
+}
+
+}  // namespace production

@@ -1,0 +1,49 @@
+#pragma once
+// Program Chip and Verify Chip: a whole chip from one ELF file (flash, EEPROM, fuses and lock, as
+// avr-libc's FUSES, LOCKBITS and EEMEM put them there), in the safe order, in one avrdude line. The
+// fuse and lock values are read out of the file here and written as immediate values, so the gate
+// judges exactly the bytes that are written.
+#include "compose/form_state.h"
+#include "compose/vocabulary.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace production {
+
+struct FuseValue {
+    QString memory;       // avrdude's name: lfuse, fuse5, lock
+    QByteArray bytes;     // in memory order
+    QString immediate;    // "0xE4", "0x5C,0xC5,0xC5,0x5C"
+};
+
+struct ProgramPlan {
+    QString refusal;                 // non-empty: nothing may run, and this says why
+    QString part;                    // avrdude's name (ATmega8)
+    QString signature;               // the part's, six hex digits ("1E9307")
+    std::vector<FuseValue> values;   // the file's fuse and lock values, fuses first
+    QString signatureLine;           // reads the chip's signature, before anything is written
+    QString line;                    // the program (or verify) line
+};
+
+struct ProgramRequest {
+    QString elf;
+    compose::FormState target;  // its device is the part; programmer, port, exit modes, extra options
+    bool verifyOnly = false;
+    QString serialFile;  // Intel hex of the serial number at its address, written after the EEPROM; empty: none
+};
+
+ProgramPlan PlanProgram(const ProgramRequest &request, const compose::Vocabulary &words);
+
+// The serial number as Intel hex: four bytes, least significant first, from `address` of the EEPROM.
+QByteArray SerialHex(std::uint32_t address, std::uint32_t serial);
+
+// The bytes of "Program Chip"'s verify failures in avrdude's output: "eeprom: first difference at
+// 0x0004 (device 0x41, file 0x68)"; empty when nothing differed.
+QString FirstDifference(const QString &output);
+
+}  // namespace production
