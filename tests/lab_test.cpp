@@ -3,11 +3,14 @@
 #include "window/main_window.h"
 #include "installed/installed_avrdude.h"
 #include "compose/installed.h"
+#include "images/memory_file.h"
 #include "tests/helpers.h"
 
 #include <QElapsedTimer>
 #include <QTextBlock>
 #include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -356,4 +359,103 @@ TEST(Lab, BurnBootloaderLeavesTheBoardsFusesImageAndLockInTheChip)
     EXPECT_EQ(chip["hfuse"].toInt(), 0xCA);
     EXPECT_EQ(chip["lock"].toInt(), 0xCF);
     EXPECT_EQ(chip["flash"].toString().mid(0x1C00 * 2, 8), "0c943400");
+}
+
+namespace {
+
+QString Elf(const char *name) { return QStringLiteral(FUSEWERK_ELF_DIR "/") + QLatin1String(name); }
+
+// fusewerk --program, to its end; its exit status.
+int ProgramCommand(const QStringList &args, QString *errors = nullptr)
+{
+    QProcess program;
+    program.start(QStringLiteral(FUSEWERK_PROGRAM), QStringList{"--program"} + args);
+    EXPECT_TRUE(program.waitForFinished(60000));
+    if (errors)
+        *errors = QString::fromUtf8(program.readAllStandardError());
+    return program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
+}
+
+QStringList LogLines(const QString &path)
+{
+    QFile log(path);
+    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts) : QStringList{};
+}
+
+}  // namespace
+
+// Program Chip in the window, board after board: the file's values in the editors before anything
+// runs; each board gets the file's flash, EEPROM, fuses and lock and the next serial number, which is
+// kept in the settings file at once; a log line per board.
+TEST(Lab, ProgramChipBoardAfterBoardWithSerialNumbers)
+{
+    Emulator emulator;
+    QTemporaryDir dir;
+    const QString log = dir.filePath("boards.csv");
+    SettingsFile file(QStringLiteral("[Config]\nProgramFile=%1\nProgramLog=%2\nSerialAddress=0x10\nSerialNext=41\n")
+                          .arg(Elf("whole_m8.elf"), log).toUtf8().constData());
+    WindowDeps deps;
+    deps.vocabulary = AskInstalledAvrdude();
+    auto form = LabForm(emulator, deps);
+    Click(Ui(*form).programButton);
+    auto *dialog = form->findChild<QWidget *>("ProgramDialog");
+    ASSERT_TRUE(dialog && dialog->isVisible());
+    EXPECT_EQ(Ui(*form).byteEditor(High)->hexField()->maskedText(), "D9");
+    EXPECT_EQ(Ui(*form).byteEditor(Lock)->hexField()->maskedText(), "CF");
+    Watch watch;
+    for (int board = 0; board < 2; ++board) {
+        QTest::mouseClick(dialog->findChild<QPushButton *>("ProgramChipButton"), Qt::LeftButton);
+        WaitForRun(*form);
+    }
+    EXPECT_TRUE(watch.messages.empty() && watch.questions.empty());
+    EXPECT_EQ(dialog->findChild<QLineEdit *>("SerialNext")->text(), "43");
+    EXPECT_TRUE(SettingsFile::Read().contains("SerialNext=43")) << "kept at once, not only at the close";
+    const QJsonObject chip = emulator.Chip();
+    EXPECT_EQ(chip["lfuse"].toInt(), 0xE4);
+    EXPECT_EQ(chip["hfuse"].toInt(), 0xD9);
+    EXPECT_EQ(chip["lock"].toInt(), 0xCF);
+    EXPECT_EQ(chip["eeprom"].toString().left(48), "68656c6c6f00ffffffffffffffffffff2a000000ffffffff") << "hello, and serial 42 at 0x10";
+    const images::MemoryFile flash = images::ReadForWrite(Elf("whole_m8.elf"), 'e', {"flash", 8192});
+    EXPECT_EQ(chip["flash"].toString().left(flash.count * 2), flash.bytes.left(flash.count).toHex());
+    const QStringList lines = LogLines(log);
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_TRUE(lines[2].endsWith(",ATmega8,1E9307,42,ok,,")) << lines[2].toStdString();
+}
+
+// fusewerk --program: a lock-out value asks (exit 3, nothing written), a file for another part is
+// refused (exit 2), the wrong chip on the bench runs nothing (exit 1); the log keeps every line
+// whole when the program is killed during the next board.
+TEST(Lab, ProgramFromTheCommandLine)
+{
+    Emulator emulator;
+    QTemporaryDir dir;
+    const QString log = dir.filePath("boards.csv");
+    const QStringList target{"-p", "m8", "-c", "stk500v1", "-P", emulator.Port(), "--log", log};
+    QString errors;
+    EXPECT_EQ(ProgramCommand(QStringList{Elf("lockout_m8.elf")} + target, &errors), 3);
+    EXPECT_TRUE(errors.contains("RSTDISBL")) << errors.toStdString();
+    EXPECT_EQ(ProgramCommand(QStringList{Elf("whole_m328p.elf")} + target, &errors), 2);
+    EXPECT_TRUE(errors.contains("whole_m328p.elf was built for the ATmega328P, not the ATmega8")) << errors.toStdString();
+    EXPECT_EQ(emulator.Chip()["hfuse"].toInt(), 0xD9) << "nothing written";
+    EXPECT_EQ(ProgramCommand(QStringList{Elf("whole_m8.elf"), "--serial-at", "0x20", "--serial", "7"} + target), 0);
+    EXPECT_EQ(emulator.Chip()["lfuse"].toInt(), 0xE4);
+    EXPECT_EQ(emulator.Chip()["eeprom"].toString().mid(0x20 * 2, 8), "07000000");
+
+    QProcess killed;
+    killed.setProcessChannelMode(QProcess::MergedChannels);
+    killed.start(QStringLiteral(FUSEWERK_PROGRAM), QStringList{"--program", Elf("whole_m8.elf")} + target);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return killed.readAll().contains("device signature") || killed.state() == QProcess::NotRunning; }, 20000));
+    killed.kill();
+    killed.waitForFinished();
+    QStringList lines = LogLines(log);
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_TRUE(lines[1].contains(",ATmega8,1E9307,7,ok,,")) << lines[1].toStdString();
+
+    Emulator other({"--signature", "1E950F"});
+    const QStringList elsewhere{"-p", "m8", "-c", "stk500v1", "-P", other.Port(), "--log", log};
+    EXPECT_EQ(ProgramCommand(QStringList{Elf("whole_m8.elf")} + elsewhere, &errors), 1);
+    EXPECT_TRUE(errors.contains("Wrong chip: its signature is 1E950F")) << errors.toStdString();
+    EXPECT_EQ(other.Chip()["lfuse"].toInt(), 0xE1) << "nothing written";
+    lines = LogLines(log);
+    EXPECT_TRUE(lines.last().contains(",1E950F,,wrong chip,signature,")) << lines.last().toStdString();
 }
