@@ -9,14 +9,23 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
-static void JudgeLineWith256KBImage(benchmark::State &state)
+// The recorded avrdude 7.1 part data; null (the benchmark skipped) without it.
+static std::optional<compose::Vocabulary> RecordedWords(benchmark::State &state)
 {
     QFile recorded(QStringLiteral(FUSEWERK_TRANSCRIPTS "/avrdude-7.1/parts_St.txt"));
     if (!recorded.open(QIODevice::ReadOnly)) {
         state.SkipWithError("no recorded part data");
-        return;
+        return std::nullopt;
     }
-    const compose::Vocabulary words({compose::ParseParts(recorded.readAll()), {}});
+    return compose::Vocabulary({compose::ParseParts(recorded.readAll()), {}});
+}
+
+static void JudgeLineWith256KBImage(benchmark::State &state)
+{
+    const std::optional<compose::Vocabulary> recorded = RecordedWords(state);
+    if (!recorded)
+        return;
+    const compose::Vocabulary &words = *recorded;
     QTemporaryDir dir;
     const QString image = dir.filePath(QStringLiteral("full.hex"));
     QFile out(image);
@@ -117,12 +126,10 @@ QByteArray MakeElf(qsizetype flash, const QByteArray &fuses, char lock, const QB
 // read, the flash image read as avrdude reads it, and the whole line judged by the gate.
 static void PlanAndJudge256KBElf(benchmark::State &state)
 {
-    QFile recorded(QStringLiteral(FUSEWERK_TRANSCRIPTS "/avrdude-7.1/parts_St.txt"));
-    if (!recorded.open(QIODevice::ReadOnly)) {
-        state.SkipWithError("no recorded part data");
+    const std::optional<compose::Vocabulary> recorded = RecordedWords(state);
+    if (!recorded)
         return;
-    }
-    const compose::Vocabulary words({compose::ParseParts(recorded.readAll()), {}});
+    const compose::Vocabulary &words = *recorded;
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("whole.elf"));
     QFile out(path);
