@@ -36,16 +36,23 @@ const AdviceRow kAdvice[] = {
 void FailureWatch::seeLine(QStringView whole, bool)
 {
     const QString line = whole.left(1024).toString();  // a message is short; the rest of a long line is not
-    static const QRegularExpression signature(QStringLiteral("device signature = 0x([0-9a-fA-F]{6})(?: \\(probably (\\S+)\\))?"));
+    // A signature is exactly three bytes: 0x1e930b0a is none.
+    static const QRegularExpression signature(
+        QStringLiteral("device signature = 0x([0-9a-fA-F]{6})(?![0-9a-fA-F])(?: \\(probably (\\S+)\\))?"));
     if (const auto m = signature.match(line); m.hasMatch()) {
-        signature_ = m.captured(1).toUpper();
+        const QString seen = m.captured(1).toUpper();
+        if (!signature_.isEmpty() && seen != signature_ && differing_.isEmpty())
+            differing_ = signature_;
+        signature_ = seen;
         if (m.hasCaptured(2))
             probably_ = m.captured(2);
     }
     if (line.contains(QLatin1String("expected signature for"), Qt::CaseInsensitive))
         refused_ = true;
-    if (firstErrorLine_ < 0 && (line.contains(QLatin1String("error"), Qt::CaseInsensitive) ||
-                                line.contains(QLatin1String("not in sync")))) {
+    // avrdude's own error lines ("avrdude error:", "avrdude OS error:", "avrdude stk500_recv() error:"),
+    // not any line with the word in it: a file named terror.hex is no error.
+    static const QRegularExpression own(QStringLiteral("^avrdude\\b[^:]*\\berror:"));
+    if (firstErrorLine_ < 0 && (own.match(line).hasMatch() || line.contains(QLatin1String("not in sync")))) {
         firstError_ = line;
         firstErrorLine_ = lineNumber_;
     }

@@ -14,6 +14,8 @@ public:
 
     // "1E950F" from "device signature = 0x1e950f (probably m328p)"; empty when none was reported.
     QString signature() const { return signature_; }
+    // An earlier signature line that gave another signature (a loose contact); empty when all agreed.
+    QString differingSignature() const { return differing_; }
     // The part code avrdude guessed ("m328p") when it refused the signature as another part's.
     QString otherPart() const { return refused_ ? probably_ : QString(); }
     // The first line that reports an error, and its number (from 0); empty and -1 when none did.
@@ -24,7 +26,7 @@ public:
 
 private:
     qsizetype lineNumber_ = 0;
-    QString signature_, probably_, firstError_, advice_;
+    QString signature_, probably_, firstError_, advice_, differing_;
     qsizetype firstErrorLine_ = -1;
     bool refused_ = false;
     int adviceRank_ = 1000;  // the most telling message wins (lower rank)

@@ -408,8 +408,17 @@ void ChipSession::jobFinished()
 
 void ChipSession::detectedSignature(const QString &signature, const runner::AvrdudeRun &run)
 {
+    // What an earlier Detect found is not this chip's: the field is emptied (000000, as at the start).
     if (signature.isEmpty()) {
+        emit bytesRead(QStringLiteral("signature"), QStringLiteral("000000"));
         emit outcomeChanged(QStringLiteral("No signature read: %1").arg(runner::EndReason(run.end())), true);
+        return;
+    }
+    if (const QString other = run.failure().differingSignature(); !other.isEmpty()) {
+        emit bytesRead(QStringLiteral("signature"), QStringLiteral("000000"));
+        emit outcomeChanged(QStringLiteral("avrdude reported two signatures, %1 and %2: check the wiring and run Detect again")
+                                .arg(other, signature),
+                            true);
         return;
     }
     emit bytesRead(QStringLiteral("signature"), signature);

@@ -7,6 +7,8 @@
 
 #include <QDir>
 #include <QFile>
+
+#include <memory>
 #include <gtest/gtest.h>
 
 namespace {
@@ -105,4 +107,27 @@ TEST(Transcripts, FailuresInWordsOfAvrdude71)
         EXPECT_EQ(watch.signature(), r.signature) << r.file;
         EXPECT_EQ(watch.otherPart(), r.otherPart) << r.file;
     }
+}
+
+// Lines that only look like a signature or an error: four bytes are no signature, a file named
+// "my error.hex" is no error line, and two signature lines that differ are both kept in view.
+TEST(Transcripts, WhatIsNoSignatureNorError)
+{
+    const auto watched = [](const char *text) {
+        auto watch = std::make_unique<runner::FailureWatch>();
+        runner::LineSplitter lines;
+        lines.see(QString::fromLatin1(text), *watch);
+        lines.finish(*watch);
+        return watch;
+    };
+    const auto fourBytes = watched("avrdude: device signature = 0x1e930b0a\n");
+    EXPECT_EQ(fourBytes->signature(), "");
+    const auto named = watched("avrdude: reading input file my error.hex for flash\n"
+                               "avrdude error: address 0x2024 out of range at line 1 of my error.hex\n");
+    EXPECT_EQ(named->firstError(), "avrdude error: address 0x2024 out of range at line 1 of my error.hex");
+    EXPECT_EQ(named->firstErrorLine(), 1);
+    const auto loose = watched("avrdude: device signature = 0x1e9307 (probably m8)\n"
+                               "avrdude: device signature = 0x1e930b (probably t85)\n");
+    EXPECT_EQ(loose->signature(), "1E930B");
+    EXPECT_EQ(loose->differingSignature(), "1E9307");
 }

@@ -4,7 +4,12 @@
 #include "compose/vocabulary.h"
 #include "tests/helpers.h"
 
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -175,4 +180,52 @@ TEST(Window, MemoFollowsTheWindowHeight)
     EXPECT_EQ(Ui(*form).outputPane->geometry(), QRect(3, 525, 622, 255));
     form->resize(700, 683 + widgets::RunStrip::kHeight);
     EXPECT_EQ(Ui(*form).outputPane->geometry(), QRect(3, 525, 622, 155));
+}
+
+// Details a new user trips over: the panel names the part chosen (or asks for one), a long device
+// name shows its start, the panel's lists open wide enough for their longest entry, a long outcome
+// shows whole in the run strip, and a failed Detect empties the signature of an earlier one.
+TEST(Window, WhatANewUserSeesWhole)
+{
+    auto form = MakeForm("", "usbasp");
+    auto *heading = Ui(*form).fuseSettings->findChild<QLabel *>("FuseSettingsPart");
+    ASSERT_NE(heading, nullptr);
+    EXPECT_EQ(heading->text(), "Choose a device to see its fuse settings.");
+    Ui(*form).deviceBox->setEditText("AT90S1200");
+    Ui(*form).deviceBox->setEditText("AT90S2313");
+    EXPECT_TRUE(heading->text().contains("\"AT90S2313\"")) << heading->text().toStdString();
+
+    Ui(*form).deviceBox->setEditText("ATxmega128A1U");
+    EXPECT_EQ(Ui(*form).deviceBox->lineEdit()->cursorPosition(), 0);
+
+    // Nothing read yet: the panel does not show the editors' 00 as the chip's state.
+    Ui(*form).deviceBox->setEditText("ATmega328P");
+    auto *unread = Ui(*form).fuseSettings->findChild<QLabel *>("Unread_hfuse");
+    ASSERT_NE(unread, nullptr);
+    EXPECT_FALSE(unread->isHidden());
+    Ui(*form).byteEditor(High)->hexField()->setMaskedText("D9");
+    EXPECT_TRUE(unread->isHidden()) << "a value typed is shown in words";
+    EXPECT_FALSE(Ui(*form).fuseSettings->findChild<QLabel *>("Unread_lock")->isHidden());
+    QTest::mouseClick(Ui(*form).fuseSettings->findChild<QPushButton *>("FactoryDefaults"), Qt::LeftButton);
+    EXPECT_TRUE(Ui(*form).fuseSettings->findChild<QLabel *>("Unread_lock")->isHidden());
+    QComboBox *clock = Ui(*form).fuseSettings->settingBox(fuses::FuseByte::Low, "SUT_CKSEL");
+    ASSERT_NE(clock, nullptr);
+    int widest = 0;
+    for (int i = 0; i < clock->count(); ++i)
+        widest = std::max(widest, clock->view()->fontMetrics().horizontalAdvance(clock->itemText(i)));
+    EXPECT_GT(clock->view()->minimumWidth(), widest);
+    EXPECT_EQ(clock->view()->textElideMode(), Qt::ElideNone);
+
+    const QString advice = "avrdude failed (exit code 1) after 0.1 s: see the end of the output. The programmer does not "
+                           "answer: check the port, the programmer type (-c), the baud rate (-b) and the wiring.";
+    Ui(*form).runStrip->finish(advice, true);
+    EXPECT_EQ(Ui(*form).runStrip->findChild<QLabel *>("RunStatus")->text(), advice);
+    EXPECT_GT(Ui(*form).runStrip->height(), widgets::RunStrip::kHeight) << "a second line";
+    EXPECT_EQ(Ui(*form).runStrip->geometry().bottom(), form->height() - 1);
+
+    Ui(*form).signatureField->setMaskedText("1E9307");
+    StandIn tool("echo 'avrdude error: programmer is not responding'; exit 1");
+    ClickAndWait(Ui(*form).detectButton);
+    EXPECT_EQ(Ui(*form).signatureField->maskedText(), "000000");
+    EXPECT_EQ(Ui(*form).signaturePart->text(), "");
 }

@@ -1,6 +1,8 @@
 #include "widgets/controls.h"
 
+#include <QAbstractItemView>
 #include <QEvent>
+#include <QStyle>
 #include <QLineEdit>
 
 #include <algorithm>
@@ -17,6 +19,33 @@ ComboBox::ComboBox(const QStringList &items, const QString &text, QWidget *paren
     setCurrentIndex(-1);
     setEditText(text);
     connect(this, &QComboBox::editTextChanged, this, &ComboBox::changed);
+    // A name longer than the box shows its start ("ATxmega128A1U", not "mega128A1U") whenever the
+    // user is not typing in it: after a pick, a text set by the program, and when the box is left.
+    connect(this, &QComboBox::editTextChanged, this, [this] {
+        if (!lineEdit()->isModified())
+            lineEdit()->setCursorPosition(0);
+    });
+    lineEdit()->installEventFilter(this);
+}
+
+bool ComboBox::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == lineEdit() && event->type() == QEvent::FocusOut)
+        lineEdit()->setCursorPosition(0);
+    return QComboBox::eventFilter(watched, event);
+}
+
+void FitListToEntries(QComboBox *box)
+{
+    QAbstractItemView *view = box->view();
+    view->setTextElideMode(Qt::ElideNone);
+    const QFontMetrics metrics(view->font());
+    int widest = 0;
+    for (int i = 0; i < box->count(); ++i)
+        widest = std::max(widest, metrics.horizontalAdvance(box->itemText(i)));
+    // The item's margins and the scroll bar beside the entries.
+    const int margins = 4 * view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 16;
+    view->setMinimumWidth(widest + margins + view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view));
 }
 
 void ComboBox::showPopup()

@@ -22,7 +22,13 @@ signals:
 
 public:
     void showPopup() override;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 };
+
+// The open list of `box` as wide as its longest entry, none of them cut short.
+void FitListToEntries(QComboBox *box);
 
 // The hues of the Read and Write captions.
 inline const QColor kReadHue{0, 128, 0};

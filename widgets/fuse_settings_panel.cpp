@@ -1,5 +1,7 @@
 #include "widgets/fuse_settings_panel.h"
 
+#include "widgets/controls.h"
+
 #include <QAbstractItemView>
 #include <QRegularExpressionValidator>
 #include <QGroupBox>
@@ -22,6 +24,7 @@ FuseSettingsPanel::FuseSettingsPanel(QWidget *parent) : QWidget(parent)
     layout->setContentsMargins(0, 0, 0, 0);
     auto *top = new QHBoxLayout;
     none_ = new QLabel(this);
+    none_->setObjectName(QStringLiteral("FuseSettingsPart"));
     none_->setWordWrap(true);
     defaults_ = new QPushButton(QStringLiteral("Factory Defaults"), this);
     defaults_->setObjectName(QStringLiteral("FactoryDefaults"));
@@ -44,18 +47,26 @@ FuseSettingsPanel::FuseSettingsPanel(QWidget *parent) : QWidget(parent)
 
 void FuseSettingsPanel::setDevice(const fuses::MeaningDevice *meanings, const QString &device)
 {
-    if (meanings == meanings_ && content_ && !own_.any())
+    // The heading names the part now chosen, even when the panel stays as it is (two parts without data).
+    const QString heading =
+        meanings ? QStringLiteral("%1, signature %2").arg(QLatin1String(meanings->name), QLatin1String(meanings->signature))
+        : device.trimmed().isEmpty()
+            ? QStringLiteral("Choose a device to see its fuse settings.")
+            : QStringLiteral("There are no fuse descriptions for \"%1\"; the byte editors work as ever.").arg(device);
+    if (meanings == meanings_ && content_ && !own_.any()) {
+        none_->setText(heading);
         return;
+    }
     own_ = {};
     sections_.clear();
     meanings_ = meanings;
     controls_.clear();
+    fields_ = {};
+    unread_ = {};
     auto *content = new QWidget;
     auto *column = new QVBoxLayout(content);
     column->setContentsMargins(2, 2, 2, 2);
-    none_->setText(meanings ? QStringLiteral("%1, signature %2").arg(QLatin1String(meanings->name), QLatin1String(meanings->signature))
-                            : QStringLiteral("There are no fuse descriptions for \"%1\"; the byte editors work as ever.")
-                                  .arg(device));
+    none_->setText(heading);
     defaults_->setVisible(meanings != nullptr);
     for (fuses::FuseByte byte : kSectionOrder) {
         const fuses::MeaningRegister *reg = meanings ? fuses::RegisterOf(*meanings, byte) : nullptr;
@@ -65,7 +76,20 @@ void FuseSettingsPanel::setDevice(const fuses::MeaningDevice *meanings, const QS
         section->setObjectName(QStringLiteral("Settings_%1").arg(QLatin1String(fuses::Row(byte).memory)));
         auto *rows = new QVBoxLayout(section);
         rows->setSpacing(2);
-        AddFields(*reg, Control{byte, -1, nullptr}, section, rows);
+        const std::size_t i = fuses::Index(byte);
+        unread_[i] = new QLabel(QStringLiteral("Not read: read this byte, type its value or choose Factory Defaults. "
+                                               "The editor's %1 is no value of the chip's.")
+                                    .arg(QStringLiteral("00")),
+                                section);
+        unread_[i]->setObjectName(QStringLiteral("Unread_%1").arg(QLatin1String(fuses::Row(byte).memory)));
+        unread_[i]->setWordWrap(true);
+        rows->addWidget(unread_[i]);
+        fields_[i] = new QWidget(section);
+        auto *fieldRows = new QVBoxLayout(fields_[i]);
+        fieldRows->setContentsMargins(0, 0, 0, 0);
+        fieldRows->setSpacing(2);
+        AddFields(*reg, Control{byte, -1, nullptr}, fields_[i], fieldRows);
+        rows->addWidget(fields_[i]);
         column->addWidget(section);
     }
     column->addStretch(1);
@@ -77,6 +101,8 @@ void FuseSettingsPanel::setOwnFuses(const fuses::OwnFuses &own, const QString &d
     own_ = own;
     meanings_ = own_.meanings;
     controls_.clear();
+    fields_ = {};
+    unread_ = {};
     sections_.clear();
     auto *content = new QWidget;
     auto *column = new QVBoxLayout(content);
@@ -157,7 +183,7 @@ void FuseSettingsPanel::AddFields(const fuses::MeaningRegister &reg, Control pro
             control.box->setMinimumContentsLength(20);
             for (const fuses::MeaningValue &setting : fuses::Settings(field))
                 control.box->addItem(QString::fromUtf8(setting.caption), setting.value);
-            control.box->view()->setMinimumWidth(control.box->view()->sizeHintForColumn(0) + 24);
+            FitListToEntries(control.box);
             control.box->setToolTip(caption);
             rows->addWidget(label);
             rows->addWidget(control.box);
@@ -200,10 +226,26 @@ void FuseSettingsPanel::setNotice(const QString &text)
 
 void FuseSettingsPanel::setValue(fuses::FuseByte byte, unsigned value)
 {
+    known_[fuses::Index(byte)] = true;
+    showValue(byte, value);
+}
+
+void FuseSettingsPanel::showValue(fuses::FuseByte byte, unsigned value)
+{
     values_[fuses::Index(byte)] = value & 0xFF;
     for (const Control &control : controls_)
         if (control.byte == byte)
             Show(control);
+    ShowKnown(byte);
+}
+
+void FuseSettingsPanel::ShowKnown(fuses::FuseByte byte)
+{
+    const std::size_t i = fuses::Index(byte);
+    if (!fields_[i])
+        return;
+    unread_[i]->setVisible(!known_[i]);
+    fields_[i]->setVisible(known_[i]);
 }
 
 void FuseSettingsPanel::setFuseValue(const QString &memory, quint32 value)

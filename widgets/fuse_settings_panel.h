@@ -37,6 +37,10 @@ public:
     QString notice() const { return notice_->text(); }
     // Shows `value` for `byte`, emitting nothing.
     void setValue(fuses::FuseByte byte, unsigned value);
+    // The byte's value drawn again (a device change) without taking it as known: a byte nobody has
+    // read, typed or set to its default keeps saying that it is not read.
+    void showValue(fuses::FuseByte byte, unsigned value);
+    bool isKnown(fuses::FuseByte byte) const { return known_[fuses::Index(byte)]; }
     // Shows `value` for one of the part's own fuse memories, emitting nothing.
     void setFuseValue(const QString &memory, quint32 value);
     const fuses::MeaningDevice *meanings() const { return meanings_; }
@@ -87,6 +91,12 @@ private:
     const fuses::MeaningDevice *meanings_ = nullptr;
     std::vector<Control> controls_;
     std::array<unsigned, fuses::kFuseByteCount> values_{};
+    // A classic byte's state: read, typed or set (known); until then its section shows `unread_`
+    // instead of its fields, whose 00 would look like the chip's.
+    std::array<bool, fuses::kFuseByteCount> known_{};
+    std::array<QWidget *, fuses::kFuseByteCount> fields_{};
+    std::array<QLabel *, fuses::kFuseByteCount> unread_{};
+    void ShowKnown(fuses::FuseByte byte);
     fuses::OwnFuses own_;
     std::vector<Section> sections_;
     bool showing_ = false;  // controls set by code, not by the user

@@ -21,6 +21,7 @@ RunStrip::RunStrip(QWidget *parent)
     row->addWidget(stop_);
     status_->setObjectName(QStringLiteral("RunStatus"));
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    status_->setWordWrap(true);
     stop_->setObjectName(QStringLiteral("StopButton"));
     stop_->setToolTip(QStringLiteral("Stop avrdude now (Escape)"));
     end_->setObjectName(QStringLiteral("ShowEndButton"));
@@ -45,7 +46,8 @@ void RunStrip::offer(const QString &caption)
 
 void RunStrip::SetStatus(const QString &text)
 {
-    // What does not fit is elided; the whole text stays in the tooltip and in text().
+    // The whole text, wrapped when it is longer than the room beside the buttons: the strip asks
+    // for the lines it needs.
     text_ = text;
     status_->setToolTip(text);
     int room = width() - 16;
@@ -54,7 +56,13 @@ void RunStrip::SetStatus(const QString &text)
         if (!w->isHidden())
             room -= w->sizeHint().width() + 6;
     room = std::max(40, room);
-    status_->setText(status_->fontMetrics().elidedText(text, Qt::ElideRight, room));
+    status_->setText(text);
+    const int lines = status_->fontMetrics().boundingRect(QRect(0, 0, room, 100000), Qt::TextWordWrap, text).height();
+    const int wanted = std::max(kHeight, lines + 6);
+    if (wanted != wanted_) {
+        wanted_ = wanted;
+        emit wantedHeightChanged(wanted_);
+    }
 }
 
 void RunStrip::resizeEvent(QResizeEvent *event)

@@ -22,6 +22,9 @@ public:
     void setStep(const QString &step);
 
     QString text() const { return text_; }
+    // The height that shows the whole text at the strip's width: kHeight, or more lines when an
+    // outcome's advice is long.
+    int wantedHeight() const { return wanted_; }
     QPushButton *stopButton() const { return stop_; }
     QPushButton *endButton() const { return end_; }
     // A button that offers the fix for what the run showed ("Switch to ATmega328P"), until the next run.
@@ -32,6 +35,7 @@ signals:
     void stopClicked();
     void showEndClicked();
     void offerClicked();
+    void wantedHeightChanged(int height);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -41,6 +45,7 @@ private:
 
     QString text_;
     QString step_;
+    int wanted_ = kHeight;
     QLabel *status_;
     QProgressBar *bar_;
     QPushButton *stop_;

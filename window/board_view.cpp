@@ -3,6 +3,7 @@
 #include "boards/burn.h"
 #include "fuses/byte_text.h"
 #include "session/chip_session.h"
+#include "widgets/controls.h"
 #include "window/messages.h"
 
 #include <QDir>
@@ -45,7 +46,7 @@ void BoardView::load(const QString &coreFolder, const QString &selected)
     for (const boards::Board &b : boards_)
         ui_.boardBox->addItem(b.name, b.key());
     // The open list is as wide as its longest entry ("Arduino Mega or Mega 2560 (ATmega2560 (Mega 2560))").
-    ui_.boardBox->view()->setMinimumWidth(ui_.boardBox->view()->sizeHintForColumn(0) + 24);
+    widgets::FitListToEntries(ui_.boardBox);
     const int at = ui_.boardBox->findData(selected);
     ui_.boardBox->setCurrentIndex(at > 0 ? at : 0);
     ui_.boardBox->setToolTip(boards_.empty()
@@ -80,8 +81,10 @@ void BoardView::choose()
                                                                   {&b->extendedFuses, fuses::FuseByte::Extended},
                                                                   {&b->lockBits, fuses::FuseByte::Lock}};
     for (const auto &[text, byte] : values)
-        if (const std::optional<int> value = fuses::ParseByteText(*text); value && ui_.byteEditor(byte)->isEnabled())
+        if (const std::optional<int> value = fuses::ParseByteText(*text); value && ui_.byteEditor(byte)->isEnabled()) {
             ui_.byteEditor(byte)->setValue(static_cast<unsigned>(*value));
+            ui_.fuseSettings->setValue(byte, static_cast<unsigned>(*value));  // the board's, even where it was 00
+        }
 }
 
 void BoardView::burn()

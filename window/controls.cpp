@@ -169,7 +169,7 @@ void CreateTopRow(Controls &ui, QWidget *w, const compose::Vocabulary &words, co
         completer->setMaxVisibleItems(20);
         box->setCompleter(completer);
         box->setMaxVisibleItems(20);
-        box->view()->setMinimumWidth(box->view()->sizeHintForColumn(0) + 24);
+        widgets::FitListToEntries(box);
         box->setObjectName(box == ui.deviceBox ? QStringLiteral("DeviceComboBox") : QStringLiteral("ProgComboBox"));
     }
     ui.programmerFit = Named(new QLabel(QStringLiteral("\u26A0"), w), QStringLiteral("ProgrammerFit"));

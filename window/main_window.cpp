@@ -87,6 +87,7 @@ void MainWindow::WireEvents()
     connect(ui_.eepromBrowse, &QPushButton::clicked, this, [this] { BrowseInto(ui_.eepromFile); });
     connect(ui_.executeButton, &QPushButton::clicked, this, &MainWindow::Execute);
     connect(ui_.runStrip, &widgets::RunStrip::stopClicked, &session_, &session::ChipSession::stop);
+    connect(ui_.runStrip, &widgets::RunStrip::wantedHeightChanged, this, &MainWindow::PlaceRunStrip);
     connect(ui_.runStrip, &widgets::RunStrip::showEndClicked, this, [this] {
         ui_.outputPane->moveCursor(QTextCursor::End);
         ui_.outputPane->ensureCursorVisible();
@@ -136,8 +137,10 @@ void MainWindow::WireEvents()
     connect(ui_.fuseSettings, &widgets::FuseSettingsPanel::defaultsRequested, this, [this] {
         if (const fuses::MeaningDevice *meanings = ui_.fuseSettings->meanings())
             for (const fuses::MeaningRegister &reg : fuses::Registers(*meanings))
-                if (reg.byte)
+                if (reg.byte) {
                     ui_.byteEditor(*reg.byte)->setValue(reg.initval);
+                    ui_.fuseSettings->setValue(*reg.byte, reg.initval);  // set, even where it was 00 already
+                }
     });
     connect(ui_.calibrationRead, &QPushButton::clicked, &session_, &session::ChipSession::readCalibration);
     connect(ui_.calibrationWrite, &QPushButton::clicked, &session_,
@@ -164,7 +167,10 @@ void MainWindow::WireSession()
     });
     connect(&session_, &session::ChipSession::stepStarted, ui_.runStrip, &widgets::RunStrip::setStep);
     connect(&session_, &session::ChipSession::byteRead, this,
-            [this](fuses::FuseByte byte, unsigned value) { ui_.byteEditor(byte)->setValue(value); });
+            [this](fuses::FuseByte byte, unsigned value) {
+                ui_.byteEditor(byte)->setValue(value);
+                ui_.fuseSettings->setValue(byte, value);  // read, even where the editor held it already
+            });
     connect(&session_, &session::ChipSession::fuseRead, ui_.fuseSettings, &widgets::FuseSettingsPanel::setFuseValue);
     connect(ui_.fuseSettings, &widgets::FuseSettingsPanel::fuseReadRequested, &session_, &session::ChipSession::readFuse);
     connect(ui_.fuseSettings, &widgets::FuseSettingsPanel::fuseWriteRequested, &session_, &session::ChipSession::writeFuse);
@@ -352,9 +358,17 @@ void MainWindow::resizeEvent(QResizeEvent *event)
     // strip keeps to the bottom edge.
     widgets::OutputPane *pane = ui_.outputPane;
     pane->resize(pane->width(), std::max(0, height() - paneBottomGap_ - pane->y()));
-    ui_.runStrip->setGeometry(0, height() - widgets::RunStrip::kHeight, width(), widgets::RunStrip::kHeight);
+    PlaceRunStrip();
     ui_.fuseSettingsGroup->resize(ui_.fuseSettingsGroup->width(),
                                   std::max(0, height() - widgets::RunStrip::kHeight - ui_.fuseSettingsGroup->y() - 3));
+}
+
+void MainWindow::PlaceRunStrip()
+{
+    // Along the bottom edge; a long outcome takes the lines it needs, over the bottom of the pane.
+    const int strip = ui_.runStrip->wantedHeight();
+    ui_.runStrip->setGeometry(0, height() - strip, width(), strip);
+    ui_.runStrip->raise();
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
@@ -440,7 +454,7 @@ void MainWindow::ApplyFuseLayout()
     } else {
         ui_.fuseSettings->setDevice(fuses::FindMeanings(device), device);
         for (const widgets::ByteEditor *editor : ui_.byteEditors)
-            ui_.fuseSettings->setValue(editor->byte(), editor->value());
+            ui_.fuseSettings->showValue(editor->byte(), editor->value());
     }
     // A device of the table starts with an unread signature; any other text opens the calibration field.
     if (layout.inTable)

@@ -50,6 +50,7 @@ private:
     void BrowseInto(QLineEdit *field);
     void Execute();
     void SetPaneBounds(int top, int height);
+    void PlaceRunStrip();
     void RunStateChanged(bool running);
     void ShowOutcome(const session::Outcome &outcome);
     void SignatureChange();  // the signature names its chip

@@ -175,8 +175,10 @@ void ProgramDialog::showFile()
             value |= static_cast<std::uint32_t>(static_cast<quint8>(v.bytes[i])) << (8 * i);
         shown << QStringLiteral("%1 %2").arg(v.memory, QString::number(value, 16).toUpper().rightJustified(2 * v.bytes.size(), u'0'));
         const auto row = std::ranges::find_if(fuses::FuseByteTable, [&](const auto &r) { return v.memory == QLatin1String(r.memory); });
-        if (row != std::end(fuses::FuseByteTable) && ui_.byteEditor(row->byte)->isEnabled())
+        if (row != std::end(fuses::FuseByteTable) && ui_.byteEditor(row->byte)->isEnabled()) {
             ui_.byteEditor(row->byte)->setValue(value);
+            ui_.fuseSettings->setValue(row->byte, value);  // the file's, even where it was 00
+        }
         else
             ui_.fuseSettings->setFuseValue(v.memory, value);
     }
