@@ -275,3 +275,31 @@ TEST(BuiltProgram, AToolEndsWhenTheProgramDiesWithoutAWord)
     program.Process().waitForFinished(2000);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !ProcessRuns(tool); }, 1000));
 }
+
+// The device box's filter list is a popup: a click elsewhere closes it and still reaches the field
+// it was aimed at, so the text typed next lands there (and is saved), not in the device box.
+TEST(BuiltProgram, AClickOutsideTheFilterListReachesItsTarget)
+{
+    BuiltProgram program;
+    Display *display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    const Window window = program.FindWindow(display);
+    int x = 0, y = 0;
+    Window child;
+    XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child);
+    XCloseDisplay(display);
+    ASSERT_NE(window, 0u);
+    // The device box, then the flash file's field, where the design puts them.
+    const auto at = [&](int left, int top) {
+        return QStringList{"mousemove", QString::number(x + left), QString::number(y + top), "click", "1"};
+    };
+    // ("type" takes every word after it as text: one command each.)
+    QProcess::execute("xdotool", at(55, 34) + QStringList{"type", "--delay", "30", "ATmega8"});
+    QProcess::execute("xdotool", at(248, 90) + QStringList{"type", "--delay", "30", "blink.hex"});
+    ::kill(static_cast<pid_t>(program.Process().processId()), SIGTERM);
+    ASSERT_TRUE(program.Process().waitForFinished(5000));
+    QFile settings(program.Dir() + "/Fusewerk.ini");
+    ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
+    const QByteArray saved = settings.readAll();
+    EXPECT_TRUE(saved.contains("\nFlash=blink.hex\n")) << saved.toStdString();
+}

@@ -1,7 +1,9 @@
 #include "widgets/controls.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QEvent>
+#include <QMouseEvent>
 #include <QStyle>
 #include <QLineEdit>
 
@@ -33,6 +35,50 @@ bool ComboBox::eventFilter(QObject *watched, QEvent *event)
     if (watched == lineEdit() && event->type() == QEvent::FocusOut)
         lineEdit()->setCursorPosition(0);
     return QComboBox::eventFilter(watched, event);
+}
+
+namespace {
+
+class ClickThrough : public QObject {
+public:
+    ClickThrough(QWidget *popup) : QObject(popup), popup_(popup) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched != popup_ || event->type() != QEvent::MouseButtonPress)
+            return false;
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        const QPoint global = mouse->globalPosition().toPoint();
+        if (popup_->rect().contains(popup_->mapFromGlobal(global)))
+            return false;
+        popup_->hide();
+        // The press goes to the widget under the pointer as the user meant it; its release follows
+        // by the usual way, the list having let go of the pointer.
+        if (QWidget *target = QApplication::widgetAt(global)) {
+            // A press made here is no spontaneous one: the focus a click gives is given by hand.
+            for (QWidget *w = target; w && !w->isWindow(); w = w->parentWidget())
+                if (w->isEnabled() && (w->focusPolicy() & Qt::ClickFocus)) {
+                    w->setFocus(Qt::MouseFocusReason);
+                    break;
+                }
+            QMouseEvent press(QEvent::MouseButtonPress, target->mapFromGlobal(mouse->globalPosition()), mouse->globalPosition(),
+                              mouse->button(), mouse->buttons(), mouse->modifiers());
+            QCoreApplication::sendEvent(target, &press);
+        }
+        return true;
+    }
+
+private:
+    QWidget *popup_;
+};
+
+}  // namespace
+
+void LetClicksThrough(QCompleter *completer)
+{
+    QWidget *popup = completer->popup();
+    popup->installEventFilter(new ClickThrough(popup));
 }
 
 void FitListToEntries(QComboBox *box)

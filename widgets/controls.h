@@ -1,6 +1,7 @@
 #pragma once
 // Small adaptations of Qt's controls to the window's rules.
 #include <QComboBox>
+#include <QCompleter>
 #include <QPushButton>
 
 namespace widgets {
@@ -26,6 +27,11 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 };
+
+// A click outside the completer's filter list closes the list and still reaches what it was aimed
+// at (a popup eats the click that closes it: the next box would be missed, and the text typed next
+// land in the first).
+void LetClicksThrough(QCompleter *completer);
 
 // The open list of `box` as wide as its longest entry, none of them cut short.
 void FitListToEntries(QComboBox *box);

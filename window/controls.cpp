@@ -168,6 +168,7 @@ void CreateTopRow(Controls &ui, QWidget *w, const compose::Vocabulary &words, co
         completer->setCompletionMode(QCompleter::PopupCompletion);  // the typed text stays as typed
         completer->setMaxVisibleItems(20);
         box->setCompleter(completer);
+        widgets::LetClicksThrough(completer);
         box->setMaxVisibleItems(20);
         widgets::FitListToEntries(box);
         box->setObjectName(box == ui.deviceBox ? QStringLiteral("DeviceComboBox") : QStringLiteral("ProgComboBox"));
