@@ -6,7 +6,9 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QFile>
 #include <QGuiApplication>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -228,4 +230,28 @@ TEST(Window, WhatANewUserSeesWhole)
     ClickAndWait(Ui(*form).detectButton);
     EXPECT_EQ(Ui(*form).signatureField->maskedText(), "000000");
     EXPECT_EQ(Ui(*form).signaturePart->text(), "");
+}
+
+// Upload Setup puts a core's protocol and speed on the command line only as a programmer id and a
+// number, and keeps the rest of the extra options as typed.
+TEST(Window, UploadSetupTakesOnlyAProgrammerAndABaudRate)
+{
+    QTemporaryDir core;
+    QFile boards(core.filePath("boards.txt"));
+    ASSERT_TRUE(boards.open(QIODevice::WriteOnly));
+    boards.write("good.name=Good\ngood.build.mcu=atmega8\ngood.upload.protocol=arduino\ngood.upload.speed=19200\n"
+                 "bad.name=Bad\nbad.build.mcu=atmega8\nbad.upload.protocol=arduino\nbad.upload.speed=57600 -U lock:w:0x00:m\n");
+    boards.close();
+    SettingsFile file(QStringLiteral("[Config]\nCoreFolder=%1\nBoard=bad\n").arg(core.path()).toUtf8().constData());
+    MainWindow form;
+    Ui(form).extraOptions->setText("-B 4 -b 9600");
+    Watch watch;
+    QTest::mouseClick(Ui(form).uploadButton, Qt::LeftButton);
+    ASSERT_EQ(watch.messages.size(), 1u);
+    EXPECT_EQ(Ui(form).extraOptions->text(), "-B 4 -b 9600");
+    Ui(form).boardBox->setCurrentIndex(Ui(form).boardBox->findData("good"));
+    QTest::mouseClick(Ui(form).uploadButton, Qt::LeftButton);
+    EXPECT_EQ(Ui(form).extraOptions->text(), "-B 4 -b 19200");
+    EXPECT_EQ(Ui(form).programmerBox->currentText(), "arduino");
+    EXPECT_TRUE(Ui(form).disableAutoEraseBox->isChecked() && Ui(form).flashWrite->isChecked());
 }

@@ -110,6 +110,16 @@ void BoardView::useForUpload()
                     b ? QStringLiteral("%1 names no upload protocol.").arg(b->name) : QStringLiteral("Choose a board first."));
         return;
     }
+    // A core's text goes onto the command line only as one word and a number: anything else would
+    // add options nobody chose ("57600 -U lock:w:0x00:m").
+    static const QRegularExpression word(QStringLiteral("^[A-Za-z0-9_.+-]+$")), number(QStringLiteral("^[0-9]*$"));
+    if (!word.match(b->protocol).hasMatch() || !number.match(b->speed).hasMatch()) {
+        ShowMessage(window_, MessageKind::Warning,
+                    QStringLiteral("%1 gives upload.protocol \"%2\" and upload.speed \"%3\": not a programmer id and a "
+                                   "baud rate. Nothing was changed.")
+                        .arg(b->name, b->protocol, b->speed));
+        return;
+    }
     // A sketch goes up through the bootloader: its protocol and speed, no chip erase.
     ui_.programmerBox->setEditText(b->protocol);
     ui_.extraOptions->setText(WithBaudRate(ui_.extraOptions->text(), b->speed));
