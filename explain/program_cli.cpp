@@ -23,13 +23,6 @@ struct Arguments {
     QString problem;
 };
 
-std::optional<std::uint32_t> Number(const QString &text)
-{
-    bool ok = false;
-    const qulonglong value = text.toULongLong(&ok, 0);
-    return ok && value <= 0xFFFFFFFFull ? std::optional<std::uint32_t>(static_cast<std::uint32_t>(value)) : std::nullopt;
-}
-
 Arguments Parse(const QStringList &arguments)
 {
     Arguments out;
@@ -65,8 +58,10 @@ Arguments Parse(const QStringList &arguments)
             out.port = value;
         else if (a == QLatin1String("--log"))
             out.log = value;
-        else if (!(a == QLatin1String("--serial") ? out.serial : out.serialAt).emplace(Number(value).value_or(0)), !Number(value))
+        else if (const std::optional<std::uint32_t> number = production::ParseNumber(value); !number)
             out.problem = QStringLiteral("%1 %2 is not a number").arg(a, value);
+        else
+            (a == QLatin1String("--serial") ? out.serial : out.serialAt) = number;
     }
     if (out.problem.isEmpty() && (out.elf.isEmpty() || out.part.isEmpty() || out.programmer.isEmpty()))
         out.problem = QStringLiteral("a file, -p and -c are needed");

@@ -118,6 +118,13 @@ ProgramPlan PlanProgram(const ProgramRequest &request, const compose::Vocabulary
     return plan;
 }
 
+std::optional<std::uint32_t> ParseNumber(const QString &text)
+{
+    bool ok = false;
+    const qulonglong value = text.trimmed().toULongLong(&ok, 0);
+    return ok && value <= 0xFFFFFFFFull ? std::optional<std::uint32_t>(static_cast<std::uint32_t>(value)) : std::nullopt;
+}
+
 QByteArray SerialHex(std::uint32_t address, std::uint32_t serial)
 {
     QByteArray record;

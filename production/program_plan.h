@@ -39,6 +39,9 @@ struct ProgramRequest {
 
 ProgramPlan PlanProgram(const ProgramRequest &request, const compose::Vocabulary &words);
 
+// A serial number or an EEPROM address as the user gives it: decimal, 0x hex or 0 octal, 32 bits.
+std::optional<std::uint32_t> ParseNumber(const QString &text);
+
 // The serial number as Intel hex: four bytes, least significant first, from `address` of the EEPROM.
 QByteArray SerialHex(std::uint32_t address, std::uint32_t serial);
 

@@ -27,13 +27,6 @@ T *Named(T *widget, const QString &name)
     return widget;
 }
 
-std::optional<std::uint32_t> Number(const QString &text)
-{
-    bool ok = false;
-    const qulonglong value = text.trimmed().toULongLong(&ok, 0);
-    return ok && value <= 0xFFFFFFFFull ? std::optional<std::uint32_t>(static_cast<std::uint32_t>(value)) : std::nullopt;
-}
-
 }  // namespace
 
 ProgramDialog::ProgramDialog(const Controls &ui, session::ChipSession &session, QWidget *window)
@@ -135,7 +128,7 @@ std::optional<production::ProgramPlan> ProgramDialog::plan(bool verify)
     request.target = Snapshot(ui_);
     request.verifyOnly = verify;
     if (!verify && serialOn_->isChecked()) {
-        const std::optional<std::uint32_t> address = Number(serialAddress_->text()), serial = Number(serialNext_->text());
+        const std::optional<std::uint32_t> address = production::ParseNumber(serialAddress_->text()), serial = production::ParseNumber(serialNext_->text());
         if (!address || !serial) {
             values_->setText(QStringLiteral("The serial number's address and next number must be numbers (0x10, 1001)."));
             return std::nullopt;
