@@ -35,6 +35,51 @@ QString Immediate(const QByteArray &bytes)
     return each.join(u',');
 }
 
+// The ELF file's part, fuse and lock values into `plan`; false with its refusal set when the file
+// does not suit the part.
+bool ElfValues(const QString &path, const QString &file, const compose::InstalledPart &part, const compose::Vocabulary &words,
+               ProgramPlan &plan)
+{
+    const images::ElfTarget elf = images::ReadElfTarget(path);
+    if (!elf.ok()) {
+        plan.refusal = elf.error;
+        return false;
+    }
+    // The file's own word on its part: avr-gcc records the -mmcu it was built for.
+    if (!elf.device.isEmpty()) {
+        const compose::InstalledPart *built = words.locatePart(elf.device);
+        if (!built || built->name != part.name) {
+            plan.refusal = QStringLiteral("%1 was built for the %2, not the %3")
+                               .arg(file, built ? built->name : elf.device, part.name);
+            return false;
+        }
+    }
+    if (!elf.flash) {
+        plan.refusal = QStringLiteral("%1 holds no program for the flash").arg(file);
+        return false;
+    }
+    for (int n = 0; n < elf.fuses.size(); ++n) {
+        const QString memory = FuseMemory(part, n);
+        if (memory.isEmpty()) {
+            plan.refusal = QStringLiteral("%1 gives %2 fuse bytes; the %3 has no fuse for byte %4")
+                               .arg(file).arg(elf.fuses.size()).arg(part.name).arg(n);
+            return false;
+        }
+        plan.values.push_back({memory, elf.fuses.mid(n, 1), Immediate(elf.fuses.mid(n, 1))});
+    }
+    if (!elf.lock.isEmpty()) {
+        const QString memory = part.HasMemory(u"lock") ? QStringLiteral("lock") : QStringLiteral("lockbits");
+        const compose::PartMemory *lock = part.Memory(memory);
+        if (!lock || lock->size != elf.lock.size()) {
+            plan.refusal = QStringLiteral("%1 gives %2 lock bytes; the %3's lock holds %4")
+                               .arg(file).arg(elf.lock.size()).arg(part.name).arg(lock ? lock->size : 0);
+            return false;
+        }
+        plan.values.push_back({memory, elf.lock, Immediate(elf.lock)});
+    }
+    return true;
+}
+
 }  // namespace
 
 ProgramPlan PlanProgram(const ProgramRequest &request, const compose::Vocabulary &words)
@@ -49,47 +94,28 @@ ProgramPlan PlanProgram(const ProgramRequest &request, const compose::Vocabulary
     }
     plan.part = part->name;
     plan.signature = part->signature;
-    const QString file = QFileInfo(request.elf).fileName();
-    const images::ElfTarget elf = images::ReadElfTarget(request.elf);
-    if (!elf.ok()) {
-        plan.refusal = elf.error;
+    const QString file = QFileInfo(request.elf.isEmpty() ? request.flash.path : request.elf).fileName();
+    if (request.elf.isEmpty()) {
+        // A set of files: the images must be what avrdude reads for the part; the values are given.
+        if (request.flash.path.isEmpty()) {
+            plan.refusal = QStringLiteral("no ELF file, and no flash image to write");
+            return plan;
+        }
+        for (const FuseValue &v : request.values) {
+            const compose::PartMemory *memory = part->Memory(v.memory);
+            if (!memory || memory->size != v.bytes.size()) {
+                plan.refusal = QStringLiteral("the %1 has no %2 of %3 bytes").arg(part->name, v.memory).arg(v.bytes.size());
+                return plan;
+            }
+            plan.values.push_back({v.memory, v.bytes, Immediate(v.bytes)});
+        }
+    } else if (!ElfValues(request.elf, file, *part, words, plan)) {
         return plan;
-    }
-    // The file's own word on its part: avr-gcc records the -mmcu it was built for.
-    if (!elf.device.isEmpty()) {
-        const compose::InstalledPart *built = words.locatePart(elf.device);
-        if (!built || built->name != part->name) {
-            plan.refusal = QStringLiteral("%1 was built for the %2, not the %3")
-                               .arg(file, built ? built->name : elf.device, part->name);
-            return plan;
-        }
-    }
-    if (!elf.flash) {
-        plan.refusal = QStringLiteral("%1 holds no program for the flash").arg(file);
-        return plan;
-    }
-    for (int n = 0; n < elf.fuses.size(); ++n) {
-        const QString memory = FuseMemory(*part, n);
-        if (memory.isEmpty()) {
-            plan.refusal = QStringLiteral("%1 gives %2 fuse bytes; the %3 has no fuse for byte %4")
-                               .arg(file).arg(elf.fuses.size()).arg(part->name).arg(n);
-            return plan;
-        }
-        plan.values.push_back({memory, elf.fuses.mid(n, 1), Immediate(elf.fuses.mid(n, 1))});
-    }
-    if (!elf.lock.isEmpty()) {
-        const QString memory = part->HasMemory(u"lock") ? QStringLiteral("lock") : QStringLiteral("lockbits");
-        const compose::PartMemory *lock = part->Memory(memory);
-        if (!lock || lock->size != elf.lock.size()) {
-            plan.refusal = QStringLiteral("%1 gives %2 lock bytes; the %3's lock holds %4")
-                               .arg(file).arg(elf.lock.size()).arg(part->name).arg(lock ? lock->size : 0);
-            return plan;
-        }
-        plan.values.push_back({memory, elf.lock, Immediate(elf.lock)});
     }
     // The flash image itself must fit, as avrdude reads it.
     const compose::PartMemory *flash = part->Memory(u"flash");
-    const images::MemoryFile image = images::ReadForWrite(request.elf, u'e', {QStringLiteral("flash"), flash ? flash->size : 0});
+    const ImageFile flashImage = request.elf.isEmpty() ? request.flash : ImageFile{request.elf, u'e'};
+    const images::MemoryFile image = images::ReadForWrite(flashImage.path, flashImage.format, {QStringLiteral("flash"), flash ? flash->size : 0});
     if (!image.ok()) {
         plan.refusal = image.error;
         return plan;
@@ -106,9 +132,15 @@ ProgramPlan PlanProgram(const ProgramRequest &request, const compose::Vocabulary
     // Erase, flash, EEPROM, the serial number, the fuses, and the lock last: a lock written earlier
     // would refuse what follows.
     QString line = start + extra + (request.verifyOnly ? QString() : QStringLiteral("-e "));
-    line += use("flash", request.elf, u'e');
-    if (elf.eeprom)
-        line += use("eeprom", request.elf, u'e');
+    if (request.elf.isEmpty()) {
+        line += use("flash", request.flash.path, request.flash.format);
+        if (!request.eeprom.path.isEmpty())
+            line += use("eeprom", request.eeprom.path, request.eeprom.format);
+    } else {
+        line += use("flash", request.elf, u'e');
+        if (images::ReadElfTarget(request.elf).eeprom)
+            line += use("eeprom", request.elf, u'e');
+    }
     if (!request.verifyOnly && !request.serialFile.isEmpty())
         line += use("eeprom", request.serialFile, u'i');
     for (const FuseValue &v : plan.values)

@@ -30,8 +30,18 @@ struct ProgramPlan {
     QString line;                    // the program (or verify) line
 };
 
+// One image of a set of files: its path and avrdude's format letter (i, s, r, e, a).
+struct ImageFile {
+    QString path;
+    QChar format = u'i';
+};
+
 struct ProgramRequest {
-    QString elf;
+    QString elf;  // the whole chip from one file; empty: the set of files below
+    // Without an ELF file: the flash image (needed), an EEPROM image (optional) and the fuse and lock
+    // values to write (each memory once, fuses before the lock).
+    ImageFile flash, eeprom;
+    std::vector<FuseValue> values;
     compose::FormState target;  // its device is the part; programmer, port, exit modes, extra options
     bool verifyOnly = false;
     QString serialFile;  // Intel hex of the serial number at its address, written after the EEPROM; empty: none

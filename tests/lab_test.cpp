@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QTextBlock>
 #include <QFile>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QJsonDocument>
@@ -420,6 +421,25 @@ TEST(Lab, ProgramChipBoardAfterBoardWithSerialNumbers)
     const QStringList lines = LogLines(log);
     ASSERT_EQ(lines.size(), 3);
     EXPECT_TRUE(lines[2].endsWith(",ATmega8,1E9307,42,ok,,")) << lines[2].toStdString();
+
+    // Without an ELF file: the window's flash file and the editors' values that were read, typed or
+    // set (the fuses typed here; the lock the file set before), the lock last.
+    const QString hex = dir.filePath("set.hex");
+    QFile image(hex);
+    ASSERT_TRUE(image.open(QIODevice::WriteOnly));
+    image.write(IntelHex(QByteArray("\x01\x02\x03\x04", 4)).toLatin1());
+    image.close();
+    dialog->findChild<QLineEdit *>("ProgramFile")->clear();
+    dialog->findChild<QCheckBox *>("SerialOn")->setChecked(false);
+    Ui(*form).flashFile->setText(hex);
+    Ui(*form).byteEditor(Low)->hexField()->setMaskedText("E1");
+    Ui(*form).byteEditor(High)->hexField()->setMaskedText("D9");
+    QTest::mouseClick(dialog->findChild<QPushButton *>("ProgramChipButton"), Qt::LeftButton);
+    WaitForRun(*form);
+    EXPECT_TRUE(Ui(*form).commandLine->text().endsWith("-U lfuse:w:0xE1:m -U hfuse:w:0xD9:m -U lock:w:0xCF:m"))
+        << Ui(*form).commandLine->text().toStdString();
+    EXPECT_EQ(emulator.Chip()["lfuse"].toInt(), 0xE1);
+    EXPECT_EQ(emulator.Chip()["flash"].toString().left(8), "01020304");
 }
 
 // fusewerk --program: a lock-out value asks (exit 3, nothing written), a file for another part is

@@ -1,5 +1,6 @@
 #include "window/program_view.h"
 
+#include "compose/vocabulary.h"
 #include "fuses/fuse_bytes.h"
 #include "production/production_log.h"
 #include "session/chip_session.h"
@@ -126,6 +127,20 @@ std::optional<production::ProgramPlan> ProgramDialog::plan(bool verify)
     production::ProgramRequest request;
     request.elf = file_->text();
     request.target = Snapshot(ui_);
+    if (request.elf.isEmpty()) {
+        // No ELF file: the window's flash and EEPROM files, and the byte editors' values that were
+        // read, typed or set (an unread 00 is never written).
+        request.flash = {ui_.flashFile->text(), compose::LookupFormatLetter(ui_.flashFormat->currentText()).front()};
+        if (!ui_.eepromFile->text().isEmpty())
+            request.eeprom = {ui_.eepromFile->text(), compose::LookupFormatLetter(ui_.eepromFormat->currentText()).front()};
+        for (const fuses::FuseByteRow &row : fuses::FuseByteTable) {
+            const widgets::ByteEditor *editor = ui_.byteEditor(row.byte);
+            if (editor->isEnabled() && ui_.fuseSettings->isKnown(row.byte))
+                request.values.push_back({QString::fromLatin1(row.memory), QByteArray(1, static_cast<char>(editor->value())), {}});
+        }
+        // The lock last: written first, it would refuse the fuses.
+        std::ranges::stable_partition(request.values, [](const production::FuseValue &v) { return v.memory != QLatin1String("lock"); });
+    }
     request.verifyOnly = verify;
     if (!verify && serialOn_->isChecked()) {
         const std::optional<std::uint32_t> address = production::ParseNumber(serialAddress_->text()), serial = production::ParseNumber(serialNext_->text());
@@ -154,7 +169,8 @@ std::optional<production::ProgramPlan> ProgramDialog::plan(bool verify)
 void ProgramDialog::showFile()
 {
     if (file_->text().isEmpty()) {
-        values_->clear();
+        values_->setText(QStringLiteral("Without an ELF file: the flash and EEPROM files of the window, and the fuse and "
+                                        "lock values read, typed or set in the byte editors."));
         return;
     }
     const std::optional<production::ProgramPlan> p = plan(true);
