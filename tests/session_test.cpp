@@ -208,4 +208,13 @@ TEST(ChipSession, ABurnIsJudgedWholeAndAStopEndsIt)
     EXPECT_EQ(Runs(), QStringList{"-p m8 -c stk500v1 -e -U hfuse:w:0xCA:m"});
     ASSERT_EQ(ended.size(), 1);
     EXPECT_TRUE(ended[0].startsWith("Step 1 of 2 (fuses): Stopped after")) << ended[0].toStdString();
+
+    // A step that fails runs none after it either.
+    QFile::remove(OwnDir() + "/runs.log");
+    StandIn failing(QStringLiteral(R"(echo "$*" >> "%1/runs.log"; exit 1)").arg(OwnDir()));
+    ASSERT_TRUE(chip.burnBootloader({fuses, "avrdude.exe -p m8 -c stk500v1 -U lock:w:0x3F:m"}, {"fuses", "lock"}, {}));
+    ASSERT_TRUE(WaitUntilIdle(chip));
+    EXPECT_EQ(Runs(), QStringList{"-p m8 -c stk500v1 -e -U hfuse:w:0xCA:m"});
+    ASSERT_EQ(ended.size(), 2);
+    EXPECT_TRUE(ended[1].endsWith("; nothing after it ran")) << ended[1].toStdString();
 }
