@@ -4,6 +4,8 @@
 #include "installed/installed_avrdude.h"
 #include "compose/installed.h"
 #include "images/memory_file.h"
+#include "production/program_plan.h"
+#include "session/chip_session.h"
 #include "tests/helpers.h"
 
 #include <QElapsedTimer>
@@ -478,4 +480,23 @@ TEST(Lab, ProgramFromTheCommandLine)
     EXPECT_EQ(other.Chip()["lfuse"].toInt(), 0xE1) << "nothing written";
     lines = LogLines(log);
     EXPECT_TRUE(lines.last().contains(",1E950F,,wrong chip,signature,")) << lines.last().toStdString();
+
+    // With -F among the extra options avrdude reads any chip's signature and goes on: the job's own
+    // check still writes nothing to the wrong chip.
+    session::ChipSession chip{compose::Vocabulary(AskInstalledAvrdude())};
+    production::ProgramRequest request;
+    request.elf = Elf("whole_m8.elf");
+    request.target.device = "ATmega8";
+    request.target.programmer = "stk500v1";
+    request.target.port = other.Port();
+    request.target.extraOptions = "-F";
+    chip.setForm(request.target);
+    const production::ProgramPlan plan = production::PlanProgram(request, chip.words());
+    session::ProgramResult result;
+    QObject::connect(&chip, &session::ChipSession::programmed, [&](const session::ProgramResult &r) { result = r; });
+    QObject::connect(&chip, &session::ChipSession::question, [](const QString &, bool *yes) { *yes = true; });
+    ASSERT_TRUE(chip.programChip(plan.signatureLine, plan.line, plan.signature, false));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !chip.running(); }, 30000));
+    EXPECT_TRUE(result.wrongChip);
+    EXPECT_EQ(other.Chip()["lfuse"].toInt(), 0xE1) << "nothing written";
 }
