@@ -35,12 +35,13 @@ QString Immediate(const QByteArray &bytes)
     return each.join(u',');
 }
 
-// The ELF file's part, fuse and lock values into `plan`; false with its refusal set when the file
-// does not suit the part.
+// The ELF file's part, fuse and lock values into `plan`, and whether it has EEPROM data; false with
+// its refusal set when the file does not suit the part.
 bool ElfValues(const QString &path, const QString &file, const compose::InstalledPart &part, const compose::Vocabulary &words,
-               ProgramPlan &plan)
+               ProgramPlan &plan, bool &eeprom)
 {
     const images::ElfTarget elf = images::ReadElfTarget(path);
+    eeprom = elf.eeprom;
     if (!elf.ok()) {
         plan.refusal = elf.error;
         return false;
@@ -95,6 +96,7 @@ ProgramPlan PlanProgram(const ProgramRequest &request, const compose::Vocabulary
     plan.part = part->name;
     plan.signature = part->signature;
     const QString file = QFileInfo(request.elf.isEmpty() ? request.flash.path : request.elf).fileName();
+    bool elfEeprom = false;
     if (request.elf.isEmpty()) {
         // A set of files: the images must be what avrdude reads for the part; the values are given.
         if (request.flash.path.isEmpty()) {
@@ -109,7 +111,7 @@ ProgramPlan PlanProgram(const ProgramRequest &request, const compose::Vocabulary
             }
             plan.values.push_back({v.memory, v.bytes, Immediate(v.bytes)});
         }
-    } else if (!ElfValues(request.elf, file, *part, words, plan)) {
+    } else if (!ElfValues(request.elf, file, *part, words, plan, elfEeprom)) {
         return plan;
     }
     // The flash image itself must fit, as avrdude reads it.
@@ -138,7 +140,7 @@ ProgramPlan PlanProgram(const ProgramRequest &request, const compose::Vocabulary
             line += use("eeprom", request.eeprom.path, request.eeprom.format);
     } else {
         line += use("flash", request.elf, u'e');
-        if (images::ReadElfTarget(request.elf).eeprom)
+        if (elfEeprom)
             line += use("eeprom", request.elf, u'e');
     }
     if (!request.verifyOnly && !request.serialFile.isEmpty())

@@ -19,13 +19,6 @@ T *Place(T *widget, int left, int top, int width, int height)
     return widget;
 }
 
-template <typename T>
-T *Named(T *widget, const QString &name)
-{
-    widget->setObjectName(name);
-    return widget;
-}
-
 QLabel *MakeLabel(const QString &caption, QWidget *parent, int left, int top)
 {
     auto *label = new QLabel(caption, parent);

@@ -82,4 +82,12 @@ void PlacePane(const Controls &ui, int top, int height);
 // The window's values that bear on a command line.
 compose::FormState Snapshot(const Controls &ui);
 
+// `widget` with its design name as its objectName, as tests and tools find it.
+template <typename T>
+T *Named(T *widget, const QString &name)
+{
+    widget->setObjectName(name);
+    return widget;
+}
+
 }  // namespace window

@@ -19,17 +19,6 @@
 #include <QPushButton>
 
 namespace window {
-namespace {
-
-template <typename T>
-T *Named(T *widget, const QString &name)
-{
-    widget->setObjectName(name);
-    return widget;
-}
-
-}  // namespace
-
 ProgramDialog::ProgramDialog(const Controls &ui, session::ChipSession &session, QWidget *window)
     : QDialog(window), ui_(ui), session_(session), file_(Named(new QLineEdit(this), QStringLiteral("ProgramFile"))),
       log_(Named(new QLineEdit(this), QStringLiteral("ProgramLog"))),
