@@ -54,7 +54,11 @@ void ValueLineWatch::seeLine(QStringView line, bool cut)
     if (lineNumber_ == index_ && HoldsValue(line, form_))
         atIndex_ = line.toString();
     const QRegularExpression &only = form_ == ValueForm::Decimal ? decimalOnly : listOnly;
-    if (!cut && only.match(line).hasMatch() && ++onlyCount_ == 1)
+    // Only a line that starts as a value can be nothing but one: the pattern is not tried on the rest.
+    const QStringView start = line.trimmed();
+    const QChar first = start.isEmpty() ? QChar() : start.front();
+    const bool maybe = form_ == ValueForm::Decimal ? first.isDigit() || first == u'+' || first == u'-' : first == u'0';
+    if (!cut && maybe && only.match(line).hasMatch() && ++onlyCount_ == 1)
         onlyLine_ = line.trimmed().toString();
     ++lineNumber_;
 }

@@ -33,6 +33,15 @@ const AdviceRow kAdvice[] = {
 
 }  // namespace
 
+QList<QLatin1StringView> FailureWatch::keys() const
+{
+    // Every line below reads, and every pattern of the table, holds one of these.
+    return {QLatin1StringView("signature"),    QLatin1StringView("error:"),       QLatin1StringView("sync"),
+            QLatin1StringView("initialization failed"), QLatin1StringView("yikes"), QLatin1StringView("not responding"),
+            QLatin1StringView("cannot open"),  QLatin1StringView("out of range"), QLatin1StringView("!= input"),
+            QLatin1StringView("verification"), QLatin1StringView("not readable"), QLatin1StringView("can't open")};
+}
+
 void FailureWatch::seeLine(QStringView whole, bool)
 {
     const QString line = whole.left(1024).toString();  // a message is short; the rest of a long line is not

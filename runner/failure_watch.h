@@ -11,6 +11,8 @@ namespace runner {
 class FailureWatch : public LineWatch {
 public:
     void seeLine(QStringView line, bool cut) override;
+    QList<QLatin1StringView> keys() const override;
+    void skipLine() override { ++lineNumber_; }
 
     // "1E950F" from "device signature = 0x1e950f (probably m328p)"; empty when none was reported.
     QString signature() const { return signature_; }

@@ -4,7 +4,10 @@ namespace runner {
 
 QString OutputText::Add(QByteArrayView bytes)
 {
-    const QString decoded = decoder_.decode(bytes);
+    QString decoded = decoder_.decode(bytes);
+    // Usually there is nothing to change: no carriage return, no NUL.
+    if (!pendingCr_ && !decoded.contains(u'\r') && !decoded.contains(QChar(0)))
+        return decoded;
     QString out;
     out.reserve(decoded.size() + 1);
     for (QChar c : decoded) {

@@ -10,6 +10,10 @@ namespace runner {
 class PermissionWatch : public LineWatch {
 public:
     void seeLine(QStringView line, bool cut) override;
+    QList<QLatin1StringView> keys() const override
+    {
+        return {QLatin1StringView("permission"), QLatin1StringView("access denied")};
+    }
     // Empty when the output shows no such trouble.
     QString hint() const;
 

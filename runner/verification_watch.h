@@ -12,6 +12,7 @@ namespace runner {
 class VerificationWatch : public LineWatch {
 public:
     void seeLine(QStringView line, bool cut) override;
+    QList<QLatin1StringView> keys() const override { return {QLatin1StringView("verification")}; }
     bool failed() const { return failed_; }
 
 private:
@@ -23,6 +24,7 @@ private:
 class UsageWatch : public LineWatch {
 public:
     void seeLine(QStringView line, bool cut) override;
+    QList<QLatin1StringView> keys() const override { return {QLatin1StringView("usage:")}; }
     bool seen() const { return seen_; }
 
 private:

@@ -74,10 +74,14 @@ class ProgramJob::Lines : public runner::LineWatch {
 public:
     void seeLine(QStringView line, bool) override
     {
-        if (difference.isEmpty() && (line.contains(u"verifying") || line.contains(u"!= input")))
+        if (difference.isEmpty() && (line.contains(u"verifying") || line.contains(u"!= input"))) {
             text += line.toString() + u'\n';
-        if (difference.isEmpty())
             difference = production::FirstDifference(text);
+        }
+    }
+    QList<QLatin1StringView> keys() const override
+    {
+        return {QLatin1StringView("verifying"), QLatin1StringView("!= input")};
     }
     QString text, difference;
 };
@@ -209,6 +213,10 @@ public:
         static const QRegularExpression reading(QStringLiteral("^avrdude: reading ([^\\s/]+)\\S* memory"));
         static const QRegularExpression value(QStringLiteral("^\\s*(0x[0-9A-Fa-f]{1,8}(,0x[0-9A-Fa-f]{1,8})*)\\s*$"));
         if (cut)
+            return;
+        // Cheap looks first: a trace of megabytes passes through here line by line.
+        const QStringView start = line.trimmed();
+        if (!start.startsWith(u"avrdude: reading") && !start.startsWith(u"0x"))
             return;
         if (const auto m = reading.match(line); m.hasMatch()) {
             memory = m.captured(1);
