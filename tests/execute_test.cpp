@@ -35,11 +35,11 @@ TEST(Execute, ShowsBothStreamsInOrderWithLongOutputAndAZeroByte)
     auto form = MakeForm();
     Watch watch;
     Execute(*form, "avrdude.exe -p m8 -U flash:r:\"a b.hex\":i");
-    const QString text = Ui(*form).outputPane->toPlainText();
+    const QString text = Ui(*form).outputPane->outputText();
     EXPECT_TRUE(text.startsWith("args: -p m8 -U flash:r:a b.hex:i\nerr1\nout2\nline 0 of"));
     EXPECT_TRUE(text.endsWith("line 399 of the long output, padded to be long enough\nab\nerr2\n"));
     EXPECT_GT(text.size(), 9999);
-    EXPECT_EQ(Ui(*form).outputPane->document()->blockCount(), 406) << "405 lines and the empty one after the last break";
+    EXPECT_EQ(Ui(*form).outputPane->lineCount(), 406) << "405 lines and the empty one after the last break";
     EXPECT_TRUE(watch.messages.empty());
     EXPECT_TRUE(watch.tones.empty());
     EXPECT_TRUE(form->isEnabled());
@@ -59,7 +59,7 @@ TEST(Execute, EnlargesThePaneDuringTheRunAndPutsItBackAfterAResize)
     EXPECT_FALSE(Ui(*form).executeButton->isEnabled() || Ui(*form).commandLine->isEnabled());
     WaitForRun(*form);
     EXPECT_EQ(Ui(*form).outputPane->geometry(), before);
-    EXPECT_EQ(Ui(*form).outputPane->toPlainText(), "started\nfinished\n");
+    EXPECT_EQ(Ui(*form).outputPane->outputText(), "started\nfinished\n");
 }
 
 TEST(Execute, OutputShowsWhileItArrivesWithoutScrollingAlong)
@@ -68,7 +68,7 @@ TEST(Execute, OutputShowsWhileItArrivesWithoutScrollingAlong)
     auto form = MakeForm();
     form->show();
     ExecuteUntilShown(*form, "avrdude.exe", "line 99\n");
-    const QString seen = Ui(*form).outputPane->toPlainText();
+    const QString seen = Ui(*form).outputPane->outputText();
     EXPECT_TRUE(seen.startsWith("line 0\n") && !seen.contains("end")) << seen.toStdString();
     EXPECT_EQ(Ui(*form).outputPane->verticalScrollBar()->value(), 0);
     WaitForRun(*form);
@@ -80,14 +80,14 @@ TEST(Execute, CaretGoesToLine15WhenThereIsOne)
     {
         StandIn tool("seq 0 30");
         Execute(*form, "avrdude.exe");
-        EXPECT_EQ(Ui(*form).outputPane->textCursor().blockNumber(), 15);
-        EXPECT_EQ(Ui(*form).outputPane->textCursor().positionInBlock(), 0);
+        EXPECT_EQ(Ui(*form).outputPane->caretLine(), 15);
+        EXPECT_EQ(Ui(*form).outputPane->caretColumn(), 0);
     }
     {
         StandIn tool("seq 0 10");
-        Ui(*form).outputPane->moveCursor(QTextCursor::Start);
+        Ui(*form).outputPane->setCaretToLine(0);
         Execute(*form, "avrdude.exe");
-        EXPECT_LT(Ui(*form).outputPane->textCursor().blockNumber(), 15);
+        EXPECT_LT(Ui(*form).outputPane->caretLine(), 15);
     }
 }
 
@@ -122,7 +122,7 @@ TEST(Execute, ASingleByteRunNeverWarns)
     auto form = MakeForm();
     Watch watch;
     ClickAndWait(Ui(*form).calibrationWrite);
-    EXPECT_EQ(Ui(*form).outputPane->toPlainText(), "verification error\nverification mismatch\n");
+    EXPECT_EQ(Ui(*form).outputPane->outputText(), "verification error\nverification mismatch\n");
     EXPECT_TRUE(watch.tones.empty());
     EXPECT_TRUE(watch.messages.empty());
 }
@@ -133,11 +133,11 @@ TEST(Execute, AFailedStartTellsWhichProgramWasNotFound)
     Watch watch;
     Execute(*form, "no-such-avrdude.exe -p m8");
     EXPECT_TRUE(form->isEnabled());
-    EXPECT_TRUE(Ui(*form).outputPane->toPlainText().contains("\"no-such-avrdude.exe\" was not found"));
+    EXPECT_TRUE(Ui(*form).outputPane->outputText().contains("\"no-such-avrdude.exe\" was not found"));
     EXPECT_EQ(Ui(*form).outputPane->geometry(), QRect(3, 525, 622, 155));
     EXPECT_TRUE(watch.messages.empty());
     Execute(*form, "");
-    EXPECT_TRUE(Ui(*form).outputPane->toPlainText().contains("empty"));
+    EXPECT_TRUE(Ui(*form).outputPane->outputText().contains("empty"));
 }
 
 TEST(Execute, TerminalModeEndsByItself)
@@ -148,7 +148,7 @@ TEST(Execute, TerminalModeEndsByItself)
     timer.start();
     Execute(*form, "avrdude.exe -t");
     EXPECT_LT(timer.elapsed(), 5000);
-    EXPECT_EQ(Ui(*form).outputPane->toPlainText(), "avrdude> \nend of input\n");
+    EXPECT_EQ(Ui(*form).outputPane->outputText(), "avrdude> \nend of input\n");
 }
 
 TEST(Execute, TheWindowRefusesToCloseDuringARun)
@@ -163,7 +163,7 @@ TEST(Execute, TheWindowRefusesToCloseDuringARun)
     EXPECT_FALSE(close.isAccepted());
     EXPECT_TRUE(form->isVisible());
     WaitForRun(*form);
-    EXPECT_EQ(Ui(*form).outputPane->toPlainText(), "started\ndone\n");
+    EXPECT_EQ(Ui(*form).outputPane->outputText(), "started\ndone\n");
     EXPECT_EQ(watch.questions, std::vector<QString>{"avrdude is still running. Stop it and close?"});
 }
 
@@ -172,7 +172,7 @@ TEST(Execute, RealAvrdudeReportsItsOwnError)
     // Debian's avrdude, found along the PATH under the name the line gives it.
     auto form = MakeForm();
     Execute(*form, "avrdude.exe -p m8 -c usbasp -U lfuse:r:-:d");
-    const QString text = Ui(*form).outputPane->toPlainText();
+    const QString text = Ui(*form).outputPane->outputText();
     EXPECT_TRUE(text.contains("avrdude")) << text.toStdString();
     EXPECT_TRUE(text.contains("usbasp") || text.contains("USB")) << text.toStdString();
 }

@@ -293,17 +293,12 @@ void CreateBottom(Controls &ui, QWidget *w)
                           QStringLiteral("BitBtn1"));
     ui.executeButton->setAutoDefault(true);  // Enter on the focused button clicks it, as on the original platform
     ui.outputPane = Named(new widgets::OutputPane(w), QStringLiteral("Memo1"));
-    ui.outputPane->setReadOnly(true);
-    ui.outputPane->setUndoRedoEnabled(false);  // output is only ever appended: no undo history to keep
-    ui.outputPane->setTabChangesFocus(true);
     ui.outputPane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    ui.outputPane->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     // The window is disabled while a tool runs; its output stays as readable as ever.
     QPalette pane = ui.outputPane->palette();
     for (const auto role : {QPalette::Text, QPalette::Base, QPalette::WindowText})
         pane.setColor(QPalette::Disabled, role, pane.color(QPalette::Active, role));
     ui.outputPane->setPalette(pane);
-    ui.outputPane->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     PlacePane(ui, 525, 155);
     ui.runStrip = Named(new widgets::RunStrip(w), QStringLiteral("RunStrip1"));
     ui.runStrip->setGeometry(0, 683, 626, widgets::RunStrip::kHeight);

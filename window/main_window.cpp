@@ -89,11 +89,19 @@ void MainWindow::WireEvents()
     connect(ui_.runStrip, &widgets::RunStrip::stopClicked, &session_, &session::ChipSession::stop);
     connect(ui_.runStrip, &widgets::RunStrip::wantedHeightChanged, this, &MainWindow::PlaceRunStrip);
     connect(ui_.runStrip, &widgets::RunStrip::showEndClicked, this, [this] {
-        ui_.outputPane->moveCursor(QTextCursor::End);
-        ui_.outputPane->ensureCursorVisible();
+        ui_.outputPane->showCaretAtEnd();
     });
     connect(ui_.outputPane, &widgets::OutputPane::saveFailed, this,
             [this](const QString &path) { ShowError(this, QStringLiteral("Unable to write to %1").arg(path)); });
+    connect(ui_.outputPane, &widgets::OutputPane::copyTooLarge, this, [this](qint64 bytes) {
+        if (AskQuestion(this,
+                        QStringLiteral("The selection holds %1 MB, more than the clipboard should take (%2 MB). "
+                                       "Save it to a file instead?")
+                            .arg(QString::number(double(bytes) / (1 << 20), 'f', 1))
+                            .arg(widgets::OutputPane::kClipboardBytes >> 20),
+                        QStringLiteral("Save..."), QStringLiteral("Cancel")))
+            ui_.outputPane->saveSelection();
+    });
     // A board plugged in after start-up shows in the port list the next time it opens.
     connect(ui_.portBox, &ComboBox::popupAboutToShow, this,
             [this] { ui_.portBox->setItems(compose::PortItems(deps_.listPorts())); });
@@ -308,15 +316,12 @@ void MainWindow::ShowOutcome(const session::Outcome &outcome)
         pane->showText(outcome.notStarted);
     ui_.runStrip->finish(outcome.text, outcome.failed);
     if (outcome.fromStart)
-        pane->moveCursor(QTextCursor::Start);  // a read's output shows from its start
+        pane->showCaretAtLine(0);  // a read's output shows from its start
     if (outcome.execute) {
         SetPaneBounds(savedPaneTop_, savedPaneHeight_);
         // The caret goes to the start of line 15 when there is one; the view stays where it is.
-        if (const QTextBlock line = pane->document()->findBlockByNumber(15); line.isValid()) {
-            const int scroll = pane->verticalScrollBar()->value();
-            pane->setTextCursor(QTextCursor(line));
-            pane->verticalScrollBar()->setValue(scroll);
-        }
+        if (pane->lineCount() > 15)
+            pane->setCaretToLine(15);
         if (outcome.verificationFailed) {
             PlayTone(1000, 200);
             ShowMessage(this, MessageKind::Warning, QStringLiteral("Verification Error"));
@@ -330,19 +335,10 @@ void MainWindow::ShowOutcome(const session::Outcome &outcome)
                 [this, part = outcome.otherPart] { ui_.deviceBox->setEditText(part); });
     }
     // A failed run opens the pane at its first error line, marked.
-    QList<QTextEdit::ExtraSelection> marks;
-    if (const QTextCursor found = outcome.firstError.isEmpty() ? QTextCursor() : pane->document()->find(outcome.firstError);
-        !found.isNull()) {
-        QTextEdit::ExtraSelection mark;
-        mark.cursor = QTextCursor(found.block());
-        mark.format.setBackground(QColor(255, 230, 150));
-        mark.format.setForeground(Qt::black);
-        mark.format.setProperty(QTextFormat::FullWidthSelection, true);
-        marks << mark;
-        pane->setTextCursor(QTextCursor(found.block()));
-        pane->ensureCursorVisible();
-    }
-    pane->setExtraSelections(marks);
+    const qint64 errorLine = pane->findLine(outcome.firstError);
+    pane->markLine(errorLine);
+    if (errorLine >= 0)
+        pane->showCaretAtLine(errorLine);
 }
 
 void MainWindow::SetPaneBounds(int top, int height)
