@@ -2,6 +2,7 @@
 #include "tests/find_controls.h"
 #include "window/main_window.h"
 #include "window/messages.h"
+#include "widgets/output_pane.h"
 
 #include <QApplication>
 #include <QDir>
@@ -178,10 +179,10 @@ void StopToIdle(benchmark::State &state)
     }
 }
 
-// Far more output than the pane keeps: 200 MB through a low fuse Read (the value on its first line)
-// or Execute, and endless output through Execute stopped after 5 s. Peak resident memory of the whole
-// process, the longest the event loop went without turning (the window answers input only then), and
-// for the stopped run, the time from Stop to the window taking input again.
+// A great deal of output: 200 MB through a low fuse Read (the value on its first line) or Execute,
+// beside the same tool alone, and endless output through Execute stopped after 5 s. Peak resident
+// memory of the whole process, the longest the event loop went without turning (the window answers
+// input only then), and for the stopped run, the time from Stop to the window taking input again.
 void BoundedOutput(benchmark::State &state)
 {
     const bool endless = state.range(0) == 0;
@@ -194,11 +195,13 @@ void BoundedOutput(benchmark::State &state)
                            "| head -c 200000000\n");
     script.close();
     script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+    const std::string alone = "\"" + script.fileName().toStdString() + "\" > /dev/null";
+    const double aloneSeconds = endless ? 0 : Seconds([&] { std::system(alone.c_str()); });
     SetMessageHook([](MessageKind, const QString &, const QString &) {});
     MainWindow form;
     const window::Controls ui = Ui(form);
     form.show();
-    double longestStallMs = 0, stopToIdleMs = 0;
+    double longestStallMs = 0, stopToIdleMs = 0, took = 0;
     for (auto _ : state) {
         ui.byteEditor(fuses::FuseByte::Low)->setValue(0);
         form.session().setReadLine(0);
@@ -218,7 +221,7 @@ void BoundedOutput(benchmark::State &state)
                 form.session().stop();
             });
         QSignalSpy finished(&form, &MainWindow::runFinished);
-        const double took = Seconds([&] {
+        took = Seconds([&] {
             if (read)
                 ui.byteEditor(fuses::FuseByte::Low)->readButton()->click();
             else {
@@ -237,11 +240,40 @@ void BoundedOutput(benchmark::State &state)
     state.counters["longest_stall_ms"] = longestStallMs;
     if (endless)
         state.counters["stop_to_idle_ms"] = stopToIdleMs;
+    else
+        state.counters["ratio_to_tool_alone"] = took / aloneSeconds;
     script.remove();
+}
+
+// Ctrl+F in 200 MB of output: the last line found (every byte read) and its matches counted, and a
+// common word found with its count of 2.9 million.
+void FindIn200MB(benchmark::State &state)
+{
+    widgets::OutputPane pane(nullptr);
+    pane.resize(622, 400);
+    pane.show();
+    QString piece;
+    while (piece.size() < 1024 * 1024)
+        piece += QStringLiteral("avrdude: Send: . [1b] . [%1] . [00] . [03] avrdude: Recv: . [1b] . [0e]\n").arg(piece.size() % 256);
+    for (int i = 0; i < 200; ++i)
+        pane.appendOutput(piece);
+    pane.appendOutput(u"the very last line\n");
+    pane.flush();
+    const QString wanted = state.range(0) == 0 ? QStringLiteral("very last") : QStringLiteral("Recv");
+    for (auto _ : state) {
+        pane.showCaretAtEnd();  // every search starts anew, from the end
+        const double took = Seconds([&] {
+            if (!pane.findNext(wanted))
+                state.SkipWithError("not found");
+        });
+        state.SetIterationTime(took);
+    }
+    state.SetLabel(pane.findCountText().toStdString());
 }
 
 }  // namespace
 
+BENCHMARK(FindIn200MB)->ArgNames({"common"})->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BoundedOutput)->ArgNames({"MB", "read"})->Args({200, 1})->Args({200, 0})->Args({0, 0})
     ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(OneLongLine)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);

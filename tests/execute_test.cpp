@@ -4,11 +4,16 @@
 #include "window/tone.h"
 #include "tests/helpers.h"
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QCryptographicHash>
 #include <QElapsedTimer>
-#include <QTest>
-#include <QTextBlock>
+#include <QLineEdit>
 #include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -211,4 +216,151 @@ TEST(ErrorBox, AnErrorEscapingAHandlerIsShownAndTheProgramGoesOn)
     EXPECT_EQ(watch.messages[0].title, "ATmega8");
     QTest::mouseClick(Ui(*form).chipEraseBox, Qt::LeftButton);
     EXPECT_TRUE(Ui(*form).commandLine->text().contains("-e "));
+}
+
+// The store behind the pane: rows, lines and matches are the same wherever the text lies, in the
+// temporary file or in memory, in the first block of rows or a later one, whole or cut into rows.
+TEST(OutputStore, RowsLinesAndMatchesAcrossTheFileMemoryAndBlocks)
+{
+    QString text;
+    for (int i = 0; i < 60000; ++i)
+        text += QStringLiteral("line %1 %2\n").arg(i).arg(QString(i % 37, i % 5 ? u'x' : u'\u00e9'));
+    text += QString(10000, u'\u20ac') + u'\n';  // one line of 30000 bytes: cut into rows at characters
+    text += QString(4 * 1024 * 1024 - text.toUtf8().size() - 3, u'-') + QStringLiteral("NeEdLe at the end");
+    widgets::OutputStore store;
+    for (qsizetype at = 0, step = 1; at < text.size(); at += step, step = step * 7 % 100003 + 1)
+        store.append(QStringView(text).mid(at, step));
+    const QByteArray bytes = text.toUtf8();
+    ASSERT_EQ(store.size(), bytes.size());
+    EXPECT_EQ(store.lineCount(), 60002);
+
+    // Rows put together again give the text; each line starts a row; rows of one line continue it.
+    QString joined;
+    for (qint64 row = 0; row < store.rowCount(); ++row) {
+        if (row > 0 && !store.continues(row))
+            joined += u'\n';
+        joined += store.rowText(row);
+        ASSERT_LE(store.rowEnd(row) - store.rowStart(row), widgets::OutputStore::kRowBytes + 3);
+        ASSERT_EQ(store.rowAt(store.rowStart(row)), row);
+    }
+    EXPECT_EQ(joined, text);
+    for (qint64 line : {0, 4095, 4096, 9000, 59999, 60000, 60001}) {
+        EXPECT_EQ(store.lineOfRow(store.rowOfLine(line)), line);
+        EXPECT_EQ(store.rowStart(store.rowOfLine(line)), line == 0 ? 0 : bytes.indexOf('\n', store.rowStart(store.rowOfLine(line - 1))) + 1);
+    }
+
+    // A match across the 4 MB pieces the search reads, either case, either way.
+    const qint64 needle = bytes.size() - 17;
+    EXPECT_EQ(store.find("needle", 0, false, false), needle);
+    EXPECT_EQ(store.find("needle", 0, false, true), -1);
+    EXPECT_EQ(store.find("NEEDLE", store.size(), true, false), needle);
+    EXPECT_EQ(store.find("line 1 ", needle, true, true), bytes.lastIndexOf("line 1 "));
+    EXPECT_EQ(store.count("line 59", 0, true).total, 1111);
+    const auto count = store.count("\xe2\x82\xac\xe2\x82\xac", 1000, true);
+    EXPECT_EQ(count.total, 5000) << "matches that do not overlap";
+    EXPECT_EQ(count.before, 0);
+}
+
+// The pane's own keys: Ctrl+F opens the find bar, finds as the text is typed, Enter and Shift+Enter
+// step through the matches with a count, round the ends; Ctrl+C copies what is selected.
+TEST(OutputPane, FindStepsThroughEveryMatchAndCopiesTheSelection)
+{
+    widgets::OutputPane pane(nullptr);
+    pane.resize(622, 300);
+    pane.show();
+    pane.showText("alpha\nbeta Alpha\ngamma ALPHA alpha\n");
+    pane.setFocus();
+    QTest::keyClick(&pane, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(pane.findField()->isVisible());
+    QTest::keyClicks(pane.findField(), "alpha");
+    QTRY_COMPARE(pane.findCountText(), QString("1 of 4"));
+    const auto step = [&](Qt::KeyboardModifiers keys) {
+        QTest::keyClick(pane.findField(), Qt::Key_Return, keys);
+        return pane.findCountText() + " " + pane.selectedText() + " " + QString::number(pane.caretLine());
+    };
+    EXPECT_EQ(step(Qt::NoModifier), "2 of 4 Alpha 1");
+    EXPECT_EQ(step(Qt::NoModifier), "3 of 4 ALPHA 2");
+    EXPECT_EQ(step(Qt::NoModifier), "4 of 4 alpha 2");
+    EXPECT_EQ(step(Qt::NoModifier), "1 of 4 alpha 0") << "round to the start";
+    EXPECT_EQ(step(Qt::ShiftModifier), "4 of 4 alpha 2") << "and back to the end";
+    pane.findChild<QCheckBox *>("FindMatchCase")->setChecked(true);
+    EXPECT_EQ(pane.findCountText(), "2 of 2");
+    QTest::keyClick(pane.findField(), Qt::Key_Escape);
+    EXPECT_FALSE(pane.findField()->isVisible());
+    EXPECT_TRUE(pane.hasFocus());
+    QTest::keyClick(&pane, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "alpha");
+}
+
+// Past the memory bound the start of the output lies in the temporary file and the rest in memory:
+// a selection made with the keyboard across that seam copies exactly the lines it spans.
+TEST(OutputPane, SelectionAcrossTheSpoolsSeamCopiesExactly)
+{
+    widgets::OutputPane pane(nullptr);
+    pane.resize(622, 300);
+    pane.show();
+    QStringList lines;
+    for (int i = 0; i < 30000; ++i)
+        lines << QStringLiteral("line %1 of a long output, long enough to pass the memory bound").arg(i);
+    for (const QString &line : lines)
+        pane.appendOutput(line + u'\n');
+    pane.flush();
+    const qint64 seam = pane.store().rowAt(pane.store().size() - (pane.store().size() % widgets::OutputStore::kMemoryBytes));
+    ASSERT_GT(seam, 100);
+    pane.setFocus();
+    pane.setCaretToLine(seam - 20);
+    for (int i = 0; i < 40; ++i)
+        QTest::keyClick(&pane, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(&pane, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), lines.mid(int(seam) - 20, 40).join(u'\n') + u'\n');
+}
+
+// 200 MB of output: the last line is found and shown, Ctrl+A selects it all, and Copy, past what
+// the clipboard should take, asks and saves the whole output to a file, byte for byte.
+TEST(OutputPane, TheLastLineOf200MegabytesIsFoundShownAndSavedWhole)
+{
+    auto form = MakeForm();
+    Watch watch;
+    watch.answer = true;
+    widgets::OutputPane *pane = Ui(*form).outputPane;
+    QString piece;
+    while (piece.size() < 1024 * 1024)
+        piece += QStringLiteral("avrdude: Send: . [1b] . [%1] . [00] . [03] avrdude: Recv: . [1b] . [0e]\n").arg(piece.size() % 256);
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    const QByteArray pieceBytes = piece.toUtf8();
+    for (int i = 0; i < 200; ++i) {
+        pane->appendOutput(piece);
+        hash.addData(pieceBytes);
+    }
+    pane->appendOutput(u"the very last line\n");
+    hash.addData("the very last line\n");
+    pane->flush();
+    form->show();
+    ASSERT_EQ(pane->store().size(), 200 * pieceBytes.size() + 19);
+
+    ASSERT_TRUE(pane->findNext("very last"));
+    EXPECT_EQ(pane->findCountText(), "1 of 1");
+    EXPECT_EQ(pane->lineText(pane->caretLine()), "the very last line");
+    EXPECT_EQ(pane->caretLine(), pane->lineCount() - 2);
+    EXPECT_GT(pane->verticalScrollBar()->maximum(), 1000000);
+    EXPECT_EQ(pane->verticalScrollBar()->value(), pane->verticalScrollBar()->maximum()) << "the last line in sight";
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("whole.txt");
+    pane->saveDialog = [&] { return path; };
+    pane->setFocus();
+    QTest::keyClick(pane, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(pane->selectionLength(), pane->store().size());
+    QApplication::clipboard()->setText("before");
+    QTest::keyClick(pane, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "before");
+    ASSERT_EQ(watch.questions.size(), 1u);
+    EXPECT_TRUE(watch.questions[0].startsWith("The selection holds 200.0 MB, more than the clipboard should take (16 MB)"))
+        << watch.questions[0].toStdString();
+    QFile saved(path);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    QCryptographicHash savedHash(QCryptographicHash::Sha1);
+    savedHash.addData(&saved);
+    EXPECT_EQ(saved.size(), pane->store().size());
+    EXPECT_EQ(savedHash.result(), hash.result());
 }

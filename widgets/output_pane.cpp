@@ -144,7 +144,7 @@ void OutputPane::setCaretToLine(qint64 line)
 void OutputPane::showCaretAtLine(qint64 line)
 {
     setCaretToLine(line);
-    EnsureVisible(caret_);
+    EnsureVisible(caret_, true);
 }
 
 void OutputPane::showCaretAtEnd()
@@ -230,7 +230,7 @@ QTextLayout &OutputPane::Layout(qint64 row) const
     }
     if (auto it = layouts_.find(row); it != layouts_.end())
         return *it->second;
-    if (layouts_.size() >= 1024)
+    if (layouts_.size() >= 256)  // a few pages: what is in sight, and what scrolling passes
         layouts_.clear();
     auto layout = std::make_unique<QTextLayout>(store_.rowText(row), font());
     QTextOption option;
@@ -336,12 +336,17 @@ void OutputPane::ScrollTo(Spot top)
 
 void OutputPane::ScrollLines(qint64 lines) { ScrollTo(Move(top_, lines)); }
 
-void OutputPane::EnsureVisible(qint64 offset)
+void OutputPane::EnsureVisible(qint64 offset, bool withContext)
 {
+    // Just into sight, for the caret; a third down the pane, for a match or a marked line, so that
+    // what comes before and after it shows too.
     const Spot spot = SpotOf(offset);
-    if (Before(spot, top_))
+    const bool above = Before(spot, top_), below = Before(Move(top_, VisibleLines() - 1), spot);
+    if (withContext && (above || below))
+        ScrollTo(Move(spot, -(VisibleLines() / 3)));
+    else if (above)
         ScrollTo(spot);
-    else if (Before(Move(top_, VisibleLines() - 1), spot))
+    else if (below)
         ScrollTo(Move(spot, -(VisibleLines() - 1)));
 }
 
@@ -407,12 +412,19 @@ void OutputPane::paintEvent(QPaintEvent *event)
 void OutputPane::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
-    if (findBar_->isVisible()) {
-        const int bar = findBar_->sizeHint().height();
-        const QRect area = contentsRect();
-        findBar_->setGeometry(area.left(), area.bottom() + 1 - bar, area.width(), bar);
-    }
+    PlaceFindBar();
     UpdateScrollBar();
+}
+
+void OutputPane::PlaceFindBar()
+{
+    // Below the text, beside the scroll bar (which runs down the whole pane).
+    if (!findBar_->isVisible())
+        return;
+    const int bar = findBar_->sizeHint().height();
+    const QRect area = contentsRect();
+    const int scrollBar = verticalScrollBar()->isVisible() ? verticalScrollBar()->width() : 0;
+    findBar_->setGeometry(area.left(), area.bottom() + 1 - bar, area.width() - scrollBar, bar);
 }
 
 void OutputPane::changeEvent(QEvent *event)
@@ -697,7 +709,7 @@ void OutputPane::openFind()
     if (!findBar_->isVisible()) {
         findBar_->show();
         setViewportMargins(0, 0, 0, findBar_->sizeHint().height());
-        resizeEvent(nullptr);
+        PlaceFindBar();
     }
     // A short selection is what the user wants to find, most likely.
     if (selectionLength() > 0 && selectionLength() <= 200) {
@@ -774,8 +786,7 @@ bool OutputPane::Find(const QString &text, bool backward, bool fromSelectionStar
     findCount_->setText(QStringLiteral("%1 of %2").arg(found_.index).arg(found_.total));
     anchor_ = at;
     caret_ = at + needle.size();
-    EnsureVisible(caret_);
-    EnsureVisible(at);
+    EnsureVisible(at, true);
     PutSelection();
     viewport()->update();
     return true;

@@ -108,7 +108,7 @@ private:
     void ScrollTo(Spot top);
     void ScrollLines(qint64 lines);
     void UpdateScrollBar();
-    void EnsureVisible(qint64 offset);
+    void EnsureVisible(qint64 offset, bool withContext = false);
     qint64 OffsetAt(QPoint point) const;
     void MoveCaret(qint64 offset, bool select);
     qint64 VerticalStep(qint64 offset, qint64 lines) const;
@@ -119,6 +119,7 @@ private:
     void SaveRange(qint64 from, qint64 to);
     void PutSelection() const;
     void MakeFindBar();
+    void PlaceFindBar();
     void CloseFind();
     void FindFromBar(bool backward);
     bool Find(const QString &text, bool backward, bool fromSelectionStart);
