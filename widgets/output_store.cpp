@@ -358,7 +358,7 @@ OutputStore::Count OutputStore::count(const QByteArray &needle, qint64 before, b
         QByteArray piece = bytes(at, at + kScanPiece + key.size() - 1);
         if (!matchCase)
             LowerAscii(piece);
-        for (qsizetype i = matcher.indexIn(piece, next - at); i >= 0 && at + i < at + kScanPiece;
+        for (qsizetype i = matcher.indexIn(piece, std::max<qint64>(0, next - at)); i >= 0 && i < kScanPiece;
              i = matcher.indexIn(piece, i + key.size())) {
             ++n.total;
             if (at + i < before)
