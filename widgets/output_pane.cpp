@@ -380,6 +380,8 @@ void OutputPane::paintEvent(QPaintEvent *event)
     const qint64 from = selectionStart(), to = selectionEnd();
     const qint64 caretRow = hasFocus() ? store_.rowAt(caret_) : -1;
     int y = kMargin - top_.line * height;
+    // The wrapped lines of the top row above the view stay out of its top margin.
+    painter.setClipRect(QRect(0, kMargin, width, viewport()->height() - kMargin));
     for (qint64 row = top_.row; row < store_.rowCount() && y < viewport()->height(); ++row) {
         QTextLayout &layout = Layout(row);
         const int lines = std::max(1, layout.lineCount());
