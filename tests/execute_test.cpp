@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -259,6 +260,28 @@ TEST(OutputStore, RowsLinesAndMatchesAcrossTheFileMemoryAndBlocks)
     const auto count = store.count("\xe2\x82\xac\xe2\x82\xac", 1000, true);
     EXPECT_EQ(count.total, 5000) << "matches that do not overlap";
     EXPECT_EQ(count.before, 0);
+}
+
+// Without a temporary file the output cannot be kept whole: what is kept stays bounded, and its last
+// line says why the rest is missing.
+TEST(OutputStore, WithoutATemporaryFileKeepsLittleAndSaysSo)
+{
+    const QByteArray tmp = qgetenv("TMPDIR");
+    QTemporaryFile notAFolder;
+    ASSERT_TRUE(notAFolder.open());
+    qputenv("TMPDIR", QFile::encodeName(notAFolder.fileName()));
+    widgets::OutputStore store;
+    const QString line = QStringLiteral("a line of output that goes on and on\n");
+    for (int i = 0; i < 100000; ++i)
+        store.append(line);
+    if (tmp.isNull())
+        qunsetenv("TMPDIR");
+    else
+        qputenv("TMPDIR", tmp);
+    EXPECT_TRUE(store.trouble().startsWith("The output from here on was not kept: no temporary file could be made in"));
+    EXPECT_LT(store.size(), widgets::OutputStore::kMemoryBytes + 200);
+    EXPECT_EQ(store.rowText(store.rowCount() - 2), store.trouble());
+    EXPECT_EQ(store.rowText(store.rowCount() - 3), line.trimmed());
 }
 
 // The pane's own keys: Ctrl+F opens the find bar, finds as the text is typed, Enter and Shift+Enter

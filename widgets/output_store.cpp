@@ -20,7 +20,8 @@ namespace {
 // An unnamed file in the temporary folder: nothing is left behind, even after a crash.
 int OpenUnnamed()
 {
-    const QByteArray dir = QFile::encodeName(QDir::tempPath());
+    const QString temp = QDir::tempPath();  // empty when $TMPDIR names no folder
+    const QByteArray dir = QFile::encodeName(temp.isEmpty() ? QStringLiteral("/tmp") : temp);
     int fd = ::open(dir.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (fd >= 0)
         return fd;
@@ -30,6 +31,13 @@ int OpenUnnamed()
     if (fd >= 0)
         ::unlink(name.constData());
     return fd;
+}
+
+QString NoFile() { return QStringLiteral("no temporary file could be made in %1").arg(QDir::tempPath()); }
+
+QString NotWritten()
+{
+    return QStringLiteral("the temporary file could not be written (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)));
 }
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c; }
@@ -64,6 +72,7 @@ void OutputStore::clear()
     open_.reserve(kBlockRows);
     rows_ = 0;
     indexFailed_ = false;
+    indexTrouble_.clear();
     unwritten_.clear();
     cache_ = {};
     memory_ = QByteArray();
@@ -90,10 +99,15 @@ void OutputStore::CloseBlock()
 {
     const qint64 block = qint64(blocks_.size()) - 1;
     const std::size_t bytes = open_.size() * sizeof(quint32);
-    if (!indexFailed_ && indexFd_ < 0)
-        indexFd_ = OpenUnnamed();
-    indexFailed_ = indexFailed_ || indexFd_ < 0 ||
-                   ::pwrite(indexFd_, open_.data(), bytes, block * kBlockRows * qint64(sizeof(quint32))) != ssize_t(bytes);
+    if (!indexFailed_ && indexFd_ < 0 && (indexFd_ = OpenUnnamed()) < 0) {
+        indexFailed_ = true;
+        indexTrouble_ = NoFile();
+    }
+    if (!indexFailed_ &&
+        ::pwrite(indexFd_, open_.data(), bytes, block * kBlockRows * qint64(sizeof(quint32))) != ssize_t(bytes)) {
+        indexFailed_ = true;
+        indexTrouble_ = NotWritten();
+    }
     if (indexFailed_)
         unwritten_.emplace_back(block, open_);  // kept here; the output stops being kept soon after
     open_.clear();
@@ -263,7 +277,7 @@ void OutputStore::Add(const char *data, qint64 length)
         rowStart = at = lineEnd + 1;
     }
     if (!givenUp_ && indexFailed_)
-        GiveUp(QStringLiteral("the index file could not be written"));
+        GiveUp(indexTrouble_);
     else if (!givenUp_ && memory_.size() >= kMemoryBytes)
         WriteOut();
 }
@@ -271,7 +285,7 @@ void OutputStore::Add(const char *data, qint64 length)
 bool OutputStore::WriteOut()
 {
     if (fd_ < 0 && (fd_ = OpenUnnamed()) < 0) {
-        GiveUp(QStringLiteral("no temporary file could be made in %1").arg(QDir::tempPath()));
+        GiveUp(NoFile());
         return false;
     }
     // Now and then, the room left on the disk.
@@ -290,7 +304,7 @@ bool OutputStore::WriteOut()
         if (n <= 0) {
             if (n < 0 && errno == EINTR)
                 continue;
-            GiveUp(QStringLiteral("the temporary file could not be written (%1)").arg(QString::fromLocal8Bit(std::strerror(errno))));
+            GiveUp(NotWritten());
             return false;
         }
         done += n;

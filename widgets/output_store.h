@@ -94,6 +94,7 @@ private:
     qint64 rows_ = 0;
     int indexFd_ = -1;
     bool indexFailed_ = false;
+    QString indexTrouble_;
     std::vector<std::pair<qint64, std::vector<quint32>>> unwritten_;  // blocks the index file did not take
     struct Cached {
         qint64 block = -1;
