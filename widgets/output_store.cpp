@@ -294,7 +294,7 @@ bool OutputStore::WriteOut()
         sinceSpaceCheck_ = 0;
         struct statvfs disk {};
         if (::fstatvfs(fd_, &disk) == 0 && qint64(disk.f_bavail) * qint64(disk.f_frsize) < kDiskReserve + memory_.size()) {
-            GiveUp(QStringLiteral("less than 1 GB is left free in %1").arg(QDir::tempPath()));
+            GiveUp(QStringLiteral("less than %1 MB is left free in %2").arg(kDiskReserve >> 20).arg(QDir::tempPath()));
             return false;
         }
     }

@@ -29,7 +29,7 @@ public:
     static constexpr qint64 kMemoryBytes = 1 << 20;  // held in memory before it is written out
     // Left free on the temporary file's disk: past this, the rest of the output is not kept (and the
     // output says so), so that a tool printing without end cannot fill the user's disk.
-    static constexpr qint64 kDiskReserve = qint64(1) << 30;
+    static constexpr qint64 kDiskReserve = qint64(256) << 20;
 
     OutputStore();
     ~OutputStore();
