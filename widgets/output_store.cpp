@@ -228,12 +228,6 @@ QByteArray OutputStore::bytes(qint64 from, qint64 to) const
     return out;
 }
 
-qint64 OutputStore::offsetOf(qint64 row, qsizetype column) const
-{
-    const QString text = rowText(row);
-    return rowStart(row) + QStringView(text).left(std::clamp<qsizetype>(column, 0, text.size())).toUtf8().size();
-}
-
 qsizetype OutputStore::columnOf(qint64 row, qint64 offset) const
 {
     return QString::fromUtf8(bytes(rowStart(row), std::clamp(offset, rowStart(row), rowEnd(row)))).size();
@@ -348,7 +342,8 @@ qint64 OutputStore::find(const QByteArray &needle, qint64 from, bool backward, b
         QByteArray piece = bytes(at, end);
         if (!matchCase)
             LowerAscii(piece);
-        if (const qsizetype i = piece.lastIndexOf(key); i >= 0 && at + i < from)
+        // Every match in the piece starts before `from`: the piece ends `overlap` bytes past it.
+        if (const qsizetype i = piece.lastIndexOf(key); i >= 0)
             return at + i;
         end = at + overlap;
         if (at == 0)

@@ -51,8 +51,7 @@ public:
 
     QByteArray bytes(qint64 from, qint64 to) const;
     QString rowText(qint64 row) const { return QString::fromUtf8(bytes(rowStart(row), rowEnd(row))); }
-    // Offsets of a character column in a row and back (columns count UTF-16 units, as QString does).
-    qint64 offsetOf(qint64 row, qsizetype column) const;
+    // The character column of an offset in a row (columns count UTF-16 units, as QString does).
     qsizetype columnOf(qint64 row, qint64 offset) const;
 
     // The first match at or after `from` (or the last one that starts before `from`, backwards);
