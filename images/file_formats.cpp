@@ -86,6 +86,26 @@ std::unique_ptr<QFile> OpenRegular(const QString &path, QString *error)
     return file;
 }
 
+QByteArray ReadBounded(QFile &file, qint64 limit, bool *more)
+{
+    QByteArray out;
+    *more = false;
+    char chunk[65536];
+    for (;;) {
+        const qint64 want = std::min<qint64>(sizeof chunk, limit + 1 - out.size());
+        const qint64 got = file.read(chunk, want);
+        if (got <= 0)
+            break;
+        out.append(chunk, got);
+        if (out.size() > limit) {
+            out.truncate(limit);
+            *more = true;
+            break;
+        }
+    }
+    return out;
+}
+
 unsigned long long Strtoul(std::string_view text, int base, std::size_t *end)
 {
     std::size_t i = 0;
@@ -313,13 +333,12 @@ std::optional<ElfRegion> RegionOf(const QString &memory)
 
 }  // namespace
 
-void ReadElf(const QString &name, QFile &file, const Memory &memory, MemoryFile &out)
+void ReadElf(const QString &name, const QByteArray &file, const Memory &memory, MemoryFile &out)
 {
     const auto read = [&](qint64 at, qint64 length) -> QByteArray {
-        if (at < 0 || length < 0 || at + length > file.size() || !file.seek(at))
+        if (at < 0 || length < 0 || at + length > file.size())
             return {};
-        QByteArray bytes = file.read(length);
-        return bytes.size() == length ? bytes : QByteArray();
+        return file.mid(at, length);
     };
     const auto u16 = [](const QByteArray &b, int at) { return static_cast<quint32>(static_cast<quint8>(b[at]) | static_cast<quint8>(b[at + 1]) << 8); };
     const auto u32 = [&](const QByteArray &b, int at) { return u16(b, at) | u16(b, at + 2) << 16; };
@@ -355,8 +374,9 @@ void ReadElf(const QString &name, QFile &file, const Memory &memory, MemoryFile 
             const int h = static_cast<int>(s * shentsize);
             const quint32 shType = u32(sections, h + 4), flags = u32(sections, h + 8), shOffset = u32(sections, h + 16),
                           shSize = u32(sections, h + 20);
-            if ((flags & 2) == 0 || shType != 1)
-                continue;  // allocated program data only
+            if ((flags & 2) == 0 || shType != 1 || shSize == 0)
+                continue;  // allocated program data only; avrdude passes over an empty section (an
+                           // empty .data shares the file offset of the section after it)
             if (shOffset < offset || qint64(shOffset) + shSize > qint64(offset) + filesz)
                 continue;  // another segment's section
             const quint32 lma = paddr + shOffset - offset;

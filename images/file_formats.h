@@ -25,6 +25,10 @@ std::vector<std::string_view> FgetsLines(std::string_view text);
 // Each fills `out` (its bytes and given flags sized to the memory) and sets count or error.
 void ReadIntelHex(const QString &name, std::string_view text, MemoryFile &out);
 void ReadSRecords(const QString &name, std::string_view text, MemoryFile &out);
-void ReadElf(const QString &name, QFile &file, const Memory &memory, MemoryFile &out);
+void ReadElf(const QString &name, const QByteArray &file, const Memory &memory, MemoryFile &out);
+
+// At most `limit` bytes of an open file, read to its end whatever size it reports (files under /proc
+// report none); `more` is set when it holds more than that.
+QByteArray ReadBounded(QFile &file, qint64 limit, bool *more);
 
 }  // namespace images::detail

@@ -43,9 +43,11 @@ void ReadImmediate(const QString &text, MemoryFile &out)
     }
 }
 
-QChar Detect(QFile &file, QString *error)
+// An ELF file may carry far more than its images (debug data): bounded all the same.
+constexpr qint64 kElfLimit = qint64(64) << 20;
+
+QChar Detect(const QByteArray &text, const QString &name, QString *error)
 {
-    const QByteArray text = file.readAll();
     bool first = true;
     for (std::string_view line : detail::FgetsLines(std::string_view(text.constData(), static_cast<std::size_t>(text.size())))) {
         if (first && line.size() >= 4 && line.substr(0, 4) == std::string_view("\x7f" "ELF", 4))
@@ -60,8 +62,7 @@ QChar Detect(QFile &file, QString *error)
             return u's';
         first = false;
     }
-    *error = QStringLiteral("avrdude cannot tell the format of %1 (neither ELF, Intel hex, S-record nor binary)")
-                 .arg(QFileInfo(file.fileName()).fileName());
+    *error = QStringLiteral("avrdude cannot tell the format of %1 (neither ELF, Intel hex, S-record nor binary)").arg(name);
     return QChar();
 }
 
@@ -72,11 +73,13 @@ QChar DetectFormat(const QString &path, QString *error)
     const auto file = detail::OpenRegular(path, error);
     if (!file)
         return QChar();
-    if (file->size() > TextLimit(1 << 24)) {
+    bool more = false;
+    const QByteArray text = detail::ReadBounded(*file, std::max(TextLimit(1 << 24), kElfLimit), &more);
+    if (more) {
         *error = QStringLiteral("%1 is too large to be read").arg(path);
         return QChar();
     }
-    return Detect(*file, error);
+    return Detect(text, QFileInfo(path).fileName(), error);
 }
 
 MemoryFile ReadForWrite(const QString &text, QChar format, const Memory &memory)
@@ -101,43 +104,45 @@ MemoryFile ReadForWrite(const QString &text, QChar format, const Memory &memory)
     const auto file = detail::OpenRegular(text, &out.error);
     if (!file)
         return out;
-    const qint64 fileSize = file->size();
-    if (format == u'a' || format == u'i' || format == u's') {
-        if (fileSize > TextLimit(memory.size)) {
-            out.error = QStringLiteral("%1 is %2 bytes, far more than any image of the %3 bytes of %4")
-                            .arg(name)
-                            .arg(fileSize)
-                            .arg(memory.size)
-                            .arg(memory.name);
-            return out;
-        }
-    }
+    // Read once and whole, up to what any image of the memory in this format could be; what is
+    // judged below is exactly these bytes.
+    const qint64 limit = format == u'r' ? memory.size : format == u'e' ? kElfLimit
+                       : format == u'a' ? std::max(TextLimit(memory.size), kElfLimit) : TextLimit(memory.size);
+    bool more = false;
+    out.source = detail::ReadBounded(*file, limit, &more);
+    out.fromFile = true;
+    const qint64 reported = file->size();
     if (format == u'a') {
-        format = Detect(*file, &out.error);
+        format = Detect(out.source, name, &out.error);
         if (format.isNull())
             return out;
         out.format = format;
-        file->seek(0);
     }
     if (format == u'r') {
-        if (fileSize > memory.size) {
-            out.reaches = fileSize - 1;
+        if (more || out.source.size() > memory.size) {
+            out.reaches = std::max(reported, out.source.size() + (more ? 1 : 0)) - 1;
             out.error = QStringLiteral("%1 reaches %2, past the memory's end").arg(name, Hex(out.reaches));
             return out;
         }
-        const QByteArray bytes = file->readAll();
-        out.bytes.replace(0, bytes.size(), bytes);
-        std::fill_n(out.given.begin(), bytes.size(), true);
-        out.count = bytes.size();
+        out.bytes.replace(0, out.source.size(), out.source);
+        std::fill_n(out.given.begin(), out.source.size(), true);
+        out.count = out.source.size();
+        return out;
+    }
+    if (more || (format != u'e' && out.source.size() > TextLimit(memory.size))) {
+        out.error = QStringLiteral("%1 is %2 bytes, far more than any image of the %3 bytes of %4")
+                        .arg(name)
+                        .arg(std::max(reported, out.source.size() + 1))
+                        .arg(memory.size)
+                        .arg(memory.name);
         return out;
     }
     if (format == u'e') {
-        detail::ReadElf(name, *file, memory, out);
+        detail::ReadElf(name, out.source, memory, out);
         return out;
     }
     if (format == u'i' || format == u's') {
-        const QByteArray bytes = file->readAll();
-        const std::string_view all(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        const std::string_view all(out.source.constData(), static_cast<std::size_t>(out.source.size()));
         if (format == u'i')
             detail::ReadIntelHex(name, all, out);
         else

@@ -23,13 +23,18 @@ struct MemoryFile {
     QString error;           // why avrdude would refuse the file; empty when it takes it
     qint64 reaches = -1;     // with an error about the memory's end: the last address the file reaches
     QChar format;            // the format read (an auto-detected one resolved)
+    // The file itself, every byte as it was read, for a file format that was read whole (empty for
+    // immediate values and for a file that could not be read): a copy of these is what is judged.
+    QByteArray source;
+    bool fromFile = false;   // `source` holds the file, however short
 
     bool ok() const { return error.isEmpty(); }
     bool operator==(const MemoryFile &) const = default;
 };
 
 // `text`: what follows the operation in "-U memory:w:<text>:<format>"; `format` its letter (a, i, s,
-// r, e, m, d, h, o, b). The result is what avrdude would read for a write of that memory.
+// r, e, m, d, h, o, b). The result is what avrdude would read for a write of that memory. A file is
+// read once, whole, and never past what an image of the memory could be, whatever size it reports.
 MemoryFile ReadForWrite(const QString &text, QChar format, const Memory &memory);
 
 // The format avrdude 7.1 detects for a file (i, s, r or e), or 0 when it detects none; `error` says
