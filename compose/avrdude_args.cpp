@@ -40,6 +40,7 @@ UpdateOperation ParseUpdate(const QString &argument)
     if (colon < 0) {  // a file name alone: written to the default memory, its format detected
         out.op = u'w';
         out.file = argument;
+        out.fileAt = 0;
         out.format = u'a';
         return out;
     }
@@ -56,6 +57,7 @@ UpdateOperation ParseUpdate(const QString &argument)
     }
     // The file ends at the last colon, which starts the format; without one, the whole rest.
     const QString file = rest.mid(2);
+    out.fileAt = colon + 3;
     const qsizetype last = file.lastIndexOf(u':');
     if (last < 0) {
         out.file = file;
@@ -76,7 +78,7 @@ UpdateOperation ParseUpdate(const QString &argument)
 AvrdudeArguments ParseAvrdudeArguments(const QStringList &args)
 {
     AvrdudeArguments out;
-    const auto take = [&](QChar option, const QString &value) {
+    const auto take = [&](QChar option, const QString &value, qsizetype word, qsizetype at) {
         switch (option.toLatin1()) {
         case 'p':
             out.part = value;
@@ -89,8 +91,14 @@ AvrdudeArguments ParseAvrdudeArguments(const QStringList &args)
         case 'C':
             out.configs << value;
             break;
+        case 'l':
+            out.logFile = value;
+            out.hasLog = true;
+            break;
         case 'U': {
             UpdateOperation update = ParseUpdate(value);
+            update.word = word;
+            update.at = at;
             if (!update.error.isEmpty())
                 out.problems << update.error;
             out.updates.push_back(std::move(update));
@@ -124,13 +132,16 @@ AvrdudeArguments ParseAvrdudeArguments(const QStringList &args)
                     out.noWrite = true;
                 else if (letter == u'O')
                     out.calibrate = true;
+                else if (letter == u'F')
+                    out.overrideSignature = true;
                 continue;
             }
             // The rest of the word is the argument, or else the next word (whatever it holds).
             if (k + 1 < word.size()) {
-                take(letter, word.mid(k + 1));
+                take(letter, word.mid(k + 1), i, k + 1);
             } else if (i + 1 < args.size()) {
-                take(letter, args[++i]);
+                ++i;
+                take(letter, args[i], i, 0);
             } else {
                 out.problems << QStringLiteral("-%1 needs an argument").arg(letter);
             }

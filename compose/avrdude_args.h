@@ -16,6 +16,11 @@ struct UpdateOperation {
     QString file;    // a file name, or the value itself for format m
     QChar format;    // a, i, s, r, e, m, b, d, h, o
     QString error;   // avrdude refuses the operation (and so the whole line): why
+    // Where the argument stands in the split line: the word, where in it the argument starts
+    // (after "-U" in the same word), and where in the argument the file starts.
+    qsizetype word = -1;
+    qsizetype at = 0;
+    qsizetype fileAt = 0;
 };
 
 struct AvrdudeArguments {
@@ -27,6 +32,9 @@ struct AvrdudeArguments {
     bool erase = false;      // -e
     bool noWrite = false;    // -n
     bool calibrate = false;  // -O: writes the oscillator calibration
+    bool overrideSignature = false;  // -F: avrdude goes on whatever chip answers
+    QString logFile;   // the last -l: avrdude writes its messages there, from its start
+    bool hasLog = false;
     std::vector<UpdateOperation> updates;
     QStringList problems;  // what avrdude does not take: it prints its usage and runs nothing
 

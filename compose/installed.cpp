@@ -79,6 +79,15 @@ std::vector<InstalledPart> ParseParts(QByteArrayView text)
                 p.signature = SignatureText(f[3]);
             else if (f[2] == QLatin1String("prog_modes"))
                 p.modes = Modes(f[3]);
+        } else if (f[0] == QLatin1String(".ptmmop") && f.size() >= 5 && IsFuseOrLockMemory(f[2])) {
+            InstalledPart &p = part(f[1]);
+            QHash<QString, std::size_t> &index = memoryIndex[byName.value(f[1])];
+            if (!index.contains(f[2])) {
+                index.insert(f[2], p.memories.size());
+                p.memories.push_back({f[2], 0, 0, {}});
+            }
+            QString &ops = p.memories[index.value(f[2])].ops;
+            ops += (ops.isEmpty() ? QString() : QStringLiteral(";")) + f[3] + u':' + f[4].trimmed();
         } else if (f[0] == QLatin1String(".ptmm") && f.size() >= 5) {
             InstalledPart &p = part(f[1]);
             QHash<QString, std::size_t> &index = memoryIndex[byName.value(f[1])];
@@ -88,7 +97,7 @@ std::vector<InstalledPart> ParseParts(QByteArrayView text)
             }
             if (!index.contains(f[2])) {
                 index.insert(f[2], p.memories.size());
-                p.memories.push_back({f[2], 0, 0});
+                p.memories.push_back({f[2], 0, 0, {}});
             }
             PartMemory &m = p.memories[index.value(f[2])];
             bool ok = false;
@@ -161,6 +170,11 @@ QString ProgrammerFit(const InstalledPart &part, const InstalledProgrammer &prog
         return QStringLiteral("%1 reaches the %2 only through a bootloader on it: not its fuses or lock.")
             .arg(programmer.id, part.name);
     return {};
+}
+
+bool IsFuseOrLockMemory(QStringView memory)
+{
+    return memory.contains(u"fuse") || memory.startsWith(u"lock");
 }
 
 bool IsToolWord(QStringView text)

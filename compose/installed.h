@@ -14,8 +14,14 @@ struct PartMemory {
     QString name;
     qint64 size = 0;
     qint64 offset = 0;
+    // Of a fuse or lock memory: its instructions as avrdude's part data gives them
+    // ("read:0101.0000--...;write:1010.1100--..."), by which avrdude reaches the chip's byte.
+    QString ops;
     bool operator==(const PartMemory &) const = default;
 };
+
+// A memory that holds fuse or lock bits, however avrdude names it (lfuse, fuse5, fuses, lockbits).
+bool IsFuseOrLockMemory(QStringView memory);
 // Another name avrdude takes for a memory ("syscfg0 alias fuse5").
 struct MemoryAlias {
     QString name;
@@ -51,6 +57,12 @@ struct InstalledProgrammer {
 struct InstalledAvrdude {
     std::vector<InstalledPart> parts;
     std::vector<InstalledProgrammer> programmers;
+    // Where the answers came from: the avrdude program (its absolute path), the system-wide
+    // configuration file it reads by itself, and the key of the configuration files it read for them
+    // (empty for answers of no known program).
+    QString program;
+    QString systemConfig;
+    QByteArray configKey;
 };
 
 // "-p */St": tab-separated lines ".pt <part> desc|id|signature <value>" and ".ptmm <part> <memory> ...".

@@ -57,9 +57,18 @@ QStringList LockOutRisks(const FuseLayout &layout, FuseByte byte, unsigned value
     const auto isSet = [value](int bit) { return ((value >> bit) & 1u) != 0; };
     if (byte == FuseByte::Lock) {
         const int lb1 = BitNamed(g, "LB1"), lb2 = BitNamed(g, "LB2");
-        if (lb1 >= 0 && lb2 >= 0 && !isSet(lb1) && !isSet(lb2))
-            risks << QStringLiteral("LB1 and LB2: further programming and verification of the flash and EEPROM "
-                                    "are disabled; only a chip erase clears them.");
+        if (lb1 < 0 || lb2 < 0 || (isSet(lb1) && isSet(lb2)))
+            return risks;
+        if (!isSet(lb1) && !isSet(lb2))
+            risks << QStringLiteral("LB1 and LB2 (lock mode 3): further programming and verification of the flash and "
+                                    "EEPROM are disabled; only a chip erase clears them, and it empties the flash and "
+                                    "EEPROM.");
+        else if (!isSet(lb1))
+            risks << QStringLiteral("LB1 (lock mode 2): further programming of the flash and EEPROM is disabled; only a "
+                                    "chip erase clears it, and it empties the flash and EEPROM.");
+        else
+            risks << QStringLiteral("LB2: the lock bits then stand in a combination the datasheet lists as no mode; "
+                                    "only a chip erase clears it, and it empties the flash and EEPROM.");
         return risks;
     }
     for (const Risk &risk : kFuseRisks)

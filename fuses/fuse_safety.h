@@ -14,7 +14,7 @@ bool IsCompleteByte(QStringView text);
 bool IsCalibrationValue(QStringView text);
 
 // For a write of `value` to `byte` of a device with this layout: one sentence for each named bit that programming RSTDISBL or DWEN
-// (to 0), unprogramming SPIEN (to 1), or programming both LB1 and LB2 would bring about. Empty when
+// (to 0), unprogramming SPIEN (to 1), or programming LB1 or LB2 (lock mode 2 or 3) would bring about. Empty when
 // the value is harmless, or the device's bits have no names.
 QStringList LockOutRisks(const FuseLayout &layout, FuseByte byte, unsigned value);
 

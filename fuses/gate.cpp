@@ -5,8 +5,11 @@
 #include "fuses/fuse_safety.h"
 #include "fuses/part_fuses.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <deque>
+
+#include <sys/stat.h>
 
 namespace fuses {
 namespace {
@@ -14,10 +17,50 @@ namespace {
 QString Hex(qint64 value) { return QStringLiteral("0x%1").arg(QString::number(value, 16).toUpper()); }
 QString ByteHex(unsigned value) { return FixedWidthText(static_cast<int>(value & 0xFF), 16).toUpper(); }
 
-// A memory that holds fuse or lock bits, however avrdude names it (lfuse, fuse5, fuses, lockbits).
-bool IsFuseOrLock(const QString &memory)
+bool IsFuseOrLock(const QString &memory) { return compose::IsFuseOrLockMemory(memory); }
+
+// Two names of one file: the same path, the same file through links, or one yet to be made in the
+// same folder.
+bool SameFile(const QString &a, const QString &b)
 {
-    return memory.contains(QLatin1String("fuse")) || memory.startsWith(QLatin1String("lock"));
+    const QFileInfo fa(a), fb(b);
+    if (QDir::cleanPath(fa.absoluteFilePath()) == QDir::cleanPath(fb.absoluteFilePath()))
+        return true;
+    struct stat sa {}, sb {};
+    const bool hasA = ::stat(QFile::encodeName(a).constData(), &sa) == 0, hasB = ::stat(QFile::encodeName(b).constData(), &sb) == 0;
+    if (hasA && hasB)
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    const auto placed = [](const QFileInfo &f) {
+        const QString dir = QFileInfo(f.absolutePath()).canonicalFilePath();
+        return dir.isEmpty() ? QString() : dir + u'/' + f.fileName();
+    };
+    const QString pa = placed(fa);
+    return !pa.isEmpty() && pa == placed(fb);
+}
+
+// What differs in a memory's definition: "its write instruction", "its size" ...
+QStringList Differences(const compose::PartMemory &mine, const compose::PartMemory &own)
+{
+    QStringList out;
+    const auto op = [](const QString &ops, const QString &name) {
+        for (const QString &one : ops.split(u';'))
+            if (one.section(u':', 0, 0) == name)
+                return one.section(u':', 1);
+        return QString();
+    };
+    QStringList names;
+    for (const QString &ops : {mine.ops, own.ops})
+        for (const QString &one : ops.split(u';', Qt::SkipEmptyParts))
+            if (!names.contains(one.section(u':', 0, 0)))
+                names << one.section(u':', 0, 0);
+    for (const QString &name : names)
+        if (op(mine.ops, name) != op(own.ops, name))
+            out << QStringLiteral("its %1 instruction").arg(name);
+    if (mine.size != own.size)
+        out << QStringLiteral("its size");
+    if (mine.offset != own.offset)
+        out << QStringLiteral("its offset");
+    return out;
 }
 
 // The byte editor's byte for a one-byte memory of a classic part.
@@ -65,11 +108,12 @@ struct Judge {
     bool clockConfirmed = false;
     GateVerdict verdict;
 
-    void ByteWrite(const compose::UpdateOperation &u, const compose::PartMemory &memory);
+    void ByteWrite(const images::MemoryFile &file, const compose::PartMemory &memory);
     void OwnWrite(const images::MemoryFile &file, const compose::PartMemory &memory);
     void SectionWrite(const FuseSection &section, std::optional<std::uint32_t> value, const QString &gap);
     QString OldText(const QString &memory, std::optional<unsigned> *old) const;
-    void ImageWrite(const compose::UpdateOperation &u, const compose::PartMemory &memory);
+    void ImageWrite(const compose::UpdateOperation &u, const images::MemoryFile &file, const compose::PartMemory &memory);
+    void Judged(const QString &memory, unsigned value) { verdict.bytes.push_back({memory, value & 0xFF}); }
     void Ask(const QString &value, const QString &what, const QStringList &risks, const QString &oldText)
     {
         verdict.questions << QStringLiteral("Writing %1 to the %2 of the %3 cannot easily be undone:\n\n%4\n\n"
@@ -78,10 +122,8 @@ struct Judge {
     }
 };
 
-void Judge::ByteWrite(const compose::UpdateOperation &u, const compose::PartMemory &memory)
+void Judge::ByteWrite(const images::MemoryFile &file, const compose::PartMemory &memory)
 {
-    const images::MemoryFile file = images::ReadForWrite(u.file, u.format, {memory.name, std::max<qint64>(memory.size, 1)});
-    verdict.evidence.push_back(file);
     if (!file.ok()) {
         const std::optional<FuseByte> byte = EditorByte(memory.name);
         Ask(QStringLiteral("?"), byte ? QString::fromLatin1(Row(*byte).what) : memory.name, {QStringLiteral("The value cannot be checked: %1.").arg(file.error)}, QStringLiteral("not read"));
@@ -97,12 +139,17 @@ void Judge::ByteWrite(const compose::UpdateOperation &u, const compose::PartMemo
         const unsigned value = static_cast<unsigned char>(file.bytes[i]);
         // A byte of a memory of several (fuses, a four-byte lock) is the one-byte memory at its offset.
         QString target = memory.name;
+        bool single = memory.size <= 1;
         if (memory.size > 1) {
             target = QStringLiteral("byte %1 of %2").arg(i).arg(memory.name);
             for (const compose::PartMemory &m : part->memories)
-                if (m.size == 1 && m.offset == memory.offset + i && IsFuseOrLock(m.name))
+                if (m.size == 1 && m.offset == memory.offset + i && IsFuseOrLock(m.name)) {
                     target = m.name;
+                    single = true;
+                }
         }
+        if (single)
+            Judged(target, value);
         const std::optional<FuseByte> byte = EditorByte(target);
         const QString what = byte ? QString::fromLatin1(Row(*byte).what) : target;
         std::optional<unsigned> old;
@@ -153,6 +200,8 @@ void Judge::OwnWrite(const images::MemoryFile &file, const compose::PartMemory &
                              .arg(section->size));
         else
             SectionWrite(*section, value, {});
+        if (section->size == 1 && count == 1)
+            Judged(section->memory, value);
         return;
     }
     for (qint64 i = 0; i < file.count; ++i) {
@@ -163,8 +212,10 @@ void Judge::OwnWrite(const images::MemoryFile &file, const compose::PartMemory &
             if (const compose::PartMemory *m = part->Memory(s.memory); m && s.size == 1 && m->offset == memory.offset + i)
                 at = &s;
         const unsigned value = static_cast<unsigned char>(file.bytes[i]);
-        if (at)
+        if (at) {
+            Judged(at->memory, value);
             SectionWrite(*at, value, {});
+        }
         else
             Ask(ByteHex(value), QStringLiteral("byte %1 of %2").arg(i).arg(memory.name),
                 {QStringLiteral("Fusewerk knows no fuse of the %1 at that place: the value cannot be checked.").arg(named)},
@@ -190,11 +241,9 @@ void Judge::SectionWrite(const FuseSection &section, std::optional<std::uint32_t
         Ask(shown, section.name(), risks, oldShown);
 }
 
-void Judge::ImageWrite(const compose::UpdateOperation &u, const compose::PartMemory &memory)
+void Judge::ImageWrite(const compose::UpdateOperation &u, const images::MemoryFile &file, const compose::PartMemory &memory)
 {
     const bool sized = memory.size > 0;
-    const images::MemoryFile file = images::ReadForWrite(u.file, u.format, {memory.name, sized ? memory.size : kUnknownSize});
-    verdict.evidence.push_back(file);
     if (file.ok() || !verdict.refusal.isEmpty())
         return;
     if (file.reaches >= 0 && sized)
@@ -226,6 +275,14 @@ QString DeviceName(const compose::InstalledPart &part, const compose::Vocabulary
 GateVerdict JudgeLine(const QStringList &line, const LastReads &lastReads, const compose::Vocabulary &words,
                       bool clockConfirmed)
 {
+    LineContext context;
+    context.clockConfirmed = clockConfirmed;
+    return JudgeLine(line, lastReads, words, context);
+}
+
+GateVerdict JudgeLine(const QStringList &line, const LastReads &lastReads, const compose::Vocabulary &words,
+                      const LineContext &context)
+{
     const compose::AvrdudeArguments args = compose::ParseAvrdudeArguments(line);
     const std::optional<compose::InstalledPart> found = LinePart(args, words);
     const compose::InstalledPart *part = found ? &*found : nullptr;
@@ -236,7 +293,7 @@ GateVerdict JudgeLine(const QStringList &line, const LastReads &lastReads, const
                      : args.hasPart ? QStringLiteral("part \"%1\"").arg(args.part) : QStringLiteral("part of a line without -p"),
                 {}, false, {}};
     judge.own = PartOwnFuses(judge.device, installed);
-    judge.clockConfirmed = clockConfirmed;
+    judge.clockConfirmed = context.clockConfirmed;
     GateVerdict &verdict = judge.verdict;
     verdict.args = args;
     const QStringList writes = args.Writes();
@@ -245,12 +302,23 @@ GateVerdict JudgeLine(const QStringList &line, const LastReads &lastReads, const
         verdict.questions << QStringLiteral("avrdude 7.1 does not take this line as it stands: %1. Fusewerk cannot tell "
                                             "what it would do to the chip.")
                                  .arg(problem);
-    if (!args.configs.isEmpty() && !writes.isEmpty())
+    if (!context.configKnown && !args.configs.isEmpty() && !writes.isEmpty())
         verdict.questions << QStringLiteral("The line has avrdude read the configuration %1 (-C): its parts and memories "
                                             "may differ from the installed avrdude's, so Fusewerk cannot judge %2.")
                                  .arg(args.configs.join(QStringLiteral(", ")), writes.join(QStringLiteral(", ")));
+    if (!context.configProblem.isEmpty() && !writes.isEmpty())
+        verdict.questions << QStringLiteral("%1, so Fusewerk cannot judge %2.")
+                                 .arg(context.configProblem, writes.join(QStringLiteral(", ")));
 
-    for (const compose::UpdateOperation &u : args.updates) {
+    // The part as avrdude's own configuration has it, without the user's files.
+    const std::optional<compose::InstalledPart> own =
+        part && context.baseline && !context.userFiles.isEmpty() ? LinePart(args, *context.baseline) : std::nullopt;
+    const QString userFiles = context.userFiles.join(QStringLiteral(", "));
+    QStringList redefinedAsked;
+    bool signatureAsked = false, partAsked = false;
+
+    for (std::size_t k = 0; k < args.updates.size(); ++k) {
+        const compose::UpdateOperation &u = args.updates[k];
         if (u.op != u'w' || !u.error.isEmpty())
             continue;
         const QString memoryName = u.memory.isEmpty() ? QStringLiteral("flash") : u.memory;
@@ -274,12 +342,66 @@ GateVerdict JudgeLine(const QStringList &line, const LastReads &lastReads, const
                                          .arg(judge.named, memoryName, u.argument);
             continue;
         }
-        if (IsFuseOrLock(memory->name)) {
-            if (!args.noWrite)  // -n: avrdude writes nothing
-                judge.ByteWrite(u, *memory);
-        } else {
-            judge.ImageWrite(u, *memory);
+        const bool fuseOrLock = IsFuseOrLock(memory->name);
+        if (fuseOrLock && args.noWrite)
+            continue;  // -n: avrdude writes nothing
+
+        // A file the line itself writes before this operation reads it: its log (opened at the start)
+        // or an earlier read's output.
+        QString writtenBy;
+        if (u.format != u'm' && u.file != QLatin1String("-")) {
+            if (args.hasLog && SameFile(args.logFile, u.file))
+                writtenBy = QStringLiteral("its log, -l %1").arg(args.logFile);
+            for (std::size_t e = 0; e < k && writtenBy.isEmpty(); ++e) {
+                const compose::UpdateOperation &earlier = args.updates[e];
+                if (earlier.op == u'r' && earlier.error.isEmpty() && earlier.file != QLatin1String("-") && SameFile(earlier.file, u.file))
+                    writtenBy = QStringLiteral("-U %1").arg(earlier.argument);
+            }
         }
+        if (!writtenBy.isEmpty()) {
+            verdict.files.push_back({k, {}, true});
+            if (fuseOrLock)
+                verdict.questions << QStringLiteral("The line writes %1 itself (%2) before -U %3 writes it to the %4 of the "
+                                                    "%5: Fusewerk cannot judge what that file will hold by then.")
+                                         .arg(QFileInfo(u.file).fileName(), writtenBy, u.argument, memory->name, judge.named);
+            continue;  // an image the run makes is avrdude's to read
+        }
+
+        const qint64 size = fuseOrLock ? std::max<qint64>(memory->size, 1) : memory->size > 0 ? memory->size : kUnknownSize;
+        const images::MemoryFile file = images::ReadForWrite(u.file, u.format, {memory->name, size});
+        verdict.files.push_back({k, file, false});
+        if (!fuseOrLock) {
+            judge.ImageWrite(u, file, *memory);
+            continue;
+        }
+        if (args.overrideSignature && !signatureAsked) {
+            signatureAsked = true;
+            verdict.questions << QStringLiteral("The line overrides avrdude's check of the chip's signature (-F): the "
+                                                "chip present may be another part than the %1, for which the same fuse "
+                                                "or lock value can mean something else entirely (a reset pin turned "
+                                                "into an I/O pin, serial programming off). Fusewerk cannot judge %2 for it.")
+                                         .arg(judge.named, writes.join(QStringLiteral(", ")));
+        }
+        if (context.baseline && !context.userFiles.isEmpty()) {
+            if (!own && !partAsked) {
+                partAsked = true;
+                verdict.questions << QStringLiteral("The %1 is defined by the configuration %2, not by avrdude's own: "
+                                                    "Fusewerk cannot tell which byte of the chip -U %3 will write.")
+                                         .arg(judge.named, userFiles, u.argument);
+            } else if (own && !redefinedAsked.contains(memory->name)) {
+                const compose::PartMemory *mine = own->Memory(memory->name);
+                const QStringList differs = mine ? Differences(*memory, *mine) : QStringList{QStringLiteral("the memory itself")};
+                if (!differs.isEmpty()) {
+                    redefinedAsked << memory->name;
+                    verdict.questions << QStringLiteral("The configuration %1 defines the %2's %3 otherwise than "
+                                                        "avrdude's own (%4): Fusewerk cannot tell which byte of the "
+                                                        "chip -U %5 will write.")
+                                             .arg(userFiles, judge.named, memory->name,
+                                                  differs.join(QStringLiteral(", ")), u.argument);
+                }
+            }
+        }
+        judge.ByteWrite(file, *memory);
     }
     return verdict;
 }

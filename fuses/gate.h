@@ -26,18 +26,45 @@ struct LastRead {
 // fuse5, fuse, lockbits ... for a part's own fuses.
 using LastReads = QHash<QString, LastRead>;
 
+// A file a -U write reads, as it was judged.
+struct JudgedFile {
+    std::size_t update = 0;     // the operation's place in the line's updates
+    images::MemoryFile file;    // what was read, and from it judged (its `source`: the file's bytes)
+    bool writtenByRun = false;  // the line itself writes the file before this operation reads it
+};
+
+// A value judged for a one-byte fuse or lock memory (avrdude's name for it).
+struct JudgedByte {
+    QString memory;
+    unsigned value = 0;
+    bool operator==(const JudgedByte &) const = default;
+};
+
 struct GateVerdict {
     compose::AvrdudeArguments args;
     QString refusal;        // non-empty: nothing may run, and this says why
     QStringList questions;  // each must be answered "Write anyway" before the line runs
-    // What the line's files gave when they were judged: the same files read again after the
-    // answers must give the same, or what runs is not what was judged.
-    std::vector<images::MemoryFile> evidence;
+    std::vector<JudgedFile> files;  // every file a write reads, in the line's order
+    std::vector<JudgedByte> bytes;  // every fuse and lock byte the line would write, as judged
+};
+
+// What a line is read with beyond its own words.
+struct LineContext {
+    // The configuration files the run reads are known, and `words` is their part data. Without that
+    // (no avrdude to ask), a line with -C that writes is a question.
+    bool configKnown = false;
+    QString configProblem;        // avrdude gave no part data with the line's files: why
+    QStringList userFiles;        // the files beyond avrdude's own system-wide file
+    // avrdude's part data from its own file alone: a fuse or lock memory the user's files define
+    // otherwise is a question. Null when not known.
+    const compose::Vocabulary *baseline = nullptr;
+    bool clockConfirmed = false;  // the clock setting a line writes was agreed to before (a board's burn)
 };
 
 // `args`: the split line, the program first.
-// `words`: the installed avrdude's own data, by which avrdude will read the line.
-// `clockConfirmed`: the clock setting a line writes was agreed to before (a board's burn).
+// `words`: avrdude's part data as the run will read it.
+GateVerdict JudgeLine(const QStringList &args, const LastReads &lastReads, const compose::Vocabulary &words,
+                      const LineContext &context);
 GateVerdict JudgeLine(const QStringList &args, const LastReads &lastReads, const compose::Vocabulary &words,
                       bool clockConfirmed = false);
 

@@ -110,7 +110,7 @@ MemoryFile ReadForWrite(const QString &text, QChar format, const Memory &memory)
                        : format == u'a' ? std::max(TextLimit(memory.size), kElfLimit) : TextLimit(memory.size);
     bool more = false;
     out.source = detail::ReadBounded(*file, limit, &more);
-    out.fromFile = true;
+    out.whole = !more;
     const qint64 reported = file->size();
     if (format == u'a') {
         format = Detect(out.source, name, &out.error);

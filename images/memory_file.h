@@ -26,7 +26,7 @@ struct MemoryFile {
     // The file itself, every byte as it was read, for a file format that was read whole (empty for
     // immediate values and for a file that could not be read): a copy of these is what is judged.
     QByteArray source;
-    bool fromFile = false;   // `source` holds the file, however short
+    bool whole = false;      // `source` holds the whole file (it was not cut at the bound)
 
     bool ok() const { return error.isEmpty(); }
     bool operator==(const MemoryFile &) const = default;

@@ -1,5 +1,6 @@
 #include "installed/installed_avrdude.h"
 
+#include "installed/avrdude_config.h"
 #include "runner/command_split.h"
 #include "runner/tool_query.h"
 #include "runner/tool_run.h"
@@ -17,14 +18,31 @@ constexpr int kAnswerTimeoutMs = 2000;
 
 }  // namespace
 
+namespace {
+
+// Where avrdude 7.1 may find its system-wide file: beside itself, in ../etc, or where it was built to.
+QStringList SystemConfigPlaces(const QString &program)
+{
+    const QString dir = QFileInfo(program).absolutePath();
+    return {QDir::cleanPath(dir + QStringLiteral("/../etc/avrdude.conf")), dir + QStringLiteral("/avrdude.conf"),
+            QStringLiteral("/etc/avrdude.conf"), QStringLiteral("/usr/local/etc/avrdude.conf")};
+}
+
+}  // namespace
+
 QByteArray InstalledCacheKey(const QString &path)
 {
     const QFileInfo info(path);
-    return QStringLiteral("fusewerk-avrdude-cache 5\t%1\t%2\t%3")
-        .arg(info.absoluteFilePath())
-        .arg(info.size())
-        .arg(info.lastModified().toMSecsSinceEpoch())
-        .toUtf8();
+    // The configuration files it reads, and every place one could appear, are part of the key: a
+    // changed or new file is asked about afresh.
+    installed::ConfigFiles files = installed::LineConfigFiles({}, QString(), runner::ToolEnvironment());
+    files.candidates += SystemConfigPlaces(path);
+    return QStringLiteral("fusewerk-avrdude-cache 6\t%1\t%2\t%3\t")
+               .arg(info.absoluteFilePath())
+               .arg(info.size())
+               .arg(info.lastModified().toMSecsSinceEpoch())
+               .toUtf8() +
+           files.Key().toHex();
 }
 
 namespace {
@@ -40,6 +58,11 @@ compose::InstalledAvrdude AskAvrdude(const QString &path)
     // the questions before is not asked a third time).
     if (installed.programmers.empty())
         return installed;
+    // The system-wide file it reads by itself, as it says it.
+    if (const auto says = runner::QueryTool(path, {QStringLiteral("-v")}, kAnswerTimeoutMs))
+        for (const QByteArray &line : says->split('\n'))
+            if (const qsizetype at = line.indexOf("System wide configuration file is "); at >= 0)
+                installed.systemConfig = QString::fromLocal8Bit(line.mid(at + 34).trimmed()).remove(u'"');
     if (const auto modes = runner::QueryTool(path, {QStringLiteral("-c"), QStringLiteral("*/St")}, kAnswerTimeoutMs))
         compose::ReadProgrammerModes(*modes, installed.programmers);
     return installed;
@@ -54,7 +77,8 @@ QByteArray InstalledCacheText(const QByteArray &key, const compose::InstalledAvr
         // name=size@offset for each memory, alias=memory for each alias, in avrdude's order.
         QStringList memories, aliases;
         for (const compose::PartMemory &m : p.memories)
-            memories << QStringLiteral("%1=%2@%3").arg(m.name).arg(m.size).arg(m.offset);
+            memories << QStringLiteral("%1=%2@%3").arg(m.name).arg(m.size).arg(m.offset) +
+                            (m.ops.isEmpty() ? QString() : u'#' + m.ops);
         for (const compose::MemoryAlias &a : p.aliases)
             aliases << QStringLiteral("%1=%2").arg(a.name, a.memory);
         out += QStringList{QStringLiteral("P"), p.name, p.code, p.signature, memories.join(u','), aliases.join(u','),
@@ -68,6 +92,7 @@ QByteArray InstalledCacheText(const QByteArray &key, const compose::InstalledAvr
                    .join(u'\t')
                    .toUtf8() +
                '\n';
+    out += QStringLiteral("S\t%1\n").arg(installed.systemConfig).toUtf8();
     // The counts close the file: one cut short is told by their absence, or by lines missing.
     out += QStringLiteral("E\t%1\t%2\n").arg(installed.parts.size()).arg(installed.programmers.size()).toUtf8();
     return out;
@@ -84,9 +109,11 @@ std::optional<compose::InstalledAvrdude> ParseInstalledCache(const QByteArray &k
         const QStringList f = QString::fromUtf8(line).split(u'\t');
         if (f.size() == 7 && f[0] == QLatin1String("P")) {
             compose::InstalledPart part{f[1], f[2], f[3], {}, {}};
-            for (const QString &m : f[4].split(u',', Qt::SkipEmptyParts))
+            for (const QString &entry : f[4].split(u',', Qt::SkipEmptyParts)) {
+                const QString m = entry.section(u'#', 0, 0);
                 part.memories.push_back({m.section(u'=', 0, 0), m.section(u'=', 1).section(u'@', 0, 0).toLongLong(),
-                                         m.section(u'@', 1).toLongLong()});
+                                         m.section(u'@', 1).toLongLong(), entry.section(u'#', 1)});
+            }
             for (const QString &a : f[5].split(u',', Qt::SkipEmptyParts))
                 part.aliases.push_back({a.section(u'=', 0, 0), a.section(u'=', 1)});
             part.modes = f[6].split(u'|', Qt::SkipEmptyParts);
@@ -95,6 +122,8 @@ std::optional<compose::InstalledAvrdude> ParseInstalledCache(const QByteArray &k
             const QStringList modes = f[3].split(u'|', Qt::SkipEmptyParts);
             installed.programmers.push_back({f[1], f[2], modes == QStringList{QStringLiteral("PM_SPM")}, modes});
         }
+        else if (f.size() == 2 && f[0] == QLatin1String("S"))
+            installed.systemConfig = f[1];
         else if (f.size() == 3 && f[0] == QLatin1String("E"))
             complete = f[1] == QString::number(installed.parts.size()) &&
                        f[2] == QString::number(installed.programmers.size());
@@ -104,6 +133,19 @@ std::optional<compose::InstalledAvrdude> ParseInstalledCache(const QByteArray &k
     return installed;
 }
 
+namespace {
+
+// Where the answers came from, which the gate compares each line's program and files with.
+compose::InstalledAvrdude Placed(compose::InstalledAvrdude installed, const QString &path)
+{
+    installed.program = QFileInfo(path).absoluteFilePath();
+    if (!installed.systemConfig.isEmpty())
+        installed.configKey = installed::LineConfigFiles({}, installed.systemConfig, runner::ToolEnvironment()).Key();
+    return installed;
+}
+
+}  // namespace
+
 compose::InstalledAvrdude LoadInstalledAvrdude(const QString &avrdudePath, const QString &cacheFile)
 {
     const QByteArray key = InstalledCacheKey(avrdudePath);
@@ -112,7 +154,7 @@ compose::InstalledAvrdude LoadInstalledAvrdude(const QString &avrdudePath, const
     // replaced by the fresh answer.
     if (QFileInfo(cacheFile).isFile() && cached.open(QIODevice::ReadOnly))
         if (auto installed = ParseInstalledCache(key, cached.readAll()))
-            return *installed;
+            return Placed(*installed, avrdudePath);
     compose::InstalledAvrdude installed = AskAvrdude(avrdudePath);
     if (installed.parts.empty() || installed.programmers.empty())
         return installed;  // not the whole answer: ask again next time
@@ -122,7 +164,7 @@ compose::InstalledAvrdude LoadInstalledAvrdude(const QString &avrdudePath, const
         save.write(InstalledCacheText(key, installed));
         save.commit();  // a cache that could not be written is asked for again next time
     }
-    return installed;
+    return Placed(installed, avrdudePath);
 }
 
 compose::InstalledAvrdude AskInstalledAvrdude()

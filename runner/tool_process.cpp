@@ -1,6 +1,7 @@
 #include "runner/tool_process.h"
 
 #include "runner/command_split.h"
+#include "runner/tool_run.h"
 
 #include <signal.h>
 #include <sys/prctl.h>
@@ -25,6 +26,7 @@ ToolProcess::ToolProcess(QObject *parent) : QObject(parent)
 {
     process_.setProcessChannelMode(QProcess::MergedChannels);
     process_.setChildProcessModifier(ToolChildSetup());
+    process_.setProcessEnvironment(ToolEnvironment());
     connect(&process_, &QProcess::readyReadStandardOutput, this, [this] {
         const QByteArray bytes = process_.readAllStandardOutput();
         if (!bytes.isEmpty())

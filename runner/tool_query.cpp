@@ -1,6 +1,7 @@
 #include "runner/tool_query.h"
 
 #include "runner/tool_process.h"
+#include "runner/tool_run.h"
 
 #include <QProcess>
 
@@ -10,7 +11,14 @@ namespace runner {
 
 std::optional<QByteArray> QueryTool(const QString &program, const QStringList &arguments, int timeoutMs)
 {
+    return QueryTool(program, arguments, timeoutMs, ToolEnvironment());
+}
+
+std::optional<QByteArray> QueryTool(const QString &program, const QStringList &arguments, int timeoutMs,
+                                    const QProcessEnvironment &environment)
+{
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.setChildProcessModifier(ToolChildSetup());
     process.start(program, arguments);

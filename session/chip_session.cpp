@@ -3,6 +3,7 @@
 #include "compose/command_line.h"
 #include "fuses/fuse_layout.h"
 #include "fuses/fuse_safety.h"
+#include "installed/avrdude_config.h"
 #include "runner/command_split.h"
 #include "runner/outcome.h"
 #include "runner/tool_run.h"
@@ -30,7 +31,11 @@ QString StandInPart(const compose::Vocabulary &words, const QString &programmer)
 
 }  // namespace
 
-ChipSession::ChipSession(compose::Vocabulary words, QObject *parent) : QObject(parent), words_(std::move(words)) {}
+ChipSession::ChipSession(compose::Vocabulary words, QObject *parent)
+    : QObject(parent), words_(std::move(words)),
+      configured_(std::make_unique<installed::ConfiguredParts>(std::make_shared<const compose::Vocabulary>(words_)))
+{
+}
 
 ChipSession::~ChipSession()
 {
@@ -58,37 +63,55 @@ void ChipSession::setReadLineTable(QHash<QString, int> table)
         readLine_ = *line;
 }
 
-bool ChipSession::passesGate(const QStringList &args, bool reading)
+std::optional<RunPlan> ChipSession::judged(const QStringList &args, bool reading)
 {
-    const fuses::GateVerdict verdict = fuses::JudgeLine(args, lastReads_, words_, clockConfirmed_);
+    // The part data avrdude will read the line with: its configuration files as they are now.
+    const QStringList configs = compose::ParseAvrdudeArguments(args).configs;
+    const QProcessEnvironment environment = runner::ToolEnvironment();
+    const installed::LineParts parts = configured_->For(configs, environment);
+    fuses::LineContext context;
+    context.configKnown = parts.known;
+    context.configProblem = parts.problem;
+    context.userFiles = parts.userFiles;
+    context.baseline = parts.baseline.get();
+    context.clockConfirmed = clockConfirmed_;
+    const fuses::GateVerdict verdict = fuses::JudgeLine(args, lastReads_, parts.words ? *parts.words : words_, context);
     if (const QStringList writes = verdict.args.Writes(); reading && !writes.isEmpty()) {
         emit told(Notice::Warning,
                   QStringLiteral("A read writes nothing, but this line would also run %1 (from the extra options): "
                                  "nothing was run.")
                       .arg(writes.join(QStringLiteral(", "))));
-        return false;
+        return std::nullopt;
     }
     if (!verdict.refusal.isEmpty()) {
         emit told(Notice::Warning, QStringLiteral("Nothing was run: %1.").arg(verdict.refusal));
-        return false;
+        return std::nullopt;
     }
-    if (verdict.questions.isEmpty())
-        return true;
+    QString program;
+    QStringList questions = verdict.questions;
+    if (const QString other = ProgramQuestion(args, words_.installed(), &program); !other.isEmpty())
+        questions.prepend(other);
     // The guard's questions; nobody answering is a Cancel.
-    for (const QString &text : verdict.questions) {
+    for (const QString &text : questions) {
         bool yes = false;
         emit question(text, &yes);
         if (!yes)
-            return false;
+            return std::nullopt;
     }
-    // The answers took their time: a file changed meanwhile would run unjudged.
-    if (fuses::JudgeLine(args, lastReads_, words_, clockConfirmed_).evidence != verdict.evidence) {
+    // The files themselves are not read again: the run gets copies of what was judged. The
+    // configuration avrdude reads is looked at once more, as the answers took their time.
+    if (parts.known && configured_->KeyNow(configs, environment) != parts.key) {
         emit told(Notice::Warning,
-                  QStringLiteral("A file of the command line changed while the question was open: nothing was run. "
-                                 "Start it again to have it judged as it is now."));
-        return false;
+                  QStringLiteral("A configuration file avrdude reads (%1) changed while the question was open: "
+                                 "nothing was run. Start it again to have it judged as it is now.")
+                      .arg(parts.userFiles.isEmpty() ? words_.installed().systemConfig : parts.userFiles.join(QStringLiteral(", "))));
+        return std::nullopt;
     }
-    return true;
+    QString error;
+    std::optional<RunPlan> plan = PlanRun(args, program, verdict, &error);
+    if (!plan)
+        emit told(Notice::Warning, error);
+    return plan;
 }
 
 bool ChipSession::throughBootloader(const QString &action, const QStringList &args)
@@ -104,28 +127,34 @@ bool ChipSession::throughBootloader(const QString &action, const QStringList &ar
     return true;
 }
 
-std::optional<QStringList> ChipSession::shownAndJudged(const QString &line, const QString &action, bool reading)
+std::optional<RunPlan> ChipSession::shownAndJudged(const QString &line, const QString &action, bool reading)
 {
     const QStringList args = runner::SplitCommandLine(line);
     if (running() || throughBootloader(action, args))
         return std::nullopt;
     emit lineShown(line);
-    if (!passesGate(args, reading))
+    std::optional<RunPlan> plan = judged(args, reading);
+    if (!plan)
         return std::nullopt;
     // The part a value is read from is the line's own (its last -p), which a later write is
     // compared with.
     const auto part = fuses::LinePart(compose::ParseAvrdudeArguments(args), words_);
     readFrom_ = part ? part->name : QString();
-    return args;
+    return plan;
 }
 
-bool ChipSession::startJob(std::unique_ptr<Job> job)
+bool ChipSession::startJob(std::unique_ptr<Job> job, const std::vector<RunPlan> &plans)
 {
     job_ = std::move(job);
+    for (const RunPlan &plan : plans)
+        job_->hold(plan.copies);
     connect(job_.get(), &Job::output, this, &ChipSession::output);
     connect(job_.get(), &Job::tick, this, &ChipSession::tick);
     connect(job_.get(), &Job::finished, this, &ChipSession::jobFinished);
     emit runStateChanged(true);
+    // A burn says its steps' copies as each step starts.
+    if (!plans.empty() && !plans.front().notes.isEmpty() && !qobject_cast<BurnJob *>(job_.get()))
+        emit output(plans.front().notes.join(u'\n') + u'\n');
     job_->start(runner::OwnDirectory(), runner::SearchPath());
     return true;
 }
@@ -133,9 +162,10 @@ bool ChipSession::startJob(std::unique_ptr<Job> job)
 bool ChipSession::execute(const QString &line)
 {
     const QStringList args = runner::SplitCommandLine(line);
-    if (running() || !passesGate(args, false))
+    if (running())
         return false;
-    return startJob(std::make_unique<ExecuteJob>(args));
+    const std::optional<RunPlan> plan = judged(args, false);
+    return plan && startJob(std::make_unique<ExecuteJob>(plan->args), {*plan});
 }
 
 bool ChipSession::readByte(FuseByte byte)
@@ -143,8 +173,8 @@ bool ChipSession::readByte(FuseByte byte)
     const fuses::FuseByteRow &row = fuses::Row(byte);
     const QString line =
         fuses::BuildReadCommand(form_, fuses::ReadOperation(QString::fromLatin1(row.memory), u'd'), words_);
-    const std::optional<QStringList> args = shownAndJudged(line, QStringLiteral("read"), true);
-    return args && startJob(std::make_unique<ReadByteJob>(*args, byte, readLine_));
+    const std::optional<RunPlan> plan = shownAndJudged(line, QStringLiteral("read"), true);
+    return plan && startJob(std::make_unique<ReadByteJob>(plan->args, byte, readLine_), {*plan});
 }
 
 fuses::OwnFuses ChipSession::ownFuses() const { return fuses::PartOwnFuses(form_.device, part()); }
@@ -176,9 +206,9 @@ bool ChipSession::readFuses(std::vector<WantedFuse> wanted)
     QString operations;
     for (const WantedFuse &w : wanted)
         operations += fuses::ReadOperation(w.memory, u'h');
-    const std::optional<QStringList> args =
+    const std::optional<RunPlan> plan =
         shownAndJudged(fuses::BuildReadCommand(form_, operations, words_), QStringLiteral("read"), true);
-    return args && startJob(std::make_unique<ReadAllFusesJob>(*args, std::move(wanted)));
+    return plan && startJob(std::make_unique<ReadAllFusesJob>(plan->args, std::move(wanted)), {*plan});
 }
 
 bool ChipSession::writeFuse(const QString &memory, const QString &hexValue)
@@ -200,9 +230,9 @@ bool ChipSession::writeFuse(const QString &memory, const QString &hexValue)
 bool ChipSession::readCalibration()
 {
     const QString memory = QStringLiteral("calibration");
-    const std::optional<QStringList> args = shownAndJudged(
+    const std::optional<RunPlan> plan = shownAndJudged(
         fuses::BuildReadCommand(form_, fuses::ReadOperation(memory, u'h'), words_), QStringLiteral("read"), true);
-    return args && startJob(std::make_unique<ReadBytesJob>(*args, memory, 4, readLine_));
+    return plan && startJob(std::make_unique<ReadBytesJob>(plan->args, memory, 4, readLine_), {*plan});
 }
 
 // The signature read composes out of sight: the command line keeps what it shows.
@@ -211,9 +241,10 @@ bool ChipSession::readSignature()
     const QString memory = QStringLiteral("signature");
     const QStringList args =
         runner::SplitCommandLine(fuses::BuildReadCommand(form_, fuses::ReadOperation(memory, u'h'), words_));
-    if (running() || !passesGate(args, true))
+    if (running())
         return false;
-    return startJob(std::make_unique<ReadBytesJob>(args, memory, 3, readLine_));
+    const std::optional<RunPlan> plan = judged(args, true);
+    return plan && startJob(std::make_unique<ReadBytesJob>(plan->args, memory, 3, readLine_), {*plan});
 }
 
 bool ChipSession::detect()
@@ -224,9 +255,10 @@ bool ChipSession::detect()
         state.device = StandInPart(words_, form_.programmer);
     const QStringList args = runner::SplitCommandLine(
         fuses::BuildReadCommand(state, fuses::ReadOperation(QStringLiteral("signature"), u'h'), words_));
-    if (running() || !passesGate(args, true))
+    if (running())
         return false;
-    return startJob(std::make_unique<DetectJob>(args));
+    const std::optional<RunPlan> plan = judged(args, true);
+    return plan && startJob(std::make_unique<DetectJob>(plan->args), {*plan});
 }
 
 bool ChipSession::burnBootloader(const QStringList &lines, const QStringList &captions, const QString &clockQuestion)
@@ -242,25 +274,32 @@ bool ChipSession::burnBootloader(const QStringList &lines, const QStringList &ca
     // Every step is judged before the first runs: a burn the gate stops halfway leaves an erased chip.
     clockConfirmed_ = !clockQuestion.isEmpty();
     std::vector<std::pair<QStringList, QString>> steps;
+    std::vector<RunPlan> plans;
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        const std::optional<QStringList> args = shownAndJudged(lines[i], QStringLiteral("write"), false);
-        if (!args) {
+        const std::optional<RunPlan> plan = shownAndJudged(lines[i], QStringLiteral("write"), false);
+        if (!plan) {
             clockConfirmed_ = false;
             return false;
         }
-        steps.emplace_back(*args, captions[i]);
+        steps.emplace_back(plan->args, captions[i]);
+        plans.push_back(*plan);
     }
     clockConfirmed_ = false;
     emit lineShown(lines.front());
     auto job = std::make_unique<BurnJob>(std::move(steps));
+    QStringList notes;
+    for (const RunPlan &plan : plans)
+        notes << plan.notes.join(u'\n');
     connect(job.get(), &BurnJob::stepStarted, this,
-            [this, lines](int step, int count, const QString &caption, const QStringList &) {
+            [this, lines, notes](int step, int count, const QString &caption, const QStringList &) {
                 emit lineShown(lines[step - 1]);
                 emit stepStarted(QStringLiteral("Step %1 of %2: %3").arg(step).arg(count).arg(caption));
                 emit output(QStringLiteral("\n%1\n").arg(lines[step - 1]));
+                if (!notes[step - 1].isEmpty())
+                    emit output(notes[step - 1] + u'\n');
             });
     const QString first = QStringLiteral("Step 1 of %1: %2").arg(lines.size()).arg(captions.front());
-    const bool started = startJob(std::move(job));
+    const bool started = startJob(std::move(job), plans);
     emit stepStarted(first);
     return started;
 }
@@ -269,13 +308,14 @@ bool ChipSession::programChip(const QString &signatureLine, const QString &line,
 {
     if (running() || signature.isEmpty())
         return false;
-    const std::optional<QStringList> read = shownAndJudged(signatureLine, QStringLiteral("read"), true);
+    const std::optional<RunPlan> read = shownAndJudged(signatureLine, QStringLiteral("read"), true);
     if (!read)
         return false;
-    const std::optional<QStringList> args = shownAndJudged(line, verify ? QStringLiteral("read") : QStringLiteral("write"), verify);
-    if (!args)
+    const std::optional<RunPlan> plan = shownAndJudged(line, verify ? QStringLiteral("read") : QStringLiteral("write"), verify);
+    if (!plan)
         return false;
-    return startJob(std::make_unique<ProgramJob>(*read, signature, *args, verify ? QStringLiteral("verify") : QStringLiteral("program")));
+    return startJob(std::make_unique<ProgramJob>(read->args, signature, plan->args, verify ? QStringLiteral("verify") : QStringLiteral("program")),
+                    {*plan, *read});
 }
 
 bool ChipSession::writeByte(FuseByte byte, const QString &hexValue)
@@ -303,9 +343,9 @@ bool ChipSession::writeCalibration(const QString &value)
 
 bool ChipSession::write(const QString &operation)
 {
-    const std::optional<QStringList> args =
+    const std::optional<RunPlan> plan =
         shownAndJudged(fuses::BuildWriteCommand(form_, words_) + operation, QStringLiteral("write"), false);
-    return args && startJob(std::make_unique<WriteJob>(*args));
+    return plan && startJob(std::make_unique<WriteJob>(plan->args), {*plan});
 }
 
 void ChipSession::stop()

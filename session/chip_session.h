@@ -8,6 +8,7 @@
 #include "fuses/fuse_bytes.h"
 #include "fuses/gate.h"
 #include "fuses/part_fuses.h"
+#include "session/run_plan.h"
 
 #include <QHash>
 #include <QObject>
@@ -16,6 +17,9 @@
 
 namespace runner {
 class AvrdudeRun;
+}
+namespace installed {
+class ConfiguredParts;
 }
 
 namespace session {
@@ -127,18 +131,22 @@ signals:
     void finished();
 
 private:
-    bool passesGate(const QStringList &args, bool reading);
+    // The gate: the line judged as avrdude will read it (its program, its configuration files, its
+    // options and files), the questions asked; what runs, or nothing (the user has been told why).
+    std::optional<RunPlan> judged(const QStringList &args, bool reading);
     bool throughBootloader(const QString &action, const QStringList &args);
     // The line split once, checked for a bootloader programmer, shown, and judged at the gate;
     // nothing when it must not run (the user has been told why).
-    std::optional<QStringList> shownAndJudged(const QString &line, const QString &action, bool reading);
-    bool startJob(std::unique_ptr<Job> job);
+    std::optional<RunPlan> shownAndJudged(const QString &line, const QString &action, bool reading);
+    // `plans`: what the job runs, whose copies it holds until it goes; their notes open the output.
+    bool startJob(std::unique_ptr<Job> job, const std::vector<RunPlan> &plans);
     void jobFinished();
     void detectedSignature(const QString &signature, const runner::AvrdudeRun &run);
     bool write(const QString &operation);
     bool readFuses(std::vector<WantedFuse> wanted);
 
     compose::Vocabulary words_;
+    std::unique_ptr<installed::ConfiguredParts> configured_;
     compose::FormState form_;
     bool formSet_ = false;
     QHash<QString, int> readLines_;

@@ -23,6 +23,8 @@ public:
     ~Job() override;
 
     const QStringList &args() const { return args_; }
+    // Something the runs need until the job goes (the folder of the copies its lines name).
+    void hold(std::shared_ptr<void> kept) { if (kept) kept_.push_back(std::move(kept)); }
     void start(const QString &ownDir, const QString &searchPath);
     // Ends the run under way; a job of several runs starts no further one.
     void stop();
@@ -57,6 +59,7 @@ private:
     std::vector<std::unique_ptr<runner::AvrdudeRun>> spent_;  // the runs before, kept until the job goes
     std::vector<runner::LineWatch *> watches_;
     QString ownDir_, searchPath_;
+    std::vector<std::shared_ptr<void>> kept_;
     bool stopped_ = false;
 };
 

@@ -58,8 +58,9 @@ TEST(FuseSafety, WhichValuesAreCompleteAndWhichBitsLockTheChipOut)
     EXPECT_EQ(Risks("ATmega8", 0, 0x00), QStringList{}) << "the low fuse names none of them";
     EXPECT_EQ(Risks("ATmega88", 1, 0x1F), (QStringList{"RSTDISBL", "DWEN"}));
     EXPECT_EQ(Risks("ATtiny13", 1, 0xFE), QStringList{"RSTDISBL"}) << "RSTDISBL is bit 0 there";
-    EXPECT_EQ(Risks("ATmega8", 2, 0xFC), QStringList{"LB1 and LB2"});
-    EXPECT_EQ(Risks("ATmega8", 2, 0xFE), QStringList{}) << "LB1 alone still allows programming";
+    EXPECT_EQ(Risks("ATmega8", 2, 0xFC), QStringList{"LB1 and LB2 (lock mode 3)"});
+    EXPECT_EQ(Risks("ATmega8", 2, 0xFE), QStringList{"LB1 (lock mode 2)"}) << "further programming disabled";
+    EXPECT_EQ(Risks("ATmega8", 2, 0xCF), QStringList{}) << "boot lock bits alone, as the Arduino bootloaders set them";
     EXPECT_EQ(Risks("ATmega9999", 1, 0x00), QStringList{}) << "a device without names gets no guard";
     // A part of the installed avrdude, its bits named after avr-libc.
     const compose::InstalledPart m328p{"ATmega328P", "m328p", "1E950F", {{"lfuse", 1, 0}, {"hfuse", 1, 0}, {"efuse", 1, 0}, {"lock", 1, 0}}, {}};

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Fails when a folder includes a header of a folder above it (or beside it where it may not):
-# app -> window -> widgets, session, settings, boards; session -> production, fuses, runner;
+# app -> window -> widgets, session, settings, boards; session -> production, fuses, installed, runner;
 # production -> fuses; fuses -> compose, images; app -> explain -> session, boards, fuses, installed;
 # boards -> fuses; installed -> compose, runner.
 set -u
@@ -15,7 +15,7 @@ allowed() {
     installed) echo "installed compose runner" ;;
     settings) echo "settings compose" ;;
     production) echo "production fuses compose images" ;;
-    session) echo "session production fuses compose images runner" ;;
+    session) echo "session production fuses installed compose images runner" ;;
     widgets) echo "widgets fuses compose images" ;;
     boards) echo "boards fuses compose images" ;;
     explain) echo "explain session production boards installed fuses compose images runner" ;;
