@@ -3,6 +3,7 @@
 #include "boards/burn.h"
 #include "compose/vocabulary.h"
 #include "installed/installed_avrdude.h"
+#include "session/chip_session.h"
 
 #include <QDir>
 
@@ -25,6 +26,7 @@ struct Arguments {
     QStringList words;  // what is no option
     QString programmer, port;
     QStringList cores;
+    bool yes = false;  // print lines the gate asks about
     QString problem;
 };
 
@@ -34,7 +36,9 @@ Arguments Parse(const QStringList &arguments)
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &a = arguments[i];
         QString *into = a == QLatin1String("-c") ? &out.programmer : a == QLatin1String("-P") ? &out.port : nullptr;
-        if (into || a == QLatin1String("--core")) {
+        if (a == QLatin1String("--yes")) {
+            out.yes = true;
+        } else if (into || a == QLatin1String("--core")) {
             if (i + 1 >= arguments.size()) {
                 out.problem = QStringLiteral("%1 wants a value").arg(a);
                 return out;
@@ -86,7 +90,7 @@ int RunBoardLines(const QStringList &arguments)
 {
     const Arguments args = Parse(arguments);
     if (!args.problem.isEmpty() || args.words.size() != 1 || args.programmer.isEmpty()) {
-        Say(stderr, QStringLiteral("usage: fusewerk --board-lines \"BOARD[:OPTION]\" -c PROGRAMMER [-P PORT] [--core DIR]...%1")
+        Say(stderr, QStringLiteral("usage: fusewerk --board-lines \"BOARD[:OPTION]\" -c PROGRAMMER [-P PORT] [--core DIR]... [--yes]%1")
                         .arg(args.problem.isEmpty() ? QString() : QStringLiteral(" (") + args.problem + u')'));
         return 2;
     }
@@ -105,6 +109,29 @@ int RunBoardLines(const QStringList &arguments)
     if (!plan.refusal.isEmpty()) {
         Say(stderr, QStringLiteral("fusewerk: %1").arg(plan.refusal));
         return 2;
+    }
+    // Judged as Burn Bootloader judges them, the board's clock agreed to (it is the board's own):
+    // a line the gate would ask about is printed only with --yes.
+    session::ChipSession chip(words);
+    QStringList asked;
+    QObject::connect(&chip, &session::ChipSession::question, [&](const QString &text, bool *yes) {
+        asked << text;
+        *yes = true;
+    });
+    QStringList refused;
+    QObject::connect(&chip, &session::ChipSession::told, [&](session::Notice, const QString &text) { refused << text; });
+    chip.wouldRun(plan.lines, true);
+    for (const QString &text : refused)
+        Say(stderr, QStringLiteral("fusewerk: %1").arg(text));
+    if (!refused.isEmpty())
+        return 2;
+    if (!plan.clockQuestion.isEmpty())
+        Say(stderr, QStringLiteral("fusewerk: note: %1").arg(plan.clockQuestion));
+    if (!asked.isEmpty() && !args.yes) {
+        Say(stderr, QStringLiteral("fusewerk: the guard asks before these lines (--yes prints them anyway):"));
+        for (const QString &text : asked)
+            Say(stderr, text);
+        return 3;
     }
     for (const QString &line : plan.lines)
         Say(stdout, line);

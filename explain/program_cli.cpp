@@ -58,10 +58,15 @@ Arguments Parse(const QStringList &arguments)
             out.port = value;
         else if (a == QLatin1String("--log"))
             out.log = value;
-        else if (const std::optional<std::uint32_t> number = production::ParseNumber(value); !number)
-            out.problem = QStringLiteral("%1 %2 is not a number").arg(a, value);
-        else
-            (a == QLatin1String("--serial") ? out.serial : out.serialAt) = number;
+        else {
+            QString why;
+            const bool serial = a == QLatin1String("--serial");
+            const std::optional<std::uint32_t> number = serial ? production::ParseSerial(value, &why) : production::ParseAddress(value, &why);
+            if (!number)
+                out.problem = QStringLiteral("%1 %2 %3").arg(a, value, why);
+            else
+                (serial ? out.serial : out.serialAt) = number;
+        }
     }
     if (out.problem.isEmpty() && (out.elf.isEmpty() || out.part.isEmpty() || out.programmer.isEmpty()))
         out.problem = QStringLiteral("a file, -p and -c are needed");
@@ -83,10 +88,17 @@ int RunProgram(const QStringList &arguments)
                         .arg(args.problem));
         return 2;
     }
+    // The log is opened before anything runs: a board programmed and then not logged is a board
+    // a script counts wrong.
+    if (QString error; !args.log.isEmpty() && !production::CheckLog(args.log, &error)) {
+        Say(stderr, QStringLiteral("fusewerk: %1; nothing was run").arg(error));
+        return 2;
+    }
     const compose::Vocabulary words(AskInstalledAvrdude());
     production::ProgramRequest request;
     request.elf = args.elf;
     request.verifyOnly = args.verify;
+    request.serialAt = args.serialAt;
     const compose::InstalledPart *part = words.locatePart(args.part);
     request.target.device = part ? part->name : args.part;
     request.target.programmer = args.programmer;

@@ -21,9 +21,26 @@ QString Field(QString text)
 
 }  // namespace
 
+bool CheckLog(const QString &path, QString *error)
+{
+    // Opened as it will be, but without ever waiting: a FIFO with no reader fails at once, one with a
+    // reader is refused below.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
+    if (fd < 0) {
+        *error = QStringLiteral("The log %1 cannot be written: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    struct stat st {};
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    ::close(fd);
+    if (!regular)
+        *error = QStringLiteral("The log %1 is not a regular file (a FIFO, a device or a folder): it cannot be kept there").arg(path);
+    return regular;
+}
+
 bool AppendLog(const QString &path, const LogEntry &entry, QString *error)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
     struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         if (error)

@@ -20,4 +20,8 @@ struct LogEntry {
 // `error` set when it cannot be written.
 bool AppendLog(const QString &path, const LogEntry &entry, QString *error);
 
+// Before anything runs: the log at `path` can be appended to (a regular file, or one that can be
+// made there); a FIFO, a device or a folder that is not there is refused, with `error` saying why.
+bool CheckLog(const QString &path, QString *error);
+
 }  // namespace production

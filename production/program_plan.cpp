@@ -123,6 +123,30 @@ ProgramPlan PlanProgram(const ProgramRequest &request, const compose::Vocabulary
         return plan;
     }
 
+    // The serial number goes into the EEPROM after the file's own data: it must neither overwrite that
+    // data nor reach past the EEPROM's end.
+    if (request.serialAt && !request.verifyOnly) {
+        const compose::PartMemory *eeprom = part->Memory(u"eeprom");
+        const qint64 at = *request.serialAt;
+        if (!eeprom || at + 4 > eeprom->size) {
+            plan.refusal = QStringLiteral("the serial number's four bytes at 0x%1 do not fit the %2's EEPROM%3")
+                               .arg(at, 0, 16).arg(part->name)
+                               .arg(eeprom ? QStringLiteral(" (it ends at 0x%1)").arg(eeprom->size - 1, 0, 16) : QString());
+            return plan;
+        }
+        const ImageFile data = request.elf.isEmpty() ? request.eeprom : ImageFile{request.elf, u'e'};
+        if (!data.path.isEmpty() && (elfEeprom || request.elf.isEmpty())) {
+            const images::MemoryFile given = images::ReadForWrite(data.path, data.format, {QStringLiteral("eeprom"), eeprom->size});
+            for (qint64 i = at; i < at + 4; ++i)
+                if (given.ok() && given.given[static_cast<std::size_t>(i)]) {
+                    plan.refusal = QStringLiteral("the serial number's four bytes at 0x%1 would overwrite EEPROM data %2 "
+                                                  "gives (at 0x%3)")
+                                       .arg(at, 0, 16).arg(QFileInfo(data.path).fileName()).arg(i, 0, 16);
+                    return plan;
+                }
+        }
+    }
+
     compose::FormState s = request.target;
     s.device = part->name;
     const QString start = compose::ProgramAndTarget(s, words) + compose::ExitModePieces(s);
@@ -152,11 +176,40 @@ ProgramPlan PlanProgram(const ProgramRequest &request, const compose::Vocabulary
     return plan;
 }
 
-std::optional<std::uint32_t> ParseNumber(const QString &text)
+namespace {
+
+std::optional<std::uint32_t> Digits(const QString &text, int base, QString *error)
 {
+    const QString digits = text.trimmed();
+    static const QString kHex = QStringLiteral("0123456789abcdefABCDEF");
+    bool all = !digits.isEmpty();
+    for (const QChar c : digits)
+        all = all && kHex.left(base == 16 ? 22 : 10).contains(c);
+    if (!all) {
+        if (error)
+            *error = QStringLiteral("is not a number");
+        return std::nullopt;
+    }
     bool ok = false;
-    const qulonglong value = text.trimmed().toULongLong(&ok, 0);
-    return ok && value <= 0xFFFFFFFFull ? std::optional<std::uint32_t>(static_cast<std::uint32_t>(value)) : std::nullopt;
+    const qulonglong value = digits.toULongLong(&ok, base);
+    if (!ok || value > 0xFFFFFFFFull) {
+        if (error)
+            *error = QStringLiteral("is too large (at most 4294967295)");
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(value);
+}
+
+}  // namespace
+
+std::optional<std::uint32_t> ParseSerial(const QString &text, QString *error) { return Digits(text, 10, error); }
+
+std::optional<std::uint32_t> ParseAddress(const QString &text, QString *error)
+{
+    const QString t = text.trimmed();
+    if (t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+        return Digits(t.mid(2), 16, error);
+    return Digits(t, 10, error);
 }
 
 QByteArray SerialHex(std::uint32_t address, std::uint32_t serial)

@@ -45,12 +45,16 @@ struct ProgramRequest {
     compose::FormState target;  // its device is the part; programmer, port, exit modes, extra options
     bool verifyOnly = false;
     QString serialFile;  // Intel hex of the serial number at its address, written after the EEPROM; empty: none
+    std::optional<std::uint32_t> serialAt;  // where its four bytes go in the EEPROM
 };
 
 ProgramPlan PlanProgram(const ProgramRequest &request, const compose::Vocabulary &words);
 
-// A serial number or an EEPROM address as the user gives it: decimal, 0x hex or 0 octal, 32 bits.
-std::optional<std::uint32_t> ParseNumber(const QString &text);
+// A serial number as the user writes it: decimal digits, leading zeros and all ("0100" is a hundred),
+// 32 bits; otherwise nothing, and `error` says why ("is not a number", "is too large").
+std::optional<std::uint32_t> ParseSerial(const QString &text, QString *error = nullptr);
+// An EEPROM address: 0x and hex digits, or decimal digits as a serial number is read.
+std::optional<std::uint32_t> ParseAddress(const QString &text, QString *error = nullptr);
 
 // The serial number as Intel hex: four bytes, least significant first, from `address` of the EEPROM.
 QByteArray SerialHex(std::uint32_t address, std::uint32_t serial);

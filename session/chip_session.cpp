@@ -63,7 +63,7 @@ void ChipSession::setReadLineTable(QHash<QString, int> table)
         readLine_ = *line;
 }
 
-std::optional<RunPlan> ChipSession::judged(const QStringList &args, bool reading)
+std::optional<RunPlan> ChipSession::judged(const QStringList &args, bool reading, bool planned)
 {
     // The part data avrdude will read the line with: its configuration files as they are now.
     const QStringList configs = compose::ParseAvrdudeArguments(args).configs;
@@ -107,6 +107,8 @@ std::optional<RunPlan> ChipSession::judged(const QStringList &args, bool reading
                       .arg(parts.userFiles.isEmpty() ? words_.installed().systemConfig : parts.userFiles.join(QStringLiteral(", "))));
         return std::nullopt;
     }
+    if (!planned)
+        return RunPlan{args, {}, nullptr};
     QString error;
     std::optional<RunPlan> plan = PlanRun(args, program, verdict, &error);
     if (!plan)
@@ -302,6 +304,16 @@ bool ChipSession::burnBootloader(const QStringList &lines, const QStringList &ca
     const bool started = startJob(std::move(job), plans);
     emit stepStarted(first);
     return started;
+}
+
+bool ChipSession::wouldRun(const QStringList &lines, bool clockConfirmed)
+{
+    clockConfirmed_ = clockConfirmed;
+    bool all = true;
+    for (const QString &line : lines)
+        all = judged(runner::SplitCommandLine(line), false, false).has_value() && all;
+    clockConfirmed_ = false;
+    return all;
 }
 
 bool ChipSession::programChip(const QString &signatureLine, const QString &line, const QString &signature, bool verify)

@@ -102,6 +102,9 @@ public:
     // Program Chip (or, `verify`, Verify Chip): `signatureLine` reads the chip's signature first;
     // `line` runs only when it is `signature`. Both lines pass the gate before either runs.
     bool programChip(const QString &signatureLine, const QString &line, const QString &signature, bool verify);
+    // Judges `lines` as a burn would (the board's clock agreed to when `clockConfirmed`), asking its
+    // questions and telling its refusals, and runs nothing: true when all of them would run.
+    bool wouldRun(const QStringList &lines, bool clockConfirmed);
     void stop();
 
 signals:
@@ -133,7 +136,8 @@ signals:
 private:
     // The gate: the line judged as avrdude will read it (its program, its configuration files, its
     // options and files), the questions asked; what runs, or nothing (the user has been told why).
-    std::optional<RunPlan> judged(const QStringList &args, bool reading);
+    // `planned`: with the copies made (a judgement that only tells makes none).
+    std::optional<RunPlan> judged(const QStringList &args, bool reading, bool planned = true);
     bool throughBootloader(const QString &action, const QStringList &args);
     // The line split once, checked for a bootloader programmer, shown, and judged at the gate;
     // nothing when it must not run (the user has been told why).

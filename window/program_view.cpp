@@ -132,7 +132,7 @@ std::optional<production::ProgramPlan> ProgramDialog::plan(bool verify)
     }
     request.verifyOnly = verify;
     if (!verify && serialOn_->isChecked()) {
-        const std::optional<std::uint32_t> address = production::ParseNumber(serialAddress_->text()), serial = production::ParseNumber(serialNext_->text());
+        const std::optional<std::uint32_t> address = production::ParseAddress(serialAddress_->text()), serial = production::ParseSerial(serialNext_->text());
         if (!address || !serial) {
             values_->setText(QStringLiteral("The serial number's address and next number must be numbers (0x10, 1001)."));
             return std::nullopt;
@@ -143,6 +143,7 @@ std::optional<production::ProgramPlan> ProgramDialog::plan(bool verify)
             values_->setText(QStringLiteral("The serial number's file cannot be made in %1.").arg(temp_.path()));
             return std::nullopt;
         }
+        request.serialAt = address;
         serialWritten_ = QString::number(*serial);
     } else {
         serialWritten_.clear();
