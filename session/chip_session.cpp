@@ -372,6 +372,7 @@ void ChipSession::jobFinished()
     std::unique_ptr<Job> owned = std::move(job_);
     Job *job = owned.release();
     job->disconnect(this);
+    job->release();  // the copies of the line's files
     job->deleteLater();
     const runner::AvrdudeRun &run = job->run();
 

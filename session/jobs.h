@@ -25,6 +25,8 @@ public:
     const QStringList &args() const { return args_; }
     // Something the runs need until the job goes (the folder of the copies its lines name).
     void hold(std::shared_ptr<void> kept) { if (kept) kept_.push_back(std::move(kept)); }
+    // The runs are over: what they needed goes now.
+    void release() { kept_.clear(); }
     void start(const QString &ownDir, const QString &searchPath);
     // Ends the run under way; a job of several runs starts no further one.
     void stop();

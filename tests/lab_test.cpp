@@ -7,6 +7,7 @@
 #include "production/program_plan.h"
 #include "session/chip_session.h"
 #include "tests/helpers.h"
+#include "tests/lab/emulator.h"
 
 #include <QElapsedTimer>
 #include <QTextBlock>
@@ -24,44 +25,6 @@
 #include <signal.h>
 
 namespace {
-
-class Emulator {
-public:
-    explicit Emulator(const QStringList &extra = {})
-    {
-        process_.setProgram(QStringLiteral("python3"));
-        process_.setArguments(QStringList{QStringLiteral(FUSEWERK_LAB_DIR "/stk500v1_emulator.py"), "--state",
-                                          state_.filePath("chip.json")} +
-                              extra);
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start();
-        if (!process_.waitForStarted(5000) || !process_.waitForReadyRead(5000))
-            return;
-        while (!process_.canReadLine() && process_.waitForReadyRead(2000)) {
-        }
-        port_ = QString::fromUtf8(process_.readLine()).trimmed();
-    }
-    ~Emulator() { Stop(); }
-    QString Port() const { return port_; }
-    // The chip as the emulator keeps it between runs.
-    QJsonObject Chip() const
-    {
-        QFile file(state_.filePath("chip.json"));
-        return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
-    }
-    void Stop()
-    {
-        if (process_.state() == QProcess::NotRunning)
-            return;
-        ::kill(static_cast<pid_t>(process_.processId()), SIGTERM);
-        process_.waitForFinished(5000);
-    }
-
-private:
-    QTemporaryDir state_;
-    QProcess process_;
-    QString port_;
-};
 
 // The window as a user sets it up: device, programmer and the emulator's port typed in.
 std::unique_ptr<MainWindow> LabForm(const Emulator &emulator, WindowDeps deps = {})

@@ -218,3 +218,45 @@ TEST(ChipSession, ABurnIsJudgedWholeAndAStopEndsIt)
     ASSERT_EQ(ended.size(), 2);
     EXPECT_TRUE(ended[1].endsWith("; nothing after it ran")) << ended[1].toStdString();
 }
+
+// Only the avrdude whose part data judged the line runs unasked: a wrapper or a shell would run
+// whatever it makes of the rest, and another avrdude reads the line by its own data. A session busy
+// with a run starts no second one.
+TEST(ChipSession, OnlyTheAvrdudeOfThePartDataRunsUnasked)
+{
+    StandIn tool = Printing("fuse_read.txt");
+    session::ChipSession chip{compose::Vocabulary(Recorded())};
+    chip.setForm(Form("ATmega8"));
+    QStringList asked;
+    QObject::connect(&chip, &session::ChipSession::question, [&](const QString &text, bool *) { asked << text; });
+    EXPECT_FALSE(chip.execute("nice -n 0 avrdude.exe -p m8 -c usbasp -U hfuse:w:0x5F:m"));
+    ASSERT_FALSE(asked.isEmpty());
+    EXPECT_TRUE(asked[0].startsWith("Fusewerk cannot judge what `nice` will run")) << asked[0].toStdString();
+    asked.clear();
+    EXPECT_FALSE(chip.execute(R"(sh -c "avrdude.exe -p m8 -c usbasp -U hfuse:w:0x5F:m")"));
+    ASSERT_EQ(asked.size(), 1) << "sh's -c is no programmer: the line writes nothing avrdude could see";
+    EXPECT_TRUE(asked[0].startsWith("Fusewerk cannot judge what `sh` will run")) << asked[0].toStdString();
+    EXPECT_TRUE(Runs().isEmpty());
+
+    // The part data came from another avrdude than the one the line finds.
+    compose::InstalledAvrdude elsewhere = Recorded();
+    elsewhere.program = QStringLiteral("/usr/bin/avrdude");
+    session::ChipSession other{compose::Vocabulary(elsewhere)};
+    asked.clear();
+    QObject::connect(&other, &session::ChipSession::question, [&](const QString &text, bool *) { asked << text; });
+    EXPECT_FALSE(other.execute("avrdude.exe -p m8 -c usbasp -U lfuse:r:-:h"));
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_TRUE(asked[0].contains("not the avrdude Fusewerk knows the parts of (/usr/bin/avrdude)")) << asked[0].toStdString();
+    EXPECT_TRUE(Runs().isEmpty());
+
+    // Busy: a second operation neither starts nor disturbs the first.
+    StandIn slow(QStringLiteral(R"(echo "$*" >> "%1/runs.log"; exec sleep 20)").arg(OwnDir()));
+    ASSERT_TRUE(chip.execute("avrdude.exe -p m8 -c usbasp -U lfuse:r:-:h"));
+    ASSERT_TRUE(QTest::qWaitFor([] { return Runs().size() == 1; }, 10000));
+    EXPECT_FALSE(chip.readByte(Low));
+    EXPECT_FALSE(chip.execute("avrdude.exe -p m8 -c usbasp"));
+    EXPECT_TRUE(chip.running());
+    chip.stop();
+    ASSERT_TRUE(WaitUntilIdle(chip));
+    EXPECT_EQ(Runs().size(), 1);
+}

@@ -10,9 +10,12 @@
 #ifndef HIGH
 #define HIGH 0xD9
 #endif
+#ifndef LOCK
+#define LOCK 0xCF /* the boot section protected; no lock on the chip */
+#endif
 
 FUSES = {.low = LOW, .high = HIGH};
-LOCKBITS = 0xCF; /* the boot section protected; no lock on the chip */
+LOCKBITS = LOCK;
 uint8_t EEMEM greeting[6] = "hello";
 
 int main(void)
