@@ -17,6 +17,7 @@ check 0 "ATmega328P (signature 1E950F), factory defaults" m328p
 check 0 "lock = 0xFF" m328p
 check 0 "Warning: lfuse = 0xFF: Clock source" ATmega328P lfuse=FF hfuse=DE efuse=FD
 check 0 "Warning: hfuse = 0x5F: RSTDISBL" attiny85 hfuse=5F
+check 0 "Warning: lock = 0xFE: LB1 (lock mode 2): further programming" ATmega8 lock=FE
 check 2 "no device data for the part \"ATmega9999\"" ATmega9999
 check 2 "is not lfuse=HH" ATmega8 lfuse=1E1
 check 2 "is not lfuse=HH" ATmega8 fuse=E1
@@ -50,5 +51,23 @@ lines() {  # lines <expected status> <expected output> <board>
 lines 0 "avrdude.exe -p m8 -c usbasp -e -U hfuse:w:0xD9:m -U lfuse:w:0xE4:m" "Bare Eight"
 lines 2 "fusewerk: Gone names the bootloader gone.hex, which is not installed ($core/bootloaders/x/gone.hex)" gone
 lines 2 "fusewerk: no installed core has the board \"nosuch\"" nosuch
+# A board whose burn would lock the chip (lock mode 2) or disable its reset: the question on standard
+# error and exit 3, the lines only with --yes.
+mkdir -p "$core/bootloaders"
+printf ':041C00000C9434000C\n:00000001FF\n' > "$core/bootloaders/l.hex"
+printf '%s\n' 'locked.name=Locked Eight' locked.build.mcu=atmega8 locked.bootloader.low_fuses=0xe4 \
+  locked.bootloader.high_fuses=0xd8 locked.bootloader.unlock_bits=0x3F locked.bootloader.lock_bits=0x3E \
+  locked.bootloader.file=l.hex 'noreset.name=No Reset' noreset.build.mcu=atmega8 noreset.bootloader.high_fuses=0x5F \
+  >> "$core/boards.txt"
+for board in locked noreset; do
+  out=$(HOME="$core" env -u DISPLAY "$program" --board-lines $board -c usbasp --core "$core" 2>&1); status=$?
+  case "$board:$status:$out" in
+    "locked:3:"*"LB1 (lock mode 2)"*|"noreset:3:"*"RSTDISBL"*) ;;
+    *) echo "--board-lines $board: status $status, output:"; printf '%s\n' "$out"; fail=1 ;;
+  esac
+  printf '%s\n' "$out" | grep -q '^avrdude.exe' && { echo "--board-lines $board printed a line it asks about"; fail=1; }
+done
+out=$(HOME="$core" env -u DISPLAY "$program" --board-lines locked -c usbasp --core "$core" --yes 2>/dev/null); status=$?
+[ "$status" = 0 ] && printf '%s\n' "$out" | grep -q 'lock:w:0x3E:m' || { echo "--board-lines --yes: status $status: $out"; fail=1; }
 [ $fail -eq 0 ] && echo "--explain: all cases as expected"
 exit $fail

@@ -96,6 +96,8 @@ TEST(Gate, EveryLineIsJudgedAsAvrdudeReadsIt)
     Write(d + "/8193.bin", QByteArray(8193, char(0xFF)));
     Write(d + "/ee.elf", Elf(0x810000, 16));
     Write(d + "/past.elf", Elf(0x1FF8, 16));
+    ASSERT_TRUE(QDir().mkpath(d + "/a:b"));
+    Write(d + "/a:b/h.hex", ":010000005FA0\n:00000001FF\n");  // the file ends at the last colon
     ASSERT_EQ(mkfifo(QFile::encodeName(d + "/fifo").constData(), 0600), 0);
     {
         QFile sparse(d + "/sparse.hex");
@@ -159,9 +161,27 @@ TEST(Gate, EveryLineIsJudgedAsAvrdudeReadsIt)
         {"-p m8 -U flash:w:D/s.srec:s", Refuses, "s.srec, line 1: checksum error"},
         // A clock setting the data does not list.
         {"-p t85 -U lfuse:w:0xE5:m", Asks, "lists as no setting of SUT_CKSEL"},
+        // Names as avrdude takes them: a colon in the file's path, a part code in capitals, a prefix
+        // that starts a memory and its own alias (twice: no memory).
+        {"-p m8 -U hfuse:w:D/a:b/h.hex:i", Asks, "RSTDISBL"},
+        {"-p M8 -U hfuse:w:0x5F:m", Asks, "RSTDISBL"},
+        {"-p t1614 -U boot:w:0x02:m", Asks, "no memory that \"boot\" names alone"},
+        {"-p t1614 -U user:w:0x01:m", Asks, "no memory that \"user\" names alone"},
+        {"-p t1614 -U fuse5:w:0xCC:m", Asks, "RSTPINCFG"},
+        // Lock modes 2 and 3 ask; boot lock bits alone do not.
+        {"-p m8 -U lock:w:0xFE:m", Asks, "LB1 (lock mode 2)"},
+        {"-p m8 -U lock:w:0xCF:m", Runs, ""},
+        // A file that says it is empty (as /proc's do) is read to the memory's size and no further.
+        {"-p m8 -U lock:w:/proc/self/environ:r", Asks, "environ reaches"},
+        {"-p m8 -U flash:w:/proc/self/environ:r", Runs, ""},
+        // -F: the chip may be another part.
+        {"-p m8 -F -U hfuse:w:0xD9:m", Asks, "(-F): the chip present may be another part than the ATmega8"},
+        {"-p m8 -F -U flash:w:D/fits.hex:i", Runs, ""},
+        // avr-gcc's ELF with fuses alone: its empty .data section is passed over, as avrdude does.
+        {"-p m8 -U hfuse:w:E/fuses_only_m8.elf:e -U lfuse:w:E/fuses_only_m8.elf:e", Runs, ""},
     };
     for (const Row &r : rows) {
-        const QString line = "avrdude.exe -c usbasp " + QString::fromLatin1(r.line).replace("D/", d + "/");
+        const QString line = "avrdude.exe -c usbasp " + QString::fromLatin1(r.line).replace("D/", d + "/").replace("E/", FUSEWERK_ELF_DIR "/");
         const fuses::GateVerdict verdict = fuses::JudgeLine(runner::SplitCommandLine(line), {}, words);
         const QString said = verdict.refusal.isEmpty() ? verdict.questions.join("\n") : verdict.refusal;
         EXPECT_EQ(!verdict.refusal.isEmpty(), r.expect == Refuses) << r.line << ": " << said.toStdString();

@@ -23,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -374,6 +375,10 @@ TEST(Lab, ProgramChipBoardAfterBoardWithSerialNumbers)
         WaitForRun(*form);
     }
     EXPECT_TRUE(watch.messages.empty() && watch.questions.empty());
+    // The serial number goes in after the file's EEPROM and before the fuses; the lock is last.
+    EXPECT_TRUE(Ui(*form).commandLine->text().contains("serial.hex:i -U lfuse:w:0xE4:m -U hfuse:w:0xD9:m -U lock:w:0xCF:m"))
+        << Ui(*form).commandLine->text().toStdString();
+    EXPECT_TRUE(Ui(*form).commandLine->text().endsWith("-U lock:w:0xCF:m")) << Ui(*form).commandLine->text().toStdString();
     EXPECT_EQ(dialog->findChild<QLineEdit *>("SerialNext")->text(), "43");
     EXPECT_TRUE(SettingsFile::Read().contains("SerialNext=43")) << "kept at once, not only at the close";
     const QJsonObject chip = emulator.Chip();
@@ -462,4 +467,33 @@ TEST(Lab, ProgramFromTheCommandLine)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !chip.running(); }, 30000));
     EXPECT_TRUE(result.wrongChip);
     EXPECT_EQ(other.Chip()["lfuse"].toInt(), 0xE1) << "nothing written";
+}
+
+// fusewerk --program refuses before anything runs what it cannot do whole: a log it cannot keep (a
+// FIFO, a device, a folder that is not there), a serial number it cannot read or place; and asks
+// about lock mode 2. Serial numbers are decimal as written.
+TEST(Lab, ProgramFromTheCommandLineRefusesBeforeAnythingRuns)
+{
+    Emulator emulator;
+    QTemporaryDir dir;
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600), 0);
+    const QStringList target{"-p", "m8", "-c", "stk500v1", "-P", emulator.Port()};
+    const QString elf = Elf("whole_m8.elf");
+    QString errors;
+    for (const QString &log : {dir.filePath("fifo"), QStringLiteral("/nonexistent/dir/log.csv"), QStringLiteral("/dev/full")}) {
+        EXPECT_EQ(ProgramCommand(QStringList{elf, "--log", log} + target, &errors), 2) << log.toStdString();
+        EXPECT_TRUE(errors.contains("The log " + log)) << errors.toStdString();
+    }
+    EXPECT_EQ(ProgramCommand(QStringList{elf, "--serial-at", "0x20", "--serial", "4294967296"} + target, &errors), 2);
+    EXPECT_TRUE(errors.contains("--serial 4294967296 is too large")) << errors.toStdString();
+    EXPECT_EQ(ProgramCommand(QStringList{elf, "--serial-at", "0", "--serial", "7"} + target, &errors), 2);
+    EXPECT_TRUE(errors.contains("would overwrite EEPROM data whole_m8.elf gives")) << errors.toStdString();
+    EXPECT_EQ(ProgramCommand(QStringList{Elf("lockmode2_m8.elf")} + target, &errors), 3);
+    EXPECT_TRUE(errors.contains("LB1 (lock mode 2)")) << errors.toStdString();
+    EXPECT_EQ(emulator.Chip()["lfuse"].toInt(), 0xE1) << "nothing written";
+
+    EXPECT_EQ(ProgramCommand(QStringList{elf, "--serial-at", "0x20", "--serial", "0100"} + target, &errors), 0) << errors.toStdString();
+    EXPECT_EQ(emulator.Chip()["eeprom"].toString().mid(0x20 * 2, 8), "64000000") << "a hundred, not octal 64";
+    EXPECT_EQ(ProgramCommand(QStringList{elf, "--serial-at", "32", "--serial", "0089"} + target, &errors), 0) << errors.toStdString();
+    EXPECT_EQ(emulator.Chip()["eeprom"].toString().mid(0x20 * 2, 8), "59000000");
 }
