@@ -19,7 +19,8 @@ public:
     // An earlier signature line that gave another signature (a loose contact); empty when all agreed.
     QString differingSignature() const { return differing_; }
     // The part code avrdude guessed ("m328p") when it refused the signature as another part's.
-    QString otherPart() const { return refused_ ? probably_ : QString(); }
+    // avrdude's "(probably .xmega)" names a family of parts, not one.
+    QString otherPart() const { return refused_ && !probably_.startsWith(u'.') ? probably_ : QString(); }
     // The first line that reports an error, and its number (from 0); empty and -1 when none did.
     QString firstError() const { return firstError_; }
     qsizetype firstErrorLine() const { return firstErrorLine_; }

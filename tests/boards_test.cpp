@@ -94,6 +94,16 @@ TEST(Boards, AMenuOfOptionsAndWhatEachBurns)
     compose::FormState arduino = Usbasp();
     arduino.programmer = "arduino";
     EXPECT_TRUE(boards::PlanBurn(found[0], arduino, words).refusal.contains("is itself a bootloader"));
+
+    // Options are named in the order the file declares its menus, whatever order a board sets them in.
+    const QString second = dir.filePath("second");
+    Write(second + "/boards.txt", "menu.clock=Clock\nmenu.cpu=Processor\n"
+                                  "two.name=Two\ntwo.build.mcu=atmega8\n"
+                                  "two.menu.cpu.a=Proc A\ntwo.menu.cpu.a.bootloader.low_fuses=0xE1\n"
+                                  "two.menu.clock.f=Fast\ntwo.menu.clock.f.bootloader.high_fuses=0xD9\n");
+    const std::vector<boards::Board> two = boards::ReadCore(second);
+    ASSERT_EQ(two.size(), 1u);
+    EXPECT_EQ(two[0].name, "Two (Fast, Proc A)");
 }
 
 // Debian's arduino-core-avr, where it is installed: the Uno's image reaches past the ATmega328P's

@@ -297,7 +297,9 @@ TEST(OutputPane, FindStepsThroughEveryMatchAndCopiesTheSelection)
     QTest::keyClick(&pane, Qt::Key_F, Qt::ControlModifier);
     ASSERT_TRUE(pane.findField()->isVisible());
     QTest::keyClicks(pane.findField(), "alpha");
-    QTRY_COMPARE(pane.findCountText(), QString("1 of 4"));
+    // Found as it is typed (the search may wait for the typing to pause): a wait, then a check that fails.
+    QTest::qWaitFor([&] { return !pane.findCountText().isEmpty(); }, 2000);
+    ASSERT_EQ(pane.findCountText(), "1 of 4");
     const auto step = [&](Qt::KeyboardModifiers keys) {
         QTest::keyClick(pane.findField(), Qt::Key_Return, keys);
         return pane.findCountText() + " " + pane.selectedText() + " " + QString::number(pane.caretLine());
@@ -314,6 +316,17 @@ TEST(OutputPane, FindStepsThroughEveryMatchAndCopiesTheSelection)
     EXPECT_TRUE(pane.hasFocus());
     QTest::keyClick(&pane, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QApplication::clipboard()->text(), "alpha");
+
+    // From a caret inside a match, Find Previous finds that match, the one around the caret.
+    pane.showText("one alpha two alpha three\n");
+    pane.setFocus();
+    QTest::keyClick(&pane, Qt::Key_Home, Qt::ControlModifier);
+    for (int i = 0; i < 16; ++i)
+        QTest::keyClick(&pane, Qt::Key_Right);
+    ASSERT_EQ(pane.caretColumn(), 16);
+    ASSERT_TRUE(pane.findNext("alpha", true));
+    EXPECT_EQ(pane.findCountText(), "2 of 2");
+    EXPECT_EQ(pane.caretColumn(), 19) << "the selection ends where that match ends";
 }
 
 // Past the memory bound the start of the output lies in the temporary file and the rest in memory:

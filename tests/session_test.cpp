@@ -260,3 +260,26 @@ TEST(ChipSession, OnlyTheAvrdudeOfThePartDataRunsUnasked)
     ASSERT_TRUE(WaitUntilIdle(chip));
     EXPECT_EQ(Runs().size(), 1);
 }
+
+// A chip that answers nothing but zeros or ones (no power, no clock, a broken wire): Detect says so,
+// whatever avrdude guesses of the signature's family.
+TEST(ChipSession, DetectTellsAChipThatDoesNotAnswer)
+{
+    session::ChipSession chip{compose::Vocabulary(Recorded())};
+    chip.setForm(Form("ATmega8"));
+    for (const char *transcript : {"signature_000000.txt", "signature_ffffff.txt"}) {
+        StandIn tool = Printing(transcript);
+        QString outcome, shown;
+        QObject scope;
+        QObject::connect(&chip, &session::ChipSession::outcomeChanged, &scope, [&](const QString &text, bool) { outcome = text; });
+        QObject::connect(&chip, &session::ChipSession::bytesRead, &scope, [&](const QString &, const QString &text) { shown = text; });
+        QObject::connect(&chip, &session::ChipSession::detected, &scope, [&](const QString &part, const QString &) {
+            ADD_FAILURE() << "detected " << part.toStdString();
+        });
+        ASSERT_TRUE(chip.detect());
+        ASSERT_TRUE(WaitUntilIdle(chip));
+        EXPECT_TRUE(outcome.startsWith("No answer from the chip (signature " + QString(transcript).mid(10, 6).toUpper() + ")"))
+            << transcript << ": " << outcome.toStdString();
+        EXPECT_EQ(shown, QString(transcript).mid(10, 6).toUpper());
+    }
+}

@@ -84,6 +84,8 @@ TEST(Transcripts, FailuresInWordsOfAvrdude71)
         {"no_programmer.txt", "The port does not exist", "", "", ""},
         {"signature_000000.txt", "The chip does not answer: check the wiring, the power and the target's clock",
          "avrdude error: Yikes!  Invalid device signature.", "000000", ""},
+        {"signature_ffffff.txt", "The chip does not answer: check the wiring, the power and the target's clock",
+         "avrdude error: Yikes!  Invalid device signature.", "FFFFFF", ""},
         {"wrong_part.txt", "its signature belongs to another part", "avrdude error: expected signature for ATmega8 is 1E 93 07",
          "1E950F", "m328p"},
         {"out_of_range.txt", "The image is larger than the memory: address 0x2024 lies past its end.", "", "1E9307", ""},
