@@ -2,6 +2,10 @@
 // image read as avrdude reads it, checked against the flash's size, and a fuse write judged.
 #include "compose/vocabulary.h"
 #include "fuses/gate.h"
+#include "installed/avrdude_config.h"
+#include "installed/installed_avrdude.h"
+#include "runner/tool_run.h"
+#include "session/run_plan.h"
 #include "production/program_plan.h"
 #include "runner/command_split.h"
 
@@ -56,6 +60,56 @@ static void JudgeLineWith256KBImage(benchmark::State &state)
     }
 }
 BENCHMARK(JudgeLineWith256KBImage)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// The same line as a run judges it: the configuration files avrdude will read looked at (the
+// installed avrdude's part data, asked once before), the line judged, and the private copy of the
+// image written, then removed.
+static void JudgeAndCopyWith256KBImage(benchmark::State &state)
+{
+    auto words = std::make_shared<const compose::Vocabulary>(AskInstalledAvrdude());
+    if (!words->knowsParts()) {
+        state.SkipWithError("no installed avrdude");
+        return;
+    }
+    installed::ConfiguredParts configured(words);
+    QTemporaryDir dir;
+    const QString image = dir.filePath(QStringLiteral("full.hex"));
+    QFile out(image);
+    out.open(QIODevice::WriteOnly);
+    for (quint32 address = 0; address < 256 * 1024; address += 16) {
+        if (address % 0x10000 == 0) {
+            const quint8 high = static_cast<quint8>(address >> 16);
+            out.write(QStringLiteral(":02000004%1%2\n").arg(high, 4, 16, QLatin1Char('0'))
+                          .arg(static_cast<quint8>(-(2 + 4 + high)), 2, 16, QLatin1Char('0')).toUpper().toLatin1());
+        }
+        QByteArray record = QByteArray::fromHex(QByteArray::number(0x10000000u | (address & 0xFFFF) << 8, 16)) + QByteArray(16, char(0x5A));
+        quint8 sum = 0;
+        for (const char c : record)
+            sum = static_cast<quint8>(sum + static_cast<quint8>(c));
+        record.append(static_cast<char>(-sum));
+        out.write(":" + record.toHex().toUpper() + "\n");
+    }
+    out.write(":00000001FF\n");
+    out.close();
+    const QStringList args = runner::SplitCommandLine(
+        QStringLiteral("avrdude.exe -p m2560 -c usbasp -U flash:w:%1:i -U hfuse:w:0xD9:m").arg(image));
+    configured.For({}, runner::ToolEnvironment());  // avrdude's own data, as the window has it
+    for (auto _ : state) {
+        const installed::LineParts parts = configured.For({}, runner::ToolEnvironment());
+        fuses::LineContext context;
+        context.configKnown = parts.known;
+        context.baseline = parts.baseline.get();
+        context.userFiles = parts.userFiles;
+        const fuses::GateVerdict verdict = fuses::JudgeLine(args, {}, *parts.words, context);
+        QString program, error;
+        session::ProgramQuestion(args, words->installed(), &program);
+        const std::optional<session::RunPlan> plan = session::PlanRun(args, program, verdict, &error);
+        if (!verdict.refusal.isEmpty() || !verdict.questions.isEmpty() || !plan || plan->notes.isEmpty())
+            state.SkipWithError("the line was not judged as one that runs with a copy");
+        benchmark::DoNotOptimize(plan);
+    }
+}
+BENCHMARK(JudgeAndCopyWith256KBImage)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 namespace {
 

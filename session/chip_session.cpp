@@ -108,7 +108,7 @@ std::optional<RunPlan> ChipSession::judged(const QStringList &args, bool reading
         return std::nullopt;
     }
     if (!planned)
-        return RunPlan{args, {}, nullptr};
+        return RunPlan{args, {}, nullptr, verdict.bytes};
     QString error;
     std::optional<RunPlan> plan = PlanRun(args, program, verdict, &error);
     if (!plan)
@@ -148,8 +148,11 @@ std::optional<RunPlan> ChipSession::shownAndJudged(const QString &line, const QS
 bool ChipSession::startJob(std::unique_ptr<Job> job, const std::vector<RunPlan> &plans)
 {
     job_ = std::move(job);
-    for (const RunPlan &plan : plans)
+    judgedBytes_.clear();
+    for (const RunPlan &plan : plans) {
         job_->hold(plan.copies);
+        judgedBytes_.insert(judgedBytes_.end(), plan.bytes.begin(), plan.bytes.end());
+    }
     connect(job_.get(), &Job::output, this, &ChipSession::output);
     connect(job_.get(), &Job::tick, this, &ChipSession::tick);
     connect(job_.get(), &Job::finished, this, &ChipSession::jobFinished);

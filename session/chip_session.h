@@ -79,6 +79,9 @@ public:
     const fuses::LastReads &lastReads() const { return lastReads_; }
 
     bool running() const { return job_ != nullptr; }
+    // The fuse and lock bytes the gate judged for the run under way, or the last one: no other value
+    // may reach a fuse or lock.
+    const std::vector<fuses::JudgedByte> &judgedBytes() const { return judgedBytes_; }
     // Each operation composes its line, shows it (lineShown) where the design shows it, has the gate
     // judge it and starts it. False when nothing runs: the user has been told why.
     bool execute(const QString &line);
@@ -156,6 +159,7 @@ private:
     QHash<QString, int> readLines_;
     int readLine_ = 0;
     fuses::LastReads lastReads_;
+    std::vector<fuses::JudgedByte> judgedBytes_;
     std::unique_ptr<Job> job_;
     QString readFrom_;  // the part of the line under way: what a read reads from
     bool clockConfirmed_ = false;  // while a burn is judged: its clock was agreed to

@@ -89,6 +89,7 @@ std::optional<RunPlan> PlanRun(const QStringList &args, const QString &program, 
 {
     RunPlan plan;
     plan.args = args;
+    plan.bytes = verdict.bytes;
     if (!program.isEmpty() && !plan.args.isEmpty())
         plan.args.front() = program;
     struct Made {

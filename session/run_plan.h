@@ -17,6 +17,7 @@ struct RunPlan {
     QStringList args;   // the program as found (its path), then the arguments as they run
     QStringList notes;  // for the output, before avrdude's own: which copy stands for which file
     std::shared_ptr<QTemporaryDir> copies;  // the copies' folder, removed when its last holder goes
+    std::vector<fuses::JudgedByte> bytes;   // the fuse and lock bytes judged for it
 };
 
 // The program a line runs, found as the run finds it (`found`; empty when it is nowhere), and the

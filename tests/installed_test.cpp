@@ -185,6 +185,23 @@ TEST(Installed, TheRealAvrdudeAndOneThatFails)
     EXPECT_EQ(cached.findPart(u"ATtiny1614")->modes, QStringList({"PM_SPM", "PM_UPDI"}));
     ASSERT_NE(cached.findProgrammer(u"serialupdi"), nullptr);
     EXPECT_EQ(cached.findProgrammer(u"serialupdi")->modes, QStringList{"PM_UPDI"});
+    // The answers are where they came from: the program, its system-wide file as it says it, and
+    // the cache is keyed to every configuration file avrdude reads, so a user's file that appears is
+    // asked about afresh.
+    EXPECT_EQ(cached.installed().program, "/usr/bin/avrdude");
+    EXPECT_EQ(cached.installed().systemConfig, "/etc/avrdude.conf");
+    {
+        QTemporaryDir home;
+        const QByteArray oldHome = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(home.path()));
+        const QByteArray before = InstalledCacheKey("/usr/bin/avrdude");
+        QFile rc(home.filePath(".avrduderc"));
+        ASSERT_TRUE(rc.open(QIODevice::WriteOnly));
+        rc.write("# mine\n");
+        rc.close();
+        EXPECT_NE(InstalledCacheKey("/usr/bin/avrdude"), before);
+        qputenv("HOME", oldHome);
+    }
     // A cache cut short (its key intact) is not trusted: avrdude is asked afresh.
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(whole.left(whole.size() * 2 / 3));
