@@ -24,17 +24,13 @@ static std::optional<compose::Vocabulary> RecordedWords(benchmark::State &state)
     return compose::Vocabulary({compose::ParseParts(recorded.readAll()), {}});
 }
 
-static void JudgeLineWith256KBImage(benchmark::State &state)
+// 256 KB of Intel hex in 16-byte records, with the extended linear address records avr-objcopy
+// writes, in `dir`.
+static QString Write256KBHex(const QTemporaryDir &dir)
 {
-    const std::optional<compose::Vocabulary> recorded = RecordedWords(state);
-    if (!recorded)
-        return;
-    const compose::Vocabulary &words = *recorded;
-    QTemporaryDir dir;
     const QString image = dir.filePath(QStringLiteral("full.hex"));
     QFile out(image);
     out.open(QIODevice::WriteOnly);
-    // 16-byte records over 256 KB, with the extended linear address records avr-objcopy writes.
     for (quint32 address = 0; address < 256 * 1024; address += 16) {
         if (address % 0x10000 == 0) {
             const quint8 high = static_cast<quint8>(address >> 16);
@@ -49,7 +45,17 @@ static void JudgeLineWith256KBImage(benchmark::State &state)
         out.write(":" + record.toHex().toUpper() + "\n");
     }
     out.write(":00000001FF\n");
-    out.close();
+    return image;
+}
+
+static void JudgeLineWith256KBImage(benchmark::State &state)
+{
+    const std::optional<compose::Vocabulary> recorded = RecordedWords(state);
+    if (!recorded)
+        return;
+    const compose::Vocabulary &words = *recorded;
+    QTemporaryDir dir;
+    const QString image = Write256KBHex(dir);
     const QStringList args = runner::SplitCommandLine(
         QStringLiteral("avrdude.exe -p m2560 -c usbasp -U flash:w:%1:i -U hfuse:w:0xD9:m").arg(image));
     for (auto _ : state) {
@@ -73,24 +79,7 @@ static void JudgeAndCopyWith256KBImage(benchmark::State &state)
     }
     installed::ConfiguredParts configured(words);
     QTemporaryDir dir;
-    const QString image = dir.filePath(QStringLiteral("full.hex"));
-    QFile out(image);
-    out.open(QIODevice::WriteOnly);
-    for (quint32 address = 0; address < 256 * 1024; address += 16) {
-        if (address % 0x10000 == 0) {
-            const quint8 high = static_cast<quint8>(address >> 16);
-            out.write(QStringLiteral(":02000004%1%2\n").arg(high, 4, 16, QLatin1Char('0'))
-                          .arg(static_cast<quint8>(-(2 + 4 + high)), 2, 16, QLatin1Char('0')).toUpper().toLatin1());
-        }
-        QByteArray record = QByteArray::fromHex(QByteArray::number(0x10000000u | (address & 0xFFFF) << 8, 16)) + QByteArray(16, char(0x5A));
-        quint8 sum = 0;
-        for (const char c : record)
-            sum = static_cast<quint8>(sum + static_cast<quint8>(c));
-        record.append(static_cast<char>(-sum));
-        out.write(":" + record.toHex().toUpper() + "\n");
-    }
-    out.write(":00000001FF\n");
-    out.close();
+    const QString image = Write256KBHex(dir);
     const QStringList args = runner::SplitCommandLine(
         QStringLiteral("avrdude.exe -p m2560 -c usbasp -U flash:w:%1:i -U hfuse:w:0xD9:m").arg(image));
     configured.For({}, runner::ToolEnvironment());  // avrdude's own data, as the window has it

@@ -78,12 +78,12 @@ public:
         number_ = number;
         QStringList words{QStringLiteral("avrdude.exe")};
         QList<QStringList> pieces;
-        pieces << Option(QStringLiteral("-p"), OneOf({"m8", "m8", "m8", "M8", "atmega8", "ATmega8", "m8a", "m16", "t85"}));
+        pieces << Option(QStringLiteral("-p"), Chance(0.85) ? OneOf({"m8", "M8", "atmega8", "ATmega8", "m8a"}) : OneOf({"m16", "t85"}));
         pieces << Option(QStringLiteral("-c"), QStringLiteral("stk500v1")) << Option(QStringLiteral("-P"), port_);
         const int updates = 1 + Pick(3);
         for (int i = 0; i < updates; ++i)
             pieces << Update();
-        const char *flags[] = {"-q", "-v", "-n", "-V", "-D", "-e", "-F", "-u", "-s", "-qq"};
+        const char *flags[] = {"-q", "-v", "-n", "-V", "-D", "-e", "-F", "-u", "-s", "-qq", "-O", "-t", "-vv"};
         for (int i = Pick(3); i > 0; --i)
             pieces << QStringList{QString::fromLatin1(flags[Pick(std::size(flags))])};
         if (Chance(0.08))
@@ -93,6 +93,8 @@ public:
                                                        OneOf({"lfuse_as_hfuse.conf", "extra_programmer.conf"}));
         if (Chance(0.05))
             pieces << Option(QStringLiteral("-b"), OneOf({"19200", "115200"}));
+        if (Chance(0.05))
+            pieces << Option(OneOf({"-E", "-x", "-i", "-B"}), OneOf({"noreset", "reset", "5", "1"}));
         if (Chance(0.06))
             pieces << QStringList{OneOf({"stray", "--", "-", "x.hex"})};
         std::shuffle(pieces.begin() + 3, pieces.end(), rng_);  // the part, programmer and port first mostly
@@ -156,7 +158,7 @@ private:
         case 5:
             return QStringLiteral("0x1%1").arg(v, 2, 16, QLatin1Char('0'));  // past a byte: its lowest
         case 6:
-            return QStringLiteral("0x%1,0x%2").arg(v, 0, 16).arg(Pick(256), 0, 16);  // more than the memory takes
+            return QStringLiteral("0x%1,0x%2").arg(v, 0, 16).arg(Byte(), 0, 16);  // more than the memory takes
         case 7:
             return QStringLiteral("0x%1 ").arg(v, 0, 16);
         default:
@@ -178,7 +180,8 @@ private:
     QStringList Update()
     {
         const QString memory = OneOf({"lfuse", "hfuse", "lock", "lf", "hf", "lo", "lfuse", "hfuse", "lock", "l", "efuse",
-                                      "fuse", "eeprom", "ee", "flash", "fl", "calibration", "signature", ""});
+                                      "fuse", "eeprom", "ee", "flash", "fl", "calibration", "signature", "", "LFUSE",
+                                      "hfus", "lockbits", "lfuse\t"});
         const QChar op = Chance(0.8) ? u'w' : Chance(0.5) ? u'r' : u'v';
         QString value, format;
         const unsigned v = Byte(memory);
@@ -193,20 +196,37 @@ private:
             value = File(QStringLiteral("image"), hex ? IntelHexRecord(0, data) + ":00000001FF\n" : data);
             format = hex ? OneOf({"i", "a", ""}) : OneOf({"r", "a"});
         } else {
-            switch (Pick(5)) {
+            // The forms avrdude reads a fuse or lock value in, each with its own rules to get right.
+            const unsigned w = Byte(memory);
+            const QByteArray end = ":00000001FF\n";
+            switch (Pick(12)) {
             case 0:
-                value = File(QStringLiteral("raw"), Chance(0.9) ? QByteArray(1, char(v)) : QByteArray(2, char(v)));
+                value = File(QStringLiteral("raw"), QByteArray(1, char(v)));
                 format = OneOf({"r", "a", ""});
                 break;
             case 1:
-                value = File(QStringLiteral("hex"), IntelHexRecord(0, QByteArray(1, char(v))) +
-                                                        (Chance(0.2) ? IntelHexRecord(0, QByteArray(1, char(Byte(memory)))) : QByteArray()) +
-                                                        ":00000001FF\n");
-                format = OneOf({"i", "a", "i"});
+                value = File(QStringLiteral("raw"), QByteArray(1, char(v)) + char(w));  // past a one-byte memory
+                format = OneOf({"r", "a"});
                 break;
             case 2:
-                value = File(QStringLiteral("srec"), SRecord(0, QByteArray(1, char(v))));
+                value = File(QStringLiteral("hex"), IntelHexRecord(0, QByteArray(1, char(v))) + end);
+                format = OneOf({"i", "a"});
+                break;
+            case 3:  // two records for one address: the last wins
+                value = File(QStringLiteral("hex"), IntelHexRecord(0, QByteArray(1, char(v))) + IntelHexRecord(0, QByteArray(1, char(w))) + end);
+                format = OneOf({"i", "a"});
+                break;
+            case 4:  // a line that is no record, and no end record
+                value = File(QStringLiteral("hex"), "; made by hand\n" + IntelHexRecord(0, QByteArray(1, char(v))));
+                format = OneOf({"i", "a"});
+                break;
+            case 5:
+                value = File(QStringLiteral("srec"), SRecord(0, QByteArray(1, char(v))) + (Chance(0.5) ? SRecord(0, QByteArray(1, char(w))) : QByteArray()));
                 format = OneOf({"s", "a"});
+                break;
+            case 6:
+                value = QStringLiteral(FUSEWERK_ELF_DIR "/") + OneOf({"fuses_only_m8.elf", "whole_m8.elf", "lockout_m8.elf", "lockmode2_m8.elf"});
+                format = OneOf({"e", "a"});
                 break;
             default:
                 value = Immediate(v);
