@@ -21,10 +21,13 @@ int main(int argc, char **argv)
         QCoreApplication app(argc, argv);
         return RunExplain(QCoreApplication::arguments().mid(2));
     }
-    if (argc >= 2 && (std::strcmp(argv[1], "--boards") == 0 || std::strcmp(argv[1], "--board-lines") == 0)) {
+    if (argc >= 2 && (std::strcmp(argv[1], "--boards") == 0 || std::strcmp(argv[1], "--board-lines") == 0 ||
+                      std::strcmp(argv[1], "--board-menus") == 0)) {
         QCoreApplication app(argc, argv);
         const QStringList rest = QCoreApplication::arguments().mid(2);
-        return std::strcmp(argv[1], "--boards") == 0 ? RunBoards(rest) : RunBoardLines(rest);
+        if (std::strcmp(argv[1], "--boards") == 0)
+            return RunBoards(rest);
+        return std::strcmp(argv[1], "--board-menus") == 0 ? RunBoardMenus(rest) : RunBoardLines(rest);
     }
     if (argc >= 2 && std::strcmp(argv[1], "--program") == 0) {
         QCoreApplication app(argc, argv);

@@ -3,124 +3,212 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
-#include <QRegularExpression>
+
+#include <algorithm>
 
 namespace boards {
 namespace {
 
-// A boards.txt of a core is read only as far as this: a larger one is no core's.
-constexpr qint64 kLargestBoardsFile = 8 << 20;
-// Menus multiply: a board offers at most this many combinations of their options.
-constexpr int kMostCombinations = 2000;
+// A core's text files are read only as far as this: a larger one is no core's.
+constexpr qint64 kLargestCoreFile = 8 << 20;
 
-// The keys a board's burn and upload need; a menu that sets none of them is no choice of ours.
-const QStringList &NeededKeys()
+QByteArray ReadSmall(const QString &path)
 {
-    static const QStringList keys{
-        QStringLiteral("build.mcu"),           QStringLiteral("build.f_cpu"),
-        QStringLiteral("bootloader.low_fuses"), QStringLiteral("bootloader.high_fuses"),
-        QStringLiteral("bootloader.extended_fuses"), QStringLiteral("bootloader.unlock_bits"),
-        QStringLiteral("bootloader.lock_bits"), QStringLiteral("bootloader.file"),
-        QStringLiteral("upload.protocol"),     QStringLiteral("upload.speed")};
-    return keys;
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || QFileInfo(path).size() > kLargestCoreFile || !file.open(QIODevice::ReadOnly))
+        return {};
+    return file.read(kLargestCoreFile);
 }
 
-struct Menu {
-    QString id;
-    QStringList options;                          // in the file's order
-    QHash<QString, QString> labels;               // option -> its label
-    QHash<QString, QHash<QString, QString>> sets; // option -> key -> value
-};
-
-// "{build.mcu}" and the like, as the Arduino tools expand them from the board's own keys.
-QString Expanded(QString value, const QHash<QString, QString> &keys)
+// "1.8.6" before "1.10.0": number by number, a missing one as 0.
+bool OlderVersion(const QString &a, const QString &b)
 {
-    static const QRegularExpression placeholder(QStringLiteral("\\{([^{}]+)\\}"));
-    for (int round = 0; round < 4 && value.contains(u'{'); ++round) {
-        QString out;
-        qsizetype at = 0;
-        for (auto it = placeholder.globalMatch(value); it.hasNext();) {
-            const auto m = it.next();
-            out += value.mid(at, m.capturedStart() - at);
-            out += keys.contains(m.captured(1)) ? keys.value(m.captured(1)) : m.captured(0);
-            at = m.capturedEnd();
-        }
-        out += value.mid(at);
-        if (out == value)
-            break;
-        value = out;
+    const QStringList x = a.split(u'.'), y = b.split(u'.');
+    for (qsizetype i = 0; i < std::max(x.size(), y.size()); ++i) {
+        const int p = i < x.size() ? x[i].toInt() : 0, q = i < y.size() ? y[i].toInt() : 0;
+        if (p != q)
+            return p < q;
     }
-    return value;
+    return a < b;
 }
 
-Board Made(const QString &core, const QString &id, const QHash<QString, QString> &keys)
+bool LooksLikeVersion(const QString &name) { return !name.isEmpty() && name[0].isDigit(); }
+
+// Where a core stands says who made it: .../VENDOR/ARCH, or .../VENDOR/hardware/ARCH/VERSION.
+void Place(Core &core)
 {
-    Board b;
-    b.core = core;
-    b.id = id;
-    const auto get = [&](const char *key) { return Expanded(keys.value(QLatin1String(key)).trimmed(), keys); };
-    b.mcu = get("build.mcu");
-    b.fCpu = get("build.f_cpu");
-    b.lowFuses = get("bootloader.low_fuses");
-    b.highFuses = get("bootloader.high_fuses");
-    b.extendedFuses = get("bootloader.extended_fuses");
-    b.unlockBits = get("bootloader.unlock_bits");
-    b.lockBits = get("bootloader.lock_bits");
-    b.bootloaderFile = get("bootloader.file");
-    b.protocol = get("upload.protocol");
-    b.speed = get("upload.speed");
-    return b;
+    QDir dir(core.folder);
+    const QString last = dir.dirName();
+    if (LooksLikeVersion(last)) {
+        core.version = last;
+        dir.cdUp();
+        core.arch = dir.dirName();
+        dir.cdUp();  // hardware
+        dir.cdUp();
+        core.vendor = dir.dirName();
+    } else {
+        core.arch = last;
+        dir.cdUp();
+        core.vendor = dir.dirName();
+    }
+    if (core.vendor.isEmpty())
+        core.vendor = QStringLiteral("local");
 }
 
 }  // namespace
 
-QString Board::bootloaderPath() const
+const MenuOption *Menu::option(const QString &id) const
 {
-    return bootloaderFile.isEmpty() ? QString() : QDir(core).filePath(QStringLiteral("bootloaders/") + bootloaderFile);
+    for (const MenuOption &o : options)
+        if (o.id == id)
+            return &o;
+    return nullptr;
+}
+
+const Menu *Board::menu(const QString &id) const
+{
+    for (const Menu &m : menus)
+        if (m.id == id)
+            return &m;
+    return nullptr;
+}
+
+Options Board::withDefaults(const Options &given) const
+{
+    Options out;
+    for (const Menu &m : menus) {
+        const QString chosen = given.value(m.id);
+        out.insert(m.id, m.option(chosen) ? chosen : m.options.front().id);
+    }
+    return out;
+}
+
+QString Board::optionsText(const Options &options) const
+{
+    QStringList out;
+    for (const Menu &m : menus)
+        if (options.contains(m.id))
+            out << m.id + u'=' + options.value(m.id);
+    return out.join(u',');
+}
+
+QString Board::label(const Options &options) const
+{
+    QStringList captions;
+    for (const Menu &m : menus)
+        if (const MenuOption *o = m.option(options.value(m.id)))
+            captions << o->caption;
+    return captions.isEmpty() ? name : QStringLiteral("%1 (%2)").arg(name, captions.join(QStringLiteral(", ")));
+}
+
+Properties Board::properties(const Options &options) const
+{
+    Properties p = core->platform;
+    Properties ide;
+    ide.set(QStringLiteral("runtime.platform.path"), core->folder);
+    ide.set(QStringLiteral("runtime.hardware.path"), QFileInfo(core->folder).absolutePath());
+    ide.set(QStringLiteral("runtime.ide.version"), QStringLiteral("10819"));
+    ide.set(QStringLiteral("ide_version"), QStringLiteral("10819"));
+    ide.set(QStringLiteral("runtime.os"), QStringLiteral("linux"));
+    ide.set(QStringLiteral("build.arch"), core->arch.toUpper());
+    ide.set(QStringLiteral("build.fqbn"), fqbn());
+    ide.set(QStringLiteral("build.board"), QStringLiteral("%1_%2").arg(core->arch, id).toUpper());
+    p.merge(ide);
+    p.merge(own);
+    for (const Menu &m : menus)
+        if (options.contains(m.id))
+            p.merge(optionKeys.value(m.id + u'.' + options.value(m.id)));
+    return p;
+}
+
+Setting Settle(const Board &board, const Options &options)
+{
+    Setting s;
+    const Properties p = board.properties(board.withDefaults(options));
+    const auto get = [&](const char *key) {
+        const QString name = QLatin1String(key);
+        if (!p.contains(name))
+            return QString();
+        const Properties::Expansion e = p.expand(p.value(name));
+        if (!e.ok() && s.error.isEmpty())
+            s.error = QStringLiteral("%1's %2: %3").arg(board.name, name, e.error);
+        return e.text.trimmed();
+    };
+    s.mcu = get("build.mcu");
+    s.fCpu = get("build.f_cpu");
+    s.lowFuses = get("bootloader.low_fuses");
+    s.highFuses = get("bootloader.high_fuses");
+    s.extendedFuses = get("bootloader.extended_fuses");
+    s.unlockBits = get("bootloader.unlock_bits");
+    s.lockBits = get("bootloader.lock_bits");
+    s.bootloaderFile = get("bootloader.file");
+    s.protocol = get("upload.protocol");
+    s.speed = get("upload.speed");
+    if (s.error.isEmpty() && s.mcu.contains(u'{'))
+        s.error = QStringLiteral("%1's part \"%2\" refers to a property no file gives").arg(board.name, s.mcu);
+    return s;
 }
 
 QStringList CoreFolders(const QString &home, const QStringList &extra)
 {
     QStringList out;
     const auto add = [&](const QString &folder) {
-        if (QFileInfo(QDir(folder).filePath(QStringLiteral("boards.txt"))).isFile() && !out.contains(folder))
-            out << folder;
+        const QString clean = QDir::cleanPath(folder);
+        if (QFileInfo(QDir(clean).filePath(QStringLiteral("boards.txt"))).isFile() && !out.contains(clean))
+            out << clean;
     };
+    const auto dirs = [](const QDir &dir) { return dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name); };
     add(QStringLiteral("/usr/share/arduino/hardware/arduino/avr"));
-    // packages/VENDOR/hardware/ARCH/VERSION and hardware/VENDOR/ARCH; of the architectures, the AVR ones.
-    const QDir packages(home + QStringLiteral("/.arduino15/packages"));
-    for (const QString &vendor : packages.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
-        const QDir hardware(packages.filePath(vendor + QStringLiteral("/hardware")));
-        for (const QString &arch : hardware.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
-            if (arch.contains(QLatin1String("avr")))
-                for (const QString &version : QDir(hardware.filePath(arch)).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
-                    add(hardware.filePath(arch + u'/' + version));
-    }
+    // The sketchbook's hardware/VENDOR/ARCH.
     const QDir sketchbook(home + QStringLiteral("/Arduino/hardware"));
-    for (const QString &vendor : sketchbook.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
-        for (const QString &arch : QDir(sketchbook.filePath(vendor)).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
+    for (const QString &vendor : dirs(sketchbook))
+        for (const QString &arch : dirs(QDir(sketchbook.filePath(vendor))))
             if (arch.contains(QLatin1String("avr")))
                 add(sketchbook.filePath(vendor + u'/' + arch));
+    // The boards manager's packages/VENDOR/hardware/ARCH/VERSION: the newest version that holds a core.
+    const QDir packages(home + QStringLiteral("/.arduino15/packages"));
+    for (const QString &vendor : dirs(packages)) {
+        const QDir hardware(packages.filePath(vendor + QStringLiteral("/hardware")));
+        for (const QString &arch : dirs(hardware)) {
+            if (!arch.contains(QLatin1String("avr")))
+                continue;
+            QStringList versions = dirs(QDir(hardware.filePath(arch)));
+            std::ranges::sort(versions, OlderVersion);
+            for (qsizetype i = versions.size() - 1; i >= 0; --i)
+                if (QFileInfo(hardware.filePath(arch + u'/' + versions[i] + QStringLiteral("/boards.txt"))).isFile()) {
+                    add(hardware.filePath(arch + u'/' + versions[i]));
+                    break;
+                }
+        }
+    }
     // A folder the user added: a core, or a folder of cores.
     for (const QString &folder : extra) {
         add(folder);
-        for (const QString &sub : QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
+        for (const QString &sub : dirs(QDir(folder)))
             add(QDir(folder).filePath(sub));
     }
     return out;
 }
 
-std::vector<Board> ReadCore(const QString &core)
+std::vector<Board> ReadCore(const QString &folder)
 {
     std::vector<Board> out;
-    QFile file(QDir(core).filePath(QStringLiteral("boards.txt")));
-    if (!QFileInfo(file).isFile() || QFileInfo(file).size() > kLargestBoardsFile || !file.open(QIODevice::ReadOnly))
+    const QByteArray text = ReadSmall(QDir(folder).filePath(QStringLiteral("boards.txt")));
+    if (text.isEmpty())
         return out;
+    auto core = std::make_shared<Core>();
+    core->folder = QDir::cleanPath(QDir(folder).absolutePath());
+    Place(*core);
+    core->platform = Properties::Parse(ReadSmall(QDir(folder).filePath(QStringLiteral("platform.txt"))));
+    core->name = core->platform.value(QStringLiteral("name"));
+    if (core->name.isEmpty())
+        core->name = core->vendor;
+
     QStringList menuOrder, boardOrder;
-    QHash<QString, QHash<QString, QString>> own;  // board -> key -> value
-    QHash<QString, QList<Menu>> menus;            // board -> its menus, in the order met
-    for (const QByteArray &raw : file.readAll().split('\n')) {
+    QHash<QString, QString> menuCaptions;
+    QHash<QString, Board> boards;
+    QHash<QString, QStringList> menusMet;  // board -> its menus, in the order met
+    for (const QByteArray &raw : text.split('\n')) {
         const QString line = QString::fromUtf8(raw).trimmed();
         const qsizetype eq = line.indexOf(u'=');
         if (line.isEmpty() || line.startsWith(u'#') || eq <= 0)
@@ -128,91 +216,114 @@ std::vector<Board> ReadCore(const QString &core)
         const QString key = line.left(eq).trimmed(), value = line.mid(eq + 1).trimmed();
         const QStringList parts = key.split(u'.');
         if (parts.size() == 2 && parts[0] == QLatin1String("menu")) {
-            menuOrder << parts[1];
+            if (!menuOrder.contains(parts[1]))
+                menuOrder << parts[1];
+            menuCaptions.insert(parts[1], value);
             continue;
         }
         if (parts.size() < 2)
             continue;
-        const QString &board = parts[0];
-        if (parts.size() >= 4 && parts[1] == QLatin1String("menu")) {
-            QList<Menu> &list = menus[board];
-            auto menu = std::find_if(list.begin(), list.end(), [&](const Menu &m) { return m.id == parts[2]; });
-            if (menu == list.end()) {
-                list.append(Menu{parts[2], {}, {}, {}});
-                menu = list.end() - 1;
+        Board &b = boards[parts[0]];
+        if (parts[1] == QLatin1String("menu") && parts.size() >= 4) {
+            const QString &menuId = parts[2], &optionId = parts[3];
+            if (!menusMet[parts[0]].contains(menuId)) {
+                menusMet[parts[0]] << menuId;
+                b.menus.push_back({menuId, {}, {}});
             }
-            const QString &option = parts[3];
-            if (!menu->options.contains(option))
-                menu->options << option;
+            Menu &menu = *std::ranges::find_if(b.menus, [&](const Menu &m) { return m.id == menuId; });
+            if (!menu.option(optionId))
+                menu.options.push_back({optionId, optionId});
             if (parts.size() == 4)
-                menu->labels.insert(option, value);
+                std::ranges::find_if(menu.options, [&](const MenuOption &o) { return o.id == optionId; })->caption = value;
             else
-                menu->sets[option].insert(parts.mid(4).join(u'.'), value);
+                b.optionKeys[menuId + u'.' + optionId].set(parts.mid(4).join(u'.'), value);
             continue;
         }
-        if (parts[1] == QLatin1String("name") && parts.size() == 2 && !boardOrder.contains(board))
-            boardOrder << board;
-        own[board].insert(parts.mid(1).join(u'.'), value);
+        if (parts.size() == 2 && parts[1] == QLatin1String("name") && !boardOrder.contains(parts[0]))
+            boardOrder << parts[0];
+        b.own.set(parts.mid(1).join(u'.'), value);
     }
-    for (const QString &board : boardOrder) {
-        // The menus that choose something a chip needs, in the order the file declares them.
-        QList<Menu> chosen;
-        for (const Menu &menu : menus.value(board))
-            if (std::ranges::any_of(menu.sets, [](const QHash<QString, QString> &keys) {
-                    return std::ranges::any_of(NeededKeys(), [&](const QString &k) { return keys.contains(k); });
-                }))
-                chosen.append(menu);
-        std::ranges::stable_sort(chosen, {}, [&](const Menu &m) { return menuOrder.indexOf(m.id); });
-        std::vector<int> pick(static_cast<std::size_t>(chosen.size()), 0);
-        for (int made = 0; made < kMostCombinations; ++made) {
-            QHash<QString, QString> keys = own.value(board);
-            QStringList options, labels;
-            for (qsizetype m = 0; m < chosen.size(); ++m) {
-                const Menu &menu = chosen[m];
-                const QString &option = menu.options[pick[static_cast<std::size_t>(m)]];
-                options << option;
-                labels << menu.labels.value(option, option);
-                for (auto it = menu.sets.value(option).cbegin(); it != menu.sets.value(option).cend(); ++it)
-                    keys.insert(it.key(), it.value());
-            }
-            Board b = Made(core, board, keys);
-            b.option = options.join(u',');
-            b.name = keys.value(QStringLiteral("name"), board) +
-                     (labels.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(labels.join(QStringLiteral(", "))));
-            out.push_back(std::move(b));
-            // The next combination, the last menu counting fastest.
-            qsizetype m = chosen.size() - 1;
-            for (; m >= 0; --m) {
-                int &p = pick[static_cast<std::size_t>(m)];
-                if (++p < chosen[m].options.size())
-                    break;
-                p = 0;
-            }
-            if (m < 0)
-                break;
-        }
+    for (const QString &id : boardOrder) {
+        Board b = boards.take(id);
+        b.core = core;
+        b.id = id;
+        b.name = b.own.value(QStringLiteral("name"));
+        for (const QString &key : b.own.keys())
+            if (key.endsWith(QLatin1String(".linux")))
+                b.own.set(key.chopped(6), b.own.value(key));
+        // The menus in the order the core declares them; one it never declares goes last.
+        std::ranges::stable_sort(b.menus, {}, [&](const Menu &m) {
+            const qsizetype at = menuOrder.indexOf(m.id);
+            return at < 0 ? menuOrder.size() : at;
+        });
+        for (Menu &m : b.menus)
+            m.caption = menuCaptions.value(m.id, m.id);
+        out.push_back(std::move(b));
     }
     return out;
 }
 
-std::vector<Board> ReadBoards(const QStringList &cores)
+std::vector<Board> ReadBoards(const QStringList &folders)
 {
     std::vector<Board> out;
-    for (const QString &core : cores)
-        for (Board &b : ReadCore(core))
+    for (const QString &folder : folders)
+        for (Board &b : ReadCore(folder))
             out.push_back(std::move(b));
     return out;
 }
 
-const Board *FindBoard(const std::vector<Board> &boards, const QString &text)
+Found FindBoard(const std::vector<Board> &boards, const QString &text)
 {
+    Found found;
+    // VENDOR:ARCH:BOARD[:MENU=OPTION,...]
+    const QStringList fields = text.split(u':');
+    if (fields.size() >= 3) {
+        const QString fqbn = fields.mid(0, 3).join(u':');
+        for (const Board &b : boards)
+            if (b.fqbn() == fqbn)
+                found.board = &b;
+        if (found.board) {
+            Options given;
+            for (const QString &pair : fields.mid(3).join(u':').split(u',', Qt::SkipEmptyParts)) {
+                const QString menu = pair.section(u'=', 0, 0), option = pair.section(u'=', 1);
+                const Menu *m = found.board->menu(menu);
+                if (!m || !m->option(option)) {
+                    found.error = !m ? QStringLiteral("%1 has no menu \"%2\"").arg(found.board->name, menu)
+                                     : QStringLiteral("%1's menu %2 has no option \"%3\"").arg(found.board->name, m->caption, option);
+                    found.board = nullptr;
+                    return found;
+                }
+                given.insert(menu, option);
+            }
+            found.options = found.board->withDefaults(given);
+            return found;
+        }
+    }
+    // A board's name, its id, or id:option,option with the options by their ids.
     for (const Board &b : boards)
-        if (b.key() == text || b.name == text)
-            return &b;
-    for (const Board &b : boards)  // a board with menus, named without an option: its first
-        if (b.id == text)
-            return &b;
-    return nullptr;
+        if (b.name == text) {
+            found.board = &b;
+            found.options = b.withDefaults();
+            return found;
+        }
+    const QString id = text.section(u':', 0, 0);
+    for (const Board &b : boards)
+        if (b.id == id && text.count(u':') <= 1) {
+            Options given;
+            for (const QString &option : text.section(u':', 1).split(u',', Qt::SkipEmptyParts)) {
+                const auto menu = std::ranges::find_if(b.menus, [&](const Menu &m) { return m.option(option) != nullptr; });
+                if (menu == b.menus.end()) {
+                    found.error = QStringLiteral("%1 has no option \"%2\"").arg(b.name, option);
+                    return found;  // no board: an option nobody has is no choice
+                }
+                given.insert(menu->id, option);
+            }
+            found.board = &b;
+            found.options = b.withDefaults(given);
+            return found;
+        }
+    found.error = QStringLiteral("no installed core has the board \"%1\"").arg(text);
+    return found;
 }
 
 }  // namespace boards

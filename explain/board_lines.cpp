@@ -75,14 +75,27 @@ int RunBoards(const QStringList &arguments)
     if (found.empty())
         Say(stderr, QStringLiteral("fusewerk: no Arduino core is installed (Debian's arduino-core-avr, ~/.arduino15, "
                                    "~/Arduino/hardware), so there are no boards"));
-    const compose::Vocabulary words(AskInstalledAvrdude());
-    for (const boards::Board &b : found) {
-        const compose::InstalledPart *part = words.locatePart(b.mcu);
-        Say(stdout, QStringList{b.core, b.id, b.option, b.name, part ? part->name : b.mcu,
-                                QStringLiteral("lfuse=%1 hfuse=%2 efuse=%3 unlock=%4 lock=%5")
-                                    .arg(b.lowFuses, b.highFuses, b.extendedFuses, b.unlockBits, b.lockBits)}
-                        .join(u'\t'));
+    for (const boards::Board &b : found)
+        Say(stdout, QStringList{b.fqbn(), b.name, b.core->folder}.join(u'\t'));
+    return Flushed();
+}
+
+int RunBoardMenus(const QStringList &arguments)
+{
+    const Arguments args = Parse(arguments);
+    if (!args.problem.isEmpty() || args.words.size() != 1) {
+        Say(stderr, QStringLiteral("usage: fusewerk --board-menus FQBN [--core DIR]..."));
+        return 2;
     }
+    const std::vector<boards::Board> found = Found(args);
+    const boards::Found board = boards::FindBoard(found, args.words.front());
+    if (!board.board) {
+        Say(stderr, QStringLiteral("fusewerk: %1").arg(board.error));
+        return 2;
+    }
+    for (const boards::Menu &m : board.board->menus)
+        for (const boards::MenuOption &o : m.options)
+            Say(stdout, QStringList{m.id, m.caption, o.id, o.caption}.join(u'\t'));
     return Flushed();
 }
 
@@ -90,22 +103,21 @@ int RunBoardLines(const QStringList &arguments)
 {
     const Arguments args = Parse(arguments);
     if (!args.problem.isEmpty() || args.words.size() != 1 || args.programmer.isEmpty()) {
-        Say(stderr, QStringLiteral("usage: fusewerk --board-lines \"BOARD[:OPTION]\" -c PROGRAMMER [-P PORT] [--core DIR]... [--yes]%1")
+        Say(stderr, QStringLiteral("usage: fusewerk --board-lines FQBN[:MENU=OPTION,...] -c PROGRAMMER [-P PORT] [--core DIR]... [--yes]%1")
                         .arg(args.problem.isEmpty() ? QString() : QStringLiteral(" (") + args.problem + u')'));
         return 2;
     }
     const std::vector<boards::Board> found = Found(args);
-    const boards::Board *board = boards::FindBoard(found, args.words.front());
-    if (!board) {
-        Say(stderr, QStringLiteral("fusewerk: no installed core has the board \"%1\"%2")
-                        .arg(args.words.front(), found.empty() ? QStringLiteral(" (no Arduino core is installed)") : QString()));
+    const boards::Found board = boards::FindBoard(found, args.words.front());
+    if (!board.board) {
+        Say(stderr, QStringLiteral("fusewerk: %1%2").arg(board.error, found.empty() ? QStringLiteral(" (no Arduino core is installed)") : QString()));
         return 2;
     }
     compose::FormState target;
     target.programmer = args.programmer;
     target.port = args.port;
     const compose::Vocabulary words(AskInstalledAvrdude());
-    const boards::BurnPlan plan = boards::PlanBurn(*board, target, words);
+    const boards::BurnPlan plan = boards::PlanBurn(*board.board, board.options, target, words);
     if (!plan.refusal.isEmpty()) {
         Say(stderr, QStringLiteral("fusewerk: %1").arg(plan.refusal));
         return 2;
@@ -120,7 +132,7 @@ int RunBoardLines(const QStringList &arguments)
     });
     QStringList refused;
     QObject::connect(&chip, &session::ChipSession::told, [&](session::Notice, const QString &text) { refused << text; });
-    chip.wouldRun(plan.lines, true);
+    chip.wouldRun(plan.lines, true, plan.board);
     for (const QString &text : refused)
         Say(stderr, QStringLiteral("fusewerk: %1").arg(text));
     if (!refused.isEmpty())

@@ -94,7 +94,7 @@ std::optional<RunPlan> ChipSession::judged(const QStringList &args, bool reading
     // The guard's questions; nobody answering is a Cancel.
     for (const QString &text : questions) {
         bool yes = false;
-        emit question(text, &yes);
+        emit question(burning_.isEmpty() ? text : QStringLiteral("Burn Bootloader for %1:\n\n%2").arg(burning_, text), &yes);
         if (!yes)
             return std::nullopt;
     }
@@ -266,7 +266,8 @@ bool ChipSession::detect()
     return plan && startJob(std::make_unique<DetectJob>(plan->args), {*plan});
 }
 
-bool ChipSession::burnBootloader(const QStringList &lines, const QStringList &captions, const QString &clockQuestion)
+bool ChipSession::burnBootloader(const QStringList &lines, const QStringList &captions, const QString &clockQuestion,
+                                 const QString &board)
 {
     if (running() || lines.isEmpty() || lines.size() != captions.size())
         return false;
@@ -278,18 +279,21 @@ bool ChipSession::burnBootloader(const QStringList &lines, const QStringList &ca
     }
     // Every step is judged before the first runs: a burn the gate stops halfway leaves an erased chip.
     clockConfirmed_ = !clockQuestion.isEmpty();
+    burning_ = board;
     std::vector<std::pair<QStringList, QString>> steps;
     std::vector<RunPlan> plans;
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const std::optional<RunPlan> plan = shownAndJudged(lines[i], QStringLiteral("write"), false);
         if (!plan) {
             clockConfirmed_ = false;
+            burning_.clear();
             return false;
         }
         steps.emplace_back(plan->args, captions[i]);
         plans.push_back(*plan);
     }
     clockConfirmed_ = false;
+    burning_.clear();
     emit lineShown(lines.front());
     auto job = std::make_unique<BurnJob>(std::move(steps));
     QStringList notes;
@@ -309,13 +313,15 @@ bool ChipSession::burnBootloader(const QStringList &lines, const QStringList &ca
     return started;
 }
 
-bool ChipSession::wouldRun(const QStringList &lines, bool clockConfirmed)
+bool ChipSession::wouldRun(const QStringList &lines, bool clockConfirmed, const QString &board)
 {
     clockConfirmed_ = clockConfirmed;
+    burning_ = board;
     bool all = true;
     for (const QString &line : lines)
         all = judged(runner::SplitCommandLine(line), false, false).has_value() && all;
     clockConfirmed_ = false;
+    burning_.clear();
     return all;
 }
 

@@ -101,13 +101,15 @@ public:
     // before the first runs, then run one after the other, the next only when the one before
     // succeeded. `clockQuestion`, when not empty, is asked once first; answered yes, the gate asks
     // nothing more of the board's clock.
-    bool burnBootloader(const QStringList &lines, const QStringList &captions, const QString &clockQuestion);
+    // `board`, when given, names the board and its options in every question the gate asks of the burn.
+    bool burnBootloader(const QStringList &lines, const QStringList &captions, const QString &clockQuestion,
+                        const QString &board = {});
     // Program Chip (or, `verify`, Verify Chip): `signatureLine` reads the chip's signature first;
     // `line` runs only when it is `signature`. Both lines pass the gate before either runs.
     bool programChip(const QString &signatureLine, const QString &line, const QString &signature, bool verify);
     // Judges `lines` as a burn would (the board's clock agreed to when `clockConfirmed`), asking its
     // questions and telling its refusals, and runs nothing: true when all of them would run.
-    bool wouldRun(const QStringList &lines, bool clockConfirmed);
+    bool wouldRun(const QStringList &lines, bool clockConfirmed, const QString &board = {});
     void stop();
 
 signals:
@@ -163,6 +165,7 @@ private:
     std::unique_ptr<Job> job_;
     QString readFrom_;  // the part of the line under way: what a read reads from
     bool clockConfirmed_ = false;  // while a burn is judged: its clock was agreed to
+    QString burning_;              // while a burn is judged: the board and options, for its questions
 };
 
 }  // namespace session

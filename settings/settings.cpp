@@ -53,6 +53,7 @@ const std::pair<const char *, QString Saved::*> kAddedSettings[] = {
     {"ProgramLog", &Saved::programLog},
     {"SerialAddress", &Saved::serialAddress},
     {"SerialNext", &Saved::serialNext},
+    {"BoardOptions", &Saved::boardOptions},
 };
 
 // One walk of the table for both directions: `Loading` reads the file into `saved`, otherwise

@@ -23,7 +23,8 @@ struct Saved {
     Pick device, programmer, port;
     QString flash, eeprom, extraOptions;
     QString caption;
-    QString board, coreFolder;  // the chosen board's key, and a core folder the user added
+    QString board, coreFolder;  // the chosen board (its FQBN), and a core folder the user added
+    QString boardOptions;       // its menus' options: "clock=8MHz_internal,BOD=2v7,..."
     // Program Chip: the ELF file, the log, the serial number's EEPROM address (empty: no serial
     // numbers) and the next serial number.
     QString programFile, programLog, serialAddress, serialNext;

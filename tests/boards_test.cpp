@@ -71,31 +71,41 @@ TEST(Boards, AMenuOfOptionsAndWhatEachBurns)
     Write(core + "/bootloaders/bench/low.hex", ":041000000C94340018\n:00000001FF\n");
     ASSERT_TRUE(boards::CoreFolders(dir.path()).contains(core)) << "found where the Arduino IDE installs cores";
     const std::vector<boards::Board> found = boards::ReadCore(core);
-    ASSERT_EQ(found.size(), 5u);
-    EXPECT_EQ(found[0].key(), "tiny8:boot");
-    EXPECT_EQ(found[0].name, "Bench Eight (In the boot section)");
-    EXPECT_EQ(boards::FindBoard(found, "tiny8"), &found[0]) << "a board named without its option: the first";
-    EXPECT_EQ(boards::FindBoard(found, "Bench Eight (Below it)"), &found[1]);
+    ASSERT_EQ(found.size(), 3u) << "one entry a board, its menu a choice of its own";
+    EXPECT_EQ(found[0].fqbn(), "bench:avr:tiny8");
+    ASSERT_EQ(found[0].menus.size(), 1u);
+    EXPECT_EQ(found[0].menus[0].caption, "Processor");
+    EXPECT_EQ(found[0].label(found[0].withDefaults()), "Bench Eight (In the boot section)");
+    const boards::Found plain = boards::FindBoard(found, "tiny8");
+    ASSERT_EQ(plain.board, &found[0]);
+    EXPECT_EQ(plain.options.value("cpu"), "boot") << "a board named without its options: the first of each menu";
+    EXPECT_EQ(boards::FindBoard(found, "bench:avr:tiny8:cpu=low").options.value("cpu"), "low");
+    EXPECT_EQ(boards::FindBoard(found, "tiny8:bare").options.value("cpu"), "bare") << "the older form, by option id";
+    EXPECT_EQ(boards::FindBoard(found, "bench:avr:tiny8:cpu=fast").error, "Bench Eight's menu Processor has no option \"fast\"");
+    EXPECT_EQ(boards::FindBoard(found, "bench:avr:tiny8:clock=x").error, "Bench Eight has no menu \"clock\"");
 
     const compose::Vocabulary words = Recorded();
-    const boards::BurnPlan boot = boards::PlanBurn(found[0], Usbasp(), words);
+    const auto burn = [&](const boards::Board &b, const char *cpu, const compose::FormState &target = Usbasp()) {
+        return boards::PlanBurn(b, cpu ? boards::Options{{"cpu", cpu}} : boards::Options{}, target, words);
+    };
+    const boards::BurnPlan boot = burn(found[0], "boot");
     EXPECT_EQ(boot.refusal, "");
     EXPECT_EQ(boot.lines, QStringList({"avrdude.exe -p m8 -c usbasp -P usb -e -U lock:w:0x3F:m -U hfuse:w:0xCA:m -U lfuse:w:0xDF:m",
                                        "avrdude.exe -p m8 -c usbasp -P usb -U flash:w:" + core +
                                            "/bootloaders/bench/atmega8.hex:i -U lock:w:0x0F:m"}));
-    EXPECT_EQ(boards::PlanBurn(found[1], Usbasp(), words).refusal,
+    EXPECT_EQ(burn(found[0], "low").refusal,
               "low.hex starts at 0x1000, below the boot section the board's fuses set (0x1C00 to 0x1FFF)");
-    EXPECT_EQ(boards::PlanBurn(found[2], Usbasp(), words).lines,
+    EXPECT_EQ(burn(found[0], "bare").lines,
               QStringList({"avrdude.exe -p m8 -c usbasp -P usb -e -U lock:w:0x3F:m -U hfuse:w:0xCA:m -U lfuse:w:0xDF:m",
                            "avrdude.exe -p m8 -c usbasp -P usb -U lock:w:0x0F:m"}));
-    EXPECT_TRUE(boards::PlanBurn(found[3], Usbasp(), words).refusal.startsWith("Gone names the bootloader missing.hex, which is not installed"));
-    EXPECT_TRUE(boards::PlanBurn(found[4], Usbasp(), words).refusal.startsWith("Bare gives no fuse, lock or bootloader values"))
+    EXPECT_TRUE(burn(found[1], nullptr).refusal.startsWith("Gone names the bootloader missing.hex, which is not installed"));
+    EXPECT_TRUE(burn(found[2], nullptr).refusal.startsWith("Bare gives no fuse, lock or bootloader values"))
         << "a burn of nothing would only erase the chip";
     compose::FormState arduino = Usbasp();
     arduino.programmer = "arduino";
-    EXPECT_TRUE(boards::PlanBurn(found[0], arduino, words).refusal.contains("is itself a bootloader"));
+    EXPECT_TRUE(burn(found[0], "boot", arduino).refusal.contains("is itself a bootloader"));
 
-    // Options are named in the order the file declares its menus, whatever order a board sets them in.
+    // Menus stand in the order the file declares them, whatever order a board sets them in.
     const QString second = dir.filePath("second");
     Write(second + "/boards.txt", "menu.clock=Clock\nmenu.cpu=Processor\n"
                                   "two.name=Two\ntwo.build.mcu=atmega8\n"
@@ -103,7 +113,7 @@ TEST(Boards, AMenuOfOptionsAndWhatEachBurns)
                                   "two.menu.clock.f=Fast\ntwo.menu.clock.f.bootloader.high_fuses=0xD9\n");
     const std::vector<boards::Board> two = boards::ReadCore(second);
     ASSERT_EQ(two.size(), 1u);
-    EXPECT_EQ(two[0].name, "Two (Fast, Proc A)");
+    EXPECT_EQ(two[0].label(two[0].withDefaults()), "Two (Fast, Proc A)");
 }
 
 // Debian's arduino-core-avr, where it is installed: the Uno's image reaches past the ATmega328P's
@@ -113,9 +123,9 @@ TEST(Boards, DebiansCore)
     const std::vector<boards::Board> found = boards::ReadCore("/usr/share/arduino/hardware/arduino/avr");
     if (found.empty())
         GTEST_SKIP() << "arduino-core-avr is not installed";
-    EXPECT_EQ(found.size(), 38u);
-    const boards::Board *uno = boards::FindBoard(found, "uno");
-    ASSERT_NE(uno, nullptr);
-    EXPECT_EQ(boards::PlanBurn(*uno, Usbasp(), Recorded()).refusal,
+    EXPECT_EQ(found.size(), 27u);
+    const boards::Found uno = boards::FindBoard(found, "arduino:avr:uno");
+    ASSERT_NE(uno.board, nullptr);
+    EXPECT_EQ(boards::PlanBurn(*uno.board, uno.options, Usbasp(), Recorded()).refusal,
               "optiboot_atmega328.hex reaches 0x8013; the ATmega328P's flash ends at 0x7FFF");
 }

@@ -1,8 +1,11 @@
 #pragma once
-// The boards of the installed Arduino cores on the window: the board choice, Burn Bootloader, the
-// board's upload settings and a core folder the user adds. Choosing a board selects its part and
-// shows its fuse and lock values in the byte editors; nothing is written until Burn Bootloader.
+// The boards of the installed Arduino cores on the window, as the Arduino IDE's Tools menu shows
+// them: the board choice (one entry a board, grouped by core, filtered by typing), one choice for
+// each of the board's menus beside it, Burn Bootloader, Show Lines, the board's upload settings and
+// a core folder the user adds. Choosing a board or an option selects the part and shows the values
+// the burn would write in the byte editors and the panel; nothing is written until Burn Bootloader.
 #include "boards/boards.h"
+#include "boards/burn.h"
 #include "window/controls.h"
 
 #include <QObject>
@@ -21,15 +24,24 @@ public:
     BoardView(const Controls &ui, session::ChipSession &session, QWidget *window);
 
     // Finds the cores (with `coreFolder`, the user's own, when not empty) and lists their boards;
-    // `selected` (a board's key) is chosen again without applying it.
-    void load(const QString &coreFolder, const QString &selected);
+    // `selected` (an FQBN, or an older board key) is chosen again with `options` ("menu=option,...")
+    // without applying it.
+    void load(const QString &coreFolder, const QString &selected, const QString &options = {});
     const QString &coreFolder() const { return coreFolder_; }
     // The chosen board; null for none.
     const boards::Board *board() const;
+    const boards::Options &options() const { return options_; }
+    QString optionsText() const { return board() ? board()->optionsText(options_) : QString(); }
+    // What Burn Bootloader would run for the board and options now.
+    boards::BurnPlan plan() const;
 
 private:
-    void choose();
+    void pick(int index);
+    void showMenus();
+    void apply();
+    void showStatus();
     void burn();
+    void showLines();
     void useForUpload();
     void addCore();
 
@@ -38,6 +50,8 @@ private:
     QWidget *window_;
     QString coreFolder_;
     std::vector<boards::Board> boards_;
+    std::vector<int> rowOf_;  // each board's row in the list (the cores' headings stand between)
+    boards::Options options_;
 };
 
 }  // namespace window

@@ -3,6 +3,7 @@
 
 #include <QAbstractItemView>
 #include <QCompleter>
+#include <QGridLayout>
 #include <QVBoxLayout>
 
 namespace window {
@@ -260,8 +261,30 @@ void CreateByteGroups(Controls &ui, QWidget *w)
     ui.boardBox = Named(new QComboBox(ui.fuseSettingsGroup), QStringLiteral("BoardComboBox"));
     ui.boardBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     ui.boardBox->setMinimumContentsLength(16);
+    // Typing filters the boards by any part of their names, as the device box does.
+    ui.boardBox->setEditable(true);
+    ui.boardBox->setInsertPolicy(QComboBox::NoInsert);
+    auto *boardFilter = new QCompleter(ui.boardBox->model(), ui.boardBox);
+    boardFilter->setFilterMode(Qt::MatchContains);
+    boardFilter->setCaseSensitivity(Qt::CaseInsensitive);
+    boardFilter->setCompletionMode(QCompleter::PopupCompletion);
+    boardFilter->setMaxVisibleItems(20);
+    ui.boardBox->setCompleter(boardFilter);
+    widgets::LetClicksThrough(boardFilter);
+    ui.boardBox->setMaxVisibleItems(20);
     boardRow->addWidget(ui.boardBox, 1);
     inside->addLayout(boardRow);
+    ui.boardMenus = Named(new QWidget(ui.fuseSettingsGroup), QStringLiteral("BoardMenus"));
+    auto *menus = new QGridLayout(ui.boardMenus);
+    menus->setContentsMargins(0, 0, 0, 0);
+    menus->setColumnStretch(1, 1);
+    menus->setColumnStretch(3, 1);
+    inside->addWidget(ui.boardMenus);
+    ui.boardStatus = Named(new QLabel(ui.fuseSettingsGroup), QStringLiteral("BoardStatus"));
+    ui.boardStatus->setWordWrap(true);
+    ui.boardStatus->setStyleSheet(QStringLiteral("color: #c00000;"));
+    ui.boardStatus->hide();
+    inside->addWidget(ui.boardStatus);
     auto *boardButtons = new QHBoxLayout;
     ui.addCoreButton = Named(new QPushButton(QStringLiteral("Add Core..."), ui.fuseSettingsGroup), QStringLiteral("AddCoreFolder"));
     ui.addCoreButton->setToolTip(QStringLiteral("Add the folder of an Arduino core (it holds boards.txt) to those found"));
@@ -271,6 +294,10 @@ void CreateByteGroups(Controls &ui, QWidget *w)
     ui.burnButton->setToolTip(QStringLiteral("With this programmer: erase, unlock and write the board's fuses, then its "
                                              "bootloader and lock"));
     boardButtons->addWidget(ui.burnButton);
+    ui.boardLinesButton = Named(new QPushButton(QStringLiteral("Show Lines"), ui.fuseSettingsGroup), QStringLiteral("BoardLines"));
+    ui.boardLinesButton->setToolTip(QStringLiteral("Show in the output the avrdude lines Burn Bootloader would run for this board, "
+                                                   "or why it cannot run"));
+    boardButtons->addWidget(ui.boardLinesButton);
     ui.uploadButton = Named(new QPushButton(QStringLiteral("Upload Setup"), ui.fuseSettingsGroup), QStringLiteral("BoardUpload"));
     ui.uploadButton->setToolTip(QStringLiteral("Set the programmer, speed and -D for a sketch upload through the board's bootloader"));
     boardButtons->addWidget(ui.uploadButton);

@@ -48,7 +48,10 @@ struct Controls {
     widgets::FuseSettingsPanel *fuseSettings = nullptr;
     // The boards of the installed Arduino cores, below the panel.
     QComboBox *boardBox = nullptr;
+    QWidget *boardMenus = nullptr;   // one choice per menu of the chosen board (BoardMenu_<menu id>)
+    QLabel *boardStatus = nullptr;   // why the chosen board's burn cannot run; empty when it can
     QPushButton *burnButton = nullptr, *uploadButton = nullptr, *addCoreButton = nullptr;
+    QPushButton *boardLinesButton = nullptr;  // shows the lines Burn Bootloader would run
     QPushButton *programButton = nullptr;  // opens Program Chip
     // Calibration and signature.
     QGroupBox *calibrationGroup = nullptr, *signatureGroup = nullptr;

@@ -229,7 +229,7 @@ void MainWindow::FormCreate()
         settings::SettingsPath(), settings::ReadLineProgrammers(session_.words().programmerList()));
     session_.setReadLineTable(saved.readLines);
     window::ShowSettings(ui_, saved);
-    boards_->load(saved.coreFolder, saved.board);
+    boards_->load(saved.coreFolder, saved.board, saved.boardOptions);
     program_->load(saved);
     setWindowTitle(saved.caption);
     DeviceComboBoxChange();
@@ -243,6 +243,7 @@ bool MainWindow::SaveSettings()
                                    static_cast<int>(compose::PortList().size())};
     settings::Saved saved = window::SettingsOf(ui_, windowTitle());
     saved.coreFolder = boards_->coreFolder();
+    saved.boardOptions = boards_->optionsText();
     program_->store(saved);
     if (settings::Save(path, saved, own))
         return true;
