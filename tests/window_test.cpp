@@ -249,7 +249,7 @@ TEST(Window, UploadSetupTakesOnlyAProgrammerAndABaudRate)
     QTest::mouseClick(Ui(form).uploadButton, Qt::LeftButton);
     ASSERT_EQ(watch.messages.size(), 1u);
     EXPECT_EQ(Ui(form).extraOptions->text(), "-B 4 -b 9600");
-    Ui(form).boardBox->setCurrentIndex(Ui(form).boardBox->findText("Good"));
+    Ui(form).boardBox->setCurrentIndex(Ui(form).boardBox->findText("Good", Qt::MatchEndsWith));
     QTest::mouseClick(Ui(form).uploadButton, Qt::LeftButton);
     EXPECT_EQ(Ui(form).extraOptions->text(), "-B 4 -b 19200");
     EXPECT_EQ(Ui(form).programmerBox->currentText(), "arduino");
