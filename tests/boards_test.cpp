@@ -2,8 +2,11 @@
 // Debian's own where it is installed.
 #include "tests/printing.h"
 #include "boards/burn.h"
+#include "installed/installed_avrdude.h"
+#include "session/chip_session.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -128,4 +131,159 @@ TEST(Boards, DebiansCore)
     ASSERT_NE(uno.board, nullptr);
     EXPECT_EQ(boards::PlanBurn(*uno.board, uno.options, Usbasp(), Recorded()).refusal,
               "optiboot_atmega328.hex reaches 0x8013; the ATmega328P's flash ends at 0x7FFF");
+}
+
+namespace {
+
+// A core copied into a home of the test's own, where a user's sketchbook keeps it.
+QString Install(const QTemporaryDir &home, const QString &from, const QString &vendor)
+{
+    const QString to = home.filePath("Arduino/hardware/" + vendor + "/avr");
+    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next();
+        const QString target = to + file.mid(from.size());
+        QDir().mkpath(QFileInfo(target).path());
+        QFile::copy(file, target);
+    }
+    return to;
+}
+
+}  // namespace
+
+// MiniCore, as a user installs it: every board once with its seven menus, fuse values in binary built
+// from other menus' values, bootloader paths from several properties, and the core's own recipe.
+TEST(Boards, MiniCoreAsTheIdeShowsIt)
+{
+    QTemporaryDir home;
+    const QString core = Install(home, QStringLiteral(FUSEWERK_CORES "/MiniCore/avr"), "MiniCore");
+    ASSERT_TRUE(boards::CoreFolders(home.path()).contains(core));
+    const std::vector<boards::Board> found = boards::ReadCore(core);
+    ASSERT_EQ(found.size(), 5u);
+    const boards::Found m328 = boards::FindBoard(found, "MiniCore:avr:328:clock=8MHz_internal,BOD=2v7,eeprom=keep");
+    ASSERT_NE(m328.board, nullptr) << m328.error.toStdString();
+    QStringList menus, clocks;
+    for (const boards::Menu &m : m328.board->menus)
+        menus << m.id;
+    EXPECT_EQ(menus, QStringList({"clock", "BOD", "eeprom", "LTO", "variant", "bootloader", "baudrate"})) << "as menu.ID= declares them";
+    for (const boards::MenuOption &o : m328.board->menu("clock")->options)
+        clocks << o.caption;
+    EXPECT_EQ(clocks.size(), 19);
+    EXPECT_EQ(clocks.front(), "External 16 MHz") << "the first, preselected";
+    EXPECT_TRUE(clocks.contains("Internal 8 MHz"));
+
+    compose::FormState target;
+    target.programmer = "usbasp";
+    target.port = "usb";
+    const boards::BurnPlan plan = boards::PlanBurn(*m328.board, m328.options, target, Recorded());
+    EXPECT_EQ(plan.refusal, "");
+    EXPECT_TRUE(plan.recipe);
+    EXPECT_TRUE(plan.clockQuestion.isEmpty()) << "the internal oscillator needs nothing outside the chip";
+    const QHash<QString, QByteArray> values = boards::BurnValues(plan.words);
+    EXPECT_EQ(values.value("lfuse").toHex(), "e2");
+    EXPECT_EQ(values.value("hfuse").toHex(), "d7");
+    EXPECT_EQ(values.value("efuse").toHex(), "fd") << "0b1111{bootloader.cfd_bit}101";
+    ASSERT_EQ(plan.lines.size(), 2);
+    EXPECT_EQ(plan.lines[0], "avrdude.exe -q -q -patmega328p -cusbasp -Pusb -e -Ulock:w:0xff:m -Uefuse:w:0b11111101:m "
+                             "-Uhfuse:w:0xd7:m -Ulfuse:w:0xe2:m");
+    EXPECT_EQ(plan.lines[1], "avrdude.exe -q -q -patmega328p -cusbasp -Pusb -Uflash:w:" + core +
+                                 "/bootloaders/urboot/atmega328p/watchdog_1_s/autobaud/uart0_rxd0_txd1/led+b5/"
+                                 "urboot_atmega328p_pr_ee_ce.hex:i -Ulock:w:0xff:m");
+    // The ATmega8 has no extended fuse: the recipe's -Uefuse (its value no property gives) is one
+    // avrdude would skip, and is left out.
+    const boards::Found m8 = boards::FindBoard(found, "MiniCore:avr:8:clock=1MHz_internal");
+    const boards::BurnPlan eight = boards::PlanBurn(*m8.board, m8.options, target, Recorded());
+    EXPECT_EQ(eight.refusal, "");
+    EXPECT_FALSE(eight.lines.join(' ').contains("efuse"));
+    EXPECT_EQ(boards::BurnValues(eight.words).value("lfuse").toHex(), "a1");
+    // "No bootloader": the empty image writes nothing, and is no refusal.
+    const boards::Found bare = boards::FindBoard(found, "MiniCore:avr:328:bootloader=no_bootloader");
+    EXPECT_EQ(boards::PlanBurn(*bare.board, bare.options, target, Recorded()).refusal, "");
+    // The 328PB variant needs a part this avrdude knows.
+    const boards::Found pb = boards::FindBoard(found, "MiniCore:avr:328:variant=modelPB");
+    EXPECT_EQ(boards::Settle(*pb.board, pb.options).mcu, "atmega328pb");
+}
+
+// Properties as the IDE expands them, and the bounds that keep a broken core from hanging anything.
+TEST(Boards, PropertiesExpandWithinBounds)
+{
+    const boards::Properties p = boards::Properties::Parse("a={b}x\nb={c}\nc=C\nloop={again}\nagain={loop}\n"
+                                                           "grow={grow}{grow}\nkey=base\nkey.linux=here\n");
+    EXPECT_EQ(p.expand("[{a}]").text, "[Cx]");
+    EXPECT_EQ(p.expand("{nobody} {a}").unknown, QStringList{"nobody"});
+    EXPECT_EQ(p.value("key"), "here") << "the running system's own";
+    const boards::Properties::Expansion circle = p.expand("{loop}");
+    EXPECT_TRUE(circle.error.contains("in a circle")) << circle.error.toStdString();
+    const boards::Properties::Expansion runaway = p.expand("{grow}");
+    EXPECT_TRUE(runaway.error.contains("expand past 64 KB")) << runaway.error.toStdString();
+    EXPECT_EQ(boards::SplitRecipe(R"("{cmd.path}" "-C{config.path}" -q -q '-Uflash:w:a b.hex:i' x)"),
+              QStringList({"{cmd.path}", "-C{config.path}", "-q", "-q", "-Uflash:w:a b.hex:i", "x"}));
+
+    // A board whose part refers to itself is an error that says so, and runs nothing.
+    QTemporaryDir dir;
+    Write(dir.filePath("boards.txt"), "x.name=Loop\nx.build.mcu={a}\nx.a={build.mcu}\n");
+    const std::vector<boards::Board> found = boards::ReadCore(dir.path());
+    ASSERT_EQ(found.size(), 1u);
+    const boards::BurnPlan plan = boards::PlanBurn(found[0], {}, Usbasp(), Recorded());
+    EXPECT_TRUE(plan.refusal.contains("in a circle")) << plan.refusal.toStdString();
+}
+
+// What MiniCore does not show, in a core of the test's own: a UPDI part built from a menu
+// (attiny{build.attiny}), a recipe that writes its fuses by their own names, the core's own
+// avrdude.conf, and an option that gives the UPDI pin away, which the gate asks about, naming the
+// board and the option.
+TEST(Boards, AUpdiCoreWithItsOwnConfiguration)
+{
+    QTemporaryDir home;
+    const QString core = home.filePath("Arduino/hardware/tinycore/megaavr");
+    QDir().mkpath(core);
+    QFile::copy("/etc/avrdude.conf", core + "/avrdude.conf");  // the core's own copy of a configuration
+    Write(core + "/platform.txt",
+          "name=Tiny Test Core\n"
+          "tools.avrdude.cmd.path={runtime.tools.avrdude.path}/bin/avrdude\n"
+          "tools.avrdude.config.path={runtime.platform.path}/avrdude.conf\n"
+          "tools.avrdude.erase.params.verbose=-v\ntools.avrdude.erase.params.quiet=-q -q\n"
+          "tools.avrdude.bootloader.params.verbose=-v\ntools.avrdude.bootloader.params.quiet=-q -q\n"
+          "tools.avrdude.erase.pattern=\"{cmd.path}\" \"-C{config.path}\" {erase.verbose} -p{build.mcu} -c{protocol} "
+          "{program.extra_params} -e -Ufuse0:w:{bootloader.WDTCFG}:m -Ufuse1:w:{bootloader.BODCFG}:m "
+          "-Ufuse2:w:{bootloader.OSCCFG}:m -Ufuse4:w:{bootloader.TCD0CFG}:m -Ufuse5:w:{bootloader.SYSCFG0}:m "
+          "-Ufuse6:w:{bootloader.SYSCFG1}:m -Ufuse7:w:{bootloader.APPEND}:m -Ufuse8:w:{bootloader.BOOTEND}:m\n"
+          "tools.avrdude.bootloader.pattern=\"{cmd.path}\" \"-C{config.path}\" {bootloader.verbose} -p{build.mcu} "
+          "-c{protocol} {program.extra_params} -Ulock:w:{bootloader.LOCKBIT}:m\n");
+    Write(core + "/boards.txt",
+          "menu.chip=Chip\nmenu.resetpin=UPDI/Reset pin\n"
+          "tiny.name=ATtiny 1-series\ntiny.build.mcu=attiny{build.attiny}\ntiny.bootloader.tool=avrdude\n"
+          "tiny.bootloader.WDTCFG=0x00\ntiny.bootloader.BODCFG=0x00\ntiny.bootloader.OSCCFG=0x02\ntiny.bootloader.TCD0CFG=0x00\n"
+          "tiny.bootloader.SYSCFG0=0b1100{bootloader.resetpin_bits}00\ntiny.bootloader.SYSCFG1=0x06\n"
+          "tiny.bootloader.APPEND=0x00\ntiny.bootloader.BOOTEND=0x00\ntiny.bootloader.LOCKBIT=0xC5\n"
+          "tiny.menu.chip.1614=ATtiny1614\ntiny.menu.chip.1614.build.attiny=1614\n"
+          "tiny.menu.chip.1604=ATtiny1604\ntiny.menu.chip.1604.build.attiny=1604\n"
+          "tiny.menu.resetpin.updi=UPDI (no reset)\ntiny.menu.resetpin.updi.bootloader.resetpin_bits=01\n"
+          "tiny.menu.resetpin.gpio=GPIO (the UPDI pin given away)\ntiny.menu.resetpin.gpio.bootloader.resetpin_bits=00\n");
+    const std::vector<boards::Board> found = boards::ReadBoards(boards::CoreFolders(home.path()));
+    const boards::Found tiny = boards::FindBoard(found, "tinycore:megaavr:tiny:chip=1614");
+    ASSERT_NE(tiny.board, nullptr) << tiny.error.toStdString();
+    compose::FormState target;
+    target.programmer = "serialupdi";
+    target.port = "/dev/ttyUSB0";
+    session::ChipSession chip{compose::Vocabulary(AskInstalledAvrdude())};
+    const boards::BurnPlan plan = boards::PlanBurn(*tiny.board, tiny.options, target, chip.words());
+    ASSERT_EQ(plan.refusal, "");
+    ASSERT_EQ(plan.lines.size(), 2);
+    EXPECT_EQ(plan.lines[0], "avrdude.exe -C" + core + "/avrdude.conf -q -q -pattiny1614 -cserialupdi -P/dev/ttyUSB0 -e "
+                             "-Ufuse0:w:0x00:m -Ufuse1:w:0x00:m -Ufuse2:w:0x02:m -Ufuse4:w:0x00:m -Ufuse5:w:0b11000100:m "
+                             "-Ufuse6:w:0x06:m -Ufuse7:w:0x00:m -Ufuse8:w:0x00:m");
+    EXPECT_EQ(plan.lines[1], "avrdude.exe -C" + core + "/avrdude.conf -q -q -pattiny1614 -cserialupdi -P/dev/ttyUSB0 -Ulock:w:0xC5:m");
+    QStringList asked;
+    QObject::connect(&chip, &session::ChipSession::question, [&](const QString &text, bool *) { asked << text; });
+    EXPECT_TRUE(chip.wouldRun(plan.lines, false, plan.board)) << asked.join('\n').toStdString();
+    EXPECT_TRUE(asked.isEmpty()) << "judged by the core's configuration, which defines the fuses as avrdude's own does";
+
+    const boards::Found gpio = boards::FindBoard(found, "tinycore:megaavr:tiny:resetpin=gpio");
+    const boards::BurnPlan away = boards::PlanBurn(*gpio.board, gpio.options, target, chip.words());
+    EXPECT_FALSE(chip.wouldRun(away.lines, false, away.board));
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_TRUE(asked[0].startsWith("Burn Bootloader for ATtiny 1-series (ATtiny1614, GPIO (the UPDI pin given away)):"))
+        << asked[0].toStdString();
+    EXPECT_TRUE(asked[0].contains("UPDI pin becomes \"GPIO mode\"")) << asked[0].toStdString();
 }

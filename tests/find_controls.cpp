@@ -31,6 +31,9 @@ window::Controls Ui(const QWidget &w)
     find(ui.fuseSettings, QStringLiteral("FuseSettings"));
     find(ui.boardBox, QStringLiteral("BoardComboBox"));
     find(ui.burnButton, QStringLiteral("BurnBootloader"));
+    find(ui.boardMenus, QStringLiteral("BoardMenus"));
+    find(ui.boardStatus, QStringLiteral("BoardStatus"));
+    find(ui.boardLinesButton, QStringLiteral("BoardLines"));
     find(ui.uploadButton, QStringLiteral("BoardUpload"));
     find(ui.addCoreButton, QStringLiteral("AddCoreFolder"));
     find(ui.programButton, QStringLiteral("ProgramChip"));

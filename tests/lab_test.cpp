@@ -13,6 +13,8 @@
 #include <QTextBlock>
 #include <QFile>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDirIterator>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QJsonDocument>
@@ -326,6 +328,45 @@ TEST(Lab, BurnBootloaderLeavesTheBoardsFusesImageAndLockInTheChip)
     EXPECT_EQ(chip["hfuse"].toInt(), 0xCA);
     EXPECT_EQ(chip["lock"].toInt(), 0xCF);
     EXPECT_EQ(chip["flash"].toString().mid(0x1C00 * 2, 8), "0c943400");
+}
+
+// MiniCore installed as a user installs it, its ATmega8 board with the internal 8 MHz clock: Burn
+// Bootloader runs the core's own recipe (binary fuse values built from the menus), and the chip
+// ends with the board's fuses and its urboot image.
+TEST(Lab, BurnBootloaderOfAMiniCoreBoard)
+{
+    QTemporaryDir home;
+    const QString core = home.filePath("Arduino/hardware/MiniCore/avr");
+    QDirIterator it(QStringLiteral(FUSEWERK_CORES "/MiniCore/avr"), QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next();
+        const QString target = core + file.mid(QStringLiteral(FUSEWERK_CORES "/MiniCore/avr").size());
+        QDir().mkpath(QFileInfo(target).path());
+        ASSERT_TRUE(QFile::copy(file, target));
+    }
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    Emulator emulator({"--lfuse", "0xe1", "--hfuse", "0xd9"});
+    SettingsFile file("[Config]\nBoard=MiniCore:avr:8\nBoardOptions=clock=8MHz_internal\n");
+    WindowDeps deps;
+    deps.vocabulary = AskInstalledAvrdude();
+    auto form = LabForm(emulator, deps);
+    qputenv("HOME", oldHome);
+    ASSERT_TRUE(Ui(*form).boardBox->currentText().endsWith("ATmega8"));
+    auto *clock = form->findChild<QComboBox *>("BoardMenu_clock");
+    ASSERT_NE(clock, nullptr);
+    EXPECT_EQ(clock->currentText(), "Internal 8 MHz");
+    Watch watch;
+    Click(Ui(*form).burnButton);
+    for (const Message &m : watch.messages)
+        ADD_FAILURE() << m.text.toStdString();
+    EXPECT_TRUE(watch.questions.empty()) << "nothing outside the chip, nothing that locks it out";
+    EXPECT_TRUE(Ui(*form).runStrip->text().startsWith("Bootloader burned, 2 steps: avrdude finished"))
+        << Ui(*form).runStrip->text().toStdString() << Ui(*form).outputPane->outputText().toStdString();
+    const QJsonObject chip = emulator.Chip();
+    EXPECT_EQ(chip["lfuse"].toInt(), 0xA4) << "0b{BOD 2.7 V: 10}{8 MHz: 100100}";
+    EXPECT_EQ(chip["hfuse"].toInt(), 0xD7) << "0b110{CKOPT 1}{EESAVE 0}111";
+    EXPECT_EQ(chip["flash"].toString().mid(0x1E80 * 2, 8), "11248fe5") << "urboot, where the core puts it";
 }
 
 namespace {

@@ -6,6 +6,7 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QDirIterator>
 #include <QFile>
 #include <QGuiApplication>
 #include <QTemporaryDir>
@@ -254,4 +255,59 @@ TEST(Window, UploadSetupTakesOnlyAProgrammerAndABaudRate)
     EXPECT_EQ(Ui(form).extraOptions->text(), "-B 4 -b 19200");
     EXPECT_EQ(Ui(form).programmerBox->currentText(), "arduino");
     EXPECT_TRUE(Ui(form).disableAutoEraseBox->isChecked() && Ui(form).flashWrite->isChecked());
+}
+
+// A board of MiniCore, installed in a home of the test's own: choosing it shows its menus, the first
+// option of each chosen; a menu change shows what the burn would write in the editors, and runs
+// nothing. Another board brings its own menus.
+TEST(Window, ABoardsMenusAreChoicesOfTheirOwn)
+{
+    QTemporaryDir home;
+    const QString from = QStringLiteral(FUSEWERK_CORES "/MiniCore/avr");
+    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next(), target = home.filePath("Arduino/hardware/MiniCore/avr") + file.mid(from.size());
+        QDir().mkpath(QFileInfo(target).path());
+        QFile::copy(file, target);
+    }
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    QFile::remove(OwnDir() + "/runs.log");
+    StandIn tool(QStringLiteral(R"(echo "$*" >> "%1/runs.log")").arg(OwnDir()));
+    SettingsFile none;
+    WindowDeps deps;
+    QFile parts(QStringLiteral(FUSEWERK_TRANSCRIPTS "/avrdude-7.1/parts_St.txt"));
+    ASSERT_TRUE(parts.open(QIODevice::ReadOnly));
+    deps.vocabulary.parts = compose::ParseParts(parts.readAll());
+    MainWindow form(deps);
+    qputenv("HOME", oldHome);
+    QComboBox *board = Ui(form).boardBox;
+    const auto choose = [](QComboBox *box, int row) {
+        ASSERT_GE(row, 0);
+        box->setCurrentIndex(row);
+        emit box->activated(row);
+    };
+    choose(board, board->findText("ATmega328", Qt::MatchEndsWith));
+    auto *clock = form.findChild<QComboBox *>("BoardMenu_clock");
+    ASSERT_NE(clock, nullptr);
+    EXPECT_EQ(clock->count(), 19);
+    EXPECT_EQ(clock->currentText(), "External 16 MHz");
+    EXPECT_EQ(form.findChild<QComboBox *>("BoardMenu_variant")->currentText(), "328P / 328PA");
+    EXPECT_EQ(Ui(form).deviceBox->currentText(), "ATmega328P");
+    choose(clock, clock->findText("Internal 8 MHz"));
+    EXPECT_EQ(Ui(form).byteEditor(Low)->hexText(), "E2");
+    EXPECT_EQ(Ui(form).byteEditor(High)->hexText(), "D7");
+    EXPECT_EQ(Ui(form).byteEditor(Extended)->hexText(), "FD");
+    auto *eeprom = form.findChild<QComboBox *>("BoardMenu_eeprom");
+    choose(eeprom, eeprom->findText("EEPROM not retained"));
+    EXPECT_EQ(Ui(form).byteEditor(High)->hexText(), "DF");
+    EXPECT_FALSE(QFile::exists(OwnDir() + "/runs.log")) << "nothing was run";
+    EXPECT_FALSE(Ui(form).boardStatus->isVisible());
+    // Another board: its own menus in place of the ATmega328's.
+    choose(board, board->findText("ATmega8", Qt::MatchEndsWith));
+    EXPECT_EQ(form.findChild<QComboBox *>("BoardMenu_variant"), nullptr);
+    ASSERT_NE(form.findChild<QComboBox *>("BoardMenu_clock"), nullptr);
+    EXPECT_EQ(Ui(form).deviceBox->currentText(), "ATmega8");
+    EXPECT_EQ(Ui(form).byteEditor(High)->hexText(), "C7");
+    EXPECT_EQ(Ui(form).byteEditor(Low)->hexText(), "BF") << "External 16 MHz, BOD 2.7 V: 0b10111111";
 }
