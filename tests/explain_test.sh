@@ -69,5 +69,20 @@ for board in locked noreset; do
 done
 out=$(HOME="$core" env -u DISPLAY "$program" --board-lines locked -c usbasp --core "$core" --yes 2>/dev/null); status=$?
 [ "$status" = 0 ] && printf '%s\n' "$out" | grep -q 'lock:w:0x3E:m' || { echo "--board-lines --yes: status $status: $out"; fail=1; }
+# MiniCore in a home of the test's own: its boards by FQBN, a board's menus, and options by name.
+mini=$(mktemp -d); trap 'rm -rf "$core" "$mini"' EXIT
+mkdir -p "$mini/Arduino/hardware/MiniCore"
+cp -r "$(dirname "$0")/cores/MiniCore/avr" "$mini/Arduino/hardware/MiniCore/"
+mc() { HOME="$mini" env -u DISPLAY "$program" "$@" 2>&1; }
+out=$(mc --boards); printf '%s\n' "$out" | grep -q "^MiniCore:avr:328	ATmega328	$mini/Arduino/hardware/MiniCore/avr$" \
+  || { echo "--boards: $out"; fail=1; }
+out=$(mc --board-menus MiniCore:avr:328 | grep -c '^clock	Clock	'); [ "$out" = 19 ] || { echo "--board-menus: $out clock options"; fail=1; }
+out=$(mc --board-menus MiniCore:avr:328 | head -1); [ "$out" = "clock	Clock	16MHz_external	External 16 MHz" ] || { echo "--board-menus first: $out"; fail=1; }
+out=$(mc --board-lines "MiniCore:avr:328:clock=8MHz_internal,BOD=2v7,eeprom=keep" -c usbasp -P usb)
+printf '%s\n' "$out" | grep -q -- '-Uhfuse:w:0xd7:m -Ulfuse:w:0xe2:m$' || { echo "--board-lines MiniCore: $out"; fail=1; }
+for bad in "MiniCore:avr:328:clock=9MHz" "MiniCore:avr:328:colour=red" "MiniCore:avr:999"; do
+  mc --board-lines "$bad" -c usbasp > /dev/null; status=$?
+  [ "$status" = 2 ] || { echo "--board-lines $bad: status $status"; fail=1; }
+done
 [ $fail -eq 0 ] && echo "--explain: all cases as expected"
 exit $fail

@@ -270,6 +270,12 @@ TEST(Window, ABoardsMenusAreChoicesOfTheirOwn)
         QDir().mkpath(QFileInfo(target).path());
         QFile::copy(file, target);
     }
+    // And a core of the user's own, whose board names a bootloader that is not there.
+    QDir().mkpath(home.filePath("Arduino/hardware/mine/avr"));
+    QFile mine(home.filePath("Arduino/hardware/mine/avr/boards.txt"));
+    ASSERT_TRUE(mine.open(QIODevice::WriteOnly));
+    mine.write("gone.name=Gone\ngone.build.mcu=atmega8\ngone.bootloader.low_fuses=0xE1\ngone.bootloader.file=none.hex\n");
+    mine.close();
     const QByteArray oldHome = qgetenv("HOME");
     qputenv("HOME", QFile::encodeName(home.path()));
     QFile::remove(OwnDir() + "/runs.log");
@@ -310,4 +316,23 @@ TEST(Window, ABoardsMenusAreChoicesOfTheirOwn)
     EXPECT_EQ(Ui(form).deviceBox->currentText(), "ATmega8");
     EXPECT_EQ(Ui(form).byteEditor(High)->hexText(), "C7");
     EXPECT_EQ(Ui(form).byteEditor(Low)->hexText(), "BF") << "External 16 MHz, BOD 2.7 V: 0b10111111";
+
+    // The board that cannot be burnt is marked in the list once the window stands, and says why
+    // before anything runs.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return board->findText("\u26A0 Gone") > 0; }, 2000));
+    EXPECT_EQ(board->findText("\u26A0 ATmega328"), -1);
+    const int gone = board->findText("\u26A0 Gone");
+    EXPECT_TRUE(board->itemData(gone, Qt::ToolTipRole).toString().contains("none.hex, which is not installed"));
+    choose(board, gone);
+    EXPECT_TRUE(Ui(form).boardStatus->isVisibleTo(&form));
+    EXPECT_TRUE(Ui(form).boardStatus->text().startsWith("Burn Bootloader cannot run: Gone names the bootloader none.hex"));
+    Watch watch;
+    QTest::mouseClick(Ui(form).burnButton, Qt::LeftButton);
+    ASSERT_EQ(watch.messages.size(), 1u);
+    EXPECT_TRUE(watch.messages[0].text.startsWith("Nothing was run: Gone names the bootloader none.hex"));
+    QTest::mouseClick(Ui(form).boardLinesButton, Qt::LeftButton);
+    EXPECT_TRUE(Ui(form).outputPane->outputText().contains("-p m8 -e -U lfuse:w:0xE1:m"))
+        << Ui(form).outputPane->outputText().toStdString();
+    EXPECT_TRUE(Ui(form).outputPane->outputText().contains("It cannot run: Gone names the bootloader none.hex"));
+    EXPECT_FALSE(QFile::exists(OwnDir() + "/runs.log")) << "nothing was run";
 }

@@ -84,14 +84,9 @@ void BoardView::load(const QString &coreFolder, const QString &selected, const Q
         ui_.boardBox->setItemData(ui_.boardBox->count() - 1, static_cast<int>(i), kBoardRole);
         rowOf_[i] = ui_.boardBox->count() - 1;
     }
-    // Each board that cannot be burnt as it comes (its menus at their first options) is marked.
-    for (std::size_t i = 0; i < boards_.size(); ++i) {
-        const boards::BurnPlan p = boards::PlanBurn(boards_[i], {}, Snapshot(ui_), session_.words());
-        if (!p.refusal.isEmpty() && !p.refusal.contains(QLatin1String("is itself a bootloader"))) {
-            ui_.boardBox->setItemText(rowOf_[i], kMark + boards_[i].name);
-            ui_.boardBox->setItemData(rowOf_[i], QStringLiteral("Burn Bootloader cannot run: %1").arg(p.refusal), Qt::ToolTipRole);
-        }
-    }
+    // The boards that cannot be burnt are marked once the window stands: start-up waits for none
+    // of their images to be read.
+    QMetaObject::invokeMethod(this, &BoardView::markBoards, Qt::QueuedConnection);
     widgets::FitListToEntries(ui_.boardBox);
     const boards::Found found = boards::FindBoard(boards_, selected);
     const int at = found.board ? rowOf_[static_cast<std::size_t>(found.board - boards_.data())] : 0;
@@ -103,6 +98,21 @@ void BoardView::load(const QString &coreFolder, const QString &selected, const Q
                                  : QStringLiteral("%1 boards of the installed Arduino cores; type to filter them").arg(boards_.size()));
     showMenus();
     showStatus();
+}
+
+void BoardView::markBoards()
+{
+    // Each board that cannot be burnt as it comes (its menus at their first options) is marked, and
+    // says why.
+    const compose::FormState target = Snapshot(ui_);
+    for (std::size_t i = 0; i < boards_.size(); ++i) {
+        const boards::BurnPlan p = boards::PlanBurn(boards_[i], {}, target, session_.words());
+        if (p.refusal.isEmpty() || p.refusal.contains(QLatin1String("is itself a bootloader")))
+            continue;  // a programmer of the window's is not the board's
+        ui_.boardBox->setItemText(rowOf_[i], kMark + boards_[i].name);
+        ui_.boardBox->setItemData(rowOf_[i], QStringLiteral("Burn Bootloader cannot run: %1").arg(p.refusal), Qt::ToolTipRole);
+    }
+    widgets::FitListToEntries(ui_.boardBox);
 }
 
 const boards::Board *BoardView::board() const

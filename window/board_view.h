@@ -36,6 +36,7 @@ public:
     boards::BurnPlan plan() const;
 
 private:
+    void markBoards();
     void pick(int index);
     void showMenus();
     void apply();
