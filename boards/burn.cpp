@@ -206,6 +206,11 @@ void PlanClassic(const Setting &s, const Board &board, const Options &options, c
         if (k.text->isEmpty())
             continue;
         const std::optional<unsigned> value = BoardByte(*k.text);
+        if (static const QRegularExpression reference(QStringLiteral("\\{([^{}\\s]+)\\}")); reference.match(*k.text).hasMatch()) {
+            plan.refusal = QStringLiteral("%1's bootloader.%2 needs {%3}, which the board with these options does not give")
+                               .arg(label, QLatin1String(k.name), reference.match(*k.text).captured(1));
+            return;
+        }
         if (!value) {
             plan.refusal = QStringLiteral("%1's bootloader.%2 \"%3\" is not one byte").arg(label, QLatin1String(k.name), *k.text);
             return;

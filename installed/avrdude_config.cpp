@@ -1,9 +1,14 @@
 #include "installed/avrdude_config.h"
 
+#include "installed/installed_avrdude.h"
 #include "runner/tool_query.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
@@ -126,7 +131,33 @@ std::shared_ptr<const compose::Vocabulary> ConfiguredParts::Asked(const ConfigFi
     const QByteArray key = files.Key();
     if (const auto found = asked_.constFind(key); found != asked_.cend())
         return *found;
-    const std::optional<std::vector<compose::InstalledPart>> parts = AskParts(words_->installed().program, files, env);
+    // Kept on the disk as avrdude's own answers are, keyed by the program and every file it read.
+    const QByteArray diskKey = InstalledCacheKey(words_->installed().program) + "\t" + key.toHex();
+    const QString cache = QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation))
+                              .filePath(QStringLiteral("avrdude-parts-%1.tsv")
+                                            .arg(QString::fromLatin1(QCryptographicHash::hash(diskKey, QCryptographicHash::Sha1).toHex())));
+    std::optional<std::vector<compose::InstalledPart>> parts;
+    if (QFile file(cache); QFileInfo(cache).isFile() && file.open(QIODevice::ReadOnly))
+        if (const auto kept = ParseInstalledCache(diskKey, file.readAll()); kept && !kept->parts.empty())
+            parts = kept->parts;
+    if (!parts) {
+        parts = AskParts(words_->installed().program, files, env);
+        if (parts) {
+            QDir().mkpath(QFileInfo(cache).absolutePath());
+            QSaveFile save(cache);
+            compose::InstalledAvrdude answer;
+            answer.parts = *parts;
+            if (save.open(QIODevice::WriteOnly)) {
+                save.write(InstalledCacheText(diskKey, answer));
+                save.commit();
+            }
+            // The answers of the last few sets of files are kept; older ones go.
+            const QDir folder(QFileInfo(cache).absolutePath());
+            const QStringList kept = folder.entryList({QStringLiteral("avrdude-parts-*.tsv")}, QDir::Files, QDir::Time);
+            for (qsizetype i = kKeptAnswers; i < kept.size(); ++i)
+                QFile::remove(folder.filePath(kept[i]));
+        }
+    }
     if (!parts) {
         QStringList all{files.system};
         if (!files.user.isEmpty())
