@@ -461,8 +461,10 @@ void ChipSession::jobFinished()
     } else if (const auto *detect = qobject_cast<DetectJob *>(job)) {
         detectedSignature(detect->signature(), run);
     }
-    if (!job->problem().isEmpty())
-        emit told(Notice::Warning, job->problem());
+    // One message per event, in the run strip: a run that failed or was stopped has said so there
+    // already (with its advice); what a run that succeeded did not bring replaces its sentence.
+    if (!job->problem().isEmpty() && run.end().Succeeded())
+        emit outcomeChanged(job->problem(), true);
     if (result)
         emit programmed(*result);
     emit finished();

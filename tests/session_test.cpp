@@ -59,8 +59,12 @@ TEST(ChipSession, ReadAllReportsEveryByteOnceOrNone)
     std::vector<std::pair<fuses::FuseByte, unsigned>> read;
     QObject::connect(&chip, &session::ChipSession::byteRead,
                      [&](fuses::FuseByte byte, unsigned value) { read.emplace_back(byte, value); });
-    QStringList told;
+    QStringList told;  // a box's text, or the strip's failure in its place
     QObject::connect(&chip, &session::ChipSession::told, [&](session::Notice, const QString &text) { told << text; });
+    QObject::connect(&chip, &session::ChipSession::outcomeChanged, [&](const QString &text, bool failed) {
+        if (failed)
+            told << text;
+    });
     QSignalSpy states(&chip, &session::ChipSession::runStateChanged);
     QSignalSpy shown(&chip, &session::ChipSession::lineShown);
 
@@ -162,8 +166,12 @@ TEST(ChipSession, AReadTakesNoValueFromACutLine)
     chip.setReadLine(7);  // no such line: only a line holding nothing but the value counts
     std::vector<unsigned> read;
     QObject::connect(&chip, &session::ChipSession::byteRead, [&](fuses::FuseByte, unsigned value) { read.push_back(value); });
-    QStringList told;
+    QStringList told;  // a box's text, or the strip's failure in its place
     QObject::connect(&chip, &session::ChipSession::told, [&](session::Notice, const QString &text) { told << text; });
+    QObject::connect(&chip, &session::ChipSession::outcomeChanged, [&](const QString &text, bool failed) {
+        if (failed)
+            told << text;
+    });
     const auto print = [](int blanks, const char *rest) {
         return StandIn(QStringLiteral("printf 'avrdude: reading lfuse memory ...\\n225%*s%1\\n' %2 ''")
                            .arg(QLatin1String(rest))

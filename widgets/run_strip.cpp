@@ -106,6 +106,7 @@ void RunStrip::finish(const QString &outcome, bool failed)
 {
     bar_->hide();
     stop_->hide();
+    failed_ = failed;
     end_->setVisible(failed);
     QPalette colours = palette();
     // Qt's palette has no error role: the Write captions' red, readable on the window's background.

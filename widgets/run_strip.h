@@ -22,6 +22,7 @@ public:
     void setStep(const QString &step);
 
     QString text() const { return text_; }
+    bool failed() const { return failed_; }  // the outcome shown is a failure
     // The height that shows the whole text at the strip's width: kHeight, or more lines when an
     // outcome's advice is long.
     int wantedHeight() const { return wanted_; }
@@ -44,6 +45,7 @@ private:
     void SetStatus(const QString &text);
 
     QString text_;
+    bool failed_ = false;
     QString step_;
     int wanted_ = kHeight;
     QLabel *status_;
