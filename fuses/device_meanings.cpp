@@ -108,9 +108,33 @@ QString OneBitMeaning(const MeaningField &field, unsigned bit, bool onWhenSet)
     return (bit != 0) == onWhenSet ? QStringLiteral("on, \"%1\"").arg(caption) : QStringLiteral("off, not \"%1\"").arg(caption);
 }
 
+QString SectionBoundary(const MeaningRegister &reg, unsigned value)
+{
+    const QLatin1String name(reg.name);
+    const bool end = name == QLatin1String("BOOTEND") || name == QLatin1String("APPEND");
+    const bool size = name == QLatin1String("BOOTSIZE") || name == QLatin1String("CODESIZE");
+    if (!end && !size)
+        return {};
+    const unsigned block = end ? 256 : 512;
+    const unsigned bytes = (value & 0xFF) * block;
+    const QString at = QStringLiteral("0x%1").arg(QString::number(bytes, 16).toUpper());
+    const bool boot = name == QLatin1String("BOOTEND") || name == QLatin1String("BOOTSIZE");
+    if (value == 0)
+        return boot ? QStringLiteral("no boot section: the flash starts with the application")
+                    : QStringLiteral("the application code runs to the end of the flash (no application data section)");
+    if (boot)
+        return QStringLiteral("the boot section is the flash's first %1 bytes (0x0000 to 0x%2); the application starts at %3")
+            .arg(bytes).arg(QString::number(bytes - 1, 16).toUpper()).arg(at);
+    return QStringLiteral("the application code ends at %1 (%2 bytes from the flash's start, boot section included); "
+                          "the flash from there on holds application data")
+        .arg(at).arg(bytes);
+}
+
 QStringList ExplainLines(const MeaningRegister &reg, unsigned value, bool onWhenSet)
 {
     QStringList lines;
+    if (const QString boundary = SectionBoundary(reg, value); !boundary.isEmpty())
+        lines << QStringLiteral("%1 = 0x%2: %3").arg(QLatin1String(reg.name), QString::number(value & 0xFF, 16).rightJustified(2, u'0').toUpper(), boundary);
     for (const MeaningField &field : Fields(reg)) {
         const unsigned bits = FieldBits(field, value);
         const QString name = QLatin1String(field.name);

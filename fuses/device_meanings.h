@@ -77,4 +77,9 @@ QString OneBitMeaning(const MeaningField &field, unsigned bit, bool onWhenSet = 
 // A part whose bits are on when set says "EESAVE = 1: on, ...".
 QStringList ExplainLines(const MeaningRegister &reg, unsigned value, bool onWhenSet = false);
 
+// What a register that sets a flash section's boundary means for `value`, in bytes: the tinyAVR and
+// megaAVR 0-series' BOOTEND and APPEND count blocks of 256 bytes, the AVR Dx and Ex series' BOOTSIZE
+// and CODESIZE blocks of 512. Empty for any other register.
+QString SectionBoundary(const MeaningRegister &reg, unsigned value);
+
 }  // namespace fuses

@@ -56,7 +56,17 @@ TEST(ByteRead, ValueAtTheConfiguredLine)
         EXPECT_EQ(Ui(*form).runStrip->failed(), refused) << r.output;
         if (refused)
             EXPECT_TRUE(Ui(*form).runStrip->text().contains("which is not a byte (0 to 255)")) << r.output;
+        else  // what the read found, beside what was shown before; the field marked for a moment
+            EXPECT_TRUE(Ui(*form).runStrip->text().startsWith(QStringLiteral("Low fuse: %1, was 11 (avrdude finished").arg(r.hex)))
+                << Ui(*form).runStrip->text().toStdString();
+        if (!refused)
+            EXPECT_TRUE(Ui(*form).byteEditor(Low)->hexField()->property("justRead").toBool()) << r.output;
     }
+    StandIn tool = Printing("0\n");
+    form->session().setReadLine(0);
+    ClickAndWait(Ui(*form).byteEditor(Low)->readButton());
+    ClickAndWait(Ui(*form).byteEditor(Low)->readButton());
+    EXPECT_TRUE(Ui(*form).runStrip->text().startsWith("Low fuse: 00, as shown")) << Ui(*form).runStrip->text().toStdString();
     EXPECT_EQ(Args(), "-p m8 -c usbasp -U lfuse:r:-:d -D -q");
 }
 

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -338,7 +339,17 @@ TEST(OwnFuses, ThePanelEditsThemAndTheEditorsAreOff)
     EXPECT_TRUE(editorsOff());
     ASSERT_TRUE(panel->ownFuses());
     EXPECT_EQ(panel->findChild<QGroupBox *>("Settings_fuse5")->title(), "syscfg0 (fuse5): System Configuration 0");
+    // Shown means known: before a read, a typed value or the defaults, no setting stands there.
+    EXPECT_TRUE(panel->findChild<QLabel *>("Unread_fuse5")->isVisibleTo(panel));
+    EXPECT_FALSE(panel->settingBox(QStringLiteral("fuse5"), "RSTPINCFG")->isVisibleTo(panel));
+    EXPECT_EQ(panel->hexField("fuse5")->text(), "");
+    EXPECT_FALSE(panel->isKnown("fuse5"));
+    panel->setFuseValue("fuse8", 0x02);
+    EXPECT_TRUE(panel->findChild<QLabel *>("Meaning_fuse8")->text().startsWith("the boot section is the flash's first 512 bytes"))
+        << panel->findChild<QLabel *>("Meaning_fuse8")->text().toStdString();
+    EXPECT_TRUE(panel->findChild<QLabel *>("Unread_fuse5")->isVisibleTo(panel)) << "one fuse read is not the others";
     QTest::mouseClick(panel->defaultsButton(), Qt::LeftButton);
+    EXPECT_FALSE(panel->findChild<QLabel *>("Unread_fuse5")->isVisibleTo(panel));
     QLineEdit *syscfg0 = panel->hexField("fuse5");
     EXPECT_EQ(syscfg0->text(), "C4");
     EXPECT_EQ(panel->hexField("fuse2")->text(), "02");

@@ -121,7 +121,8 @@ void FuseSettingsPanel::setOwnFuses(const fuses::OwnFuses &own, const QString &d
         auto *rows = new QVBoxLayout(section);
         rows->setSpacing(2);
         auto *line = new QHBoxLayout;
-        auto *hex = new QLineEdit(fuse.hexText(0), section);
+        auto *hex = new QLineEdit(section);
+        hex->setPlaceholderText(QStringLiteral("not read"));
         hex->setObjectName(QStringLiteral("FuseHex_%1").arg(fuse.memory));
         hex->setValidator(new QRegularExpressionValidator(
             QRegularExpression(QStringLiteral("[0-9A-Fa-f]{0,%1}").arg(2 * fuse.size)), hex));
@@ -146,18 +147,39 @@ void FuseSettingsPanel::setOwnFuses(const fuses::OwnFuses &own, const QString &d
                 [this, memory, hex] { emit fuseWriteRequested(memory, hex->text().toUpper()); });
         // A whole value typed shows in the words at once; one left half-typed goes back to the value.
         connect(hex, &QLineEdit::textEdited, this, [this, index](const QString &text) {
-            if (const auto value = sections_[static_cast<std::size_t>(index)].fuse->parseHex(text)) {
-                sections_[static_cast<std::size_t>(index)].value = *value;
+            Section &s = sections_[static_cast<std::size_t>(index)];
+            if (const auto value = s.fuse->parseHex(text)) {
+                s.value = *value;
+                s.known = true;  // typed: the user's value from now on
                 ShowSection(index, false);
             }
         });
         connect(hex, &QLineEdit::editingFinished, this, [this, index] { ShowSection(index, true); });
-        if (fuse.reg)
-            AddFields(*fuse.reg, Control{std::nullopt, index, nullptr}, section, rows);
+        Section &made = sections_.back();
+        made.unread = new QLabel(QStringLiteral("Not read: read this fuse, type its value or choose Factory Defaults."), section);
+        made.unread->setObjectName(QStringLiteral("Unread_%1").arg(fuse.memory));
+        made.unread->setWordWrap(true);
+        rows->addWidget(made.unread);
+        made.fields = new QWidget(section);
+        auto *fieldRows = new QVBoxLayout(made.fields);
+        fieldRows->setContentsMargins(0, 0, 0, 0);
+        fieldRows->setSpacing(2);
+        if (fuse.reg) {
+            AddFields(*fuse.reg, Control{std::nullopt, index, nullptr}, made.fields, fieldRows);
+            if (!fuses::SectionBoundary(*fuse.reg, 0).isEmpty()) {
+                made.boundary = new QLabel(made.fields);
+                made.boundary->setObjectName(QStringLiteral("Meaning_%1").arg(fuse.memory));
+                made.boundary->setWordWrap(true);
+                fieldRows->addWidget(made.boundary);
+            }
+        }
+        rows->addWidget(made.fields);
         column->addWidget(section);
     }
     column->addStretch(1);
     Replace(content);
+    for (std::size_t i = 0; i < sections_.size(); ++i)
+        ShowSection(static_cast<int>(i), true);
 }
 
 void FuseSettingsPanel::AddFields(const fuses::MeaningRegister &reg, Control prototype, QWidget *section, QLayout *rows)
@@ -211,6 +233,7 @@ void FuseSettingsPanel::Replace(QWidget *content)
             for (std::size_t i = 0; i < sections_.size(); ++i)
                 if (const fuses::MeaningRegister *reg = sections_[i].fuse->reg) {
                     sections_[i].value = reg->initval & sections_[i].fuse->fullMask();
+                    sections_[i].known = true;
                     ShowSection(static_cast<int>(i), true);
                 }
         });
@@ -253,15 +276,29 @@ void FuseSettingsPanel::setFuseValue(const QString &memory, quint32 value)
     for (std::size_t i = 0; i < sections_.size(); ++i)
         if (sections_[i].fuse->memory == memory) {
             sections_[i].value = value & sections_[i].fuse->fullMask();
+            sections_[i].known = true;
             ShowSection(static_cast<int>(i), true);
         }
+}
+
+bool FuseSettingsPanel::isKnown(const QString &memory) const
+{
+    for (const Section &section : sections_)
+        if (section.fuse->memory == memory)
+            return section.known;
+    return false;
 }
 
 void FuseSettingsPanel::ShowSection(int index, bool withHex)
 {
     Section &section = sections_[static_cast<std::size_t>(index)];
+    // A fuse nobody read, typed or set shows that it is not read, not a 00 that looks like the chip's.
     if (withHex)
-        section.hex->setText(section.fuse->hexText(section.value));
+        section.hex->setText(section.known ? section.fuse->hexText(section.value) : QString());
+    section.unread->setVisible(!section.known);
+    section.fields->setVisible(section.known);
+    if (section.boundary)
+        section.boundary->setText(fuses::SectionBoundary(*section.fuse->reg, section.value));
     for (const Control &control : controls_)
         if (control.section == index)
             Show(control);

@@ -41,8 +41,11 @@ public:
     // read, typed or set to its default keeps saying that it is not read.
     void showValue(fuses::FuseByte byte, unsigned value);
     bool isKnown(fuses::FuseByte byte) const { return known_[fuses::Index(byte)]; }
-    // Shows `value` for one of the part's own fuse memories, emitting nothing.
+    // Shows `value` for one of the part's own fuse memories, emitting nothing; from then on it is known.
     void setFuseValue(const QString &memory, quint32 value);
+    // One of the part's own fuse memories was read, typed or set: until then it shows none of its
+    // settings, only that it is not read.
+    bool isKnown(const QString &memory) const;
     const fuses::MeaningDevice *meanings() const { return meanings_; }
 
     // The controls of a field, for tests and tools (null where the part has no such field).
@@ -72,6 +75,10 @@ private:
         const fuses::FuseSection *fuse;
         quint32 value = 0;
         QLineEdit *hex = nullptr;
+        bool known = false;
+        QLabel *unread = nullptr;    // "Not read: ..." until it is known
+        QWidget *fields = nullptr;   // its settings, shown once it is known
+        QLabel *boundary = nullptr;  // a flash section's boundary in bytes (BOOTEND, APPEND ...)
     };
     void Show(const Control &control);
     void Edited(const Control &control);

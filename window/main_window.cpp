@@ -176,14 +176,29 @@ void MainWindow::WireSession()
     connect(&session_, &session::ChipSession::stepStarted, ui_.runStrip, &widgets::RunStrip::setStep);
     connect(&session_, &session::ChipSession::byteRead, this,
             [this](fuses::FuseByte byte, unsigned value) {
-                ui_.byteEditor(byte)->setValue(value);
+                widgets::ByteEditor *editor = ui_.byteEditor(byte);
+                const QString before = ui_.fuseSettings->isKnown(byte) ? editor->hexText() : QString();
+                editor->setValue(value);
                 ui_.fuseSettings->setValue(byte, value);  // read, even where the editor held it already
+                QString what = QString::fromLatin1(fuses::Row(byte).what);
+                what[0] = what[0].toUpper();
+                Found(what, editor->hexText(), before, editor->hexField());
             });
-    connect(&session_, &session::ChipSession::fuseRead, ui_.fuseSettings, &widgets::FuseSettingsPanel::setFuseValue);
+    connect(&session_, &session::ChipSession::fuseRead, this, [this](const QString &memory, quint32 value) {
+        QLineEdit *hex = ui_.fuseSettings->hexField(memory);
+        const QString before = hex && ui_.fuseSettings->isKnown(memory) ? hex->text().toUpper() : QString();
+        ui_.fuseSettings->setFuseValue(memory, value);
+        Found(memory, hex ? hex->text().toUpper() : QString::number(value, 16).toUpper(), before, hex);
+    });
     connect(ui_.fuseSettings, &widgets::FuseSettingsPanel::fuseReadRequested, &session_, &session::ChipSession::readFuse);
     connect(ui_.fuseSettings, &widgets::FuseSettingsPanel::fuseWriteRequested, &session_, &session::ChipSession::writeFuse);
     connect(&session_, &session::ChipSession::bytesRead, this, [this](const QString &memory, const QString &text) {
-        (memory == QLatin1String("calibration") ? ui_.calibrationField : ui_.signatureField)->setMaskedText(text);
+        MaskEdit *field = memory == QLatin1String("calibration") ? ui_.calibrationField : ui_.signatureField;
+        const QString before = field->maskedText();
+        field->setMaskedText(text);
+        if (text != QLatin1String("000000"))  // an emptied signature is no value read
+            Found(memory == QLatin1String("calibration") ? QStringLiteral("Calibration") : QStringLiteral("Signature"), text,
+                  before, field);
     });
     connect(&session_, &session::ChipSession::detected, this, [this](const QString &part, const QString &signature) {
         ui_.deviceBox->setEditText(part);
@@ -200,8 +215,16 @@ void MainWindow::WireSession()
     connect(&session_, &session::ChipSession::choice, this,
             [this](const QString &text, const QStringList &items, QString *picked) { *picked = ChooseOne(this, text, items); });
     connect(&session_, &session::ChipSession::runEnded, this, &MainWindow::ShowOutcome);
-    connect(&session_, &session::ChipSession::outcomeChanged, ui_.runStrip, &widgets::RunStrip::finish);
+    // The session's own sentence for what the run found (Detect) says it better than the values would.
+    connect(&session_, &session::ChipSession::outcomeChanged, this, [this](const QString &text, bool failed) {
+        found_.clear();
+        ui_.runStrip->finish(text, failed);
+    });
     connect(&session_, &session::ChipSession::finished, this, [this] {
+        // What the run read, said where the run's outcome stands: the value, and what was shown before.
+        if (!found_.isEmpty() && !ui_.runStrip->failed())
+            ui_.runStrip->finish(QStringLiteral("%1 (%2)").arg(found_.join(QStringLiteral("; ")), ui_.runStrip->text()), false);
+        found_.clear();
         if (closeAfterRun_)  // the user asked to stop and close: the close goes on once the run is over
             QTimer::singleShot(0, this, &QWidget::close);
         emit runFinished();
@@ -340,6 +363,22 @@ void MainWindow::ShowOutcome(const session::Outcome &outcome)
     pane->markLine(errorLine);
     if (errorLine >= 0)
         pane->showCaretAtLine(errorLine);
+}
+
+void MainWindow::Found(const QString &what, const QString &value, const QString &before, QWidget *field)
+{
+    found_ << (before.isEmpty() ? QStringLiteral("%1: %2, not shown before").arg(what, value)
+               : before == value ? QStringLiteral("%1: %2, as shown").arg(what, value)
+                                 : QStringLiteral("%1: %2, was %3").arg(what, value, before));
+    if (!field)
+        return;
+    // Marked for a moment, so that the eye finds what the read brought.
+    field->setStyleSheet(QStringLiteral("background-color: rgba(60, 180, 60, 90);"));
+    field->setProperty("justRead", true);
+    QTimer::singleShot(1500, field, [field] {
+        field->setStyleSheet(QString());
+        field->setProperty("justRead", false);
+    });
 }
 
 void MainWindow::SetPaneBounds(int top, int height)

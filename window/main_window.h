@@ -55,6 +55,8 @@ private:
     void ShowOutcome(const session::Outcome &outcome);
     void SignatureChange();  // the signature names its chip
     void SignatureMenu(QMenu &menu);
+    // A value read from the chip: said in the run strip once the run is over, its field marked for a moment.
+    void Found(const QString &what, const QString &value, const QString &before, QWidget *field);
 
     WindowDeps deps_;
     session::ChipSession session_;
@@ -67,4 +69,5 @@ private:
     bool closeWithoutSaving_ = false;  // the user chose to close although the settings could not be saved
     bool ending_ = false;              // told to end by a signal: nobody is there to answer questions
     int paneBottomGap_ = 3;            // the output pane keeps its distance to the window's bottom edge
+    QStringList found_;                // what the run under way read, for the strip
 };
