@@ -325,8 +325,10 @@ TEST(FuseSettingsPanel, EveryClockSettingRoundTripsThroughTheByteEditor)
     Ui(*form).byteEditor(Low)->hexField()->setMaskedText("62");
     EXPECT_TRUE(div8->isChecked());
     EXPECT_FALSE(Ui(*form).byteEditor(Low)->bitBox(7)->isChecked());
+    EXPECT_EQ(panel->bitState(Low, "CKDIV8")->text(), "programmed (0)") << "the words beside the tick read as the bit box does";
     div8->setChecked(false);
     EXPECT_EQ(Ui(*form).byteEditor(Low)->hexText(), "E2");
+    EXPECT_EQ(panel->bitState(Low, "CKDIV8")->text(), "unprogrammed (1)");
     // A value the group does not list shows as itself; the factory defaults set every editor.
     Ui(*form).byteEditor(Extended)->hexField()->setMaskedText("F8");
     EXPECT_EQ(panel->settingBox(Extended, "BODLEVEL")->currentText(), "0x00 (not a listed setting)");

@@ -197,7 +197,16 @@ void FuseSettingsPanel::AddFields(const fuses::MeaningRegister &reg, Control pro
                     : QStringLiteral("%1: ticked when the bit is programmed (0): %2. Unticked (1): %3. "
                                      "The bit boxes of the byte editors tick the other way: ticked there is 1.")
                           .arg(QLatin1String(field.name), fuses::OneBitMeaning(field, 0), fuses::OneBitMeaning(field, 1)));
-            rows->addWidget(control.check);
+            // The tick says whether the setting is on; the words beside it say the bit, so that the
+            // panel and the byte editor's bit boxes (ticked there: 1) read the same.
+            auto *line = new QHBoxLayout;
+            line->setContentsMargins(0, 0, 0, 0);
+            control.state = new QLabel(section);
+            control.state->setObjectName(QStringLiteral("BitState_%1").arg(QLatin1String(field.name)));
+            control.state->setForegroundRole(QPalette::PlaceholderText);
+            line->addWidget(control.check, 1);
+            line->addWidget(control.state);
+            qobject_cast<QBoxLayout *>(rows)->addLayout(line);
         } else {
             auto *label = new QLabel(QStringLiteral("%1 (%2)").arg(caption, QLatin1String(field.name)), section);
             control.box = new QComboBox(section);
@@ -314,7 +323,10 @@ void FuseSettingsPanel::Show(const Control &control)
     showing_ = true;
     const unsigned value = ValueOf(control);
     if (control.check) {
-        control.check->setChecked((fuses::FieldBits(*control.field, value) != 0) == (control.section >= 0 && onWhenSet()));
+        const unsigned bit = fuses::FieldBits(*control.field, value);
+        control.check->setChecked((bit != 0) == (control.section >= 0 && onWhenSet()));
+        control.state->setText(control.section >= 0 && onWhenSet() ? (bit ? QStringLiteral("bit set (1)") : QStringLiteral("bit clear (0)"))
+                                                                   : (bit ? QStringLiteral("unprogrammed (1)") : QStringLiteral("programmed (0)")));
     } else {
         // A value the group does not list shows as itself, in an entry of its own at the end.
         const int listed = control.field->valueCount;
@@ -352,6 +364,12 @@ const FuseSettingsPanel::Control *FuseSettingsPanel::Find(const std::function<bo
         if (in(control) && qstrcmp(control.field->name, field) == 0)
             return &control;
     return nullptr;
+}
+
+QLabel *FuseSettingsPanel::bitState(fuses::FuseByte byte, const char *field) const
+{
+    const Control *c = Find([&](const Control &control) { return control.byte == byte && control.check; }, field);
+    return c ? c->state : nullptr;
 }
 
 QComboBox *FuseSettingsPanel::settingBox(fuses::FuseByte byte, const char *field) const

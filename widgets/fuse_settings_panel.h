@@ -54,6 +54,8 @@ public:
     // The same for a part's own fuse memory ("fuse5", "lock"), and its hex field.
     QComboBox *settingBox(const QString &memory, const char *field) const;
     QCheckBox *bitBox(const QString &memory, const char *field) const;
+    // The words beside a one-bit field's tick ("programmed (0)"); null where there is none.
+    QLabel *bitState(fuses::FuseByte byte, const char *field) const;
     QLineEdit *hexField(const QString &memory) const;
     QPushButton *defaultsButton() const { return defaults_; }
 
@@ -70,6 +72,7 @@ private:
         const fuses::MeaningField *field;
         QComboBox *box = nullptr;
         QCheckBox *check = nullptr;
+        QLabel *state = nullptr;  // beside a tick: the bit in words, "programmed (0)"
     };
     struct Section {
         const fuses::FuseSection *fuse;
