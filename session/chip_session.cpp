@@ -9,6 +9,10 @@
 #include "runner/tool_run.h"
 #include "session/jobs.h"
 
+#include <QDateTime>
+#include <QFileInfo>
+#include <QLocale>
+
 namespace session {
 
 using fuses::FuseByte;
@@ -95,6 +99,24 @@ std::optional<RunPlan> ChipSession::judged(const QStringList &args, bool reading
     for (const QString &text : questions) {
         bool yes = false;
         emit question(burning_.isEmpty() ? text : QStringLiteral("Burn Bootloader for %1:\n\n%2").arg(burning_, text), &yes);
+        if (!yes)
+            return std::nullopt;
+    }
+    // A read's output file that is there already would be replaced without a word.
+    for (const compose::UpdateOperation &u : verdict.args.updates) {
+        if (u.op != u'r' || !u.error.isEmpty() || u.file == QLatin1String("-"))
+            continue;
+        const QFileInfo file(u.file);
+        if (!file.exists())
+            continue;
+        bool yes = false;
+        emit replaceQuestion(QStringLiteral("%1 is there already (%2 bytes, changed %3). avrdude would replace it with the "
+                                            "%4 it reads from the chip (-U %5).")
+                                 .arg(file.absoluteFilePath())
+                                 .arg(file.size())
+                                 .arg(QLocale().toString(file.lastModified(), QLocale::ShortFormat),
+                                      u.memory.isEmpty() ? QStringLiteral("flash") : u.memory, u.argument),
+                             &yes);
         if (!yes)
             return std::nullopt;
     }

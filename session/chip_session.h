@@ -131,6 +131,9 @@ signals:
     void outcomeChanged(const QString &text, bool failed);
     // "Write anyway" or Cancel: *yes stays false unless someone answers yes.
     void question(const QString &text, bool *yes);
+    // A run would write into a file that is there (a read's output): "Replace" or Cancel, *yes
+    // false unless someone answers yes.
+    void replaceQuestion(const QString &text, bool *yes);
     // One of `items`, or empty when nobody picks.
     void choice(const QString &text, const QStringList &items, QString *picked);
     // Program Chip or Verify Chip has ended (before `finished`).

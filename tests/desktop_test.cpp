@@ -85,9 +85,11 @@ bool Drop(QWidget *target, const QList<QUrl> &urls)
 TEST(DragAndDrop, AFileDroppedOnARowSetsItsFileName)
 {
     auto form = MakeForm();
-    Ui(*form).flashWrite->setChecked(true);
+    Ui(*form).flashRead->setChecked(true);  // a file dropped is one to write: Read would replace it
     EXPECT_TRUE(Drop(Ui(*form).flashRow, {QUrl::fromLocalFile("/tmp/my blink.hex")}));
     EXPECT_EQ(Ui(*form).flashFile->text(), "/tmp/my blink.hex");
+    EXPECT_TRUE(Ui(*form).flashWrite->isChecked());
+    EXPECT_FALSE(Ui(*form).flashRead->isChecked());
     EXPECT_TRUE(Ui(*form).commandLine->text().contains(R"(-U flash:w:"/tmp/my blink.hex":i)"));
     EXPECT_TRUE(Drop(Ui(*form).eepromRow, {QUrl::fromLocalFile("/tmp/data.eep")}));
     EXPECT_EQ(Ui(*form).eepromFile->text(), "/tmp/data.eep");

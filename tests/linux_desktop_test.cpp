@@ -133,6 +133,28 @@ TEST(LinuxDesktop, SaveOutputAsWritesThePanesExactText)
     QFile saved(path);
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_EQ(saved.readAll(), "a\nb\n" + QByteArray(9000, 'x') + "\nend");
+    saved.close();
+
+    // A file that is there is replaced only when the user says so, told its size and date.
+    ASSERT_TRUE(saved.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    saved.write("mine");
+    saved.close();
+    QStringList asked;
+    bool replace = false;
+    Ui(*form).outputPane->confirmReplace = [&](const QString &question) {
+        asked << question;
+        return replace;
+    };
+    Ui(*form).outputPane->saveOutput();
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_TRUE(asked[0].startsWith(path + " is there already (4 bytes, changed ")) << asked[0].toStdString();
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), "mine") << "Cancel leaves it";
+    saved.close();
+    replace = true;
+    Ui(*form).outputPane->saveOutput();
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(saved.readAll().startsWith("a\nb\n"));
 }
 
 TEST(LinuxDesktop, PermissionTroubleNamesItsFix)

@@ -7,6 +7,9 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDirIterator>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QFile>
 #include <QGuiApplication>
 #include <QTemporaryDir>
@@ -335,4 +338,32 @@ TEST(Window, ABoardsMenusAreChoicesOfTheirOwn)
         << Ui(form).outputPane->outputText().toStdString();
     EXPECT_TRUE(Ui(form).outputPane->outputText().contains("It cannot run: Gone names the bootloader none.hex"));
     EXPECT_FALSE(QFile::exists(OwnDir() + "/runs.log")) << "nothing was run";
+}
+
+// Nothing is replaced that the user did not mean: a read into a file that is there asks first,
+// naming it, and Cancel leaves it.
+TEST(Window, AFileIsReplacedOnlyWhenTheUserSaysSo)
+{
+    QTemporaryDir dir;
+    const QString mine = dir.filePath("mine.hex");
+    QFile file(mine);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("mine");
+    file.close();
+    QFile::remove(OwnDir() + "/runs.log");
+    StandIn tool(QStringLiteral(R"(echo "$*" >> "%1/runs.log")").arg(OwnDir()));
+    SettingsFile none;
+    MainWindow form;
+    Ui(form).flashRead->setChecked(true);
+    Ui(form).flashFile->setText(mine);
+    Watch watch;  // Cancel
+    ClickAndWait(Ui(form).executeButton);
+    ASSERT_EQ(watch.questions.size(), 1u);
+    EXPECT_TRUE(watch.questions[0].startsWith(mine + " is there already (4 bytes, changed ")) << watch.questions[0].toStdString();
+    EXPECT_TRUE(watch.questions[0].contains("with the flash it reads from the chip"));
+    EXPECT_FALSE(QFile::exists(OwnDir() + "/runs.log")) << "nothing ran";
+    watch.answer = true;
+    ClickAndWait(Ui(form).executeButton);
+    EXPECT_TRUE(QFile::exists(OwnDir() + "/runs.log"));
+
 }

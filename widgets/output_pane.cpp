@@ -12,6 +12,11 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QGuiApplication>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QLocale>
+#include <QMessageBox>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTextLayout>
@@ -41,8 +46,16 @@ OutputPane::OutputPane(QWidget *parent) : QAbstractScrollArea(parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     verticalScrollBar()->setSingleStep(1);
     saveDialog = [this] {
-        return QFileDialog::getSaveFileName(this, saveCaption_, QString(),
-                                            QStringLiteral("Text files (*.txt);;All files (*)"));
+        // Replacing a file is asked below, with its size and date.
+        return QFileDialog::getSaveFileName(this, saveCaption_, QString(), QStringLiteral("Text files (*.txt);;All files (*)"),
+                                            nullptr, QFileDialog::DontConfirmOverwrite);
+    };
+    confirmReplace = [this](const QString &question) {
+        QMessageBox box(QMessageBox::Question, QGuiApplication::applicationDisplayName(), question, QMessageBox::NoButton, this);
+        QPushButton *replace = box.addButton(QStringLiteral("Replace"), QMessageBox::AcceptRole);
+        box.setDefaultButton(box.addButton(QMessageBox::Cancel));
+        box.exec();
+        return box.clickedButton() == replace;
     };
     // While the mouse drags a selection past the top or bottom edge, the view scrolls on.
     dragScroll_.setInterval(50);
@@ -208,6 +221,12 @@ void OutputPane::SaveRange(qint64 from, qint64 to)
 {
     const QString path = saveDialog();
     if (path.isEmpty())
+        return;
+    if (const QFileInfo there(path); there.exists() &&
+        !confirmReplace(QStringLiteral("%1 is there already (%2 bytes, changed %3). Replace it with the output?")
+                            .arg(there.absoluteFilePath())
+                            .arg(there.size())
+                            .arg(QLocale().toString(there.lastModified(), QLocale::ShortFormat))))
         return;
     // Exactly as avrdude printed it (line breaks as LF), whole or not at all.
     QSaveFile file(path);

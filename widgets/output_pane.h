@@ -70,6 +70,8 @@ public:
 
     // Asks where to save (titled by the action); empty when the user cancels. Tests put their own.
     std::function<QString()> saveDialog;
+    // Asked before a save replaces a file that is there (its name, size and date said); true to replace.
+    std::function<bool(const QString &question)> confirmReplace;
 
 signals:
     void saveFailed(const QString &path);

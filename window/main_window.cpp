@@ -212,6 +212,9 @@ void MainWindow::WireSession()
     connect(&session_, &session::ChipSession::question, this, [this](const QString &text, bool *yes) {
         *yes = AskQuestion(this, text, QStringLiteral("Write anyway"), QStringLiteral("Cancel"));
     });
+    connect(&session_, &session::ChipSession::replaceQuestion, this, [this](const QString &text, bool *yes) {
+        *yes = AskQuestion(this, text, QStringLiteral("Replace"), QStringLiteral("Cancel"));
+    });
     connect(&session_, &session::ChipSession::choice, this,
             [this](const QString &text, const QStringList &items, QString *picked) { *picked = ChooseOne(this, text, items); });
     connect(&session_, &session::ChipSession::runEnded, this, &MainWindow::ShowOutcome);
@@ -421,8 +424,13 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         return true;
     }
     drop->acceptProposedAction();
-    if (event->type() == QEvent::Drop)
+    if (event->type() == QEvent::Drop) {
         field->setText(urls.front().toLocalFile());
+        // A file dropped is a file to program: the row writes it, and reads nothing over it.
+        const bool flash = field == ui_.flashFile;
+        (flash ? ui_.flashRead : ui_.eepromRead)->setChecked(false);
+        (flash ? ui_.flashWrite : ui_.eepromWrite)->setChecked(true);
+    }
     return true;
 }
 
