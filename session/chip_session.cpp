@@ -254,6 +254,26 @@ bool ChipSession::writeFuse(const QString &memory, const QString &hexValue)
     return write(QStringLiteral("-U %1:w:%2:m ").arg(section->memory, section->immediate(*value)));
 }
 
+bool ChipSession::writeFuses(const QList<QPair<QString, QString>> &values)
+{
+    const fuses::OwnFuses own = ownFuses();
+    QString operations;
+    for (const auto &[memory, hex] : values) {
+        if (const fuses::FuseSection *section = own.section(memory)) {
+            const std::optional<std::uint32_t> value = section->parseHex(hex);
+            if (!value)
+                return false;
+            operations += QStringLiteral("-U %1:w:%2:m ").arg(section->memory, section->immediate(*value));
+        } else if (fuses::IsCompleteByte(hex)) {
+            operations += fuses::WriteOperation(memory, hex);
+        } else {
+            emit told(Notice::Warning, QStringLiteral("The %1 value \"%2\" is not two hexadecimal digits.").arg(memory, hex));
+            return false;
+        }
+    }
+    return !operations.isEmpty() && write(operations);
+}
+
 bool ChipSession::readCalibration()
 {
     const QString memory = QStringLiteral("calibration");
@@ -487,6 +507,18 @@ void ChipSession::jobFinished()
     // already (with its advice); what a run that succeeded did not bring replaces its sentence.
     if (!job->problem().isEmpty() && run.end().Succeeded())
         emit outcomeChanged(job->problem(), true);
+    // What a write that succeeded put into the fuses and lock of the chosen part, as the line gave it.
+    if (const compose::AvrdudeArguments args = compose::ParseAvrdudeArguments(job->args()); run.end().Succeeded() && !args.noWrite)
+        if (const auto linePart = fuses::LinePart(args, words_); linePart && linePart->name == (part() ? part()->name : form_.device))
+            for (const compose::UpdateOperation &u : args.updates) {
+                const compose::PartMemory *memory = u.op == u'w' && u.format == u'm' && u.error.isEmpty()
+                                                        ? compose::LocateMemory(*linePart, u.memory) : nullptr;
+                if (!memory || !compose::IsFuseOrLockMemory(memory->name))
+                    continue;
+                if (const images::MemoryFile value = images::ReadForWrite(u.file, u'm', {memory->name, std::max<qint64>(memory->size, 1)});
+                    value.ok() && value.count > 0)
+                    emit written(memory->name, value.bytes.left(value.count));
+            }
     if (result)
         emit programmed(*result);
     emit finished();

@@ -92,6 +92,9 @@ public:
     // One of the part's own fuse memories (fuse5, lock ...); `hexValue`: two hex digits a byte.
     bool readFuse(const QString &memory);
     bool writeFuse(const QString &memory, const QString &hexValue);
+    // Several fuse and lock memories in one run, each (avrdude's memory name, two hex digits a
+    // byte), in the order given.
+    bool writeFuses(const QList<QPair<QString, QString>> &values);
     bool readCalibration();
     bool writeCalibration(const QString &value);
     bool readSignature();
@@ -121,6 +124,8 @@ signals:
     void stepStarted(const QString &text);
     void byteRead(fuses::FuseByte byte, unsigned value);
     void fuseRead(const QString &memory, quint32 value);  // one of the part's own fuses
+    // A run that succeeded wrote this value (its bytes in memory order) to a fuse or lock memory.
+    void written(const QString &memory, const QByteArray &bytes);
     void bytesRead(const QString &memory, const QString &text);  // calibration or signature
     // Detect found the signature, and (when not empty) the part the user agreed it is.
     void detected(const QString &part, const QString &signature);

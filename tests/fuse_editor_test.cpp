@@ -6,6 +6,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -347,4 +350,69 @@ TEST(FuseSettingsPanel, EveryClockSettingRoundTripsThroughTheByteEditor)
     Ui(*form).deviceBox->setEditText("ATmega9999");
     EXPECT_EQ(panel->settingBox(Low, "SUT_CKSEL"), nullptr);
     EXPECT_FALSE(panel->defaultsButton()->isVisible());
+}
+
+// The panel edits and writes: after Read All the chip's values are known; a setting changed is
+// marked until written; one Write writes exactly the changed bytes; Ctrl+Z and Ctrl+Shift+Z step
+// through the changes; "Back to the values read" restores what the chip holds.
+TEST(FusePanel, EditsAreMarkedWrittenInOneRunAndUndone)
+{
+    QFile::remove(OwnDir() + "/runs.log");
+    StandIn tool(QStringLiteral(R"(echo "$*" >> "%1/runs.log"; cat "%2")")
+                     .arg(OwnDir(), QStringLiteral(FUSEWERK_TRANSCRIPTS "/avrdude-7.1/read_all_fuses.txt")));
+    auto form = MakeForm("ATmega8", "usbasp");
+    widgets::FuseSettingsPanel *panel = Ui(*form).fuseSettings;
+    ClickAndWait(Ui(*form).readAllButton);
+    ASSERT_EQ(Ui(*form).byteEditor(Low)->hexText(), "E1");
+    EXPECT_TRUE(panel->changes().isEmpty());
+    EXPECT_FALSE(panel->writeButton()->isEnabled());
+    const auto runs = [] {
+        QFile log(OwnDir() + "/runs.log");
+        return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts) : QStringList{};
+    };
+    const QStringList before = runs();
+
+    // Two settings changed: the low fuse's clock, the high fuse's EESAVE.
+    QComboBox *clock = panel->settingBox(Low, "SUT_CKSEL");
+    ASSERT_NE(clock, nullptr);
+    clock->setCurrentIndex(clock->findText("Int. RC Osc. 8 MHz", Qt::MatchStartsWith));
+    QCoreApplication::processEvents();  // one change, then the next, as the user makes them
+    panel->bitBox(High, "EESAVE")->setChecked(true);
+    QCoreApplication::processEvents();
+    const QString low = Ui(*form).byteEditor(Low)->hexText(), high = Ui(*form).byteEditor(High)->hexText();
+    EXPECT_EQ(high, "D1");
+    EXPECT_TRUE(panel->findChild<QGroupBox *>("Settings_lfuse")->title().endsWith("changed, not written"));
+    EXPECT_FALSE(panel->findChild<QGroupBox *>("Settings_lock")->property("unwritten").toBool());
+    EXPECT_EQ(panel->changes(), (QList<QPair<QString, QString>>{{"lfuse", low}, {"hfuse", high}}));
+
+    // Undo and redo, with the window's keys.
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    QTest::keyClick(form.get(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Ui(*form).byteEditor(High)->hexText(), "D9");
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexText(), low);
+    QTest::keyClick(form.get(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Ui(*form).byteEditor(Low)->hexText(), "E1");
+    EXPECT_TRUE(panel->changes().isEmpty());
+    QTest::keyClick(form.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(form.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(Ui(*form).byteEditor(High)->hexText(), "D1");
+
+    // One Write: exactly the changed bytes, through the gate; then nothing is unwritten.
+    Watch watch;
+    ClickAndWait(panel->writeButton());
+    const QStringList after = runs();
+    ASSERT_EQ(after.size(), before.size() + 1);
+    EXPECT_EQ(after.back(), QStringLiteral("-p m8 -c usbasp -U lfuse:w:0x%1:m -U hfuse:w:0x%2:m").arg(low, high));
+    EXPECT_TRUE(panel->changes().isEmpty());
+    EXPECT_FALSE(panel->findChild<QGroupBox *>("Settings_lfuse")->property("unwritten").toBool());
+
+    // Typed in an editor, then back to what the chip holds.
+    Ui(*form).byteEditor(Lock)->hexField()->setMaskedText("CF");
+    EXPECT_EQ(panel->changes(), (QList<QPair<QString, QString>>{{"lock", "CF"}}));
+    QTest::mouseClick(panel->findChild<QPushButton *>("BackToRead"), Qt::LeftButton);
+    EXPECT_EQ(Ui(*form).byteEditor(Lock)->hexText(), "FF");
+    EXPECT_EQ(Ui(*form).byteEditor(High)->hexText(), high) << "what was written is what the chip holds";
+    EXPECT_TRUE(panel->changes().isEmpty());
 }

@@ -42,6 +42,30 @@ FuseSettingsPanel::FuseSettingsPanel(QWidget *parent) : QWidget(parent)
     scroll_->setWidgetResizable(true);
     scroll_->setFrameShape(QFrame::NoFrame);
     layout->addWidget(scroll_, 1);
+    // The panel is an editor of its own: one Write for every changed byte, undo, and the way back.
+    auto *edits = new QHBoxLayout;
+    const auto button = [&](const QString &caption, const QString &name, const QString &tip) {
+        auto *b = new QPushButton(caption, this);
+        b->setObjectName(name);
+        b->setToolTip(tip);
+        edits->addWidget(b);
+        return b;
+    };
+    write_ = button(QStringLiteral("Write Changes"), QStringLiteral("FuseSettingsWrite"),
+                    QStringLiteral("Write every byte changed here and not yet written, in one run"));
+    undo_ = button(QStringLiteral("Undo"), QStringLiteral("FuseSettingsUndo"), QStringLiteral("Undo the last change of a value (Ctrl+Z)"));
+    redo_ = button(QStringLiteral("Redo"), QStringLiteral("FuseSettingsRedo"), QStringLiteral("Redo what was undone (Ctrl+Shift+Z)"));
+    back_ = button(QStringLiteral("Back to the values read"), QStringLiteral("BackToRead"),
+                   QStringLiteral("Every byte back to what the chip holds as last read or written"));
+    edits->addStretch(1);
+    layout->addLayout(edits);
+    connect(write_, &QPushButton::clicked, this, [this] { emit changesWriteRequested(changes()); });
+    connect(undo_, &QPushButton::clicked, this, &FuseSettingsPanel::undo);
+    connect(redo_, &QPushButton::clicked, this, &FuseSettingsPanel::redo);
+    connect(back_, &QPushButton::clicked, this, &FuseSettingsPanel::backToRead);
+    recordLater_.setSingleShot(true);
+    recordLater_.setInterval(0);
+    connect(&recordLater_, &QTimer::timeout, this, &FuseSettingsPanel::Record);
     setDevice(nullptr, QString());
 }
 
@@ -63,6 +87,9 @@ void FuseSettingsPanel::setDevice(const fuses::MeaningDevice *meanings, const QS
     controls_.clear();
     fields_ = {};
     unread_ = {};
+    groups_ = {};
+    chip_ = {};
+    sectionChip_.clear();
     auto *content = new QWidget;
     auto *column = new QVBoxLayout(content);
     column->setContentsMargins(2, 2, 2, 2);
@@ -77,6 +104,7 @@ void FuseSettingsPanel::setDevice(const fuses::MeaningDevice *meanings, const QS
         auto *rows = new QVBoxLayout(section);
         rows->setSpacing(2);
         const std::size_t i = fuses::Index(byte);
+        groups_[i] = section;
         unread_[i] = new QLabel(QStringLiteral("Not read: read this byte, type its value or choose Factory Defaults. "
                                                "The editor's %1 is no value of the chip's.")
                                     .arg(QStringLiteral("00")),
@@ -103,6 +131,9 @@ void FuseSettingsPanel::setOwnFuses(const fuses::OwnFuses &own, const QString &d
     controls_.clear();
     fields_ = {};
     unread_ = {};
+    groups_ = {};
+    chip_ = {};
+    sectionChip_.clear();
     sections_.clear();
     auto *content = new QWidget;
     auto *column = new QVBoxLayout(content);
@@ -152,10 +183,12 @@ void FuseSettingsPanel::setOwnFuses(const fuses::OwnFuses &own, const QString &d
                 s.value = *value;
                 s.known = true;  // typed: the user's value from now on
                 ShowSection(index, false);
+                Changed();
             }
         });
         connect(hex, &QLineEdit::editingFinished, this, [this, index] { ShowSection(index, true); });
         Section &made = sections_.back();
+        made.group = section;
         made.unread = new QLabel(QStringLiteral("Not read: read this fuse, type its value or choose Factory Defaults."), section);
         made.unread->setObjectName(QStringLiteral("Unread_%1").arg(fuse.memory));
         made.unread->setWordWrap(true);
@@ -245,6 +278,7 @@ void FuseSettingsPanel::Replace(QWidget *content)
                     sections_[i].known = true;
                     ShowSection(static_cast<int>(i), true);
                 }
+            Changed();
         });
     else
         connect(defaults_, &QPushButton::clicked, this, &FuseSettingsPanel::defaultsRequested);
@@ -260,6 +294,7 @@ void FuseSettingsPanel::setValue(fuses::FuseByte byte, unsigned value)
 {
     known_[fuses::Index(byte)] = true;
     showValue(byte, value);
+    Changed();
 }
 
 void FuseSettingsPanel::showValue(fuses::FuseByte byte, unsigned value)
@@ -288,6 +323,7 @@ void FuseSettingsPanel::setFuseValue(const QString &memory, quint32 value)
             sections_[i].known = true;
             ShowSection(static_cast<int>(i), true);
         }
+    Changed();
 }
 
 bool FuseSettingsPanel::isKnown(const QString &memory) const
@@ -356,6 +392,7 @@ void FuseSettingsPanel::Edited(const Control &control)
         return;
     }
     ShowSection(control.section, true);
+    Changed();
 }
 
 const FuseSettingsPanel::Control *FuseSettingsPanel::Find(const std::function<bool(const Control &)> &in, const char *field) const

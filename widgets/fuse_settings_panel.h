@@ -11,13 +11,17 @@
 #include <QLineEdit>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QHash>
+#include <QTimer>
 #include <QWidget>
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace widgets {
@@ -59,11 +63,30 @@ public:
     QLineEdit *hexField(const QString &memory) const;
     QPushButton *defaultsButton() const { return defaults_; }
 
+    // ---- Editing: what the chip holds, what is changed and not written, undo, one Write ----
+    // What the chip holds as last read or written (avrdude's memory name: lfuse ... fuse5, lock).
+    void setChipValue(const QString &memory, quint32 value);
+    // The memories whose value differs from what the chip holds (or that the chip was never read
+    // for), with their values as two hex digits a byte; in the part's order.
+    QList<QPair<QString, QString>> changes() const;
+    bool isChanged(const QString &memory) const;
+    void undo();
+    void redo();
+    bool canUndo() const { return at_ > 0; }
+    bool canRedo() const { return at_ + 1 < static_cast<int>(history_.size()); }
+    // Every byte back to what the chip holds as last read (a byte never read goes back to not read).
+    void backToRead();
+    // The values now shown are where editing starts: no undo before them (a device change).
+    void resetEdits();
+    QPushButton *writeButton() const { return write_; }
+
 signals:
     void valueEdited(fuses::FuseByte byte, unsigned value);  // the user chose a setting
     void defaultsRequested();                                // "Factory Defaults" of a classic part
     void fuseReadRequested(const QString &memory);           // a section's Read
     void fuseWriteRequested(const QString &memory, const QString &hexValue);  // a section's Write
+    // "Write Changes": every changed memory in one run, (memory, hex value) in the part's order.
+    void changesWriteRequested(const QList<QPair<QString, QString>> &changes);
 
 private:
     struct Control {
@@ -82,6 +105,7 @@ private:
         QLabel *unread = nullptr;    // "Not read: ..." until it is known
         QWidget *fields = nullptr;   // its settings, shown once it is known
         QLabel *boundary = nullptr;  // a flash section's boundary in bytes (BOOTEND, APPEND ...)
+        QGroupBox *group = nullptr;
     };
     void Show(const Control &control);
     void Edited(const Control &control);
@@ -93,9 +117,31 @@ private:
     const Control *Find(const std::function<bool(const Control &)> &in, const char *field) const;
     bool InSection(const Control &control, const QString &memory) const;
 
+    // A snapshot of every value and whether it is known, for undo.
+    struct State {
+        std::array<unsigned, fuses::kFuseByteCount> values{};
+        std::array<bool, fuses::kFuseByteCount> known{};
+        std::vector<std::pair<quint32, bool>> sections;
+        bool operator==(const State &) const = default;
+    };
+    State Snapshot() const;
+    void Restore(const State &state);
+    void Changed();  // a value changed: recorded for undo (once per chain of changes), marks updated
+    void Record();
+    void MarkChanges();
+    QString MemoryOf(fuses::FuseByte byte) const;
+
     QLabel *none_;
     QLabel *notice_;
     QPushButton *defaults_;
+    QPushButton *write_ = nullptr, *undo_ = nullptr, *redo_ = nullptr, *back_ = nullptr;
+    std::vector<State> history_;
+    int at_ = -1;
+    bool restoring_ = false;
+    QTimer recordLater_;
+    std::array<std::optional<unsigned>, fuses::kFuseByteCount> chip_{};  // what the chip holds, classic bytes
+    QHash<QString, quint32> sectionChip_;                                 // and the part's own fuses
+    std::array<QGroupBox *, fuses::kFuseByteCount> groups_{};
     QScrollArea *scroll_;
     QWidget *content_ = nullptr;
     const fuses::MeaningDevice *meanings_ = nullptr;

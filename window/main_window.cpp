@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDropEvent>
+#include <QShortcut>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMimeData>
@@ -139,6 +140,9 @@ void MainWindow::WireEvents()
     });
     // The next serial number is kept at once: a crash must not give two boards the same one.
     connect(program_, &window::ProgramDialog::boardDone, this, [this] { SaveSettings(); });
+    // Undo and redo of the fuse values, wherever the focus is but in a text field (which keeps its own).
+    connect(new QShortcut(QKeySequence::Undo, this), &QShortcut::activated, ui_.fuseSettings, &widgets::FuseSettingsPanel::undo);
+    connect(new QShortcut(QKeySequence::Redo, this), &QShortcut::activated, ui_.fuseSettings, &widgets::FuseSettingsPanel::redo);
     // A setting chosen in the panel goes to its byte editor, whose boxes and fields follow.
     connect(ui_.fuseSettings, &widgets::FuseSettingsPanel::valueEdited, this,
             [this](fuses::FuseByte byte, unsigned value) { ui_.byteEditor(byte)->setValue(value); });
@@ -180,6 +184,7 @@ void MainWindow::WireSession()
                 const QString before = ui_.fuseSettings->isKnown(byte) ? editor->hexText() : QString();
                 editor->setValue(value);
                 ui_.fuseSettings->setValue(byte, value);  // read, even where the editor held it already
+                ui_.fuseSettings->setChipValue(QString::fromLatin1(fuses::Row(byte).memory), value);
                 QString what = QString::fromLatin1(fuses::Row(byte).what);
                 what[0] = what[0].toUpper();
                 Found(what, editor->hexText(), before, editor->hexField());
@@ -188,8 +193,17 @@ void MainWindow::WireSession()
         QLineEdit *hex = ui_.fuseSettings->hexField(memory);
         const QString before = hex && ui_.fuseSettings->isKnown(memory) ? hex->text().toUpper() : QString();
         ui_.fuseSettings->setFuseValue(memory, value);
+        ui_.fuseSettings->setChipValue(memory, value);
         Found(memory, hex ? hex->text().toUpper() : QString::number(value, 16).toUpper(), before, hex);
     });
+    // What the chip holds after a write: the panel's changes are measured against it.
+    connect(&session_, &session::ChipSession::written, this, [this](const QString &memory, const QByteArray &bytes) {
+        quint32 value = 0;
+        for (qsizetype k = bytes.size() - 1; k >= 0; --k)
+            value = value << 8 | static_cast<quint8>(bytes[k]);
+        ui_.fuseSettings->setChipValue(memory == QLatin1String("lockbits") ? QStringLiteral("lock") : memory, value);
+    });
+    connect(ui_.fuseSettings, &widgets::FuseSettingsPanel::changesWriteRequested, &session_, &session::ChipSession::writeFuses);
     connect(ui_.fuseSettings, &widgets::FuseSettingsPanel::fuseReadRequested, &session_, &session::ChipSession::readFuse);
     connect(ui_.fuseSettings, &widgets::FuseSettingsPanel::fuseWriteRequested, &session_, &session::ChipSession::writeFuse);
     connect(&session_, &session::ChipSession::bytesRead, this, [this](const QString &memory, const QString &text) {
@@ -500,6 +514,11 @@ void MainWindow::ApplyFuseLayout()
         for (const widgets::ByteEditor *editor : ui_.byteEditors)
             ui_.fuseSettings->showValue(editor->byte(), editor->value());
     }
+    // What the chip holds, as last read from this part; editing starts here.
+    for (auto it = session_.lastReads().cbegin(); it != session_.lastReads().cend(); ++it)
+        if (it->value && session_.part() && it->part == session_.part()->name)
+            ui_.fuseSettings->setChipValue(it.key(), *it->value);
+    ui_.fuseSettings->resetEdits();
     // A device of the table starts with an unread signature; any other text opens the calibration field.
     if (layout.inTable)
         ui_.signatureField->setMaskedText(QStringLiteral("000000"));
