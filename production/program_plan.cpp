@@ -52,6 +52,7 @@ bool ElfValues(const QString &path, const QString &file, const compose::Installe
         if (!built || built->name != part.name) {
             plan.refusal = QStringLiteral("%1 was built for the %2, not the %3")
                                .arg(file, built ? built->name : elf.device, part.name);
+            plan.builtFor = built ? built->name : QString();
             return false;
         }
     }

@@ -23,6 +23,7 @@ struct FuseValue {
 
 struct ProgramPlan {
     QString refusal;                 // non-empty: nothing may run, and this says why
+    QString builtFor;                // with a refusal: the part the file was built for, when it is another
     QString part;                    // avrdude's name (ATmega8)
     QString signature;               // the part's, six hex digits ("1E9307")
     std::vector<FuseValue> values;   // the file's fuse and lock values, fuses first

@@ -6,6 +6,7 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QDialog>
 #include <QDirIterator>
 #include <QDropEvent>
 #include <QMimeData>
@@ -366,4 +367,47 @@ TEST(Window, AFileIsReplacedOnlyWhenTheUserSaysSo)
     ClickAndWait(Ui(form).executeButton);
     EXPECT_TRUE(QFile::exists(OwnDir() + "/runs.log"));
 
+}
+
+// Program Chip says which programmer and port it uses, has no default button (Return in its file
+// field programs nothing), offers the switch to the part a file was built for, and closes with Close
+// or Escape.
+TEST(Window, ProgramChipRunsNothingUnmeant)
+{
+    QFile::remove(OwnDir() + "/runs.log");
+    StandIn tool(QStringLiteral(R"(echo "$*" >> "%1/runs.log")").arg(OwnDir()));
+    SettingsFile none;
+    WindowDeps deps;
+    QFile parts(QStringLiteral(FUSEWERK_TRANSCRIPTS "/avrdude-7.1/parts_St.txt"));
+    ASSERT_TRUE(parts.open(QIODevice::ReadOnly));
+    deps.vocabulary.parts = compose::ParseParts(parts.readAll());
+    MainWindow form(deps);
+    Ui(form).deviceBox->setEditText("ATmega8");
+    Ui(form).programmerBox->setEditText("usbasp");
+    Ui(form).portBox->setEditText("usb");
+    form.show();
+    QTest::mouseClick(Ui(form).programButton, Qt::LeftButton);
+    auto *dialog = form.findChild<QDialog *>("ProgramDialog");
+    ASSERT_TRUE(dialog && dialog->isVisible());
+    EXPECT_EQ(dialog->findChild<QLabel *>("ProgramTarget")->text(), "With the window's programmer usbasp on port usb, for every board.");
+    auto *file = dialog->findChild<QLineEdit *>("ProgramFile");
+    file->setFocus();
+    file->setText(QStringLiteral(FUSEWERK_ELF_DIR "/whole_m328p.elf"));
+    QTest::keyClick(file, Qt::Key_Return);
+    EXPECT_FALSE(QFile::exists(OwnDir() + "/runs.log")) << "Return in the file field programs nothing";
+    EXPECT_TRUE(dialog->findChild<QLabel *>("ProgramValues")->text().contains("was built for the ATmega328P, not the ATmega8"));
+    auto *other = dialog->findChild<QPushButton *>("ProgramSwitch");
+    ASSERT_TRUE(other->isVisibleTo(dialog));
+    EXPECT_EQ(other->text(), "Switch to ATmega328P");
+    QTest::mouseClick(other, Qt::LeftButton);
+    EXPECT_EQ(Ui(form).deviceBox->currentText(), "ATmega328P");
+    EXPECT_TRUE(dialog->findChild<QLabel *>("ProgramValues")->text().startsWith("For the ATmega328P"))
+        << dialog->findChild<QLabel *>("ProgramValues")->text().toStdString();
+    EXPECT_FALSE(other->isVisibleTo(dialog));
+    QTest::keyClick(dialog, Qt::Key_Escape);
+    EXPECT_FALSE(dialog->isVisible());
+    QTest::mouseClick(Ui(form).programButton, Qt::LeftButton);
+    QTest::mouseClick(dialog->findChild<QPushButton *>("ProgramClose"), Qt::LeftButton);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_FALSE(QFile::exists(OwnDir() + "/runs.log"));
 }

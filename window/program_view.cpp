@@ -26,8 +26,11 @@ ProgramDialog::ProgramDialog(const Controls &ui, session::ChipSession &session, 
       serialNext_(Named(new QLineEdit(this), QStringLiteral("SerialNext"))),
       serialOn_(Named(new QCheckBox(QStringLiteral("Serial number in EEPROM at"), this), QStringLiteral("SerialOn"))),
       values_(Named(new QLabel(this), QStringLiteral("ProgramValues"))), count_(Named(new QLabel(this), QStringLiteral("ProgramCount"))),
+      target_(Named(new QLabel(this), QStringLiteral("ProgramTarget"))),
       program_(Named(new QPushButton(QStringLiteral("Program Chip"), this), QStringLiteral("ProgramChipButton"))),
-      verify_(Named(new QPushButton(QStringLiteral("Verify Chip"), this), QStringLiteral("VerifyChipButton")))
+      verify_(Named(new QPushButton(QStringLiteral("Verify Chip"), this), QStringLiteral("VerifyChipButton"))),
+      switch_(Named(new QPushButton(this), QStringLiteral("ProgramSwitch"))),
+      close_(Named(new QPushButton(QStringLiteral("Close"), this), QStringLiteral("ProgramClose")))
 {
     setObjectName(QStringLiteral("ProgramDialog"));
     setWindowTitle(QStringLiteral("Program Chip"));
@@ -37,7 +40,11 @@ ProgramDialog::ProgramDialog(const Controls &ui, session::ChipSession &session, 
     grid->addWidget(file_, 0, 1, 1, 3);
     grid->addWidget(browseFile, 0, 4);
     values_->setWordWrap(true);
-    grid->addWidget(values_, 1, 0, 1, 5);
+    auto *said = new QHBoxLayout;
+    said->addWidget(values_, 1);
+    said->addWidget(switch_, 0, Qt::AlignTop);
+    switch_->hide();
+    grid->addLayout(said, 1, 0, 1, 5);
     grid->addWidget(serialOn_, 2, 0, 1, 2);
     grid->addWidget(serialAddress_, 2, 2);
     auto *next = new QHBoxLayout;
@@ -47,20 +54,28 @@ ProgramDialog::ProgramDialog(const Controls &ui, session::ChipSession &session, 
     grid->addWidget(new QLabel(QStringLiteral("Log file (CSV):"), this), 3, 0);
     grid->addWidget(log_, 3, 1, 1, 3);
     grid->addWidget(browseLog, 3, 4);
-    grid->addWidget(count_, 4, 0, 1, 2);
+    target_->setWordWrap(true);
+    grid->addWidget(target_, 4, 0, 1, 5);
+    grid->addWidget(count_, 5, 0, 1, 2);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(verify_);
     buttons->addWidget(program_);
-    grid->addLayout(buttons, 4, 2, 1, 3);
+    buttons->addWidget(close_);
+    grid->addLayout(buttons, 5, 2, 1, 3);
     grid->setColumnStretch(1, 1);
+    grid->setSizeConstraint(QLayout::SetMinimumSize);  // every text whole, however long
+    // No button is the default: Return in a field (the file's name) must not erase and program a chip.
+    for (QPushButton *button : findChildren<QPushButton *>()) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
     serialAddress_->setPlaceholderText(QStringLiteral("0x10"));
     serialAddress_->setToolTip(QStringLiteral("The EEPROM address of the serial number: four bytes, the least significant first"));
     serialNext_->setToolTip(QStringLiteral("The serial number of the next good board; one more after each"));
     log_->setToolTip(QStringLiteral("One line per board: time, part, signature, serial, result, the failing step, avrdude's first error"));
-    program_->setDefault(true);  // Enter programs the next board
     program_->setToolTip(QStringLiteral("Check the chip's signature, then erase and write flash, EEPROM, the serial number, "
-                                        "the fuses and the lock, each verified (Enter)"));
+                                        "the fuses and the lock, each verified (after a board, Space programs the next)"));
     verify_->setToolTip(QStringLiteral("Compare the chip with the file, memory by memory; nothing is written"));
     count_->setText(QStringLiteral("Boards done: 0, failed: 0"));
     resize(560, sizeHint().height());
@@ -70,6 +85,12 @@ ProgramDialog::ProgramDialog(const Controls &ui, session::ChipSession &session, 
     connect(browseLog, &QPushButton::clicked, this, [this] { browse(log_, QStringLiteral("CSV files (*.csv);;All files (*)"), true); });
     connect(file_, &QLineEdit::editingFinished, this, &ProgramDialog::showFile);
     connect(program_, &QPushButton::clicked, this, [this] { start(false); });
+    connect(close_, &QPushButton::clicked, this, &QDialog::reject);
+    // A file built for another part: the window switches to that part, and the file is shown again.
+    connect(switch_, &QPushButton::clicked, this, [this] {
+        ui_.deviceBox->setEditText(switch_->property("part").toString());
+        showFile();
+    });
     connect(verify_, &QPushButton::clicked, this, [this] { start(true); });
     connect(&session_, &session::ChipSession::programmed, this, &ProgramDialog::finished);
     connect(&session_, &session::ChipSession::runStateChanged, this, [this](bool running) {
@@ -149,6 +170,9 @@ std::optional<production::ProgramPlan> ProgramDialog::plan(bool verify)
         serialWritten_.clear();
     }
     production::ProgramPlan p = production::PlanProgram(request, session_.words());
+    switch_->setVisible(!p.builtFor.isEmpty());
+    switch_->setText(QStringLiteral("Switch to %1").arg(p.builtFor));
+    switch_->setProperty("part", p.builtFor);
     if (!p.refusal.isEmpty()) {
         values_->setText(QStringLiteral("Nothing can run: %1.").arg(p.refusal));
         return std::nullopt;
@@ -158,7 +182,12 @@ std::optional<production::ProgramPlan> ProgramDialog::plan(bool verify)
 
 void ProgramDialog::showFile()
 {
+    const compose::FormState target = Snapshot(ui_);
+    target_->setText(QStringLiteral("With the window's programmer %1%2, for every board.")
+                         .arg(target.programmer.isEmpty() ? QStringLiteral("(none chosen)") : target.programmer,
+                              target.port.isEmpty() ? QString() : QStringLiteral(" on port %1").arg(target.port)));
     if (file_->text().isEmpty()) {
+        switch_->hide();
         values_->setText(QStringLiteral("Without an ELF file: the flash and EEPROM files of the window, and the fuse and "
                                         "lock values read, typed or set in the byte editors."));
         return;
