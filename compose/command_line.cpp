@@ -54,9 +54,16 @@ QString OptionPieces(const FormState &s) { return Flags(s.options, OptionTable);
 
 QString ExitModePieces(const FormState &s) { return Flags(s.exitModes, ExitModeTable); }
 
+QString UploadPieces(const FormState &s)
+{
+    if (s.uploadSpeed.isEmpty())
+        return {};
+    return QStringLiteral("-b ") + QuoteWord(s.uploadSpeed) + (s.options.disableAutoErase ? QString() : QStringLiteral(" -D")) + u' ';
+}
+
 QString BuildCommandLine(const FormState &s, const Vocabulary &words)
 {
-    return ProgramAndTarget(s, words) + OptionPieces(s) +
+    return ProgramAndTarget(s, words) + OptionPieces(s) + UploadPieces(s) +
            MemoryPieces("flash", s.flash) + MemoryPieces("eeprom", s.eeprom) +
            ExitModePieces(s) + s.extraOptions;
 }

@@ -14,6 +14,8 @@ QString OptionPieces(const FormState &s);
 QString ExitModePieces(const FormState &s);
 
 // The whole line for the window state; every supplied piece ends in one blank, extra options last.
+// A board's upload setting in force: "-b SPEED -D " (the -D where the option box has not put it); empty without one.
+QString UploadPieces(const FormState &s);
 QString BuildCommandLine(const FormState &s, const Vocabulary &words = OwnListsOnly());
 
 }  // namespace compose

@@ -28,6 +28,9 @@ struct FormState {
     Memory flash, eeprom;
     Options options;
     ExitModes exitModes;
+    // A board's upload setting, while it is in force (Upload Setup): a sketch through the board's
+    // bootloader at this speed, and no chip erase. Empty: none.
+    QString uploadSpeed;
 };
 
 }  // namespace compose

@@ -34,6 +34,7 @@ window::Controls Ui(const QWidget &w)
     find(ui.boardMenus, QStringLiteral("BoardMenus"));
     find(ui.boardStatus, QStringLiteral("BoardStatus"));
     find(ui.boardLinesButton, QStringLiteral("BoardLines"));
+    find(ui.uploadSetting, QStringLiteral("UploadSetting"));
     find(ui.uploadButton, QStringLiteral("BoardUpload"));
     find(ui.addCoreButton, QStringLiteral("AddCoreFolder"));
     find(ui.programButton, QStringLiteral("ProgramChip"));

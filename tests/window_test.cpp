@@ -256,9 +256,21 @@ TEST(Window, UploadSetupTakesOnlyAProgrammerAndABaudRate)
     EXPECT_EQ(Ui(form).extraOptions->text(), "-B 4 -b 9600");
     Ui(form).boardBox->setCurrentIndex(Ui(form).boardBox->findText("Good", Qt::MatchEndsWith));
     QTest::mouseClick(Ui(form).uploadButton, Qt::LeftButton);
-    EXPECT_EQ(Ui(form).extraOptions->text(), "-B 4 -b 19200");
+    // The board's upload setting is a mode, shown as the board's: the user's options stay as typed.
+    EXPECT_EQ(Ui(form).extraOptions->text(), "-B 4 -b 9600");
     EXPECT_EQ(Ui(form).programmerBox->currentText(), "arduino");
-    EXPECT_TRUE(Ui(form).disableAutoEraseBox->isChecked() && Ui(form).flashWrite->isChecked());
+    EXPECT_FALSE(Ui(form).disableAutoEraseBox->isChecked());
+    EXPECT_TRUE(Ui(form).flashWrite->isChecked());
+    EXPECT_TRUE(Ui(form).uploadSetting->isVisibleTo(&form));
+    EXPECT_TRUE(Ui(form).uploadSetting->text().startsWith("Upload setting of Good: -c arduino -b 19200 -D"));
+    EXPECT_TRUE(Ui(form).commandLine->text().contains("-c arduino -b 19200 -D -U flash:w:")) << Ui(form).commandLine->text().toStdString();
+    EXPECT_TRUE(Ui(form).commandLine->text().endsWith("-B 4 -b 9600"));
+    // Another programmer ends it: nothing of it stays behind.
+    Ui(form).programmerBox->setEditText("usbasp");
+    EXPECT_FALSE(Ui(form).uploadSetting->isVisibleTo(&form));
+    EXPECT_FALSE(Ui(form).commandLine->text().contains("19200")) << Ui(form).commandLine->text().toStdString();
+    EXPECT_FALSE(Ui(form).commandLine->text().contains("-D"));
+    EXPECT_EQ(Ui(form).extraOptions->text(), "-B 4 -b 9600");
 }
 
 // A board of MiniCore, installed in a home of the test's own: choosing it shows its menus, the first
@@ -319,6 +331,15 @@ TEST(Window, ABoardsMenusAreChoicesOfTheirOwn)
     ASSERT_NE(form.findChild<QComboBox *>("BoardMenu_clock"), nullptr);
     EXPECT_EQ(Ui(form).deviceBox->currentText(), "ATmega8");
     EXPECT_EQ(Ui(form).byteEditor(High)->hexText(), "C7");
+    EXPECT_TRUE(Ui(form).runStrip->text().startsWith("The editors show what Burn Bootloader would write for ATmega8"))
+        << "the board's values, not the chip's";
+    // One board, one part: the device changed by hand sets the board aside, and says so.
+    Ui(form).deviceBox->setEditText("ATtiny85");
+    EXPECT_EQ(board->currentIndex(), 0);
+    EXPECT_EQ(form.findChild<QComboBox *>("BoardMenu_clock"), nullptr);
+    EXPECT_TRUE(Ui(form).runStrip->text().startsWith("The board ATmega8 (External 16 MHz"));
+    EXPECT_TRUE(Ui(form).runStrip->text().endsWith("is set aside: it is for the ATmega8, and the device is now ATtiny85."));
+    choose(board, board->findText("ATmega8", Qt::MatchEndsWith));
     EXPECT_EQ(Ui(form).byteEditor(Low)->hexText(), "BF") << "External 16 MHz, BOD 2.7 V: 0b10111111";
 
     // The board that cannot be burnt is marked in the list once the window stands, and says why

@@ -5,6 +5,7 @@
 #include "session/chip_session.h"
 #include "widgets/controls.h"
 #include "widgets/output_pane.h"
+#include "widgets/run_strip.h"
 #include "window/messages.h"
 
 #include <QAbstractItemView>
@@ -22,16 +23,6 @@ namespace {
 
 constexpr int kBoardRole = Qt::UserRole + 1;  // the board's place in the list of boards
 const QString kMark = QStringLiteral("\u26A0 ");
-
-// The user's extra options with their baud rate (-b) replaced by `speed`, the rest as typed.
-QString WithBaudRate(const QString &extra, const QString &speed)
-{
-    static const QRegularExpression baud(QStringLiteral("(^|\\s)-b\\s*\\S+"));
-    QString rest = QString(extra).remove(baud).trimmed();
-    if (speed.isEmpty())
-        return rest;
-    return (rest.isEmpty() ? QString() : rest + u' ') + QStringLiteral("-b ") + speed;
-}
 
 boards::Options OptionsOf(const QString &text)
 {
@@ -54,6 +45,16 @@ BoardView::BoardView(const Controls &ui, session::ChipSession &session, QWidget 
             ui_.boardBox->setCurrentIndex(row);
             pick(row);
         }
+    });
+    // One board, one part: a device changed by hand to another part sets the board aside; another
+    // programmer ends the board's upload setting.
+    connect(ui_.deviceBox, &QComboBox::editTextChanged, this, [this](const QString &device) {
+        if (!applying_ && board() && !part_.isEmpty() && device != part_)
+            setAside(device);
+    });
+    connect(ui_.programmerBox, &QComboBox::editTextChanged, this, [this](const QString &programmer) {
+        if (!protocol_.isEmpty() && programmer != protocol_)
+            endUpload();
     });
     connect(ui_.burnButton, &QPushButton::clicked, this, &BoardView::burn);
     connect(ui_.boardLinesButton, &QPushButton::clicked, this, &BoardView::showLines);
@@ -92,6 +93,8 @@ void BoardView::load(const QString &coreFolder, const QString &selected, const Q
     const int at = found.board ? rowOf_[static_cast<std::size_t>(found.board - boards_.data())] : 0;
     ui_.boardBox->setCurrentIndex(at);
     options_ = found.board ? found.board->withDefaults(OptionsOf(options).isEmpty() ? found.options : OptionsOf(options)) : boards::Options{};
+    const compose::InstalledPart *part = found.board ? session_.words().locatePart(boards::Settle(*found.board, options_).mcu) : nullptr;
+    part_ = part ? part->name : QString();
     ui_.boardBox->setToolTip(boards_.empty()
                                  ? QStringLiteral("No Arduino core was found (Debian's arduino-core-avr, ~/.arduino15, "
                                                   "~/Arduino/hardware): add a core's folder with \"Add Core...\"")
@@ -133,8 +136,36 @@ void BoardView::pick(int)
 {
     const boards::Board *b = board();
     options_ = b ? b->withDefaults() : boards::Options{};
+    part_.clear();
+    endUpload();
     showMenus();
     apply();
+}
+
+void BoardView::setAside(const QString &device)
+{
+    const boards::Board *b = board();
+    const QString was = b ? b->label(options_) : QString();
+    const QSignalBlocker quiet(ui_.boardBox);
+    ui_.boardBox->setCurrentIndex(0);
+    options_.clear();
+    endUpload();
+    showMenus();
+    showStatus();
+    ui_.runStrip->finish(QStringLiteral("The board %1 is set aside: it is for the %2, and the device is now %3.")
+                             .arg(was, part_, device.isEmpty() ? QStringLiteral("none") : device),
+                         false);
+    part_.clear();
+}
+
+void BoardView::endUpload()
+{
+    if (protocol_.isEmpty())
+        return;
+    protocol_.clear();
+    ui_.uploadSetting->setProperty("speed", QString());
+    ui_.uploadSetting->hide();
+    emit uploadSettingChanged();
 }
 
 void BoardView::showMenus()
@@ -194,9 +225,12 @@ void BoardView::apply()
         return;
     }
     // The part's entry is picked, so that the choice is kept like one from the list.
+    part_ = part->name;
     if (ui_.deviceBox->currentText() != part->name) {
+        applying_ = true;
         ui_.deviceBox->setEditText(part->name);
         ui_.deviceBox->setItemIndex(ui_.deviceBox->findText(part->name, Qt::MatchExactly | Qt::MatchCaseSensitive));
+        applying_ = false;
     }
     // What the burn would write goes to the editors and the panel, as if typed; nothing is written.
     const boards::BurnPlan p = plan();
@@ -224,6 +258,12 @@ void BoardView::apply()
             ui_.fuseSettings->setValue(row->byte, value);  // the board's, even where it was 00
         }
     }
+    // The board's values, not the chip's: said, with the way back.
+    if (p.refusal.isEmpty())
+        ui_.runStrip->finish(QStringLiteral("The editors show what Burn Bootloader would write for %1, not the chip's values; "
+                                            "nothing was written (\"Back to the values read\" brings back the chip's).")
+                                 .arg(b->label(options_)),
+                             false);
 }
 
 void BoardView::burn()
@@ -276,11 +316,17 @@ void BoardView::useForUpload()
                         .arg(b->label(options_), s.protocol, s.speed));
         return;
     }
-    // A sketch goes up through the bootloader: its protocol and speed, no chip erase.
+    // A sketch goes up through the bootloader: its protocol, and its speed and -D as the board's
+    // upload setting, in force until another programmer or board is chosen; the extra options stay
+    // as the user typed them (a -b there wins, as the last -b does).
     ui_.programmerBox->setEditText(s.protocol);
-    ui_.extraOptions->setText(WithBaudRate(ui_.extraOptions->text(), s.speed));
-    ui_.disableAutoEraseBox->setChecked(true);
-    ui_.chipEraseBox->setChecked(false);  // a bootloader keeps itself: no erase
+    protocol_ = s.protocol;
+    ui_.uploadSetting->setProperty("speed", s.speed.isEmpty() ? QStringLiteral("115200") : s.speed);
+    ui_.uploadSetting->setText(QStringLiteral("Upload setting of %1: -c %2 -b %3 -D, a sketch through its bootloader. "
+                                              "It ends when another programmer or board is chosen.")
+                                   .arg(b->label(options_), s.protocol, ui_.uploadSetting->property("speed").toString()));
+    ui_.uploadSetting->show();
+    emit uploadSettingChanged();
     ui_.flashWrite->setChecked(true);
     ui_.flashFile->setFocus();  // what is left to give: the sketch
 }

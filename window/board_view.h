@@ -35,6 +35,10 @@ public:
     // What Burn Bootloader would run for the board and options now.
     boards::BurnPlan plan() const;
 
+signals:
+    // The board's upload setting came into force or ended: the command line follows.
+    void uploadSettingChanged();
+
 private:
     void markBoards();
     void pick(int index);
@@ -44,6 +48,9 @@ private:
     void burn();
     void showLines();
     void useForUpload();
+    void endUpload();
+    // The device was changed to another part: the board is set aside, and the user told so.
+    void setAside(const QString &device);
     void addCore();
 
     const Controls &ui_;
@@ -53,6 +60,9 @@ private:
     std::vector<boards::Board> boards_;
     std::vector<int> rowOf_;  // each board's row in the list (the cores' headings stand between)
     boards::Options options_;
+    QString part_;           // the chosen board's part, by its name in the device list
+    QString protocol_;       // the upload setting's programmer while it is in force
+    bool applying_ = false;  // the board itself is changing the device
 };
 
 }  // namespace window

@@ -285,6 +285,10 @@ void CreateByteGroups(Controls &ui, QWidget *w)
     ui.boardStatus->setStyleSheet(QStringLiteral("color: #c00000;"));
     ui.boardStatus->hide();
     inside->addWidget(ui.boardStatus);
+    ui.uploadSetting = Named(new QLabel(ui.fuseSettingsGroup), QStringLiteral("UploadSetting"));
+    ui.uploadSetting->setWordWrap(true);
+    ui.uploadSetting->hide();
+    inside->addWidget(ui.uploadSetting);
     auto *boardButtons = new QHBoxLayout;
     ui.addCoreButton = Named(new QPushButton(QStringLiteral("Add Core..."), ui.fuseSettingsGroup), QStringLiteral("AddCoreFolder"));
     ui.addCoreButton->setToolTip(QStringLiteral("Add the folder of an Arduino core (it holds boards.txt) to those found"));
@@ -371,6 +375,7 @@ compose::FormState Snapshot(const Controls &ui)
         s.options.*compose::OptionTable[row].member = ui.optionBoxes[row]->isChecked();
     for (std::size_t row = 0; row < ui.exitModeBoxes.size(); ++row)
         s.exitModes.*compose::ExitModeTable[row].member = ui.exitModeBoxes[row]->isChecked();
+    s.uploadSpeed = ui.uploadSetting->property("speed").toString();
     return s;
 }
 

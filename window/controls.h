@@ -52,6 +52,9 @@ struct Controls {
     QLabel *boardStatus = nullptr;   // why the chosen board's burn cannot run; empty when it can
     QPushButton *burnButton = nullptr, *uploadButton = nullptr, *addCoreButton = nullptr;
     QPushButton *boardLinesButton = nullptr;  // shows the lines Burn Bootloader would run
+    // A board's upload setting while it is in force (Upload Setup): what it adds to the line, said;
+    // its speed in the property "speed", empty when none is in force.
+    QLabel *uploadSetting = nullptr;
     QPushButton *programButton = nullptr;  // opens Program Chip
     // Calibration and signature.
     QGroupBox *calibrationGroup = nullptr, *signatureGroup = nullptr;

@@ -131,6 +131,7 @@ void MainWindow::WireEvents()
     }
     connect(ui_.readAllButton, &QPushButton::clicked, &session_, &session::ChipSession::readAllFuses);
     boards_ = new window::BoardView(ui_, session_, this);
+    connect(boards_, &window::BoardView::uploadSettingChanged, this, &MainWindow::BuildCommandLine);
     program_ = new window::ProgramDialog(ui_, session_, this);
     connect(ui_.programButton, &QPushButton::clicked, this, [this] {
         program_->show();
