@@ -5,6 +5,8 @@
 #include <QAbstractItemView>
 #include <QRegularExpressionValidator>
 #include <QGroupBox>
+#include <QEvent>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace widgets {
@@ -53,11 +55,16 @@ FuseSettingsPanel::FuseSettingsPanel(QWidget *parent) : QWidget(parent)
     };
     write_ = button(QStringLiteral("Write Changes"), QStringLiteral("FuseSettingsWrite"),
                     QStringLiteral("Write every byte changed here and not yet written, in one run"));
-    undo_ = button(QStringLiteral("Undo"), QStringLiteral("FuseSettingsUndo"), QStringLiteral("Undo the last change of a value (Ctrl+Z)"));
-    redo_ = button(QStringLiteral("Redo"), QStringLiteral("FuseSettingsRedo"), QStringLiteral("Redo what was undone (Ctrl+Shift+Z)"));
     back_ = button(QStringLiteral("Back to the values read"), QStringLiteral("BackToRead"),
                    QStringLiteral("Every byte back to what the chip holds as last read or written"));
     edits->addStretch(1);
+    // Undo and redo as the small arrows every editor has; their names say what they do.
+    undo_ = button(QString(), QStringLiteral("FuseSettingsUndo"), QStringLiteral("Undo the last change of a value (Ctrl+Z)"));
+    redo_ = button(QString(), QStringLiteral("FuseSettingsRedo"), QStringLiteral("Redo what was undone (Ctrl+Shift+Z)"));
+    undo_->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
+    redo_->setIcon(style()->standardIcon(QStyle::SP_ArrowForward));
+    undo_->setAccessibleName(QStringLiteral("Undo"));
+    redo_->setAccessibleName(QStringLiteral("Redo"));
     layout->addLayout(edits);
     connect(write_, &QPushButton::clicked, this, [this] { emit changesWriteRequested(changes()); });
     connect(undo_, &QPushButton::clicked, this, &FuseSettingsPanel::undo);
@@ -232,13 +239,23 @@ void FuseSettingsPanel::AddFields(const fuses::MeaningRegister &reg, Control pro
                           .arg(QLatin1String(field.name), fuses::OneBitMeaning(field, 0), fuses::OneBitMeaning(field, 1)));
             // The tick says whether the setting is on; the words beside it say the bit, so that the
             // panel and the byte editor's bit boxes (ticked there: 1) read the same.
+            // The caption wraps at the panel's width rather than push the words out of sight; a
+            // click on it ticks the box, as on a check box's own text.
+            control.check->setText(QString());
+            control.check->setAccessibleName(caption);
+            auto *text = new QLabel(caption, section);
+            text->setWordWrap(true);
+            text->setBuddy(control.check);
+            text->installEventFilter(this);
+            text->setProperty("ticks", QVariant::fromValue(static_cast<QObject *>(control.check)));
             auto *line = new QHBoxLayout;
             line->setContentsMargins(0, 0, 0, 0);
             control.state = new QLabel(section);
             control.state->setObjectName(QStringLiteral("BitState_%1").arg(QLatin1String(field.name)));
             control.state->setForegroundRole(QPalette::PlaceholderText);
-            line->addWidget(control.check, 1);
-            line->addWidget(control.state);
+            line->addWidget(control.check, 0, Qt::AlignTop);
+            line->addWidget(text, 1);
+            line->addWidget(control.state, 0, Qt::AlignTop);
             qobject_cast<QBoxLayout *>(rows)->addLayout(line);
         } else {
             auto *label = new QLabel(QStringLiteral("%1 (%2)").arg(caption, QLatin1String(field.name)), section);
@@ -282,6 +299,17 @@ void FuseSettingsPanel::Replace(QWidget *content)
         });
     else
         connect(defaults_, &QPushButton::clicked, this, &FuseSettingsPanel::defaultsRequested);
+}
+
+bool FuseSettingsPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    // A one-bit field's caption: a click on it is a click on its box.
+    if (event->type() == QEvent::MouseButtonRelease)
+        if (auto *box = qobject_cast<QCheckBox *>(watched->property("ticks").value<QObject *>()); box && box->isEnabled()) {
+            box->toggle();
+            return true;
+        }
+    return QWidget::eventFilter(watched, event);
 }
 
 void FuseSettingsPanel::setNotice(const QString &text)

@@ -80,6 +80,9 @@ public:
     void resetEdits();
     QPushButton *writeButton() const { return write_; }
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 signals:
     void valueEdited(fuses::FuseByte byte, unsigned value);  // the user chose a setting
     void defaultsRequested();                                // "Factory Defaults" of a classic part
