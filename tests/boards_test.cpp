@@ -4,6 +4,7 @@
 #include "boards/burn.h"
 #include "installed/installed_avrdude.h"
 #include "session/chip_session.h"
+#include "tests/helpers.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -133,30 +134,13 @@ TEST(Boards, DebiansCore)
               "optiboot_atmega328.hex reaches 0x8013; the ATmega328P's flash ends at 0x7FFF");
 }
 
-namespace {
-
-// A core copied into a home of the test's own, where a user's sketchbook keeps it.
-QString Install(const QTemporaryDir &home, const QString &from, const QString &vendor)
-{
-    const QString to = home.filePath("Arduino/hardware/" + vendor + "/avr");
-    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString file = it.next();
-        const QString target = to + file.mid(from.size());
-        QDir().mkpath(QFileInfo(target).path());
-        QFile::copy(file, target);
-    }
-    return to;
-}
-
-}  // namespace
 
 // MiniCore, as a user installs it: every board once with its seven menus, fuse values in binary built
 // from other menus' values, bootloader paths from several properties, and the core's own recipe.
 TEST(Boards, MiniCoreAsTheIdeShowsIt)
 {
     QTemporaryDir home;
-    const QString core = Install(home, QStringLiteral(FUSEWERK_CORES "/MiniCore/avr"), "MiniCore");
+    const QString core = InstallCore(home.path(), QStringLiteral(FUSEWERK_CORES "/MiniCore/avr"), "MiniCore");
     ASSERT_TRUE(boards::CoreFolders(home.path()).contains(core));
     const std::vector<boards::Board> found = boards::ReadCore(core);
     ASSERT_EQ(found.size(), 5u);

@@ -1,9 +1,12 @@
 #include "tests/helpers.h"
 
+#include "compose/installed.h"
 #include "window/main_window.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
 #include <QFile>
 #include <QGuiApplication>
 #include <QAbstractButton>
@@ -105,4 +108,25 @@ bool ProcessRuns(qint64 pid)
 {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
     return pid > 0 && stat.open(QIODevice::ReadOnly) && !stat.readAll().contains(") Z ");
+}
+
+QString InstallCore(const QString &home, const QString &from, const QString &vendor)
+{
+    const QString to = QDir(home).filePath(QStringLiteral("Arduino/hardware/%1/avr").arg(vendor));
+    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next(), target = to + file.mid(from.size());
+        QDir().mkpath(QFileInfo(target).path());
+        EXPECT_TRUE(QFile::copy(file, target)) << target.toStdString();
+    }
+    return to;
+}
+
+WindowDeps RecordedParts(const QString &transcripts)
+{
+    WindowDeps deps;
+    QFile parts(QDir(transcripts).filePath(QStringLiteral("avrdude-7.1/parts_St.txt")));
+    EXPECT_TRUE(parts.open(QIODevice::ReadOnly));
+    deps.vocabulary.parts = compose::ParseParts(parts.readAll());
+    return deps;
 }

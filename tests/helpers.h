@@ -77,6 +77,12 @@ void WaitForRun(MainWindow &form);
 // Clicks a button of the window and waits for the run it starts.
 void ClickAndWait(QAbstractButton *button);
 
+// A core's files copied below `home` as a user's sketchbook keeps them (Arduino/hardware/VENDOR/avr),
+// every file of `from` with its folders; the core's folder.
+QString InstallCore(const QString &home, const QString &from, const QString &vendor);
+// The window's vocabulary as Debian's avrdude 7.1 gives it, from the recorded "-p */St" in `transcripts`.
+WindowDeps RecordedParts(const QString &transcripts);
+
 // True while the process runs; one that died but was not yet reaped counts as gone.
 bool ProcessRuns(qint64 pid);
 

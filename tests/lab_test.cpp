@@ -336,14 +336,7 @@ TEST(Lab, BurnBootloaderLeavesTheBoardsFusesImageAndLockInTheChip)
 TEST(Lab, BurnBootloaderOfAMiniCoreBoard)
 {
     QTemporaryDir home;
-    const QString core = home.filePath("Arduino/hardware/MiniCore/avr");
-    QDirIterator it(QStringLiteral(FUSEWERK_CORES "/MiniCore/avr"), QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString file = it.next();
-        const QString target = core + file.mid(QStringLiteral(FUSEWERK_CORES "/MiniCore/avr").size());
-        QDir().mkpath(QFileInfo(target).path());
-        ASSERT_TRUE(QFile::copy(file, target));
-    }
+    InstallCore(home.path(), QStringLiteral(FUSEWERK_CORES "/MiniCore/avr"), "MiniCore");
     const QByteArray oldHome = qgetenv("HOME");
     qputenv("HOME", QFile::encodeName(home.path()));
     Emulator emulator({"--lfuse", "0xe1", "--hfuse", "0xd9"});

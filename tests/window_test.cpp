@@ -279,13 +279,7 @@ TEST(Window, UploadSetupTakesOnlyAProgrammerAndABaudRate)
 TEST(Window, ABoardsMenusAreChoicesOfTheirOwn)
 {
     QTemporaryDir home;
-    const QString from = QStringLiteral(FUSEWERK_CORES "/MiniCore/avr");
-    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString file = it.next(), target = home.filePath("Arduino/hardware/MiniCore/avr") + file.mid(from.size());
-        QDir().mkpath(QFileInfo(target).path());
-        QFile::copy(file, target);
-    }
+    InstallCore(home.path(), QStringLiteral(FUSEWERK_CORES "/MiniCore/avr"), "MiniCore");
     // And a core of the user's own, whose board names a bootloader that is not there.
     QDir().mkpath(home.filePath("Arduino/hardware/mine/avr"));
     QFile mine(home.filePath("Arduino/hardware/mine/avr/boards.txt"));
@@ -297,11 +291,7 @@ TEST(Window, ABoardsMenusAreChoicesOfTheirOwn)
     QFile::remove(OwnDir() + "/runs.log");
     StandIn tool(QStringLiteral(R"(echo "$*" >> "%1/runs.log")").arg(OwnDir()));
     SettingsFile none;
-    WindowDeps deps;
-    QFile parts(QStringLiteral(FUSEWERK_TRANSCRIPTS "/avrdude-7.1/parts_St.txt"));
-    ASSERT_TRUE(parts.open(QIODevice::ReadOnly));
-    deps.vocabulary.parts = compose::ParseParts(parts.readAll());
-    MainWindow form(deps);
+    MainWindow form(RecordedParts(QStringLiteral(FUSEWERK_TRANSCRIPTS)));
     qputenv("HOME", oldHome);
     QComboBox *board = Ui(form).boardBox;
     const auto choose = [](QComboBox *box, int row) {
@@ -398,11 +388,7 @@ TEST(Window, ProgramChipRunsNothingUnmeant)
     QFile::remove(OwnDir() + "/runs.log");
     StandIn tool(QStringLiteral(R"(echo "$*" >> "%1/runs.log")").arg(OwnDir()));
     SettingsFile none;
-    WindowDeps deps;
-    QFile parts(QStringLiteral(FUSEWERK_TRANSCRIPTS "/avrdude-7.1/parts_St.txt"));
-    ASSERT_TRUE(parts.open(QIODevice::ReadOnly));
-    deps.vocabulary.parts = compose::ParseParts(parts.readAll());
-    MainWindow form(deps);
+    MainWindow form(RecordedParts(QStringLiteral(FUSEWERK_TRANSCRIPTS)));
     Ui(form).deviceBox->setEditText("ATmega8");
     Ui(form).programmerBox->setEditText("usbasp");
     Ui(form).portBox->setEditText("usb");
