@@ -14,24 +14,78 @@
 #include <cstring>
 #include <exception>
 
+namespace {
+
+// The modes of the command line, each run without a display.
+struct Mode {
+    const char *option;
+    const char *usage;
+    int (*run)(const QStringList &arguments);
+};
+const Mode kModes[] = {
+    {"--explain", "--explain PART [MEMORY=HH]...\n      what fuse and lock values mean for a part", RunExplain},
+    {"--program", "--program FILE.elf -p PART -c PROGRAMMER [-P PORT] [--serial-at ADDR --serial N] [--log FILE] "
+                  "[--verify] [--yes]\n      a whole chip from one ELF file, for a script at the bench", RunProgram},
+    {"--boards", "--boards [--core DIR]...\n      the boards of the installed Arduino cores", RunBoards},
+    {"--board-menus", "--board-menus FQBN [--core DIR]...\n      a board's menus and their options", RunBoardMenus},
+    {"--board-lines", "--board-lines FQBN[:MENU=OPTION,...] -c PROGRAMMER [-P PORT] [--core DIR]... [--yes]\n"
+                      "      the lines Burn Bootloader runs for a board", RunBoardLines},
+};
+
+// Options Qt's own application object takes (the window's platform, style, geometry ...): 2 for one
+// with a value, 1 for a flag, 0 for none of them. Each may start with one dash or two.
+int QtOption(const char *option)
+{
+    static const char *const valued[] = {"platform", "platformpluginpath", "platformtheme", "plugin", "qmljsdebugger",
+                                         "qwindowgeometry", "qwindowicon", "qwindowtitle", "session", "style",
+                                         "stylesheet", "display", "geometry", "name", "title", "visual", "fontengine"};
+    static const char *const flags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+    const char *name = option[0] == '-' ? option + (option[1] == '-' ? 2 : 1) : nullptr;
+    if (!name)
+        return 0;
+    for (const char *k : valued)
+        if (std::strcmp(name, k) == 0)
+            return 2;
+    for (const char *k : flags)
+        if (std::strcmp(name, k) == 0)
+            return 1;
+    return 0;
+}
+
+void Help()
+{
+    std::printf("Usage:\n  fusewerk [Qt's options: -style NAME, -platform NAME ...]\n      the window\n");
+    for (const Mode &m : kModes)
+        std::printf("  fusewerk %s\n", m.usage);
+    std::printf("  fusewerk --help\n      this text\n  fusewerk --version\n      the version\n");
+}
+
+}  // namespace
+
 int main(int argc, char **argv)
 {
     // The command-line entry: no display, no window.
-    if (argc >= 2 && std::strcmp(argv[1], "--explain") == 0) {
-        QCoreApplication app(argc, argv);
-        return RunExplain(QCoreApplication::arguments().mid(2));
+    if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        Help();
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
     }
-    if (argc >= 2 && (std::strcmp(argv[1], "--boards") == 0 || std::strcmp(argv[1], "--board-lines") == 0 ||
-                      std::strcmp(argv[1], "--board-menus") == 0)) {
-        QCoreApplication app(argc, argv);
-        const QStringList rest = QCoreApplication::arguments().mid(2);
-        if (std::strcmp(argv[1], "--boards") == 0)
-            return RunBoards(rest);
-        return std::strcmp(argv[1], "--board-menus") == 0 ? RunBoardMenus(rest) : RunBoardLines(rest);
+    if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("fusewerk %s (Qt %s)\n", FUSEWERK_VERSION, qVersion());
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
     }
-    if (argc >= 2 && std::strcmp(argv[1], "--program") == 0) {
-        QCoreApplication app(argc, argv);
-        return RunProgram(QCoreApplication::arguments().mid(2));
+    for (const Mode &m : kModes)
+        if (argc >= 2 && std::strcmp(argv[1], m.option) == 0) {
+            QCoreApplication app(argc, argv);
+            return m.run(QCoreApplication::arguments().mid(2));
+        }
+    // The window takes none but Qt's own options.
+    for (int i = 1; i < argc; ++i) {
+        if (const int kind = QtOption(argv[i])) {
+            i += kind - 1;  // its value
+            continue;
+        }
+        std::fprintf(stderr, "fusewerk: unknown %s \"%s\"; see fusewerk --help\n", argv[i][0] == '-' ? "option" : "argument", argv[i]);
+        return 2;
     }
     if (const QString problem = DisplayProblem(); !problem.isEmpty()) {
         std::fprintf(stderr, "fusewerk: %s\n", qPrintable(problem));

@@ -25,7 +25,7 @@ inline constexpr OptionBox OptionTable[] = {
      "the flash. Implies -A (trailing 0xff bytes are not removed)."},
     {"CheckBox2", &FormState::Options::chipErase, "-e ", "-e Perform a chip erase", "Opt2",
      "-e: perform a chip erase. Flash and EEPROM become 0xff and all lock bits are cleared."},
-    {"CheckBox7", &FormState::Options::overrideSignature, "-F ", "-F Verify the device signature", "Opt3",
+    {"CheckBox7", &FormState::Options::overrideSignature, "-F ", "-F Override the device signature check", "Opt3",
      "-F: override avrdude's signature check. avrdude then goes on even when the device signature is wrong "
      "or unreadable; this does not verify the signature, it skips that check. Use with care: it can program "
      "the wrong chip."},

@@ -8,6 +8,9 @@
 #include <QCompleter>
 #include <QCoreApplication>
 #include <QDropEvent>
+#include <QFontInfo>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QMimeData>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -55,7 +58,14 @@ TEST(ToolTips, OptionsSayWhatTheFlagDoes)
     const QString f = Ui(*form).overrideSignatureBox->toolTip();
     EXPECT_TRUE(f.contains("override")) << f.toStdString();
     EXPECT_TRUE(f.contains("does not verify")) << f.toStdString();
-    EXPECT_EQ(Ui(*form).overrideSignatureBox->text(), "-F Verify the device signature") << "the caption stays";
+    EXPECT_EQ(Ui(*form).overrideSignatureBox->text(), "-F Override the device signature check") << "it says what -F does";
+    // A long tooltip is wrapped at a readable width, not one line across the screen.
+    form->show();
+    QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), Ui(*form).overrideSignatureBox->mapToGlobal(QPoint(5, 5)));
+    QCoreApplication::sendEvent(Ui(*form).overrideSignatureBox, &help);
+    EXPECT_TRUE(QToolTip::text().startsWith("<p style='white-space:pre-wrap'>-F: override")) << QToolTip::text().toStdString();
+    // avrdude's columns line up in the output.
+    EXPECT_TRUE(QFontInfo(Ui(*form).outputPane->font()).fixedPitch());
     for (QCheckBox *box : {Ui(*form).disableAutoEraseBox, Ui(*form).chipEraseBox, Ui(*form).noWriteBox, Ui(*form).quietBox, Ui(*form).terminalBox,
                            Ui(*form).noVerifyBox, Ui(*form).verboseBox, Ui(*form).resetBox, Ui(*form).noResetBox, Ui(*form).vccBox,
                            Ui(*form).noVccBox})

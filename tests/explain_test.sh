@@ -84,5 +84,19 @@ for bad in "MiniCore:avr:328:clock=9MHz" "MiniCore:avr:328:colour=red" "MiniCore
   mc --board-lines "$bad" -c usbasp > /dev/null; status=$?
   [ "$status" = 2 ] || { echo "--board-lines $bad: status $status"; fail=1; }
 done
+# The command line's conventions, without a display: --help lists every mode, --version, and what is
+# no option of the program's is refused.
+out=$(env -u DISPLAY "$program" --help); status=$?
+for mode in --explain --program --boards --board-menus --board-lines --version; do
+  printf '%s\n' "$out" | grep -q -- "fusewerk $mode" || { echo "--help lacks $mode"; fail=1; }
+done
+[ "$status" = 0 ] || { echo "--help: status $status"; fail=1; }
+out=$(env -u DISPLAY "$program" --version); status=$?
+case "$status:$out" in "0:fusewerk "[0-9]*) ;; *) echo "--version: status $status: $out"; fail=1 ;; esac
+for bad in --bogus image.hex; do
+  env -u DISPLAY "$program" "$bad" 2>/dev/null; status=$?
+  [ "$status" = 2 ] || { echo "fusewerk $bad: status $status"; fail=1; }
+done
+env -u DISPLAY "$program" --board-lines 2>/dev/null; [ $? = 2 ] || { echo "--board-lines without a board: not 2"; fail=1; }
 [ $fail -eq 0 ] && echo "--explain: all cases as expected"
 exit $fail

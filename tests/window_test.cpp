@@ -36,7 +36,7 @@ TEST(Window, StartsWithEveryControlAndTheDesignedCaptions)
     EXPECT_EQ(Ui(form).portBox->itemText(Ui(form).portBox->count() - 1), "usb");
     EXPECT_EQ(Ui(form).flashFormat->count(), 4);
     EXPECT_EQ(Ui(form).eepromFormat->itemText(3), "Immediate mode");
-    EXPECT_EQ(Ui(form).overrideSignatureBox->text(), "-F Verify the device signature");
+    EXPECT_EQ(Ui(form).overrideSignatureBox->text(), "-F Override the device signature check");
     EXPECT_EQ(Ui(form).noVerifyBox->text(), "-V Disable verify check");
     EXPECT_EQ(Ui(form).exitModeGroup->title(), "-E Exitmode");
     EXPECT_EQ(Ui(form).byteEditor(Lock)->title(), "Lock Fuse Byte");

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
+#include <QFontDatabase>
 #include <QSaveFile>
 #include <QGuiApplication>
 #include <QDateTime>
@@ -40,6 +41,8 @@ bool IsWordCharacter(QChar c) { return c.isLetterOrNumber() || c == u'_'; }
 OutputPane::OutputPane(QWidget *parent) : QAbstractScrollArea(parent)
 {
     setFocusPolicy(Qt::StrongFocus);
+    // avrdude's columns (-v part tables, terminal dumps) line up only in a fixed-width font.
+    setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     setAttribute(Qt::WA_InputMethodEnabled, false);
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);

@@ -2,7 +2,11 @@
 
 #include "window/window_deps.h"
 
+#include <QApplication>
+#include <QHelpEvent>
 #include <QSerialPortInfo>
+#include <QTextDocument>
+#include <QToolTip>
 
 QStringList SerialPortsPresent()
 {
@@ -44,5 +48,37 @@ void SetToolTips(const window::Controls &form, const compose::Vocabulary &words)
         form.programmerBox->setItemData(
             i, known ? known->description : QStringLiteral("The installed avrdude does not know the programmer \"%1\".").arg(id),
             Qt::ToolTipRole);
+    }
+}
+
+namespace {
+
+class ToolTipWrap : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::ToolTip && watched->isWidgetType()) {
+            auto *widget = static_cast<QWidget *>(watched);
+            if (const QString tip = widget->toolTip(); tip.size() > 60 && !Qt::mightBeRichText(tip)) {
+                QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(),
+                                   QStringLiteral("<p style='white-space:pre-wrap'>%1</p>").arg(tip.toHtmlEscaped()), widget);
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+}  // namespace
+
+void WrapToolTips()
+{
+    static ToolTipWrap *wrap = nullptr;
+    if (!wrap) {
+        wrap = new ToolTipWrap(qApp);
+        qApp->installEventFilter(wrap);
     }
 }

@@ -5,3 +5,7 @@
 #include "window/controls.h"
 
 void SetToolTips(const window::Controls &ui, const compose::Vocabulary &words);
+
+// Tooltips of plain text shown as Qt shows rich text: wrapped at a readable width (about 80
+// characters) instead of one line across the screen. Installed once on the application.
+void WrapToolTips();

@@ -53,6 +53,7 @@ MainWindow::MainWindow(WindowDeps deps, QWidget *parent)
     ui_ = window::MakeControls(this, session_.words(), deps_.listPorts());
     SetPaneBounds(ui_.outputPane->y(), ui_.outputPane->height());  // the gap it keeps to the bottom edge
     SetToolTips(ui_, session_.words());
+    WrapToolTips();
     for (QGroupBox *row : {ui_.flashRow, ui_.eepromRow}) {
         row->setAcceptDrops(true);
         row->installEventFilter(this);
