@@ -12,6 +12,7 @@ Application::Application(int &argc, char **argv) : QApplication(argc, argv)
     // the program.
     Q_INIT_RESOURCE(icons);
     setApplicationName(QStringLiteral("Fusewerk"));
+    setApplicationVersion(QStringLiteral(FUSEWERK_VERSION));
     setDesktopFileName(QStringLiteral("fusewerk"));
     // From the program itself, so the window and task list show it wherever the program was started.
     QIcon icon;

@@ -54,6 +54,8 @@ const std::pair<const char *, QString Saved::*> kAddedSettings[] = {
     {"SerialAddress", &Saved::serialAddress},
     {"SerialNext", &Saved::serialNext},
     {"BoardOptions", &Saved::boardOptions},
+    {"RecentImages", &Saved::recentImages},
+    {"WindowGeometry", &Saved::windowGeometry},
 };
 
 // One walk of the table for both directions: `Loading` reads the file into `saved`, otherwise

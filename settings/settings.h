@@ -25,6 +25,8 @@ struct Saved {
     QString caption;
     QString board, coreFolder;  // the chosen board (its FQBN), and a core folder the user added
     QString boardOptions;       // its menus' options: "clock=8MHz_internal,BOD=2v7,..."
+    QString recentImages;       // the images opened last, the newest first, joined by "|"
+    QString windowGeometry;     // where the window stood and how large it was: "x,y,width,height"
     // Program Chip: the ELF file, the log, the serial number's EEPROM address (empty: no serial
     // numbers) and the next serial number.
     QString programFile, programLog, serialAddress, serialNext;

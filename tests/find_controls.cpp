@@ -1,6 +1,9 @@
 // A window's controls found by their design names, as a test, a benchmark or a tool finds them.
 #include "tests/find_controls.h"
 
+#include <QScrollArea>
+#include <QSplitter>
+
 window::Controls Ui(const QWidget &w)
 {
     const auto find = [&w]<typename T>(T *&into, const QString &name) { into = w.findChild<T *>(name); };
@@ -35,6 +38,10 @@ window::Controls Ui(const QWidget &w)
     find(ui.boardStatus, QStringLiteral("BoardStatus"));
     find(ui.boardLinesButton, QStringLiteral("BoardLines"));
     find(ui.uploadSetting, QStringLiteral("UploadSetting"));
+    find(ui.designForm, QStringLiteral("DesignForm"));
+    find(ui.designScroll, QStringLiteral("DesignScroll"));
+    find(ui.leftSplitter, QStringLiteral("LeftSplitter"));
+    find(ui.mainSplitter, QStringLiteral("MainSplitter"));
     find(ui.uploadButton, QStringLiteral("BoardUpload"));
     find(ui.addCoreButton, QStringLiteral("AddCoreFolder"));
     find(ui.programButton, QStringLiteral("ProgramChip"));

@@ -13,6 +13,10 @@
 #include <QUrl>
 #include <QFile>
 #include <QGuiApplication>
+#include <QLayout>
+#include <QScreen>
+#include <QScrollArea>
+#include <QSplitter>
 #include <QTemporaryDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,10 +28,11 @@ TEST(Window, StartsWithEveryControlAndTheDesignedCaptions)
 {
     SettingsFile none;
     MainWindow form;
-    EXPECT_EQ(form.size(), QSize(window::kDesignWidth + window::kPanelWidth, 683 + widgets::RunStrip::kHeight))
-        << "the run strip below the design's window, the fuse settings to its right";
-    EXPECT_EQ(window::kDesignWidth, 626);
-    EXPECT_EQ(form.pos(), QPoint(10, 10));
+    // The design's form at its size (the desktop's font as large as the design's, or larger), the
+    // output below it, the panel to its right, the run strip below everything; on the screen.
+    const double scale = Ui(form).designForm->font().pixelSize() / 11.0;
+    EXPECT_EQ(Ui(form).designForm->size(), QSize(qRound(626 * scale), qRound(522 * scale)));
+    EXPECT_TRUE(QGuiApplication::primaryScreen()->availableGeometry().contains(form.geometry())) << "opens within the screen";
     EXPECT_EQ(Ui(form).deviceBox->count(), 27);
     EXPECT_EQ(Ui(form).programmerBox->count(), 40);
     ASSERT_GE(Ui(form).portBox->count(), 14);
@@ -41,7 +46,12 @@ TEST(Window, StartsWithEveryControlAndTheDesignedCaptions)
     EXPECT_EQ(Ui(form).exitModeGroup->title(), "-E Exitmode");
     EXPECT_EQ(Ui(form).byteEditor(Lock)->title(), "Lock Fuse Byte");
     EXPECT_EQ(Ui(form).executeButton->text(), "Execute");
-    EXPECT_EQ(Ui(form).outputPane->geometry(), QRect(3, 525, 622, 155));
+    form.show();
+    form.layout()->activate();
+    const QRect pane = Ui(form).outputPane->geometry(), designed = Ui(form).designScroll->geometry();
+    EXPECT_EQ(designed.height(), Ui(form).designForm->height()) << "the form whole at the usual size";
+    EXPECT_EQ(pane.top(), designed.bottom() + 1 + Ui(form).leftSplitter->handleWidth()) << "the output below the form";
+    EXPECT_GT(Ui(form).fuseSettingsGroup->mapTo(&form, QPoint(0, 0)).x(), Ui(form).outputPane->mapTo(&form, QPoint(0, 0)).x());
     for (const widgets::ByteEditor *editor : Ui(form).byteEditors)
         for (int k = 0; k < 8; ++k)
             EXPECT_FALSE(editor->bitBox(k)->text().isEmpty());
@@ -179,14 +189,21 @@ TEST(Window, BrowseButtonsFillTheFileNames)
     EXPECT_EQ(Ui(*form).eepromFile->text(), "bare.eep");
 }
 
-TEST(Window, MemoFollowsTheWindowHeight)
+// A larger window: the output grows taller, the panel taller and wider; the form keeps its size.
+TEST(Window, TheOutputAndThePanelGrowWithTheWindow)
 {
     auto form = MakeForm();
     form->show();
-    form->resize(626, 783 + widgets::RunStrip::kHeight);
-    EXPECT_EQ(Ui(*form).outputPane->geometry(), QRect(3, 525, 622, 255));
-    form->resize(700, 683 + widgets::RunStrip::kHeight);
-    EXPECT_EQ(Ui(*form).outputPane->geometry(), QRect(3, 525, 622, 155));
+    form->resize(1000, 700);
+    form->layout()->activate();
+    const QSize pane = Ui(*form).outputPane->size(), panel = Ui(*form).fuseSettingsGroup->size(),
+                designed = Ui(*form).designForm->size();
+    form->resize(1200, 800);
+    form->layout()->activate();
+    EXPECT_EQ(Ui(*form).outputPane->height(), pane.height() + 100);
+    EXPECT_EQ(Ui(*form).fuseSettingsGroup->height(), panel.height() + 100);
+    EXPECT_GT(Ui(*form).fuseSettingsGroup->width(), panel.width());
+    EXPECT_EQ(Ui(*form).designForm->size(), designed);
 }
 
 // Details a new user trips over: the panel names the part chosen (or asks for one), a long device
@@ -227,6 +244,7 @@ TEST(Window, WhatANewUserSeesWhole)
                            "answer: check the port, the programmer type (-c), the baud rate (-b) and the wiring.";
     Ui(*form).runStrip->finish(advice, true);
     EXPECT_EQ(Ui(*form).runStrip->findChild<QLabel *>("RunStatus")->text(), advice);
+    form->layout()->activate();
     EXPECT_GT(Ui(*form).runStrip->height(), widgets::RunStrip::kHeight) << "a second line";
     EXPECT_EQ(Ui(*form).runStrip->geometry().bottom(), form->height() - 1);
 

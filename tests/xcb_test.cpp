@@ -10,6 +10,8 @@
 #include <QGuiApplication>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QMenuBar>
+#include <QSplitter>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -41,6 +43,15 @@ pid_t NotedPid(const QString &dir = OwnDir())
 {
     QFile file(dir + "/tool.pid");
     return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toInt() : 0;
+}
+
+// The height of the window's menu bar above the design's form, as this X server's fonts make it.
+int MenuHeight()
+{
+    QMenuBar bar;
+    for (const char *menu : {"&File", "&Edit", "&Chip", "&Help"})
+        bar.addMenu(QString::fromLatin1(menu));
+    return bar.sizeHint().height();
 }
 
 // The built program, copied into a folder of its own with a stand-in avrdude.exe beside it (found
@@ -111,7 +122,7 @@ public:
         int x = 0, y = 0;
         Window child;
         XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child);
-        QProcess::execute("xdotool", {"mousemove", QString::number(x + 560), QString::number(y + 509), "click", "1"});
+        QProcess::execute("xdotool", {"mousemove", QString::number(x + 560), QString::number(y + MenuHeight() + 509), "click", "1"});
     }
 
 private:
@@ -205,6 +216,9 @@ TEST(OnX11, ClicksDuringARunAreDroppedNotDeliveredAfterIt)
     Ui(*form).commandLine->setText("avrdude.exe");
     QTest::mouseClick(Ui(*form).executeButton, Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([] { return QFile::exists(OwnDir() + "/runs.log"); }, 10000)) << "the tool runs";
+    // The run gave the output the form's room; the user drags the form open again.
+    Ui(*form).leftSplitter->setSizes({Ui(*form).designForm->height(), 100});
+    QTest::qWait(50);
     // Real clicks through the X server on "Execute" and on the -e box while the tool runs, then on
     // Stop: the X server keeps their order, so once the run has stopped the first two were handled.
     QProcess::execute("xdotool", at(Ui(*form).executeButton) + at(Ui(*form).chipEraseBox) +
@@ -289,9 +303,9 @@ TEST(BuiltProgram, AClickOutsideTheFilterListReachesItsTarget)
     XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child);
     XCloseDisplay(display);
     ASSERT_NE(window, 0u);
-    // The device box, then the flash file's field, where the design puts them.
+    // The device box, then the flash file's field, where the design puts them (below the menu bar).
     const auto at = [&](int left, int top) {
-        return QStringList{"mousemove", QString::number(x + left), QString::number(y + top), "click", "1"};
+        return QStringList{"mousemove", QString::number(x + left), QString::number(y + MenuHeight() + top), "click", "1"};
     };
     // ("type" takes every word after it as text: one command each.)
     QProcess::execute("xdotool", at(55, 34) + QStringList{"type", "--delay", "30", "ATmega8"});

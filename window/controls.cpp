@@ -2,6 +2,9 @@
 #include "window/controls.h"
 
 #include <QAbstractItemView>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QApplication>
 #include <QCompleter>
 #include <QGridLayout>
 #include <QVBoxLayout>
@@ -64,19 +67,21 @@ struct BoxPlace {
     int left, top, width;
 };
 
+// The second column of options stands right of the longest caption of the first ("-F Override the
+// device signature check"); the exit modes need less room than they were given.
 constexpr BoxPlace kOptionPlaces[] = {
     {&Controls::disableAutoEraseBox, 8, 16, 179}, {&Controls::chipEraseBox, 8, 32, 176},
     {&Controls::overrideSignatureBox, 8, 48, 176}, {&Controls::noWriteBox, 8, 64, 176},
-    {&Controls::quietBox, 216, 16, 167},           {&Controls::terminalBox, 216, 32, 167},
-    {&Controls::verboseBox, 216, 48, 167},         {&Controls::noVerifyBox, 216, 64, 167},
+    {&Controls::quietBox, 268, 16, 186},           {&Controls::terminalBox, 268, 32, 180},
+    {&Controls::verboseBox, 268, 48, 186},         {&Controls::noVerifyBox, 268, 64, 186},
 };
 static_assert(std::size(kOptionPlaces) == std::size(compose::OptionTable));
 
 constexpr BoxPlace kExitModePlaces[] = {
     {&Controls::resetBox, 8, 16, 73},
     {&Controls::noResetBox, 8, 32, 73},
-    {&Controls::vccBox, 104, 16, 58},
-    {&Controls::noVccBox, 104, 32, 73},
+    {&Controls::vccBox, 84, 16, 58},
+    {&Controls::noVccBox, 84, 32, 70},
 };
 static_assert(std::size(kExitModePlaces) == std::size(compose::ExitModeTable));
 
@@ -109,36 +114,81 @@ static_assert(std::size(kByteEditorPlaces) == fuses::kFuseByteCount);
 void CreateTopRow(Controls &ui, QWidget *w, const compose::Vocabulary &words, const QStringList &ports);
 void CreateFileRows(Controls &ui, QWidget *w);
 void CreateByteGroups(Controls &ui, QWidget *w);
+void CreatePanel(Controls &ui, QWidget *w);
 void CreateOptions(Controls &ui, QWidget *w);
 void CreateBottom(Controls &ui, QWidget *w);
+void CreateOutput(Controls &ui, QWidget *w);
+double FontScale();
+void ScaleForm(QWidget *form, double scale);
 void SetTabOrder(const Controls &ui);
+
+const QString kFormStyle = QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
+                                          "QGroupBox::title { subcontrol-origin: margin; left: 7px; padding: 0px 2px; }"
+                                          "QLineEdit { padding: 0px 1px; }"
+                                          // The boxes of the top row were drawn for a narrower arrow: a part
+                                          // name such as ATmega328P shows whole.
+                                          "QComboBox { padding-left: 1px; }"
+                                          "QComboBox::drop-down { width: 13px; }");
 
 }  // namespace
 
 Controls MakeControls(QWidget *w, const compose::Vocabulary &words, const QStringList &serialPorts)
 {
     Controls ui;
-    // The design's window, and the run strip below everything it holds; no smaller than that.
-    w->resize(kDesignWidth + kPanelWidth, 683 + widgets::RunStrip::kHeight);
-    w->setMinimumSize(kDesignWidth, 683 + widgets::RunStrip::kHeight);
-    w->move(10, 10);
-    // The layout was drawn for an 11-pixel font; the desktop's default face at that size fits it.
-    QFont small = w->font();
-    small.setPixelSize(11);
-    w->setFont(small);
+    // The design's form: every control where the design puts it, on a canvas of the design's size.
+    // It stands in its scroll area before it gets its font and its controls: a widget moved into
+    // another parent afterwards would take that parent's font again.
+    ui.designScroll = Named(new QScrollArea(w), QStringLiteral("DesignScroll"));
+    ui.designForm = Named(new QWidget, QStringLiteral("DesignForm"));
+    ui.designScroll->setWidget(ui.designForm);
+    QWidget *form = ui.designForm;
+    // The layout was drawn for an 11-pixel font; a desktop's larger font makes the whole form larger.
+    const double scale = FontScale();
+    QFont small = form->font();
+    small.setPixelSize(qRound(11 * scale));
+    form->setFont(small);
     // Group titles sit in the frame's top line, so the rows inside keep the room they were given.
-    w->setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
-                                 "QGroupBox::title { subcontrol-origin: margin; left: 7px; padding: 0px 2px; }"
-                                 "QLineEdit { padding: 0px 1px; }"
-                                 // The boxes of the top row were drawn for a narrower arrow: a part name
-                                 // such as ATmega328P shows whole.
-                                 "QComboBox { padding-left: 1px; }"
-                                 "QComboBox::drop-down { width: 13px; }"));
-    CreateTopRow(ui, w, words, serialPorts);
-    CreateFileRows(ui, w);
-    CreateByteGroups(ui, w);
-    CreateOptions(ui, w);
-    CreateBottom(ui, w);
+    form->setStyleSheet(kFormStyle);
+    CreateTopRow(ui, form, words, serialPorts);
+    CreateFileRows(ui, form);
+    CreateByteGroups(ui, form);
+    CreateOptions(ui, form);
+    CreateBottom(ui, form);
+    ScaleForm(form, scale);
+    form->setFixedSize(qRound(kDesignWidth * scale), qRound(kFormHeight * scale));
+
+    // The window: the form (scrolling where the window is smaller) above the output, the panel
+    // beside them, the run strip along the bottom edge; the output and the panel grow with the window.
+    CreatePanel(ui, w);
+    CreateOutput(ui, w);
+    ui.designScroll->setFrameShape(QFrame::NoFrame);
+    ui.designScroll->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    ui.designScroll->setMinimumSize(120, 60);
+    ui.leftSplitter = Named(new QSplitter(Qt::Vertical, w), QStringLiteral("LeftSplitter"));
+    ui.leftSplitter->addWidget(ui.designScroll);
+    ui.leftSplitter->addWidget(ui.outputPane);
+    ui.leftSplitter->setStretchFactor(0, 0);
+    ui.leftSplitter->setStretchFactor(1, 1);
+    ui.leftSplitter->setHandleWidth(3);
+    ui.outputPane->setMinimumHeight(60);
+    ui.mainSplitter = Named(new QSplitter(Qt::Horizontal, w), QStringLiteral("MainSplitter"));
+    ui.mainSplitter->addWidget(ui.leftSplitter);
+    ui.mainSplitter->addWidget(ui.fuseSettingsGroup);
+    // A narrower window takes its room from the panel first, a wider one gives it to the panel.
+    ui.mainSplitter->setStretchFactor(0, 0);
+    ui.mainSplitter->setStretchFactor(1, 1);
+    ui.mainSplitter->setChildrenCollapsible(false);
+    ui.fuseSettingsGroup->setMinimumWidth(200);
+    auto *column = new QVBoxLayout(w);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(ui.mainSplitter, 1);
+    column->addWidget(ui.runStrip);
+    ui.runStrip->setFixedHeight(widgets::RunStrip::kHeight);
+    // As designed at the usual size: the form whole, the output below it, the panel beside.
+    ui.mainSplitter->setSizes({form->width(), qRound(kPanelWidth * scale)});
+    ui.leftSplitter->setSizes({form->height(), qRound(158 * scale)});
+    w->resize(form->width() + qRound(kPanelWidth * scale), form->height() + qRound(161 * scale) + widgets::RunStrip::kHeight);
     SetTabOrder(ui);
     return ui;
 }
@@ -240,9 +290,12 @@ void CreateByteGroups(Controls &ui, QWidget *w)
                          QStringLiteral("DetectButton"));
     ui.detectButton->setToolTip(QStringLiteral("Read the chip's signature with this programmer and port, and select its part"));
 
-    // The panel grows the window to the right; every position of the design stays.
-    ui.fuseSettingsGroup = MakeGroupBox(QStringLiteral("FuseSettingsGroup"), QStringLiteral("Fuse Settings"), w,
-                                     kDesignWidth + 2, 3, kPanelWidth - 6, 678);
+}
+
+// The panel stands right of the design's form, and grows with the window.
+void CreatePanel(Controls &ui, QWidget *w)
+{
+    ui.fuseSettingsGroup = Named(new QGroupBox(QStringLiteral("Fuse Settings"), w), QStringLiteral("FuseSettingsGroup"));
     auto *inside = new QVBoxLayout(ui.fuseSettingsGroup);
     inside->setContentsMargins(6, 14, 6, 6);
     ui.fuseSettings = Named(new widgets::FuseSettingsPanel(ui.fuseSettingsGroup), QStringLiteral("FuseSettings"));
@@ -310,9 +363,9 @@ void CreateByteGroups(Controls &ui, QWidget *w)
 
 void CreateOptions(Controls &ui, QWidget *w)
 {
-    ui.optionsGroup = MakeGroupBox(QStringLiteral("Options"), QStringLiteral("Options"), w, 3, 400, 412, 84);
+    ui.optionsGroup = MakeGroupBox(QStringLiteral("Options"), QStringLiteral("Options"), w, 3, 400, 460, 84);
     MakeTableBoxes(ui, compose::OptionTable, kOptionPlaces, ui.optionsGroup, ui.optionBoxes);
-    ui.exitModeGroup = MakeGroupBox(QStringLiteral("GroupBox9"), QStringLiteral("-E Exitmode"), w, 419, 400, 204, 84);
+    ui.exitModeGroup = MakeGroupBox(QStringLiteral("GroupBox9"), QStringLiteral("-E Exitmode"), w, 467, 400, 156, 84);
     MakeTableBoxes(ui, compose::ExitModeTable, kExitModePlaces, ui.exitModeGroup, ui.exitModeBoxes);
 }
 
@@ -323,6 +376,10 @@ void CreateBottom(Controls &ui, QWidget *w)
     ui.executeButton = Named(Place(new QPushButton(QStringLiteral("Execute"), w), 495, 497, 127, 25),
                           QStringLiteral("BitBtn1"));
     ui.executeButton->setAutoDefault(true);  // Enter on the focused button clicks it, as on the original platform
+}
+
+void CreateOutput(Controls &ui, QWidget *w)
+{
     ui.outputPane = Named(new widgets::OutputPane(w), QStringLiteral("Memo1"));
     ui.outputPane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // The window is disabled while a tool runs; its output stays as readable as ever.
@@ -330,9 +387,28 @@ void CreateBottom(Controls &ui, QWidget *w)
     for (const auto role : {QPalette::Text, QPalette::Base, QPalette::WindowText})
         pane.setColor(QPalette::Disabled, role, pane.color(QPalette::Active, role));
     ui.outputPane->setPalette(pane);
-    PlacePane(ui, 525, 155);
     ui.runStrip = Named(new widgets::RunStrip(w), QStringLiteral("RunStrip1"));
-    ui.runStrip->setGeometry(0, 683, 626, widgets::RunStrip::kHeight);
+}
+
+// How much larger than the design's 11-pixel font the desktop's font is: the form grows with it.
+double FontScale()
+{
+    const QFont font = QApplication::font();
+    const double size = font.pointSizeF() > 0 ? font.pointSizeF() / 9.0 : font.pixelSize() / 12.0;
+    return std::max(1.0, size);
+}
+
+// Every place of the form's controls `scale` times as far and as large.
+void ScaleForm(QWidget *form, double scale)
+{
+    if (scale <= 1.0)
+        return;
+    for (QWidget *child : form->findChildren<QWidget *>()) {
+        if (child->parentWidget() && child->parentWidget()->layout())
+            continue;  // placed by a layout, not by the design
+        const QRect g = child->geometry();
+        child->setGeometry(qRound(g.x() * scale), qRound(g.y() * scale), qRound(g.width() * scale), qRound(g.height() * scale));
+    }
 }
 
 void SetTabOrder(const Controls &ui)
@@ -358,7 +434,6 @@ void SetTabOrder(const Controls &ui)
 
 }  // namespace
 
-void PlacePane(const Controls &ui, int top, int height) { ui.outputPane->setGeometry(3, top, 622, height); }
 
 compose::FormState Snapshot(const Controls &ui)
 {

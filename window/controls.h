@@ -21,6 +21,9 @@
 
 #include <array>
 
+class QScrollArea;
+class QSplitter;
+
 namespace window {
 
 using widgets::ComboBox;
@@ -75,15 +78,19 @@ struct Controls {
     QPushButton *executeButton = nullptr;
     widgets::OutputPane *outputPane = nullptr;
     widgets::RunStrip *runStrip = nullptr;
+    // The window's parts: the design's form (it scrolls where the window is smaller), the output
+    // below it, the panel beside them.
+    QWidget *designForm = nullptr;
+    QScrollArea *designScroll = nullptr;
+    QSplitter *leftSplitter = nullptr, *mainSplitter = nullptr;
 };
 
 inline constexpr int kDesignWidth = 626;  // the window as it was designed, without the panel
 inline constexpr int kPanelWidth = 390;
+inline constexpr int kFormHeight = 522;  // the design's controls, down to the command line and Execute
 
 // Makes every control inside `window`, where the design puts it, with the tab order it gives.
 Controls MakeControls(QWidget *window, const compose::Vocabulary &words, const QStringList &serialPorts);
-// The output pane's place: `top` and `height`, its width fixed.
-void PlacePane(const Controls &ui, int top, int height);
 
 // The window's values that bear on a command line.
 compose::FormState Snapshot(const Controls &ui);

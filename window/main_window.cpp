@@ -3,6 +3,7 @@
 #include "fuses/device_meanings.h"
 #include "fuses/fuse_layout.h"
 #include "runner/tool_run.h"
+#include "runner/tool_query.h"
 #include "window/board_view.h"
 #include "window/program_view.h"
 #include "window/desktop.h"
@@ -11,9 +12,21 @@
 #include "window/settings_view.h"
 
 #include <QApplication>
+#include <QScreen>
+#include <ranges>
+#include <QLayout>
+#include <QVBoxLayout>
+#include <QRegularExpression>
+#include <QPlainTextEdit>
+#include <QFontDatabase>
+#include <QDialogButtonBox>
+#include <QDialog>
 #include <QCloseEvent>
+#include <QMoveEvent>
+#include <QResizeEvent>
 #include <QDropEvent>
 #include <QShortcut>
+#include <QSplitter>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMimeData>
@@ -51,7 +64,13 @@ MainWindow::MainWindow(WindowDeps deps, QWidget *parent)
             return QFileDialog::getOpenFileName(this, QString(), dir, filter);
         };
     ui_ = window::MakeControls(this, session_.words(), deps_.listPorts());
-    SetPaneBounds(ui_.outputPane->y(), ui_.outputPane->height());  // the gap it keeps to the bottom edge
+    window::MenuHandlers handlers;
+    handlers.quit = [this] { close(); };
+    handlers.guide = [this] { ShowGuide(); };
+    handlers.manual = [this] { ShowManual(); };
+    handlers.about = [this] { ShowAbout(); };
+    menus_ = window::MakeMenus(this, ui_, handlers);
+    layout()->setMenuBar(menus_.bar);
     SetToolTips(ui_, session_.words());
     WrapToolTips();
     for (QGroupBox *row : {ui_.flashRow, ui_.eepromRow}) {
@@ -88,6 +107,8 @@ void MainWindow::WireEvents()
     connect(ui_.flashBrowse, &QPushButton::clicked, this, [this] { BrowseInto(ui_.flashFile); });
     connect(ui_.eepromBrowse, &QPushButton::clicked, this, [this] { BrowseInto(ui_.eepromFile); });
     connect(ui_.executeButton, &QPushButton::clicked, this, &MainWindow::Execute);
+    // Return in the command line runs it, as Execute does.
+    connect(ui_.commandLine, &QLineEdit::returnPressed, ui_.executeButton, &QPushButton::click);
     connect(ui_.runStrip, &widgets::RunStrip::stopClicked, &session_, &session::ChipSession::stop);
     connect(ui_.runStrip, &widgets::RunStrip::wantedHeightChanged, this, &MainWindow::PlaceRunStrip);
     connect(ui_.runStrip, &widgets::RunStrip::showEndClicked, this, [this] {
@@ -272,6 +293,10 @@ void MainWindow::FormCreate()
     session_.setReadLineTable(saved.readLines);
     window::ShowSettings(ui_, saved);
     boards_->load(saved.coreFolder, saved.board, saved.boardOptions);
+    for (const QString &image : saved.recentImages.split(u'|', Qt::SkipEmptyParts) | std::views::reverse)
+        Remember(image);
+    keptGeometry_ = saved.windowGeometry;
+    RestoreGeometry(saved.windowGeometry);
     program_->load(saved);
     setWindowTitle(saved.caption);
     DeviceComboBoxChange();
@@ -286,6 +311,13 @@ bool MainWindow::SaveSettings()
     settings::Saved saved = window::SettingsOf(ui_, windowTitle());
     saved.coreFolder = boards_->coreFolder();
     saved.boardOptions = boards_->optionsText();
+    saved.recentImages = recent_.join(u'|');
+    // Where it stands and how large it is (not its frame: the desktop puts that around it again),
+    // once the user moved or resized it: a file nobody changed stays as it was.
+    if (geometryChanged_ && !isMaximized() && !isFullScreen())
+        saved.windowGeometry = QStringLiteral("%1,%2,%3,%4").arg(geometry().x()).arg(geometry().y()).arg(width()).arg(height());
+    else
+        saved.windowGeometry = keptGeometry_;
     program_->store(saved);
     if (settings::Save(path, saved, own))
         return true;
@@ -323,19 +355,131 @@ void MainWindow::BrowseInto(QLineEdit *field)
     if (dir.isEmpty())
         dir = runner::OwnDirectory() + QLatin1Char('/');
     const QString chosen = deps_.openFile(dir, kFileFilter);
-    if (!chosen.isEmpty())
+    if (!chosen.isEmpty()) {
         field->setText(chosen);
+        Remember(chosen);
+    }
+}
+
+void MainWindow::moveEvent(QMoveEvent *event)
+{
+    QWidget::moveEvent(event);
+    geometryChanged_ = geometryChanged_ || (event->spontaneous() && isVisible());  // the user's, or the desktop's
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    geometryChanged_ = geometryChanged_ || (event->spontaneous() && isVisible());
+}
+
+void MainWindow::RestoreGeometry(const QString &kept)
+{
+    const QStringList n = kept.split(u',');
+    const QRect was = n.size() == 4 ? QRect(n[0].toInt(), n[1].toInt(), n[2].toInt(), n[3].toInt()) : QRect();
+    // Where it was closed, when that is on a screen there now; as large as it was, within the screen.
+    const QScreen *screen = nullptr;
+    for (const QScreen *s : QGuiApplication::screens())
+        if (was.isValid() && s->availableGeometry().intersects(was))
+            screen = s;
+    const QRect room = (screen ? screen : QGuiApplication::primaryScreen())->availableGeometry();
+    QSize size = was.isValid() ? was.size() : this->size();
+    size = size.boundedTo(room.size()).expandedTo(minimumSizeHint().boundedTo(room.size()));
+    resize(size);
+    if (screen)
+        move(was.topLeft());
+    else if (!room.contains(geometry()))
+        move(room.topLeft());
+}
+
+void MainWindow::Remember(const QString &image)
+{
+    recent_ = window::WithRecent(recent_, image);
+    // A recent image goes back to its row: an EEPROM image by its name, any other to the flash.
+    window::ShowRecent(menus_.recent, recent_, [this](const QString &path) {
+        const bool eeprom = path.endsWith(QLatin1String(".eep"), Qt::CaseInsensitive);
+        (eeprom ? ui_.eepromFile : ui_.flashFile)->setText(path);
+        (eeprom ? ui_.eepromWrite : ui_.flashWrite)->setChecked(true);
+        (eeprom ? ui_.eepromRead : ui_.flashRead)->setChecked(false);
+        Remember(path);
+    });
+}
+
+void MainWindow::ShowText(const QString &title, const QString &text)
+{
+    auto *dialog = new QDialog(this);
+    dialog->setObjectName(QStringLiteral("TextWindow"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(title);
+    auto *view = new QPlainTextEdit(text, dialog);
+    view->setReadOnly(true);
+    view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    auto *close = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
+    connect(close, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    auto *column = new QVBoxLayout(dialog);
+    column->addWidget(view);
+    column->addWidget(close);
+    dialog->resize(760, 560);
+    dialog->show();
+}
+
+void MainWindow::ShowGuide()
+{
+    // The README as the package installs it, or beside the program in its build or source tree.
+    const QString own = runner::OwnDirectory();
+    for (const QString &path : {QStringLiteral("/usr/share/doc/fusewerk/README.md"), own + QStringLiteral("/../share/doc/fusewerk/README.md"),
+                                own + QStringLiteral("/README.md"), own + QStringLiteral("/../README.md")}) {
+        QFile readme(path);
+        if (readme.open(QIODevice::ReadOnly)) {
+            ShowText(QStringLiteral("Fusewerk User Guide"), QString::fromUtf8(readme.read(1 << 20)));
+            return;
+        }
+    }
+    ShowMessage(this, MessageKind::Information,
+                QStringLiteral("The user guide (README.md) is not installed beside the program nor in /usr/share/doc/fusewerk."));
+}
+
+void MainWindow::ShowManual()
+{
+    // As the man program renders it, without the terminal's bold and underline.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("MANWIDTH"), QStringLiteral("100"));
+    env.insert(QStringLiteral("MAN_KEEP_FORMATTING"), QString());
+    const std::optional<QByteArray> text =
+        runner::QueryTool(QStringLiteral("man"), {QStringLiteral("-P"), QStringLiteral("cat"), QStringLiteral("avrdude")}, 5000, env);
+    QString manual = text ? QString::fromLocal8Bit(*text) : QString();
+    static const QRegularExpression overstrike(QStringLiteral(".\\x08"));
+    manual.remove(overstrike);
+    if (manual.trimmed().isEmpty() || !manual.contains(QLatin1String("avrdude"))) {
+        ShowMessage(this, MessageKind::Information, QStringLiteral("avrdude's manual page could not be shown (is man installed?)."));
+        return;
+    }
+    ShowText(QStringLiteral("avrdude's Manual"), manual);
+}
+
+void MainWindow::ShowAbout()
+{
+    const compose::InstalledAvrdude &avrdude = session_.words().installed();
+    QString version;
+    if (!avrdude.program.isEmpty())
+        if (const auto said = runner::QueryTool(avrdude.program, {QStringLiteral("-v")}, 2000))
+            if (const qsizetype at = said->indexOf("Version "); at >= 0)
+                version = QString::fromLocal8Bit(said->mid(at + 8, said->indexOf('\n', at) - at - 8)).trimmed();
+    ShowMessage(this, MessageKind::Information,
+                QStringLiteral("Fusewerk %1, a desktop front end for avrdude.\nQt %2.\navrdude: %3")
+                    .arg(QCoreApplication::applicationVersion(), QString::fromLatin1(qVersion()),
+                         avrdude.program.isEmpty() ? QStringLiteral("not found beside the program or on the PATH")
+                                                   : QStringLiteral("%1, version %2").arg(avrdude.program, version.isEmpty() ? QStringLiteral("unknown") : version)));
 }
 
 void MainWindow::Execute()
 {
-    const int top = ui_.outputPane->y(), height = ui_.outputPane->height();
+    const QList<int> sizes = ui_.leftSplitter->sizes();
     if (!session_.execute(ui_.commandLine->text()))
         return;
-    savedPaneTop_ = top;
-    savedPaneHeight_ = height;
-    SetPaneBounds(3, 678);
-    ui_.outputPane->raise();
+    // The output takes the form's room while the tool runs, as the design enlarges it over the window.
+    savedSplit_ = sizes;
+    ui_.leftSplitter->setSizes({0, sizes.value(0) + sizes.value(1)});
 }
 
 void MainWindow::RunStateChanged(bool running)
@@ -361,7 +505,9 @@ void MainWindow::ShowOutcome(const session::Outcome &outcome)
     if (outcome.fromStart)
         pane->showCaretAtLine(0);  // a read's output shows from its start
     if (outcome.execute) {
-        SetPaneBounds(savedPaneTop_, savedPaneHeight_);
+        if (!savedSplit_.isEmpty())
+            ui_.leftSplitter->setSizes(savedSplit_);
+        savedSplit_.clear();
         // The caret goes to the start of line 15 when there is one; the view stays where it is.
         if (pane->lineCount() > 15)
             pane->setCaretToLine(15);
@@ -400,30 +546,10 @@ void MainWindow::Found(const QString &what, const QString &value, const QString 
     });
 }
 
-void MainWindow::SetPaneBounds(int top, int height)
-{
-    window::PlacePane(ui_, top, height);
-    paneBottomGap_ = this->height() - (top + height);
-}
-
-void MainWindow::resizeEvent(QResizeEvent *event)
-{
-    QWidget::resizeEvent(event);
-    // Anchored left, top and bottom: the pane grows and shrinks with the window's height; the run
-    // strip keeps to the bottom edge.
-    widgets::OutputPane *pane = ui_.outputPane;
-    pane->resize(pane->width(), std::max(0, height() - paneBottomGap_ - pane->y()));
-    PlaceRunStrip();
-    ui_.fuseSettingsGroup->resize(ui_.fuseSettingsGroup->width(),
-                                  std::max(0, height() - widgets::RunStrip::kHeight - ui_.fuseSettingsGroup->y() - 3));
-}
-
 void MainWindow::PlaceRunStrip()
 {
-    // Along the bottom edge; a long outcome takes the lines it needs, over the bottom of the pane.
-    const int strip = ui_.runStrip->wantedHeight();
-    ui_.runStrip->setGeometry(0, height() - strip, width(), strip);
-    ui_.runStrip->raise();
+    // Along the bottom edge; a long outcome takes the lines it needs.
+    ui_.runStrip->setFixedHeight(ui_.runStrip->wantedHeight());
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
@@ -442,6 +568,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     drop->acceptProposedAction();
     if (event->type() == QEvent::Drop) {
         field->setText(urls.front().toLocalFile());
+        Remember(urls.front().toLocalFile());
         // A file dropped is a file to program: the row writes it, and reads nothing over it.
         const bool flash = field == ui_.flashFile;
         (flash ? ui_.flashRead : ui_.eepromRead)->setChecked(false);

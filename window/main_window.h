@@ -4,6 +4,7 @@
 // own (window/controls.h); each control's objectName is its name in the window's design.
 #include "session/chip_session.h"
 #include "window/controls.h"
+#include "window/menus.h"
 #include "window/window_deps.h"
 
 #include <QWidget>
@@ -33,6 +34,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;  // FormClose
+    void moveEvent(QMoveEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;  // files dropped on the rows
 
@@ -49,7 +51,6 @@ private:
     void ExitModeClick(std::size_t row);  // a ticked box unticks the one it excludes
     void BrowseInto(QLineEdit *field);
     void Execute();
-    void SetPaneBounds(int top, int height);
     void PlaceRunStrip();
     void RunStateChanged(bool running);
     void ShowOutcome(const session::Outcome &outcome);
@@ -57,6 +58,13 @@ private:
     void SignatureMenu(QMenu &menu);
     // A value read from the chip: said in the run strip once the run is over, its field marked for a moment.
     void Found(const QString &what, const QString &value, const QString &before, QWidget *field);
+    // Help: the user guide (the README as installed), avrdude's manual, the versions.
+    void ShowGuide();
+    void ShowManual();
+    void ShowAbout();
+    void ShowText(const QString &title, const QString &text);  // a long text, in a window of its own
+    void Remember(const QString &image);  // an image opened: first of the recent ones
+    void RestoreGeometry(const QString &kept);  // "x,y,width,height", or the design's size
 
     WindowDeps deps_;
     session::ChipSession session_;
@@ -64,10 +72,13 @@ private:
     std::unique_ptr<RunLock> lock_;
     window::BoardView *boards_ = nullptr;  // a child of the window
     window::ProgramDialog *program_ = nullptr;  // Program Chip, a child of the window
-    int savedPaneTop_ = -1, savedPaneHeight_ = 0;  // the pane's place before Execute enlarged it
+    QList<int> savedSplit_;  // the form's and the output's heights before Execute enlarged the output
     bool closeAfterRun_ = false;       // the user chose "Stop and close" during a run
     bool closeWithoutSaving_ = false;  // the user chose to close although the settings could not be saved
     bool ending_ = false;              // told to end by a signal: nobody is there to answer questions
-    int paneBottomGap_ = 3;            // the output pane keeps its distance to the window's bottom edge
     QStringList found_;                // what the run under way read, for the strip
+    window::Menus menus_;
+    QStringList recent_;               // the images opened last, the newest first
+    QString keptGeometry_;             // the geometry the settings gave
+    bool geometryChanged_ = false;     // moved or resized by the user (or the desktop) since it opened
 };
