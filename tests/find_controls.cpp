@@ -40,6 +40,7 @@ window::Controls Ui(const QWidget &w)
     find(ui.uploadSetting, QStringLiteral("UploadSetting"));
     find(ui.designForm, QStringLiteral("DesignForm"));
     find(ui.designScroll, QStringLiteral("DesignScroll"));
+    find(ui.panelScroll, QStringLiteral("PanelScroll"));
     find(ui.leftSplitter, QStringLiteral("LeftSplitter"));
     find(ui.mainSplitter, QStringLiteral("MainSplitter"));
     find(ui.uploadButton, QStringLiteral("BoardUpload"));

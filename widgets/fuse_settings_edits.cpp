@@ -122,6 +122,10 @@ void FuseSettingsPanel::backToRead()
 
 void FuseSettingsPanel::setChipValue(const QString &memory, quint32 value)
 {
+    // What came from the chip is a step of its own: an edit made at once after it is not folded in,
+    // or undoing that edit would also undo the read.
+    if (recordLater_.isActive())
+        Record();
     for (fuses::FuseByte byte : fuses::AllFuseBytes)
         if (MemoryOf(byte) == memory && !own_.any())
             chip_[fuses::Index(byte)] = value & 0xFF;

@@ -175,6 +175,7 @@ void BoardView::showMenus()
         delete old;
     auto *grid = qobject_cast<QGridLayout *>(ui_.boardMenus->layout());
     const boards::Board *b = board();
+    ui_.boardMenus->setVisible(b && !b->menus.empty());  // no empty row where a board has no menus
     if (!b || !grid)
         return;
     int place = 0;

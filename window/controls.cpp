@@ -154,8 +154,10 @@ Controls MakeControls(QWidget *w, const compose::Vocabulary &words, const QStrin
     CreateByteGroups(ui, form);
     CreateOptions(ui, form);
     CreateBottom(ui, form);
+    // As wide as designed, or as the options and exit modes need with the desktop's fonts.
+    const int formWidth = std::max(kDesignWidth, ui.exitModeGroup->geometry().right() + 4);
     ScaleForm(form, scale);
-    form->setFixedSize(qRound(kDesignWidth * scale), qRound(kFormHeight * scale));
+    form->setFixedSize(qRound(formWidth * scale), qRound(kFormHeight * scale));
 
     // The window: the form (scrolling where the window is smaller) above the output, the panel
     // beside them, the run strip along the bottom edge; the output and the panel grow with the window.
@@ -173,12 +175,17 @@ Controls MakeControls(QWidget *w, const compose::Vocabulary &words, const QStrin
     ui.outputPane->setMinimumHeight(60);
     ui.mainSplitter = Named(new QSplitter(Qt::Horizontal, w), QStringLiteral("MainSplitter"));
     ui.mainSplitter->addWidget(ui.leftSplitter);
-    ui.mainSplitter->addWidget(ui.fuseSettingsGroup);
+    // The panel scrolls too, where the window is narrower or lower than its rows of buttons.
+    ui.panelScroll = Named(new QScrollArea(w), QStringLiteral("PanelScroll"));
+    ui.panelScroll->setWidget(ui.fuseSettingsGroup);
+    ui.panelScroll->setWidgetResizable(true);
+    ui.panelScroll->setFrameShape(QFrame::NoFrame);
+    ui.mainSplitter->addWidget(ui.panelScroll);
     // A narrower window takes its room from the panel first, a wider one gives it to the panel.
     ui.mainSplitter->setStretchFactor(0, 0);
     ui.mainSplitter->setStretchFactor(1, 1);
     ui.mainSplitter->setChildrenCollapsible(false);
-    ui.fuseSettingsGroup->setMinimumWidth(200);
+    ui.panelScroll->setMinimumWidth(200);
     auto *column = new QVBoxLayout(w);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
@@ -333,6 +340,7 @@ void CreatePanel(Controls &ui, QWidget *w)
     menus->setColumnStretch(1, 1);
     menus->setColumnStretch(3, 1);
     inside->addWidget(ui.boardMenus);
+    ui.boardMenus->hide();  // shown with a board that has menus
     ui.boardStatus = Named(new QLabel(ui.fuseSettingsGroup), QStringLiteral("BoardStatus"));
     ui.boardStatus->setWordWrap(true);
     ui.boardStatus->setStyleSheet(QStringLiteral("color: #c00000;"));
@@ -361,12 +369,36 @@ void CreatePanel(Controls &ui, QWidget *w)
     inside->addLayout(boardButtons);
 }
 
+// A group of two columns of boxes, the second starting at `second`: with wider captions than the
+// design's (the desktop's fonts) the second column moves right of the first and the group widens.
+template <std::size_t N>
+void FitColumns(QGroupBox *group, const std::array<QCheckBox *, N> &boxes, int second)
+{
+    int firstRight = 0, secondLeft = 0;
+    for (const QCheckBox *box : boxes)
+        if (box->x() < second)
+            firstRight = std::max(firstRight, box->geometry().right() + 1);
+        else
+            secondLeft = secondLeft ? std::min(secondLeft, box->x()) : box->x();
+    const int shift = std::max(0, firstRight + 2 - secondLeft);
+    int right = firstRight;
+    for (QCheckBox *box : boxes) {
+        if (box->x() >= second)
+            box->move(box->x() + shift, box->y());
+        right = std::max(right, box->geometry().right() + 1);
+    }
+    group->resize(std::max(group->width(), right + 6), group->height());
+}
+
 void CreateOptions(Controls &ui, QWidget *w)
 {
     ui.optionsGroup = MakeGroupBox(QStringLiteral("Options"), QStringLiteral("Options"), w, 3, 400, 460, 84);
     MakeTableBoxes(ui, compose::OptionTable, kOptionPlaces, ui.optionsGroup, ui.optionBoxes);
-    ui.exitModeGroup = MakeGroupBox(QStringLiteral("GroupBox9"), QStringLiteral("-E Exitmode"), w, 467, 400, 156, 84);
+    FitColumns(ui.optionsGroup, ui.optionBoxes, kOptionPlaces[4].left);
+    const int exitLeft = std::max(467, ui.optionsGroup->geometry().right() + 5);
+    ui.exitModeGroup = MakeGroupBox(QStringLiteral("GroupBox9"), QStringLiteral("-E Exitmode"), w, exitLeft, 400, 156, 84);
     MakeTableBoxes(ui, compose::ExitModeTable, kExitModePlaces, ui.exitModeGroup, ui.exitModeBoxes);
+    FitColumns(ui.exitModeGroup, ui.exitModeBoxes, kExitModePlaces[2].left);
 }
 
 void CreateBottom(Controls &ui, QWidget *w)

@@ -81,7 +81,7 @@ struct Controls {
     // The window's parts: the design's form (it scrolls where the window is smaller), the output
     // below it, the panel beside them.
     QWidget *designForm = nullptr;
-    QScrollArea *designScroll = nullptr;
+    QScrollArea *designScroll = nullptr, *panelScroll = nullptr;
     QSplitter *leftSplitter = nullptr, *mainSplitter = nullptr;
 };
 
