@@ -12,6 +12,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QAbstractScrollArea>
+#include <QHash>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -59,6 +63,25 @@ std::pair<QColor, QColor> TextOn(const QWidget *w)
     return {p.color(group, w->foregroundRole()), p.color(group, QPalette::Window)};
 }
 
+// How a text shows as drawn: the most common colour of its rectangle in `picture` is what it
+// stands on, the pixel farthest from that in contrast is its ink.
+double DrawnContrast(const QImage &picture, const QRect &rect)
+{
+    QHash<QRgb, int> counts;
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        for (int x = rect.left(); x <= rect.right(); ++x)
+            ++counts[picture.pixel(x, y)];
+    QRgb background = 0;
+    int most = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        if (it.value() > most)
+            most = it.value(), background = it.key();
+    double best = 1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        best = std::max(best, widgets::ContrastRatio(QColor(it.key()), QColor(background)));
+    return best;
+}
+
 }  // namespace
 
 // Every text the window shows is readable on a dark palette: labels, check boxes, group boxes,
@@ -102,6 +125,37 @@ TEST(Look, EveryTextIsReadableOnADarkPalette)
                 << "\": " << fg.name().toStdString() << " on " << bg.name().toStdString();
         }
         EXPECT_GT(seen, 100);
+
+        // And as drawn: labels and check boxes on whatever their parents paint below them (a style
+        // sheet can keep a background from before the theme changed).
+        const QImage picture = form.grab().toImage();
+        int drawn = 0;
+        for (QWidget *w : form.findChildren<QWidget *>()) {
+            auto *box = qobject_cast<QCheckBox *>(w);
+            auto *label = qobject_cast<QLabel *>(w);
+            if (!w->isVisibleTo(&form) || (!box && !label) || (box ? box->text() : label->text()).trimmed().isEmpty())
+                continue;
+            QRect rect = w->rect();
+            if (box) {
+                QStyleOptionButton option;
+                option.initFrom(box);
+                option.text = box->text();
+                rect = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
+            }
+            rect = QRect(w->mapTo(&form, rect.topLeft()), rect.size()).intersected(picture.rect());
+            const QWidget *area = w->parentWidget();
+            while (area && !qobject_cast<const QAbstractScrollArea *>(area))
+                area = area->parentWidget();
+            if (area)  // only what its scroll area shows
+                rect = rect.intersected(QRect(area->mapTo(&form, QPoint(0, 0)), area->size()));
+            if (rect.width() < 8 || rect.height() < 8)
+                continue;
+            ++drawn;
+            EXPECT_GE(DrawnContrast(picture, rect), w->isEnabled() ? 4.5 : 3.0)
+                << w->metaObject()->className() << " " << w->objectName().toStdString() << " \""
+                << (box ? box->text() : label->text()).toStdString() << "\" as drawn";
+        }
+        EXPECT_GT(drawn, 60);
     }
     QApplication::setPalette(before);
 }

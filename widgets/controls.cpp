@@ -172,6 +172,52 @@ QColor ReadableOn(const QColor &hue, const QColor &background, double ratio)
     return c.toRgb();
 }
 
+QColor Mixed(const QColor &background, const QColor &hue, double share)
+{
+    const auto mix = [share](double a, double b) { return a + (b - a) * share; };
+    return QColor::fromRgbF(float(mix(background.redF(), hue.redF())), float(mix(background.greenF(), hue.greenF())),
+                            float(mix(background.blueF(), hue.blueF())));
+}
+
+namespace {
+
+// Keeps a widget's text colour readable on its window colour as the palette changes.
+class Tinter : public QObject {
+public:
+    Tinter(QWidget *widget, const QColor &hue) : QObject(widget), widget_(widget), hue_(hue) { Follow(); }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == widget_ && event->type() == QEvent::PaletteChange)
+            Follow();
+        return false;
+    }
+
+    void Follow()
+    {
+        const QColor text = ReadableOn(hue_, widget_->palette().color(QPalette::Window));
+        if (widget_->palette().color(QPalette::WindowText) == text)
+            return;  // setting it again would come back here
+        QPalette pal = widget_->palette();
+        pal.setColor(QPalette::WindowText, text);
+        pal.setColor(QPalette::Text, text);
+        widget_->setPalette(pal);
+    }
+
+private:
+    QWidget *widget_;
+    QColor hue_;
+};
+
+}  // namespace
+
+void Tint(QWidget *widget, const QColor &hue)
+{
+    for (Tinter *old : widget->findChildren<Tinter *>(QString(), Qt::FindDirectChildrenOnly))
+        delete old;
+    widget->installEventFilter(new Tinter(widget, hue));
+}
+
 SpeedButton::SpeedButton(const QString &caption, const QColor &color, QWidget *parent)
     : QPushButton(caption, parent), hue_(color)
 {

@@ -40,10 +40,20 @@ void FitListToEntries(QComboBox *box);
 inline const QColor kReadHue{0, 128, 0};
 inline const QColor kWriteHue{255, 0, 0};
 
+// The hue of warnings and errors, and of marked output lines.
+inline const QColor kErrorHue{192, 0, 0};
+inline const QColor kMarkHue{255, 200, 0};
+
 // The contrast of two colours as the accessibility guidelines define it (1 to 21).
 double ContrastRatio(const QColor &a, const QColor &b);
 // `hue` made darker or lighter, as the background asks, until it reaches `ratio` against it.
 QColor ReadableOn(const QColor &hue, const QColor &background, double ratio = 4.5);
+// `share` (0 to 1) of `hue` mixed into `background`: a band that stays light on a light palette
+// and dark on a dark one.
+QColor Mixed(const QColor &background, const QColor &hue, double share);
+// The text of `widget` in `hue`, kept readable on its background whenever the palette changes
+// (a theme switched from light to dark).
+void Tint(QWidget *widget, const QColor &hue);
 
 // A flat button that takes no focus, with a caption in its colour, kept readable on the palette's
 // window background, light or dark.

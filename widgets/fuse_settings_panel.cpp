@@ -37,7 +37,7 @@ FuseSettingsPanel::FuseSettingsPanel(QWidget *parent) : QWidget(parent)
     notice_ = new QLabel(this);
     notice_->setObjectName(QStringLiteral("FuseSettingsNotice"));
     notice_->setWordWrap(true);
-    notice_->setStyleSheet(QStringLiteral("color: #c00000;"));
+    Tint(notice_, kErrorHue);
     notice_->hide();
     layout->addWidget(notice_);
     scroll_ = new QScrollArea(this);

@@ -1,5 +1,7 @@
 #include "widgets/output_pane.h"
 
+#include "widgets/controls.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -410,9 +412,10 @@ void OutputPane::paintEvent(QPaintEvent *event)
         const QRect band(0, y, width, lines * height);
         if (event->rect().intersects(band)) {
             const bool marked = row >= markFrom && row < markTo;
+            const QColor markBand = Mixed(colours.color(QPalette::Base), kMarkHue, 0.4);
             if (marked)
-                painter.fillRect(band, QColor(255, 230, 150));
-            painter.setPen(marked ? QColor(Qt::black) : colours.color(QPalette::Text));
+                painter.fillRect(band, markBand);
+            painter.setPen(marked ? ReadableOn(colours.color(QPalette::Text), markBand) : colours.color(QPalette::Text));
             QList<QTextLayout::FormatRange> selection;
             const qint64 start = store_.rowStart(row), end = store_.rowEnd(row);
             if (from < to && from <= end && to > start) {

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCompleter>
 #include <QGridLayout>
+#include <QEvent>
 #include <QVBoxLayout>
 
 namespace window {
@@ -130,6 +131,29 @@ const QString kFormStyle = QStringLiteral("QGroupBox { border: 1px solid palette
                                           "QComboBox { padding-left: 1px; }"
                                           "QComboBox::drop-down { width: 13px; }");
 
+// A style sheet takes the colours of the palette it was applied under: when the desktop's palette
+// changes (a theme switched from light to dark) the form's is applied again, or it would keep the old
+// background under the new text colours.
+class FollowPalette : public QObject {
+public:
+    explicit FollowPalette(QWidget *form) : QObject(form), form_(form) {}
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (restyling_ || (event->type() != QEvent::ApplicationPaletteChange && event->type() != QEvent::PaletteChange))
+            return false;
+        restyling_ = true;
+        form_->setPalette(QPalette());  // the window's again, not the one the style sheet kept
+        form_->setStyleSheet(QString());
+        form_->setStyleSheet(kFormStyle);
+        restyling_ = false;
+        return false;
+    }
+
+private:
+    QWidget *form_;
+    bool restyling_ = false;
+};
+
 }  // namespace
 
 Controls MakeControls(QWidget *w, const compose::Vocabulary &words, const QStringList &serialPorts)
@@ -149,6 +173,7 @@ Controls MakeControls(QWidget *w, const compose::Vocabulary &words, const QStrin
     form->setFont(small);
     // Group titles sit in the frame's top line, so the rows inside keep the room they were given.
     form->setStyleSheet(kFormStyle);
+    w->installEventFilter(new FollowPalette(form));  // the window hears of a new palette; the form may not
     CreateTopRow(ui, form, words, serialPorts);
     CreateFileRows(ui, form);
     CreateByteGroups(ui, form);
@@ -227,7 +252,10 @@ void CreateTopRow(Controls &ui, QWidget *w, const compose::Vocabulary &words, co
     ui.programmerFit = Named(new QLabel(QStringLiteral("\u26A0"), w), QStringLiteral("ProgrammerFit"));
     ui.programmerFit->setGeometry(190, 4, 30, 18);
     ui.programmerFit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    ui.programmerFit->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold;"));
+    widgets::Tint(ui.programmerFit, widgets::kErrorHue);
+    QFont bold = ui.programmerFit->font();
+    bold.setBold(true);
+    ui.programmerFit->setFont(bold);
     ui.programmerFit->hide();
     MakeLabel(QStringLiteral("-P Port:"), w, 226, 8);
     ui.portBox = Named(Place(new ComboBox(compose::PortItems(ports), QString(), w), 226, 24, 81, 21),
@@ -343,7 +371,7 @@ void CreatePanel(Controls &ui, QWidget *w)
     ui.boardMenus->hide();  // shown with a board that has menus
     ui.boardStatus = Named(new QLabel(ui.fuseSettingsGroup), QStringLiteral("BoardStatus"));
     ui.boardStatus->setWordWrap(true);
-    ui.boardStatus->setStyleSheet(QStringLiteral("color: #c00000;"));
+    widgets::Tint(ui.boardStatus, widgets::kErrorHue);
     ui.boardStatus->hide();
     inside->addWidget(ui.boardStatus);
     ui.uploadSetting = Named(new QLabel(ui.fuseSettingsGroup), QStringLiteral("UploadSetting"));

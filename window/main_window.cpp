@@ -538,7 +538,10 @@ void MainWindow::Found(const QString &what, const QString &value, const QString 
     if (!field)
         return;
     // Marked for a moment, so that the eye finds what the read brought.
-    field->setStyleSheet(QStringLiteral("background-color: rgba(60, 180, 60, 90);"));
+    // A green band of the palette's own base: light on a light theme, dark on a dark one.
+    const QColor band = widgets::Mixed(field->palette().color(QPalette::Base), widgets::kReadHue, 0.3);
+    field->setStyleSheet(QStringLiteral("background-color: %1; color: %2;")
+                             .arg(band.name(), widgets::ReadableOn(field->palette().color(QPalette::Text), band).name()));
     field->setProperty("justRead", true);
     QTimer::singleShot(1500, field, [field] {
         field->setStyleSheet(QString());
