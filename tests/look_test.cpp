@@ -16,6 +16,11 @@
 #include <QStyleOptionButton>
 #include <QAbstractScrollArea>
 #include <QHash>
+#include <QComboBox>
+#include <QFile>
+#include <QSet>
+#include <QAction>
+#include <QShortcut>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -158,4 +163,101 @@ TEST(Look, EveryTextIsReadableOnADarkPalette)
         EXPECT_GT(drawn, 60);
     }
     QApplication::setPalette(before);
+}
+
+// The keyboard alone: Tab from the first control visits every control in reading order (the byte
+// editors' Read and Write among them, the panel after the form, the output last) and comes round
+// again; Shift+Tab goes back; Return in the command line runs Execute.
+TEST(Keys, TabVisitsEveryControlInReadingOrder)
+{
+    QFile::remove(OwnDir() + "/runs.log");
+    StandIn tool(QStringLiteral(R"(echo "$*" >> "%1/runs.log")").arg(OwnDir()));
+    auto form = MakeForm("ATmega8", "usbasp");
+    form->resize(800, 550);  // the smallest: what Tab reaches is scrolled into view
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    Ui(*form).deviceBox->setFocus();
+    QList<QWidget *> visited;
+    const auto focused = [&] {
+        QWidget *w = QApplication::focusWidget();
+        while (w && w->parentWidget() && qobject_cast<QComboBox *>(w->parentWidget()))
+            w = w->parentWidget();  // an editable box's line is the box
+        return w;
+    };
+    for (int i = 0; i < 400 && (visited.isEmpty() || focused() != visited.front()); ++i) {
+        QWidget *now = focused();
+        visited << now;
+        // In view when it has the focus, however small the window.
+        for (QWidget *up = now->parentWidget(); up; up = up->parentWidget())
+            if (auto *area = qobject_cast<QAbstractScrollArea *>(up); area && area != now)
+                EXPECT_TRUE(area->viewport()->rect().intersects(QRect(now->mapTo(area->viewport(), QPoint(0, 0)), now->size())))
+                    << now->objectName().toStdString() << " out of view";
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    ASSERT_EQ(focused(), Ui(*form).deviceBox) << "round again after " << visited.size();
+    EXPECT_EQ(visited.back(), Ui(*form).outputPane) << "the output last";
+    EXPECT_EQ(QSet<QWidget *>(visited.begin(), visited.end()).size(), visited.size()) << "each once";
+
+    const auto place = [&](const char *name) { return visited.indexOf(form->findChild<QWidget *>(name)); };
+    EXPECT_GE(place("SpeedButton7"), 0) << "the low fuse's Write";
+    EXPECT_LT(place("Edit4"), place("FlashWrite"));
+    EXPECT_LT(place("SpeedButton1"), place("SpeedButton7"));
+    EXPECT_LT(place("SpeedButton7"), place("MaskEdit30"));
+    EXPECT_LT(place("MaskEdit30"), place("SpeedButton2")) << "one byte's group, then the next";
+    EXPECT_LT(place("BitBtn1"), place("ReadAllFuses")) << "the panel after the form";
+    // Every button the mouse can press, the panel's and the form's.
+    for (QAbstractButton *button : form->findChildren<QAbstractButton *>())
+        if (button->isVisible() && button->isEnabled() && !button->objectName().startsWith("qt_"))
+            EXPECT_TRUE(visited.contains(button)) << button->objectName().toStdString() << " \""
+                                                  << button->text().toStdString() << "\"";
+
+    // Back again.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    EXPECT_EQ(focused(), Ui(*form).outputPane);
+
+    // Return in the command line is Execute.
+    Ui(*form).commandLine->setFocus();
+    QTest::keyClick(Ui(*form).commandLine, Qt::Key_Return);
+    WaitForRun(*form);
+    QFile log(OwnDir() + "/runs.log");
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(log.readAll()).trimmed(), "-p m8 -c usbasp");
+}
+
+// The menus: each action that is a button's is enabled exactly when its button is, before, during
+// and after a run; every key the window answers to is one a menu lists.
+TEST(Menus, EachActionFollowsItsButton)
+{
+    StandIn tool(QStringLiteral("sleep 1"));
+    auto form = MakeForm("ATmega8", "usbasp");
+    form->show();
+    QList<std::pair<QAction *, QAbstractButton *>> pairs;
+    for (QAction *action : form->findChildren<QAction *>())
+        if (action->objectName().startsWith("Action_"))
+            if (auto *button = form->findChild<QAbstractButton *>(action->objectName().mid(7)))
+                pairs.append({action, button});
+    ASSERT_GE(pairs.size(), 10);
+    const auto same = [&](const char *when) {
+        for (const auto &[action, button] : pairs)
+            EXPECT_EQ(action->isEnabled(), button->isEnabled()) << action->objectName().toStdString() << " " << when;
+    };
+    same("at the start");
+    Ui(*form).deviceBox->setEditText("");
+    same("without a device");
+    Ui(*form).deviceBox->setEditText("ATmega8");
+    QTest::mouseClick(Ui(*form).executeButton, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Ui(*form).executeButton->isEnabled(); }, 2000));
+    same("during a run");
+    WaitForRun(*form);
+    same("after the run");
+
+    // The window's keys are the menus' keys.
+    QSet<QString> listed;
+    for (QAction *action : form->findChildren<QAction *>())
+        if (!action->shortcut().isEmpty() && !action->associatedObjects().isEmpty())
+            listed << action->shortcut().toString();
+    for (const QString &key : {"Ctrl+Z", "Ctrl+Shift+Z", "Ctrl+F", "Ctrl+O", "Ctrl+Q", "Ctrl+Return", "F1", "F5", "Esc"})
+        EXPECT_TRUE(listed.contains(key)) << key.toStdString();
+    EXPECT_TRUE(form->findChildren<QShortcut *>().isEmpty()) << "a key no menu lists";
 }

@@ -44,9 +44,10 @@ TEST(Window, StartsWithEveryControlAndTheDesignedCaptions)
     EXPECT_EQ(Ui(form).eepromFormat->itemText(3), "Immediate mode");
     EXPECT_EQ(Ui(form).overrideSignatureBox->text(), "-F Override the device signature check");
     EXPECT_EQ(Ui(form).noVerifyBox->text(), "-V Disable verify check");
-    EXPECT_EQ(Ui(form).exitModeGroup->title(), "-E Exitmode");
-    EXPECT_EQ(Ui(form).byteEditor(Lock)->title(), "Lock Fuse Byte");
-    EXPECT_EQ(Ui(form).executeButton->text(), "Execute");
+    // The captions as shown; the & marks each one's access key.
+    EXPECT_EQ(Ui(form).exitModeGroup->title(), "-E E&xitmode");
+    EXPECT_EQ(Ui(form).byteEditor(Lock)->title(), "Loc&k Fuse Byte");
+    EXPECT_EQ(Ui(form).executeButton->text(), "Execu&te");
     form.show();
     form.layout()->activate();
     const QRect pane = Ui(form).outputPane->geometry(), designed = Ui(form).designScroll->geometry();

@@ -72,9 +72,9 @@ ByteEditor::ByteEditor(const fuses::FuseByteRow &row, const Geometry &at, QWidge
 
 QList<QWidget *> ByteEditor::tabChain() const
 {
-    // The bit boxes 1 to 7 first, then the hex field, the binary field and bit 0.
-    QList<QWidget *> chain(bits_.begin() + 1, bits_.end());
-    chain << hex_ << bin_ << bits_[0];
+    // As the group reads: Read and Write, the hex and binary fields, the bits from the top down.
+    QList<QWidget *> chain{read_, write_, hex_, bin_};
+    chain.append(QList<QWidget *>(bits_.begin(), bits_.end()));
     return chain;
 }
 

@@ -222,7 +222,6 @@ SpeedButton::SpeedButton(const QString &caption, const QColor &color, QWidget *p
     : QPushButton(caption, parent), hue_(color)
 {
     setFlat(true);
-    setFocusPolicy(Qt::NoFocus);
     FollowPalette();
 }
 

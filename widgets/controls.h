@@ -55,7 +55,7 @@ QColor Mixed(const QColor &background, const QColor &hue, double share);
 // (a theme switched from light to dark).
 void Tint(QWidget *widget, const QColor &hue);
 
-// A flat button that takes no focus, with a caption in its colour, kept readable on the palette's
+// A flat button with a caption in its colour, kept readable on the palette's
 // window background, light or dark.
 class SpeedButton : public QPushButton {
     Q_OBJECT

@@ -79,6 +79,8 @@ public:
     // The values now shown are where editing starts: no undo before them (a device change).
     void resetEdits();
     QPushButton *writeButton() const { return write_; }
+    QPushButton *undoButton() const { return undo_; }
+    QPushButton *redoButton() const { return redo_; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -122,6 +122,7 @@ void CreateOutput(Controls &ui, QWidget *w);
 double FontScale();
 void ScaleForm(QWidget *form, double scale);
 void SetTabOrder(const Controls &ui);
+void SetAccessKeys(QWidget *window);
 
 const QString kFormStyle = QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
                                           "QGroupBox::title { subcontrol-origin: margin; left: 7px; padding: 0px 2px; }"
@@ -221,6 +222,7 @@ Controls MakeControls(QWidget *w, const compose::Vocabulary &words, const QStrin
     ui.mainSplitter->setSizes({form->width(), qRound(kPanelWidth * scale)});
     ui.leftSplitter->setSizes({form->height(), qRound(158 * scale)});
     w->resize(form->width() + qRound(kPanelWidth * scale), form->height() + qRound(161 * scale) + widgets::RunStrip::kHeight);
+    SetAccessKeys(w);
     SetTabOrder(ui);
     return ui;
 }
@@ -471,29 +473,104 @@ void ScaleForm(QWidget *form, double scale)
     }
 }
 
-void SetTabOrder(const Controls &ui)
+// The form's controls as they read, top left to bottom right.
+QList<QWidget *> FormOrder(const Controls &ui)
 {
-    // As the window was designed: top row, rows, byte groups, options, command line.
-    QList<QWidget *> chain{ui.deviceBox,  ui.programmerBox, ui.portBox,      ui.flashWrite,  ui.flashRead,
-                           ui.flashVerify, ui.flashFile,    ui.flashBrowse,  ui.flashFormat, ui.eepromWrite,
-                           ui.eepromRead, ui.eepromVerify, ui.eepromFile,   ui.eepromBrowse, ui.eepromFormat};
+    QList<QWidget *> chain{ui.deviceBox,    ui.programmerBox, ui.portBox,     ui.extraOptions, ui.flashWrite,
+                           ui.flashRead,    ui.flashVerify,   ui.flashFile,   ui.flashBrowse,  ui.flashFormat,
+                           ui.eepromWrite,  ui.eepromRead,    ui.eepromVerify, ui.eepromFile,  ui.eepromBrowse,
+                           ui.eepromFormat};
     for (const widgets::ByteEditor *editor : ui.byteEditors)
         chain << editor->tabChain();
-    chain << ui.calibrationField << ui.signatureField;
-    // The option and exit-mode boxes in the order they were numbered.
-    QList<QCheckBox *> boxes(ui.optionBoxes.begin(), ui.optionBoxes.end());
-    boxes.append(QList<QCheckBox *>(ui.exitModeBoxes.begin(), ui.exitModeBoxes.end()));
-    const auto number = [](const QCheckBox *box) { return box->objectName().mid(8).toInt(); };
-    std::ranges::sort(boxes, {}, number);
-    for (QCheckBox *box : boxes)
+    chain << ui.calibrationRead << ui.calibrationWrite << ui.calibrationField << ui.signatureRead << ui.signatureField
+          << ui.detectButton;
+    // Each group's boxes column by column, as they stand.
+    for (QCheckBox *box : ui.optionBoxes)
         chain << box;
-    chain << ui.commandLine << ui.executeButton << ui.outputPane << ui.extraOptions;
+    for (QCheckBox *box : ui.exitModeBoxes)
+        chain << box;
+    chain << ui.commandLine << ui.executeButton;
+    return chain;
+}
+
+// The widgets below `parent` that Tab can reach, row by row as they stand.
+QList<QWidget *> ByPlace(QWidget *parent)
+{
+    QList<QWidget *> found;
+    const auto inner = [parent](const QWidget *w) {  // a part of a control, as an editable box's line
+        for (const QWidget *up = w->parentWidget(); up && up != parent; up = up->parentWidget())
+            if (up->focusPolicy() & Qt::TabFocus)
+                return true;
+        return false;
+    };
+    for (QWidget *w : parent->findChildren<QWidget *>())
+        if (w->focusPolicy() & Qt::TabFocus && !w->focusProxy() && !inner(w))
+            found << w;
+    const auto at = [parent](const QWidget *w) { return w->mapTo(parent, QPoint(0, 0)); };
+    std::ranges::stable_sort(found, [&](const QWidget *a, const QWidget *b) {
+        const QPoint pa = at(a), pb = at(b);
+        return pa.y() != pb.y() ? pa.y() < pb.y() : pa.x() < pb.x();
+    });
+    return found;
+}
+
+// The access keys (Alt and a letter) of the groups and buttons, each letter once in the window and
+// none of the menu bar's (F, E, C, H); a group's key gives the focus to its first control.
+struct AccessKey {
+    const char *name;
+    char letter;
+};
+constexpr AccessKey kAccessKeys[] = {
+    {"GroupBox1", 'l'},     {"GroupBox2", 'm'},    {"GroupBox3", 'w'},      {"GroupBox4", 'g'},
+    {"GroupBox5", 'k'},     {"GroupBox6", 'y'},    {"GroupBox7", 'i'},      {"GroupBox8", 'n'},
+    {"Options", 'o'},       {"GroupBox9", 'x'},    {"BitBtn1", 't'},        {"ReadAllFuses", 'a'},
+    {"ProgramChip", 'p'},   {"DetectButton", 'd'}, {"BurnBootloader", 'b'}, {"BoardUpload", 'u'},
+    {"AddCoreFolder", 'r'}, {"FuseSettingsWrite", 's'}, {"BackToRead", 'v'},
+};
+
+// The caption with `letter` (its first occurrence after the leading option, "-E") marked as its access key.
+QString WithAccessKey(const QString &caption, char letter)
+{
+    const qsizetype from = caption.startsWith(u'-') ? caption.indexOf(u' ') + 1 : 0;
+    const qsizetype at = caption.indexOf(QChar::fromLatin1(letter), from, Qt::CaseInsensitive);
+    return at < 0 ? caption : caption.left(at) + u'&' + caption.mid(at);
+}
+
+void SetAccessKeys(QWidget *window)
+{
+    for (const AccessKey &key : kAccessKeys) {
+        const QString name = QString::fromLatin1(key.name);
+        if (auto *group = window->findChild<QGroupBox *>(name))
+            group->setTitle(WithAccessKey(group->title(), key.letter));
+        else if (auto *button = window->findChild<QAbstractButton *>(name))
+            button->setText(WithAccessKey(button->text(), key.letter));
+    }
+}
+
+void SetTabOrder(const Controls &ui)
+{
+    // Qt's own chain in the same order: a group box's access key gives the focus to its first control.
+    const QList<QWidget *> chain = FormOrder(ui);
     for (qsizetype i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
 }  // namespace
 
+
+QList<QWidget *> ReadingOrder(const Controls &ui)
+{
+    QList<QWidget *> order = FormOrder(ui);
+    // A control of the form the list above does not name still gets its turn, at the form's end.
+    for (QWidget *w : ByPlace(ui.designForm))
+        if (!order.contains(w))
+            order << w;
+    order << ByPlace(ui.fuseSettingsGroup) << ByPlace(ui.runStrip) << ui.outputPane;
+    for (QWidget *w : ByPlace(ui.outputPane))  // its find bar
+        if (w != ui.outputPane->viewport())
+            order << w;
+    return order;
+}
 
 compose::FormState Snapshot(const Controls &ui)
 {

@@ -95,6 +95,11 @@ Controls MakeControls(QWidget *window, const compose::Vocabulary &words, const Q
 // The window's values that bear on a command line.
 compose::FormState Snapshot(const Controls &ui);
 
+// Every control Tab visits, in reading order: the form from top left to bottom right, then the
+// panel (its rows as they stand now), the run strip, the output last. Hidden and disabled ones too:
+// the caller skips what cannot take the focus.
+QList<QWidget *> ReadingOrder(const Controls &ui);
+
 // `widget` with its design name as its objectName, as tests and tools find it.
 template <typename T>
 T *Named(T *widget, const QString &name)

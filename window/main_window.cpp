@@ -25,11 +25,11 @@
 #include <QMoveEvent>
 #include <QResizeEvent>
 #include <QDropEvent>
-#include <QShortcut>
 #include <QSplitter>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTextBlock>
@@ -163,9 +163,6 @@ void MainWindow::WireEvents()
     });
     // The next serial number is kept at once: a crash must not give two boards the same one.
     connect(program_, &window::ProgramDialog::boardDone, this, [this] { SaveSettings(); });
-    // Undo and redo of the fuse values, wherever the focus is but in a text field (which keeps its own).
-    connect(new QShortcut(QKeySequence::Undo, this), &QShortcut::activated, ui_.fuseSettings, &widgets::FuseSettingsPanel::undo);
-    connect(new QShortcut(QKeySequence::Redo, this), &QShortcut::activated, ui_.fuseSettings, &widgets::FuseSettingsPanel::redo);
     // A setting chosen in the panel goes to its byte editor, whose boxes and fields follow.
     connect(ui_.fuseSettings, &widgets::FuseSettingsPanel::valueEdited, this,
             [this](fuses::FuseByte byte, unsigned value) { ui_.byteEditor(byte)->setValue(value); });
@@ -371,6 +368,25 @@ void MainWindow::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     geometryChanged_ = geometryChanged_ || (event->spontaneous() && isVisible());
+}
+
+bool MainWindow::focusNextPrevChild(bool next)
+{
+    QList<QWidget *> order = window::ReadingOrder(ui_);
+    order.removeIf([](const QWidget *w) { return !w->isVisible() || !w->isEnabled() || !(w->focusPolicy() & Qt::TabFocus); });
+    // The focus may rest inside a control (the line of an editable box).
+    qsizetype at = -1;
+    for (QWidget *w = QApplication::focusWidget(); w && at < 0; w = w->parentWidget())
+        at = order.indexOf(w);
+    if (at < 0 || order.isEmpty())
+        return QWidget::focusNextPrevChild(next);
+    QWidget *target = order[(at + (next ? 1 : order.size() - 1)) % order.size()];
+    target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    // Scrolled into view where the form or the panel is larger than its area.
+    for (QWidget *up = target->parentWidget(); up; up = up->parentWidget())
+        if (auto *area = qobject_cast<QScrollArea *>(up))
+            area->ensureWidgetVisible(target);
+    return true;
 }
 
 void MainWindow::RestoreGeometry(const QString &kept)

@@ -36,6 +36,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;  // FormClose
     void moveEvent(QMoveEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    bool focusNextPrevChild(bool next) override;  // Tab in reading order
     bool eventFilter(QObject *watched, QEvent *event) override;  // files dropped on the rows
 
 private:

@@ -1,5 +1,6 @@
 #include "window/menus.h"
 
+#include "widgets/fuse_settings_panel.h"
 #include "widgets/output_pane.h"
 #include "widgets/run_strip.h"
 
@@ -95,10 +96,16 @@ Menus MakeMenus(QWidget *window, const Controls &ui, const MenuHandlers &handler
     m.saveOutput = plain(file, QStringLiteral("&Save Output As..."), QKeySequence::Save, QStringLiteral("Action_SaveOutput"),
                          [&ui] { ui.outputPane->saveOutput(); });
     file->addSeparator();
-    m.quit = plain(file, QStringLiteral("&Quit"), QKeySequence::Quit, QStringLiteral("Action_Quit"), handlers.quit);
+    m.quit = plain(file, QStringLiteral("&Quit"), QKeySequence(QStringLiteral("Ctrl+Q")), QStringLiteral("Action_Quit"), handlers.quit);
     m.quit->setMenuRole(QAction::QuitRole);
 
     QMenu *edit = m.bar->addMenu(QStringLiteral("&Edit"));
+    // Undo and redo of the fuse values, wherever the focus is but in a text field (which keeps its own).
+    m.undo = ButtonAction(ui.fuseSettings->undoButton(), QStringLiteral("&Undo a Fuse Value Change"), QKeySequence::Undo, window);
+    m.redo = ButtonAction(ui.fuseSettings->redoButton(), QStringLiteral("&Redo a Fuse Value Change"), QKeySequence(QStringLiteral("Ctrl+Shift+Z")), window);
+    edit->addAction(m.undo);
+    edit->addAction(m.redo);
+    edit->addSeparator();
     m.find = plain(edit, QStringLiteral("&Find in the Output..."), QKeySequence::Find, QStringLiteral("Action_Find"),
                    [&ui] { ui.outputPane->openFind(); });
     m.copy = plain(edit, QStringLiteral("&Copy from the Output"), QKeySequence(), QStringLiteral("Action_Copy"),
