@@ -8,7 +8,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
+#include <QDebug>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QMenuBar>
 #include <QSplitter>
@@ -58,8 +60,13 @@ int MenuHeight()
 // there first) that notes its pid and ignores SIGTERM; its settings file lives there too.
 class BuiltProgram {
 public:
-    BuiltProgram()
+    // `environment` (NAME=value) added to the program's.
+    explicit BuiltProgram(const QStringList &environment = {})
     {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const QString &pair : environment)
+            env.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1));
+        process_.setProcessEnvironment(env);
         QFile::copy(QStringLiteral(FUSEWERK_PROGRAM), dir_.filePath("fusewerk"));
         QFile::setPermissions(dir_.filePath("fusewerk"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QFile tool(dir_.filePath("avrdude.exe"));
@@ -72,8 +79,10 @@ public:
         tool.close();
         tool.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         process_.setProcessChannelMode(QProcess::ForwardedChannels);
-        process_.start(dir_.filePath("fusewerk"), {});
+        Start();
     }
+    // Starts the program (again, once it has ended: with the settings it saved).
+    void Start() { process_.start(dir_.filePath("fusewerk"), {}); }
     ~BuiltProgram()
     {
         if (process_.state() != QProcess::NotRunning) {
@@ -316,4 +325,77 @@ TEST(BuiltProgram, AClickOutsideTheFilterListReachesItsTarget)
     ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
     const QByteArray saved = settings.readAll();
     EXPECT_TRUE(saved.contains("\nFlash=blink.hex\n")) << saved.toStdString();
+}
+
+namespace {
+
+// Where a top-level window stands on its screen, and how large it is.
+QRect OnScreen(Display *display, Window window)
+{
+    XWindowAttributes attributes;
+    XGetWindowAttributes(display, window, &attributes);
+    int x = 0, y = 0;
+    Window child;
+    XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child);
+    return QRect(x, y, attributes.width, attributes.height);
+}
+
+// An X server of its own with one screen of `size`, for as long as it lives.
+class OwnServer {
+public:
+    explicit OwnServer(const QString &size)
+    {
+        server_.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", size + "x24"});
+        if (server_.waitForReadyRead(10000))
+            name_ = ':' + QString::fromLatin1(server_.readLine()).trimmed();
+    }
+    ~OwnServer()
+    {
+        server_.terminate();
+        server_.waitForFinished(3000);
+    }
+    QString Name() const { return name_; }
+
+private:
+    QProcess server_;
+    QString name_;
+};
+
+}  // namespace
+
+// At twice the scale on a 1920x1080 screen the window opens within the screen, the form in view.
+TEST(BuiltProgram, AtTwiceTheScaleTheWindowOpensWithinTheScreen)
+{
+    OwnServer server("1920x1080");
+    ASSERT_FALSE(server.Name().isEmpty());
+    BuiltProgram program({"DISPLAY=" + server.Name(), "QT_SCALE_FACTOR=2"});
+    Display *display = XOpenDisplay(server.Name().toLocal8Bit().constData());
+    ASSERT_NE(display, nullptr);
+    const Window window = program.FindWindow(display);
+    ASSERT_NE(window, 0u);
+    const QRect at = OnScreen(display, window);
+    EXPECT_TRUE(QRect(0, 0, 1920, 1080).contains(at)) << QDebug::toString(at).toStdString();
+    EXPECT_GE(at.width(), 1600) << "as large as the screen allows";
+    XCloseDisplay(display);
+}
+
+// Moved and made larger by the user, the window opens there and at that size the next time.
+TEST(BuiltProgram, TheWindowOpensWhereAndAsLargeAsItWasClosed)
+{
+    BuiltProgram program;
+    Display *display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    Window window = program.FindWindow(display);
+    ASSERT_NE(window, 0u);
+    XMoveResizeWindow(display, window, 37, 21, 900, 640);
+    XSync(display, False);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return OnScreen(display, window) == QRect(37, 21, 900, 640); }, 3000));
+    QTest::qWait(300);  // the program hears of it
+    ::kill(static_cast<pid_t>(program.Process().processId()), SIGTERM);
+    ASSERT_TRUE(program.Process().waitForFinished(3000));
+    program.Start();
+    window = program.FindWindow(display);
+    ASSERT_NE(window, 0u);
+    EXPECT_EQ(OnScreen(display, window), QRect(37, 21, 900, 640));
+    XCloseDisplay(display);
 }

@@ -401,11 +401,15 @@ void MainWindow::RestoreGeometry(const QString &kept)
     const QRect room = (screen ? screen : QGuiApplication::primaryScreen())->availableGeometry();
     QSize size = was.isValid() ? was.size() : this->size();
     size = size.boundedTo(room.size()).expandedTo(minimumSizeHint().boundedTo(room.size()));
-    resize(size);
+    // The inside where it was: move() would put the frame there, and the window would creep down by
+    // its title bar at every start.
     if (screen)
-        move(was.topLeft());
-    else if (!room.contains(geometry()))
-        move(room.topLeft());
+        setGeometry(QRect(was.topLeft(), size));
+    else {
+        resize(size);
+        if (!room.contains(geometry()))
+            move(room.topLeft());
+    }
 }
 
 void MainWindow::Remember(const QString &image)
