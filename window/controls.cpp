@@ -8,6 +8,7 @@
 #include <QCompleter>
 #include <QGridLayout>
 #include <QEvent>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace window {
@@ -123,6 +124,7 @@ double FontScale();
 void ScaleForm(QWidget *form, double scale);
 void SetTabOrder(const Controls &ui);
 void SetAccessKeys(QWidget *window);
+void WidenRows(Controls &ui, int by);
 
 const QString kFormStyle = QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
                                           "QGroupBox::title { subcontrol-origin: margin; left: 7px; padding: 0px 2px; }"
@@ -180,8 +182,10 @@ Controls MakeControls(QWidget *w, const compose::Vocabulary &words, const QStrin
     CreateByteGroups(ui, form);
     CreateOptions(ui, form);
     CreateBottom(ui, form);
-    // As wide as designed, or as the options and exit modes need with the desktop's fonts.
+    // As wide as designed, or as the options and exit modes need with the desktop's fonts; the rows
+    // that reach the design's right edge reach the new one.
     const int formWidth = std::max(kDesignWidth, ui.exitModeGroup->geometry().right() + 4);
+    WidenRows(ui, formWidth - kDesignWidth);
     ScaleForm(form, scale);
     form->setFixedSize(qRound(formWidth * scale), qRound(kFormHeight * scale));
 
@@ -218,16 +222,41 @@ Controls MakeControls(QWidget *w, const compose::Vocabulary &words, const QStrin
     column->addWidget(ui.mainSplitter, 1);
     column->addWidget(ui.runStrip);
     ui.runStrip->setFixedHeight(widgets::RunStrip::kHeight);
-    // As designed at the usual size: the form whole, the output below it, the panel beside.
-    ui.mainSplitter->setSizes({form->width(), qRound(kPanelWidth * scale)});
+    // As designed at the usual size: the form whole, the output below it, the panel beside, as wide
+    // as its rows of buttons need with the desktop's fonts.
+    const int panelWidth = std::max(qRound(kPanelWidth * scale), ui.fuseSettingsGroup->minimumSizeHint().width() +
+                                                                     ui.panelScroll->verticalScrollBar()->sizeHint().width());
+    ui.mainSplitter->setSizes({form->width(), panelWidth});
     ui.leftSplitter->setSizes({form->height(), qRound(158 * scale)});
-    w->resize(form->width() + qRound(kPanelWidth * scale), form->height() + qRound(161 * scale) + widgets::RunStrip::kHeight);
+    w->resize(form->width() + ui.mainSplitter->handleWidth() + panelWidth,
+              form->height() + qRound(161 * scale) + widgets::RunStrip::kHeight);
     SetAccessKeys(w);
     SetTabOrder(ui);
     return ui;
 }
 
 namespace {
+
+// The rows that end at the design's right edge (the extra options, the flash and EEPROM rows, the
+// command line with Execute) `by` pixels wider: their fields grow, what stands right of them moves.
+void WidenRows(Controls &ui, int by)
+{
+    if (by <= 0)
+        return;
+    const auto grow = [by](QWidget *w) { w->resize(w->width() + by, w->height()); };
+    const auto shift = [by](QWidget *w) { w->move(w->x() + by, w->y()); };
+    grow(ui.extraOptions);
+    for (QGroupBox *row : {ui.flashRow, ui.eepromRow}) {
+        grow(row);
+        for (QWidget *child : row->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+            if (child == ui.flashFile || child == ui.eepromFile)
+                grow(child);
+            else if (child->x() > ui.flashFile->geometry().right())
+                shift(child);  // the browse button, the format and its caption
+    }
+    grow(ui.commandLine);
+    shift(ui.executeButton);
+}
 
 void CreateTopRow(Controls &ui, QWidget *w, const compose::Vocabulary &words, const QStringList &ports)
 {
