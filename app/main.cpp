@@ -30,6 +30,8 @@ const Mode kModes[] = {
     {"--board-menus", "--board-menus FQBN [--core DIR]...\n      a board's menus and their options", RunBoardMenus},
     {"--board-lines", "--board-lines FQBN[:MENU=OPTION,...] -c PROGRAMMER [-P PORT] [--core DIR]... [--yes]\n"
                       "      the lines Burn Bootloader runs for a board", RunBoardLines},
+    {"--attached", "--attached [--core DIR]...\n      the programmers, boards and serial adapters plugged in, and what to choose for each",
+     RunAttached},
 };
 
 // Options Qt's own application object takes (the window's platform, style, geometry ...): 2 for one

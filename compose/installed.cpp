@@ -118,6 +118,7 @@ void ReadProgrammerModes(QByteArrayView text, std::vector<InstalledProgrammer> &
     // ".prog <name> id "<id>", "<id>"" and ".prog <name> prog_modes PM_SPM | PM_ISP".
     QHash<QString, QStringList> ids;
     QHash<QString, QStringList> modes;
+    QHash<QString, QHash<QString, QString>> usb;  // usbvid, usbpid, usbvendor, usbproduct
     for (const QByteArrayView line : QByteArray(text.data(), text.size()).split('\n')) {
         const QStringList f = QString::fromUtf8(line).split(u'\t');
         if (f.size() < 4 || f[0] != QLatin1String(".prog"))
@@ -127,14 +128,28 @@ void ReadProgrammerModes(QByteArrayView text, std::vector<InstalledProgrammer> &
                 ids[f[1]] << Unquoted(id.trimmed());
         else if (f[2] == QLatin1String("prog_modes"))
             modes[f[1]] = Modes(f[3]);
+        else if (f[2].startsWith(QLatin1String("usb")))
+            usb[f[1]].insert(f[2], f[3]);
     }
     QHash<QString, QStringList> byId;
     for (auto it = modes.cbegin(); it != modes.cend(); ++it)
         for (const QString &id : ids.value(it.key(), {it.key()}))
             byId.insert(id, it.value());
+    QHash<QString, QHash<QString, QString>> usbById;
+    for (auto it = usb.cbegin(); it != usb.cend(); ++it)
+        for (const QString &id : ids.value(it.key(), {it.key()}))
+            usbById.insert(id, it.value());
     for (InstalledProgrammer &p : programmers) {
         p.modes = byId.value(p.id);
         p.bootloaderOnly = p.modes == QStringList{QStringLiteral("PM_SPM")};
+        const QHash<QString, QString> u = usbById.value(p.id);
+        p.usbVendor = static_cast<quint16>(u.value(QStringLiteral("usbvid")).toUInt(nullptr, 0));
+        p.usbProducts.clear();
+        for (const QString &pid : u.value(QStringLiteral("usbpid")).split(u',', Qt::SkipEmptyParts))
+            if (const uint v = pid.trimmed().toUInt(nullptr, 0))
+                p.usbProducts << static_cast<quint16>(v);
+        p.usbVendorName = Unquoted(u.value(QStringLiteral("usbvendor")));
+        p.usbProductName = Unquoted(u.value(QStringLiteral("usbproduct")));
     }
 }
 

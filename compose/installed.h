@@ -52,6 +52,11 @@ struct InstalledProgrammer {
     // lock or calibration byte can be read or written that way.
     bool bootloaderOnly = false;
     QStringList modes;  // avrdude's prog_modes; empty when it did not say
+    // How it shows on USB, as avrdude's entry gives it: its vendor id (0 where the entry names
+    // none), product ids, and the strings that tell apart programmers sharing one id.
+    quint16 usbVendor = 0;
+    QList<quint16> usbProducts;
+    QString usbVendorName, usbProductName;
 };
 
 struct InstalledAvrdude {

@@ -1,5 +1,7 @@
 #include "explain/board_lines.h"
 
+#include "attached/attached.h"
+
 #include "boards/burn.h"
 #include "compose/vocabulary.h"
 #include "installed/installed_avrdude.h"
@@ -77,6 +79,19 @@ int RunBoards(const QStringList &arguments)
                                    "~/Arduino/hardware), so there are no boards"));
     for (const boards::Board &b : found)
         Say(stdout, QStringList{b.fqbn(), b.name, b.core->folder}.join(u'\t'));
+    return Flushed();
+}
+
+int RunAttached(const QStringList &arguments)
+{
+    const Arguments args = Parse(arguments);
+    if (!args.problem.isEmpty() || !args.words.isEmpty()) {
+        Say(stderr, QStringLiteral("usage: fusewerk --attached [--core DIR]..."));
+        return 2;
+    }
+    const compose::InstalledAvrdude avrdude = AskInstalledAvrdude();
+    for (const QString &line : attached::AttachedLines(attached::Match(attached::ScanUsb(), avrdude.programmers, Found(args))))
+        Say(stdout, line);
     return Flushed();
 }
 

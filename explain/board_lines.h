@@ -16,3 +16,5 @@
 int RunBoards(const QStringList &arguments);
 int RunBoardMenus(const QStringList &arguments);
 int RunBoardLines(const QStringList &arguments);
+// "fusewerk --attached [--core DIR]...": one line for each programmer, board or serial adapter plugged in.
+int RunAttached(const QStringList &arguments);

@@ -37,7 +37,7 @@ QByteArray InstalledCacheKey(const QString &path)
     // changed or new file is asked about afresh.
     installed::ConfigFiles files = installed::LineConfigFiles({}, QString(), runner::ToolEnvironment());
     files.candidates += SystemConfigPlaces(path);
-    return QStringLiteral("fusewerk-avrdude-cache 6\t%1\t%2\t%3\t")
+    return QStringLiteral("fusewerk-avrdude-cache 7\t%1\t%2\t%3\t")
                .arg(info.absoluteFilePath())
                .arg(info.size())
                .arg(info.lastModified().toMSecsSinceEpoch())
@@ -87,11 +87,16 @@ QByteArray InstalledCacheText(const QByteArray &key, const compose::InstalledAvr
                    .toUtf8() +
                '\n';
     }
-    for (const auto &p : installed.programmers)
-        out += QStringList{QStringLiteral("C"), p.id, p.description, p.modes.join(u'|')}
+    for (const auto &p : installed.programmers) {
+        QStringList products;
+        for (const quint16 pid : p.usbProducts)
+            products << QString::number(pid, 16);
+        out += QStringList{QStringLiteral("C"), p.id, p.description, p.modes.join(u'|'), QString::number(p.usbVendor, 16),
+                           products.join(u','), p.usbVendorName, p.usbProductName}
                    .join(u'\t')
                    .toUtf8() +
                '\n';
+    }
     out += QStringLiteral("S\t%1\n").arg(installed.systemConfig).toUtf8();
     // The counts close the file: one cut short is told by their absence, or by lines missing.
     out += QStringLiteral("E\t%1\t%2\n").arg(installed.parts.size()).arg(installed.programmers.size()).toUtf8();
@@ -118,9 +123,15 @@ std::optional<compose::InstalledAvrdude> ParseInstalledCache(const QByteArray &k
                 part.aliases.push_back({a.section(u'=', 0, 0), a.section(u'=', 1)});
             part.modes = f[6].split(u'|', Qt::SkipEmptyParts);
             installed.parts.push_back(std::move(part));
-        } else if (f.size() == 4 && f[0] == QLatin1String("C")) {
+        } else if (f.size() == 8 && f[0] == QLatin1String("C")) {
             const QStringList modes = f[3].split(u'|', Qt::SkipEmptyParts);
-            installed.programmers.push_back({f[1], f[2], modes == QStringList{QStringLiteral("PM_SPM")}, modes});
+            compose::InstalledProgrammer p{f[1], f[2], modes == QStringList{QStringLiteral("PM_SPM")}, modes};
+            p.usbVendor = static_cast<quint16>(f[4].toUInt(nullptr, 16));
+            for (const QString &pid : f[5].split(u',', Qt::SkipEmptyParts))
+                p.usbProducts << static_cast<quint16>(pid.toUInt(nullptr, 16));
+            p.usbVendorName = f[6];
+            p.usbProductName = f[7];
+            installed.programmers.push_back(std::move(p));
         }
         else if (f.size() == 2 && f[0] == QLatin1String("S"))
             installed.systemConfig = f[1];

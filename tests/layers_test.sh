@@ -18,12 +18,13 @@ allowed() {
     session) echo "session production fuses installed compose images runner" ;;
     widgets) echo "widgets fuses compose images" ;;
     boards) echo "boards fuses compose images" ;;
-    explain) echo "explain session production boards installed fuses compose images runner" ;;
-    window) echo "window session production settings widgets boards fuses compose images runner" ;;
-    app) echo "app window explain boards installed session production settings widgets fuses compose images runner" ;;
+    attached) echo "attached boards fuses compose images" ;;
+    explain) echo "explain session production boards attached installed fuses compose images runner" ;;
+    window) echo "window session production settings widgets boards attached fuses compose images runner" ;;
+    app) echo "app window explain boards attached installed session production settings widgets fuses compose images runner" ;;
   esac
 }
-for folder in runner compose images fuses production installed boards settings session widgets explain window app; do
+for folder in runner compose images fuses production installed boards attached settings session widgets explain window app; do
   ok=$(allowed "$folder")
   for used in $(grep -rhoE '^#include "[a-z_]+/' "$root/$folder" | sed 's/#include "//; s#/##' | sort -u); do
     case " $ok " in
