@@ -2,6 +2,7 @@
 #include "tests/printing.h"
 #include "window/main_window.h"
 #include "compose/vocabulary.h"
+#include "compose/installed.h"
 #include "tests/helpers.h"
 
 #include <QAbstractItemView>
@@ -469,4 +470,74 @@ TEST(Window, ProgramChipRunsNothingUnmeant)
     QTest::mouseClick(dialog->findChild<QPushButton *>("ProgramClose"), Qt::LeftButton);
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_FALSE(QFile::exists(OwnDir() + "/runs.log"));
+}
+
+// What is plugged in, offered: the USBasp first in the programmer list (the field takes its id
+// alone) and chosen where none was; each port with what is on it; the Uno one click away (its
+// board, upload setting and port); a device the user may not open said in the output with its fix.
+// Unplugging takes it all back; the design's entries keep their indexes throughout.
+TEST(Window, WhatIsPluggedInIsOfferedAndFollowed)
+{
+    QTemporaryDir home;
+    QDir().mkpath(home.filePath("Arduino/hardware/fixture/avr"));
+    QFile boards(home.filePath("Arduino/hardware/fixture/avr/boards.txt"));
+    ASSERT_TRUE(boards.open(QIODevice::WriteOnly));
+    boards.write("uno.name=Arduino UNO\nuno.vid.0=0x2341\nuno.pid.0=0x0043\nuno.upload.protocol=arduino\n"
+                 "uno.upload.speed=115200\nuno.build.mcu=atmega328p\n");
+    boards.close();
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    WindowDeps deps = RecordedParts(QStringLiteral(FUSEWERK_TRANSCRIPTS));
+    QFile programmers(QStringLiteral(FUSEWERK_TRANSCRIPTS "/avrdude-7.1/programmers.txt")),
+        described(QStringLiteral(FUSEWERK_TRANSCRIPTS "/avrdude-7.1/programmers_St.txt"));
+    ASSERT_TRUE(programmers.open(QIODevice::ReadOnly) && described.open(QIODevice::ReadOnly));
+    deps.vocabulary.programmers = compose::ParseProgrammers(programmers.readAll());
+    compose::ReadProgrammerModes(described.readAll(), deps.vocabulary.programmers);
+    QTemporaryDir dev;  // the nodes: the USBasp's the user may open, the Uno's port not
+    QFile(dev.filePath("usbasp")).open(QIODevice::WriteOnly);
+    const auto usbasp = attached::UsbDevice{"/sys/devices/usb1/1-1", 1, 2, 0x16c0, 0x05dc, "www.fischl.de", "USBasp", {},
+                                            dev.filePath("usbasp"), {}, {}};
+    const auto uno = attached::UsbDevice{"/sys/devices/usb1/1-2", 1, 3, 0x2341, 0x0043, "Arduino (www.arduino.cc)", "Arduino Uno",
+                                         {}, dev.filePath("uno"), {dev.filePath("ttyACM0")}, "cdc_acm"};
+    std::vector<attached::UsbDevice> plugged{usbasp, uno};
+    deps.listUsb = [&plugged] { return plugged; };
+    deps.listPorts = [] { return QStringList{}; };
+    SettingsFile none;
+    MainWindow form(std::move(deps));
+    qputenv("HOME", oldHome);
+    widgets::ComboBox *programmer = Ui(form).programmerBox, *port = Ui(form).portBox;
+
+    EXPECT_EQ(programmer->currentText(), "usbasp") << "chosen: nothing was, and one programmer is plugged in";
+    EXPECT_EQ(programmer->itemText(0), "usbasp");
+    EXPECT_EQ(programmer->itemData(0, widgets::ComboBox::kNoteRole).toString(), "USBasp (www.fischl.de), attached");
+    EXPECT_EQ(programmer->itemIndex(), programmer->findText("usbasp")) << "the list's own index, as the settings keep it";
+    EXPECT_TRUE(Ui(form).commandLine->text().contains(" -c usbasp ")) << Ui(form).commandLine->text().toStdString();
+    const int acm = port->findText(dev.filePath("ttyACM0"));
+    ASSERT_GE(acm, 0) << "the Uno's port in the list";
+    EXPECT_EQ(port->itemData(acm + port->leadingCount(), widgets::ComboBox::kNoteRole).toString(),
+              "Arduino UNO, which you may not open (see its tooltip)");
+    EXPECT_TRUE(port->itemData(acm + port->leadingCount(), Qt::ToolTipRole).toString().contains("cannot be opened by you"));
+    EXPECT_TRUE(Ui(form).outputPane->outputText().contains("Arduino Uno (Arduino (www.arduino.cc)) is plugged in at " + dev.filePath("ttyACM0")));
+    EXPECT_EQ(port->items().mid(0, 13), compose::PortItems({}).mid(0, 13)) << "the design's entries keep their places";
+
+    // One click: the board, its upload setting and its port.
+    ASSERT_TRUE(Ui(form).attachedBoardButton->isVisibleTo(&form));
+    EXPECT_EQ(Ui(form).attachedBoardButton->text(), "Use the Arduino UNO on " + dev.filePath("ttyACM0"));
+    QTest::mouseClick(Ui(form).attachedBoardButton, Qt::LeftButton);
+    EXPECT_TRUE(Ui(form).boardBox->currentData().toString().endsWith(":avr:uno")) << "Debian's Uno where its core is installed, else the fixture's";
+    EXPECT_EQ(programmer->currentText(), "arduino");
+    EXPECT_EQ(port->currentText(), dev.filePath("ttyACM0"));
+    EXPECT_TRUE(Ui(form).commandLine->text().contains(" -b 115200")) << Ui(form).commandLine->text().toStdString();
+
+    // Unplugged: the lists and the button follow within the poll's two seconds; what was chosen stays.
+    plugged.clear();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return programmer->leadingCount() == 0; }, 5000));
+    EXPECT_FALSE(Ui(form).attachedBoardButton->isVisibleTo(&form));
+    EXPECT_EQ(port->findText(dev.filePath("ttyACM0")), -1);
+    EXPECT_EQ(port->currentText(), dev.filePath("ttyACM0")) << "the text stays as typed";
+    EXPECT_EQ(programmer->currentText(), "arduino");
+    // Plugged in again.
+    plugged = {usbasp};
+    EXPECT_TRUE(QTest::qWaitFor([&] { return programmer->leadingCount() == 1; }, 5000));
+    EXPECT_EQ(programmer->currentText(), "arduino") << "a choice made is not taken over";
 }

@@ -1,6 +1,7 @@
 #include "widgets/controls.h"
 
 #include <QAbstractItemView>
+#include <QStyledItemDelegate>
 #include <QApplication>
 #include <QEvent>
 #include <QMouseEvent>
@@ -11,6 +12,24 @@
 #include <cmath>
 
 namespace widgets {
+
+namespace {
+
+// An entry's note after its text in the open list; the text alone is what a pick puts in the field.
+class NoteDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (const QString note = index.data(ComboBox::kNoteRole).toString(); !note.isEmpty())
+            option->text += QStringLiteral(" \u2014 ") + note;
+    }
+};
+
+}  // namespace
 
 ComboBox::ComboBox(const QStringList &items, const QString &text, QWidget *parent) : QComboBox(parent)
 {
@@ -28,6 +47,7 @@ ComboBox::ComboBox(const QStringList &items, const QString &text, QWidget *paren
             lineEdit()->setCursorPosition(0);
     });
     lineEdit()->installEventFilter(this);
+    setItemDelegate(new NoteDelegate(this));
 }
 
 bool ComboBox::eventFilter(QObject *watched, QEvent *event)
@@ -87,8 +107,11 @@ void FitListToEntries(QComboBox *box)
     view->setTextElideMode(Qt::ElideNone);
     const QFontMetrics metrics(view->font());
     int widest = 0;
-    for (int i = 0; i < box->count(); ++i)
-        widest = std::max(widest, metrics.horizontalAdvance(box->itemText(i)));
+    for (int i = 0; i < box->count(); ++i) {
+        const QString note = box->itemData(i, ComboBox::kNoteRole).toString();
+        widest = std::max(widest, metrics.horizontalAdvance(note.isEmpty() ? box->itemText(i)
+                                                                           : box->itemText(i) + QStringLiteral(" \u2014 ") + note));
+    }
     // The item's margins and the scroll bar beside the entries.
     const int margins = 4 * view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 16;
     view->setMinimumWidth(widest + margins + view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view));
@@ -109,26 +132,76 @@ void ComboBox::setItems(const QStringList &list)
     const QString text = currentText();
     const bool picked = itemIndex() >= 0;
     clear();
+    for (const auto &[entry, note] : leading_)
+        addItem(entry);
     addItems(list);
-    const int index = picked ? findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive) : -1;
-    setCurrentIndex(index);
+    ShowNotes();
+    const int index = picked ? findText(text) : -1;
+    setCurrentIndex(index < 0 ? -1 : index + leadingCount());
     if (index < 0)
         setEditText(text);
+}
+
+void ComboBox::setLeading(const QList<QPair<QString, QString>> &entries)
+{
+    if (entries == leading_)
+        return;
+    const QSignalBlocker quiet(this);
+    const QString text = currentText();
+    const int picked = itemIndex();
+    for (qsizetype i = 0; i < leading_.size(); ++i)
+        removeItem(0);
+    leading_ = entries;
+    for (qsizetype i = 0; i < leading_.size(); ++i)
+        insertItem(int(i), leading_[i].first);
+    ShowNotes();
+    setCurrentIndex(picked < 0 ? -1 : picked + leadingCount());
+    if (picked < 0)
+        setEditText(text);
+}
+
+void ComboBox::setNotes(const QHash<QString, QString> &notes, const QHash<QString, QString> &tips)
+{
+    notes_ = notes;
+    tips_ = tips;
+    ShowNotes();
+}
+
+void ComboBox::ShowNotes()
+{
+    for (int i = 0; i < count(); ++i) {
+        const QString text = itemText(i);
+        const QString note = i < leadingCount() ? leading_[i].second : notes_.value(text);
+        setItemData(i, note.isEmpty() ? QVariant() : QVariant(note), kNoteRole);
+        if (tips_.contains(text))
+            setItemData(i, tips_.value(text), Qt::ToolTipRole);
+    }
+}
+
+int ComboBox::findText(const QString &text, Qt::MatchFlags flags) const
+{
+    for (int i = leadingCount(); i < count(); ++i)
+        if (flags.testFlag(Qt::MatchCaseSensitive) ? itemText(i) == text : itemText(i).compare(text, Qt::CaseInsensitive) == 0)
+            return i - leadingCount();
+    return -1;
 }
 
 QStringList ComboBox::items() const
 {
     QStringList list;
-    for (int i = 0; i < count(); ++i)
+    for (int i = leadingCount(); i < count(); ++i)
         list << itemText(i);
     return list;
 }
 
 int ComboBox::itemIndex() const
 {
-    // A text typed over the selected entry means no entry is selected any more.
+    // A text typed over the selected entry means no entry is selected any more; a leading entry
+    // picked stands for the list's own entry of that text.
     const int index = currentIndex();
-    return index >= 0 && itemText(index) == currentText() ? index : -1;
+    if (index < 0 || itemText(index) != currentText())
+        return -1;
+    return index < leadingCount() ? findText(currentText()) : index - leadingCount();
 }
 
 void ComboBox::setItemIndex(int index)
@@ -140,8 +213,9 @@ void ComboBox::setItemIndex(int index)
         setEditText(keep);
         return;
     }
-    setCurrentIndex(index);  // past the list selects nothing and shows the empty text
-    if (index < 0 || index >= count())
+    // past the list selects nothing and shows the empty text
+    setCurrentIndex(index < 0 || index >= count() - leadingCount() ? -1 : index + leadingCount());
+    if (index < 0 || index >= count() - leadingCount())
         setEditText(QString());
 }
 

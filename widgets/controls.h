@@ -12,10 +12,22 @@ class ComboBox : public QComboBox {
     Q_OBJECT
 public:
     ComboBox(const QStringList &items, const QString &text, QWidget *parent);
+    // The entries' indexes, texts and search are the list's own: the leading entries (below) stand
+    // outside them.
     int itemIndex() const;
     void setItemIndex(int index);
     QStringList items() const;
     void setItems(const QStringList &list);  // keeps the text; runs no handler
+    int findText(const QString &text, Qt::MatchFlags flags = Qt::MatchExactly | Qt::MatchCaseSensitive) const;
+
+    // Entries shown above the list, each a text with a note ("usbasp" and "USBasp, attached"): a
+    // pick puts the text alone in the field. Keeps the text; runs no handler.
+    void setLeading(const QList<QPair<QString, QString>> &entries);
+    int leadingCount() const { return int(leading_.size()); }
+    // A note shown after each entry of the list whose text is a key ("/dev/ttyACM0" and "Arduino
+    // UNO"), and its tooltip; the field holds the text alone.
+    void setNotes(const QHash<QString, QString> &notes, const QHash<QString, QString> &tips = {});
+    static constexpr int kNoteRole = Qt::UserRole + 40;
 
 signals:
     void changed();
@@ -26,6 +38,11 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void ShowNotes();
+    QList<QPair<QString, QString>> leading_;
+    QHash<QString, QString> notes_, tips_;
 };
 
 // A click outside the completer's filter list closes the list and still reaches what it was aimed

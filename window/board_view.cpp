@@ -132,6 +132,18 @@ boards::BurnPlan BoardView::plan() const
     return b ? boards::PlanBurn(*b, options_, Snapshot(ui_), session_.words()) : boards::BurnPlan{};
 }
 
+void BoardView::chooseOnPort(const QString &fqbn, const QString &port)
+{
+    for (std::size_t i = 0; i < boards_.size(); ++i)
+        if (boards_[i].fqbn() == fqbn && rowOf_[i] > 0) {
+            ui_.boardBox->setCurrentIndex(rowOf_[i]);
+            pick(rowOf_[i]);
+            useForUpload();
+            ui_.portBox->setEditText(port);
+            return;
+        }
+}
+
 void BoardView::pick(int)
 {
     const boards::Board *b = board();

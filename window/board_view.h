@@ -34,6 +34,10 @@ public:
     QString optionsText() const { return board() ? board()->optionsText(options_) : QString(); }
     // What Burn Bootloader would run for the board and options now.
     boards::BurnPlan plan() const;
+    const std::vector<boards::Board> &boards() const { return boards_; }
+    // The board `fqbn` found on `port`, chosen as a user would: the board, its upload setting
+    // (programmer, speed, -D) and the port.
+    void chooseOnPort(const QString &fqbn, const QString &port);
 
 signals:
     // The board's upload setting came into force or ended: the command line follows.

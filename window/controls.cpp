@@ -392,6 +392,9 @@ void CreatePanel(Controls &ui, QWidget *w)
     widgets::LetClicksThrough(boardFilter);
     ui.boardBox->setMaxVisibleItems(20);
     boardRow->addWidget(ui.boardBox, 1);
+    ui.attachedBoardButton = Named(new QPushButton(ui.fuseSettingsGroup), QStringLiteral("AttachedBoard"));
+    ui.attachedBoardButton->hide();  // shown while a board is plugged in
+    inside->addWidget(ui.attachedBoardButton);
     inside->addLayout(boardRow);
     ui.boardMenus = Named(new QWidget(ui.fuseSettingsGroup), QStringLiteral("BoardMenus"));
     auto *menus = new QGridLayout(ui.boardMenus);

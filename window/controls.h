@@ -58,6 +58,7 @@ struct Controls {
     // A board's upload setting while it is in force (Upload Setup): what it adds to the line, said;
     // its speed in the property "speed", empty when none is in force.
     QLabel *uploadSetting = nullptr;
+    QPushButton *attachedBoardButton = nullptr;  // "Use the Arduino UNO on /dev/ttyACM0": a board found plugged in
     QPushButton *programButton = nullptr;  // opens Program Chip
     // Calibration and signature.
     QGroupBox *calibrationGroup = nullptr, *signatureGroup = nullptr;

@@ -127,7 +127,13 @@ void MainWindow::WireEvents()
     });
     // A board plugged in after start-up shows in the port list the next time it opens.
     connect(ui_.portBox, &ComboBox::popupAboutToShow, this,
-            [this] { ui_.portBox->setItems(compose::PortItems(deps_.listPorts())); });
+            [this] {
+                QStringList ports = deps_.listPorts();
+                for (const QString &port : attachedPorts_)
+                    if (!ports.contains(port))
+                        ports << port;
+                ui_.portBox->setItems(compose::PortItems(ports));
+            });
 
     const auto invalid = [this] {
         ShowError(this, QStringLiteral("Invalid input value.  Use escape key to abandon changes"));
@@ -297,6 +303,77 @@ void MainWindow::FormCreate()
     program_->load(saved);
     setWindowTitle(saved.caption);
     DeviceComboBoxChange();
+    // What is plugged in, now and as it changes: a scan of sysfs takes a few milliseconds.
+    ShowAttached();
+    attachedPoll_ = new QTimer(this);
+    attachedPoll_->setInterval(2000);
+    connect(attachedPoll_, &QTimer::timeout, this, &MainWindow::ShowAttached);
+    attachedPoll_->start();
+}
+
+void MainWindow::ShowAttached()
+{
+    const std::vector<attached::UsbDevice> devices = deps_.listUsb ? deps_.listUsb() : std::vector<attached::UsbDevice>{};
+    QString key;
+    for (const attached::UsbDevice &d : devices)
+        key += QStringLiteral("%1:%2@%3.%4 %5;").arg(d.vendor).arg(d.product).arg(d.bus).arg(d.address).arg(d.ports.join(u','));
+    if (key == attachedKey_ && attachedPoll_)
+        return;
+    attachedKey_ = key;
+    const std::vector<attached::Found> found = attached::Match(devices, session_.words().installed().programmers, boards_->boards());
+    QList<QPair<QString, QString>> leading;
+    QHash<QString, QString> portNotes, portTips, programmerTips;
+    QStringList programmers;
+    attachedPorts_.clear();
+    const attached::Found *board = nullptr;
+    for (const attached::Found &f : found) {
+        const QString closed = f.mayOpen ? QString() : QStringLiteral(", which you may not open (see its tooltip)");
+        if (!f.programmers.isEmpty() && !programmers.contains(f.programmers.front())) {
+            programmers << f.programmers.front();
+            leading.append({f.programmers.front(), f.name() + QStringLiteral(", attached") + closed});
+            if (!f.mayOpen)
+                programmerTips.insert(f.programmers.front(), f.fix);
+        }
+        for (const QString &port : f.device.ports) {
+            attachedPorts_ << port;
+            portNotes.insert(port, (f.boards.empty() ? f.name() : f.boards.front().name) + closed);
+            if (!f.mayOpen)
+                portTips.insert(port, f.fix);
+        }
+        if (!f.boards.empty() && !board)
+            board = &f;
+        // Said once in the output, before avrdude fails on it.
+        if (!f.mayOpen && !toldClosed_.contains(f.where())) {
+            toldClosed_ << f.where();
+            ui_.outputPane->appendOutput(f.name() + QStringLiteral(" is plugged in at %1, but ").arg(f.where()) + f.fix + u'\n');
+            ui_.outputPane->flush();
+        }
+    }
+    ui_.programmerBox->setLeading(leading);
+    ui_.programmerBox->setNotes({}, programmerTips);
+    QStringList ports = deps_.listPorts();
+    for (const QString &port : attachedPorts_)
+        if (!ports.contains(port))
+            ports << port;
+    ui_.portBox->setItems(compose::PortItems(ports));
+    ui_.portBox->setNotes(portNotes, portTips);
+    for (ComboBox *box : {ui_.programmerBox, ui_.portBox})
+        widgets::FitListToEntries(box);
+    // Nothing chosen yet and one programmer plugged in: that one.
+    if (programmers.size() == 1 && ui_.programmerBox->currentText().isEmpty()) {
+        ui_.programmerBox->setEditText(programmers.front());
+        ui_.programmerBox->setItemIndex(ui_.programmerBox->findText(programmers.front()));  // the entry itself
+    }
+    ui_.attachedBoardButton->setVisible(board != nullptr);
+    ui_.attachedBoardButton->disconnect(this);
+    if (board) {
+        const attached::BoardOnPort b = board->boards.front();
+        const QString port = board->device.ports.value(0);
+        ui_.attachedBoardButton->setText(QStringLiteral("Use the %1 on %2").arg(b.name, port));
+        ui_.attachedBoardButton->setToolTip(QStringLiteral("Choose the board %1 (%2), its upload setting and the port %3")
+                                                .arg(b.name, b.fqbn, port));
+        connect(ui_.attachedBoardButton, &QPushButton::clicked, this, [this, fqbn = b.fqbn, port] { boards_->chooseOnPort(fqbn, port); });
+    }
 }
 
 bool MainWindow::SaveSettings()

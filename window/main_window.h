@@ -7,6 +7,7 @@
 #include "window/menus.h"
 #include "window/window_deps.h"
 
+#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -66,6 +67,9 @@ private:
     void ShowText(const QString &title, const QString &text);  // a long text, in a window of its own
     void Remember(const QString &image);  // an image opened: first of the recent ones
     void RestoreGeometry(const QString &kept);  // "x,y,width,height", or the design's size
+    // What is plugged in, offered: attached programmers first in their list, each port with what is
+    // on it, a board found on a port one click away, and what keeps the user from opening one.
+    void ShowAttached();
 
     WindowDeps deps_;
     session::ChipSession session_;
@@ -82,4 +86,8 @@ private:
     QStringList recent_;               // the images opened last, the newest first
     QString keptGeometry_;             // the geometry the settings gave
     bool geometryChanged_ = false;     // moved or resized by the user (or the desktop) since it opened
+    QTimer *attachedPoll_ = nullptr;   // asks what is plugged in every two seconds
+    QString attachedKey_;              // what was plugged in when last asked
+    QStringList attachedPorts_;        // the ports of what is plugged in, for the port list
+    QStringList toldClosed_;           // devices whose trouble opening them was said already
 };
