@@ -3,7 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
+#include <QMultiHash>
 
 #include <grp.h>
 #include <sys/stat.h>
@@ -137,24 +137,25 @@ QStringList ProgrammersOf(const UsbDevice &device, const std::vector<compose::In
     return named + plain;
 }
 
-// The boards whose vid.N/pid.N (or upload_port.N.vid/pid) are the device's.
-std::vector<BoardOnPort> BoardsOf(const UsbDevice &device, const std::vector<boards::Board> &all)
+// Every board's USB ids (vid.N/pid.N, or upload_port.N.vid/pid), each with the board it names.
+QMultiHash<quint32, BoardOnPort> BoardIds(const std::vector<boards::Board> &all)
 {
-    static const QRegularExpression vidKey(QStringLiteral("^(vid\\.\\d+|upload_port\\.\\d+\\.vid)$"));
-    std::vector<BoardOnPort> found;
+    QMultiHash<quint32, BoardOnPort> ids;
     for (const boards::Board &board : all)
         for (const QString &key : board.own.keys()) {
-            if (!vidKey.match(key).hasMatch())
+            const bool plain = key.startsWith(QLatin1String("vid.")), upload = key.startsWith(QLatin1String("upload_port.")) && key.endsWith(QLatin1String(".vid"));
+            if (!plain && !upload)
                 continue;
             QString pidKey = key;
-            pidKey.replace(pidKey.lastIndexOf(QLatin1String("vid")), 3, QStringLiteral("pid"));
-            if (board.own.value(key).toUInt(nullptr, 0) == device.vendor &&
-                board.own.value(pidKey).toUInt(nullptr, 0) == device.product) {
-                found.push_back({board.name, board.fqbn(), board.own.value(QStringLiteral("upload.protocol"))});
-                break;
-            }
+            pidKey.replace(plain ? 0 : pidKey.size() - 3, 3, QStringLiteral("pid"));
+            const quint32 id = board.own.value(key).toUInt(nullptr, 0) << 16 | board.own.value(pidKey).toUInt(nullptr, 0);
+            bool known = false;
+            for (auto it = ids.constFind(id); it != ids.cend() && it.key() == id && !known; ++it)
+                known = it->fqbn == board.fqbn();
+            if (!known)
+                ids.insert(id, {board.name, board.fqbn(), board.own.value(QStringLiteral("upload.protocol"))});
         }
-    return found;
+    return ids;
 }
 
 // Whether this user may read and write `path`, and what lets them where not.
@@ -186,8 +187,11 @@ std::vector<Found> Match(const std::vector<UsbDevice> &devices, const std::vecto
                          const std::vector<boards::Board> &boards)
 {
     std::vector<Found> found;
+    const QMultiHash<quint32, BoardOnPort> boardIds = BoardIds(boards);
     for (const UsbDevice &device : devices) {
-        Found f{device, ProgrammersOf(device, programmers), BoardsOf(device, boards)};
+        Found f{device, ProgrammersOf(device, programmers), {}};
+        const QList<BoardOnPort> named = boardIds.values(quint32(device.vendor) << 16 | device.product);
+        f.boards.assign(named.crbegin(), named.crend());  // in the cores' order (a multi-hash gives the last first)
         if (f.programmers.isEmpty() && f.boards.empty() && device.ports.isEmpty())
             continue;
         f.serialAdapter = f.programmers.isEmpty() && f.boards.empty();
