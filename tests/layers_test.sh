@@ -1,6 +1,6 @@
 #!/bin/sh
 # Fails when a folder includes a header of a folder above it (or beside it where it may not):
-# app -> window -> widgets, session, settings, boards; session -> production, fuses, installed, runner;
+# app -> window -> widgets, session, settings, boards, attached; attached -> boards; session -> production, fuses, installed, runner;
 # production -> fuses; fuses -> compose, images; app -> explain -> session, boards, fuses, installed;
 # boards -> fuses; installed -> compose, runner.
 set -u
