@@ -362,7 +362,8 @@ void MainWindow::ShowAttached()
     // Nothing chosen yet and one programmer plugged in: that one.
     if (programmers.size() == 1 && ui_.programmerBox->currentText().isEmpty()) {
         ui_.programmerBox->setEditText(programmers.front());
-        ui_.programmerBox->setItemIndex(ui_.programmerBox->findText(programmers.front()));  // the entry itself
+        const QSignalBlocker quiet(ui_.programmerBox);
+        ui_.programmerBox->setCurrentIndex(0);  // the attached entry itself: the open list shows it
     }
     ui_.attachedBoardButton->setVisible(board != nullptr);
     ui_.attachedBoardButton->disconnect(this);
