@@ -3,6 +3,7 @@
 #include "explain/board_lines.h"
 #include "explain/explain.h"
 #include "explain/program_cli.h"
+#include "explain/compare_cli.h"
 #include "window/main_window.h"
 #include "installed/installed_avrdude.h"
 #include "window/messages.h"
@@ -30,6 +31,8 @@ const Mode kModes[] = {
     {"--board-menus", "--board-menus FQBN [--core DIR]...\n      a board's menus and their options", RunBoardMenus},
     {"--board-lines", "--board-lines FQBN[:MENU=OPTION,...] -c PROGRAMMER [-P PORT] [--core DIR]... [--yes]\n"
                       "      the lines Burn Bootloader runs for a board", RunBoardLines},
+    {"--compare", "--compare FILE[:FORMAT] -p PART -c PROGRAMMER [-P PORT] [--memory MEMORY]\n"
+                  "      where the chip's memory (flash unless told) differs from an image file", RunCompare},
     {"--attached", "--attached [--core DIR]...\n      the programmers, boards and serial adapters plugged in, and what to choose for each",
      RunAttached},
 };

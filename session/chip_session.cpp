@@ -1,6 +1,7 @@
 #include "session/chip_session.h"
 
 #include "compose/command_line.h"
+#include "compose/quoting.h"
 #include "fuses/fuse_layout.h"
 #include "fuses/fuse_safety.h"
 #include "installed/avrdude_config.h"
@@ -11,6 +12,7 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QLocale>
 
 namespace session {
@@ -274,6 +276,28 @@ bool ChipSession::writeFuses(const QList<QPair<QString, QString>> &values)
     return !operations.isEmpty() && write(operations);
 }
 
+bool ChipSession::readMemory(const QString &memory)
+{
+    const compose::PartMemory *m = part() ? compose::LocateMemory(*part(), memory) : nullptr;
+    if (!m || m->size <= 0) {
+        emit told(Notice::Warning, QStringLiteral("The %1 has no memory \"%2\" avrdude can read.").arg(form_.device, memory));
+        return false;
+    }
+    auto folder = std::make_shared<QTemporaryDir>();
+    if (!folder->isValid()) {
+        emit told(Notice::Warning, QStringLiteral("No temporary folder for the %1 read: %2").arg(memory, folder->errorString()));
+        return false;
+    }
+    const QString file = folder->filePath(m->name + QStringLiteral(".bin"));
+    const QString operation = QStringLiteral("-U %1:r:%2:r ").arg(m->name, compose::QuoteWord(file));
+    const std::optional<RunPlan> plan = shownAndJudged(fuses::BuildReadCommand(form_, operation, words_), QStringLiteral("read"), true);
+    if (!plan)
+        return false;
+    auto job = std::make_unique<MemoryReadJob>(plan->args, m->name, file, m->size);
+    job->hold(folder);
+    return startJob(std::move(job), {*plan});
+}
+
 bool ChipSession::readCalibration()
 {
     const QString memory = QStringLiteral("calibration");
@@ -500,6 +524,8 @@ void ChipSession::jobFinished()
         }
     } else if (const auto *bytes = qobject_cast<ReadBytesJob *>(job); bytes && !bytes->text().isEmpty()) {
         emit bytesRead(bytes->memory(), bytes->text());
+    } else if (const auto *memory = qobject_cast<MemoryReadJob *>(job); memory && !memory->bytes().isEmpty()) {
+        emit memoryRead(memory->memory(), memory->bytes());
     } else if (const auto *detect = qobject_cast<DetectJob *>(job)) {
         detectedSignature(detect->signature(), run);
     }

@@ -95,6 +95,9 @@ public:
     // Several fuse and lock memories in one run, each (avrdude's memory name, two hex digits a
     // byte), in the order given.
     bool writeFuses(const QList<QPair<QString, QString>> &values);
+    // A whole memory of the chosen part (flash, eeprom, usersig ...), read into a raw file of the
+    // session's own: `memoryRead` brings its bytes.
+    bool readMemory(const QString &memory);
     bool readCalibration();
     bool writeCalibration(const QString &value);
     bool readSignature();
@@ -127,6 +130,7 @@ signals:
     // A run that succeeded wrote this value (its bytes in memory order) to a fuse or lock memory.
     void written(const QString &memory, const QByteArray &bytes);
     void bytesRead(const QString &memory, const QString &text);  // calibration or signature
+    void memoryRead(const QString &memory, const QByteArray &bytes);  // a whole memory, as the chip holds it
     // Detect found the signature, and (when not empty) the part the user agreed it is.
     void detected(const QString &part, const QString &signature);
     void told(session::Notice kind, const QString &text);

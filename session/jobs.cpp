@@ -4,6 +4,7 @@
 #include "production/program_plan.h"
 #include "runner/outcome.h"
 
+#include <QFile>
 #include <QRegularExpression>
 
 namespace session {
@@ -273,6 +274,34 @@ void ReadAllFusesJob::take(const runner::ToolEnd &end)
         found.emplace_back(wanted.memory, value);
     }
     values_ = std::move(found);  // all or nothing: a half-read set of bytes is not shown as read
+}
+
+}  // namespace session
+
+namespace session {
+
+MemoryReadJob::MemoryReadJob(QStringList args, QString memory, QString file, qint64 size, QObject *parent)
+    : Job(std::move(args), parent), memory_(std::move(memory)), file_(std::move(file)), size_(size)
+{
+}
+
+void MemoryReadJob::take(const runner::ToolEnd &end)
+{
+    if (!end.Succeeded())
+        return;
+    // avrdude writes a raw file as long as the memory, or up to its last byte that is not 0xFF.
+    QFile file(file_);
+    if (!file.open(QIODevice::ReadOnly)) {
+        problem_ = QStringLiteral("avrdude wrote no %1 file").arg(memory_);
+        return;
+    }
+    bytes_ = file.read(size_ + 1);
+    if (bytes_.size() > size_) {
+        problem_ = QStringLiteral("avrdude wrote more than the %1's %2 bytes").arg(memory_).arg(size_);
+        bytes_.clear();
+        return;
+    }
+    bytes_.append(QByteArray(size_ - bytes_.size(), char(0xFF)));
 }
 
 }  // namespace session

@@ -185,6 +185,26 @@ private:
     QString text_;
 };
 
+// A whole memory (flash, eeprom, usersig ...) read into a raw file avrdude writes, and taken from it:
+// its bytes come from the file, never from the console.
+class MemoryReadJob : public Job {
+    Q_OBJECT
+public:
+    MemoryReadJob(QStringList args, QString memory, QString file, qint64 size, QObject *parent = nullptr);
+    const QString &memory() const { return memory_; }
+    // What the chip holds, `size` bytes; empty without a result.
+    const QByteArray &bytes() const { return bytes_; }
+    bool shownFromStart() const override { return true; }
+
+protected:
+    void take(const runner::ToolEnd &end) override;
+
+private:
+    QString memory_, file_;
+    qint64 size_;
+    QByteArray bytes_;
+};
+
 // A fuse or lock memory a read wants: avrdude's name, its size in bytes and what the user calls it.
 struct WantedFuse {
     QString memory;

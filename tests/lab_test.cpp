@@ -531,3 +531,47 @@ TEST(Lab, ProgramFromTheCommandLineRefusesBeforeAnythingRuns)
     EXPECT_EQ(ProgramCommand(QStringList{elf, "--serial-at", "32", "--serial", "0089"} + target, &errors), 0) << errors.toStdString();
     EXPECT_EQ(emulator.Chip()["eeprom"].toString().mid(0x20 * 2, 8), "59000000");
 }
+
+// "fusewerk --compare" against the emulated ATmega8 (its flash blank): a file that differs in three
+// places names the ranges and their bytes and exits 1; bytes an Intel hex file does not give are
+// none of the comparison, and a file that matches exits 0; a programmer that does not answer exits 2.
+TEST(Lab, CompareFromTheCommandLine)
+{
+    QTemporaryDir dir;
+    QByteArray blank(64, char(0xFF)), differing = blank;
+    differing[0x10] = 1;
+    differing[0x11] = 2;
+    differing[0x20] = 0x55;
+    differing[0x3F] = 0;
+    const auto write = [&](const QString &name, const QByteArray &bytes) {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return file.fileName();
+    };
+    const QString raw = write("differs.bin", differing);
+    // Two records with a gap between them: 0x00-0x0F blank, 0x40-0x4F blank; the gap is not given.
+    const QString hex = write("gapped.hex", (IntelHex(blank.left(16)).section('\n', 0, 0) + '\n' +
+                                             ":10004000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFC0\n:00000001FF\n").toLatin1());
+    Emulator emulator;
+    const auto compare = [&](const QStringList &args, QString *out) {
+        QProcess program;
+        program.start(QStringLiteral(FUSEWERK_PROGRAM), QStringList{"--compare"} + args);
+        EXPECT_TRUE(program.waitForFinished(60000));
+        *out = QString::fromUtf8(program.readAllStandardOutput());
+        return program.exitCode();
+    };
+    const QStringList target{"-p", "m8", "-c", "stk500v1", "-P", emulator.Port()};
+    QString out;
+    EXPECT_EQ(compare(QStringList{raw + ":r"} + target, &out), 1);
+    EXPECT_EQ(out, "0x0010-0x0011 (2 bytes): chip FF FF, file 01 02\n"
+                   "0x0020-0x0020 (1 byte): chip FF, file 55\n"
+                   "0x003f-0x003f (1 byte): chip FF, file 00\n" +
+                       raw + " of ATmega8 flash: 3 ranges, 4 bytes differ (of 64 the file gives)\n")
+        << out.toStdString();
+    EXPECT_EQ(compare(QStringList{hex} + target, &out), 0) << out.toStdString();
+    EXPECT_TRUE(out.endsWith("The chip holds every byte the file gives (32)\n")) << out.toStdString();
+    emulator.Stop();
+    EXPECT_EQ(compare(QStringList{hex} + target, &out), 2) << "the programmer does not answer";
+    EXPECT_TRUE(out.isEmpty()) << out.toStdString();
+}
