@@ -39,6 +39,7 @@ window::Controls Ui(const QWidget &w)
     find(ui.boardLinesButton, QStringLiteral("BoardLines"));
     find(ui.uploadSetting, QStringLiteral("UploadSetting"));
     find(ui.attachedBoardButton, QStringLiteral("AttachedBoard"));
+    find(ui.memoriesButton, QStringLiteral("ShowMemories"));
     find(ui.designForm, QStringLiteral("DesignForm"));
     find(ui.designScroll, QStringLiteral("DesignScroll"));
     find(ui.panelScroll, QStringLiteral("PanelScroll"));

@@ -1,6 +1,7 @@
 // End to end: the real window drives Debian's avrdude, which talks to an emulated STK500 version 1
 // programmer with an ATmega8 on a pseudo-terminal.
 #include "window/main_window.h"
+#include "window/memory_view.h"
 #include "installed/installed_avrdude.h"
 #include "compose/installed.h"
 #include "images/memory_file.h"
@@ -574,4 +575,51 @@ TEST(Lab, CompareFromTheCommandLine)
     emulator.Stop();
     EXPECT_EQ(compare(QStringList{hex} + target, &out), 2) << "the programmer does not answer";
     EXPECT_TRUE(out.isEmpty()) << out.toStdString();
+}
+
+// Memories in the window: the ATmega8's flash read whole from the emulated chip (from the raw file
+// avrdude wrote) into the hex view, an image laid over it with its differing ranges stepped
+// through, and Go to an address.
+TEST(Lab, TheWindowShowsTheFlashAndWhereAFileDiffers)
+{
+    QTemporaryDir dir;
+    QByteArray image(64, char(0xFF));
+    image[0x10] = 1;
+    image[0x11] = 2;
+    image[0x3F] = 0;
+    QFile file(dir.filePath("differs.hex"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(IntelHex(image).toLatin1());
+    file.close();
+    SettingsFile none;
+    Emulator emulator;
+    WindowDeps deps;
+    deps.vocabulary = AskInstalledAvrdude();
+    auto form = LabForm(emulator, std::move(deps));
+    QTest::mouseClick(Ui(*form).memoriesButton, Qt::LeftButton);
+    auto *dialog = form->findChild<window::MemoryDialog *>("MemoryDialog");
+    ASSERT_NE(dialog, nullptr);
+    auto *memory = dialog->findChild<QComboBox *>("MemoryName");
+    EXPECT_EQ(memory->itemData(0).toString(), "eeprom");
+    memory->setCurrentIndex(memory->findData("flash"));
+    dialog->findChild<QLineEdit *>("MemoryFile")->setText(file.fileName());
+    QTest::mouseClick(dialog->findChild<QPushButton *>("MemoryRead"), Qt::LeftButton);
+    WaitForRun(*form);
+    ASSERT_EQ(dialog->model()->bytes().size(), 8192) << Ui(*form).outputPane->outputText().toStdString();
+    EXPECT_EQ(dialog->model()->bytes(), QByteArray(8192, char(0xFF))) << "the blank chip";
+    EXPECT_EQ(dialog->model()->rowCount(), 512);
+    EXPECT_EQ(dialog->model()->headerData(511, Qt::Vertical, Qt::DisplayRole).toString(), "001FF0");
+    // Compared at once with the file named: its first difference shown.
+    EXPECT_TRUE(dialog->findChild<QLabel *>("MemorySummary")->text().endsWith("2 ranges, 3 bytes differ (of 64 the file gives)."))
+        << dialog->findChild<QLabel *>("MemorySummary")->text().toStdString();
+    auto *where = dialog->findChild<QLabel *>("MemoryWhere");
+    EXPECT_TRUE(where->text().startsWith("flash 0x0010 (16): 0xFF; difference 1 of 2")) << where->text().toStdString();
+    QTest::mouseClick(dialog->findChild<QPushButton *>("MemoryNext"), Qt::LeftButton);
+    EXPECT_TRUE(where->text().startsWith("flash 0x003f (63): 0xFF; difference 2 of 2")) << where->text().toStdString();
+    const QModelIndex marked = dialog->model()->index(3, 15), plain = dialog->model()->index(3, 14), past = dialog->model()->index(4, 0);
+    EXPECT_TRUE(marked.data(Qt::BackgroundRole).isValid());
+    EXPECT_FALSE(plain.data(Qt::BackgroundRole).isValid());
+    EXPECT_TRUE(past.data(Qt::ToolTipRole).toString().contains("does not give")) << "past the file's end";
+    dialog->goTo(0x1F00);
+    EXPECT_TRUE(where->text().startsWith("flash 0x1f00 (7936)")) << where->text().toStdString();
 }

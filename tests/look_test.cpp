@@ -259,5 +259,6 @@ TEST(Menus, EachActionFollowsItsButton)
             listed << action->shortcut().toString();
     for (const QString &key : {"Ctrl+Z", "Ctrl+Shift+Z", "Ctrl+F", "Ctrl+O", "Ctrl+Q", "Ctrl+Return", "F1", "F5", "Esc"})
         EXPECT_TRUE(listed.contains(key)) << key.toStdString();
-    EXPECT_TRUE(form->findChildren<QShortcut *>().isEmpty()) << "a key no menu lists";
+    for (const QShortcut *key : form->findChildren<QShortcut *>())  // a dialog's own keys are its own
+        EXPECT_NE(key->parentWidget()->window(), form.get()) << key->key().toString().toStdString() << ": a key no menu lists";
 }

@@ -373,6 +373,9 @@ void CreatePanel(Controls &ui, QWidget *w)
     ui.programButton = Named(new QPushButton(QStringLiteral("Program Chip..."), ui.fuseSettingsGroup), QStringLiteral("ProgramChip"));
     ui.programButton->setToolTip(QStringLiteral("A whole chip from one ELF file (flash, EEPROM, fuses, lock), board after board"));
     chipRow->addWidget(ui.programButton);
+    ui.memoriesButton = Named(new QPushButton(QStringLiteral("Memories..."), ui.fuseSettingsGroup), QStringLiteral("ShowMemories"));
+    ui.memoriesButton->setToolTip(QStringLiteral("What the chip holds: a memory read whole into a hex view, and compared with an image"));
+    chipRow->addWidget(ui.memoriesButton);
     chipRow->addStretch(1);
     inside->addLayout(chipRow);
     auto *boardRow = new QHBoxLayout;

@@ -60,6 +60,7 @@ struct Controls {
     QLabel *uploadSetting = nullptr;
     QPushButton *attachedBoardButton = nullptr;  // "Use the Arduino UNO on /dev/ttyACM0": a board found plugged in
     QPushButton *programButton = nullptr;  // opens Program Chip
+    QPushButton *memoriesButton = nullptr;  // opens Memories: what the chip holds
     // Calibration and signature.
     QGroupBox *calibrationGroup = nullptr, *signatureGroup = nullptr;
     SpeedButton *calibrationRead = nullptr, *calibrationWrite = nullptr, *signatureRead = nullptr;

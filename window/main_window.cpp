@@ -6,6 +6,7 @@
 #include "runner/tool_query.h"
 #include "window/board_view.h"
 #include "window/program_view.h"
+#include "window/memory_view.h"
 #include "window/desktop.h"
 #include "window/messages.h"
 #include "window/run_lock.h"
@@ -161,6 +162,13 @@ void MainWindow::WireEvents()
     boards_ = new window::BoardView(ui_, session_, this);
     connect(boards_, &window::BoardView::uploadSettingChanged, this, &MainWindow::BuildCommandLine);
     program_ = new window::ProgramDialog(ui_, session_, this);
+    memories_ = new window::MemoryDialog(ui_, session_, this);
+    connect(ui_.memoriesButton, &QPushButton::clicked, this, [this] {
+        memories_->showPart();
+        memories_->show();
+        memories_->raise();
+        memories_->activateWindow();
+    });
     connect(ui_.programButton, &QPushButton::clicked, this, [this] {
         program_->show();
         program_->raise();
@@ -414,6 +422,8 @@ void MainWindow::DeviceComboBoxChange()
     QGuiApplication::setApplicationDisplayName(ui_.deviceBox->currentText());
     if (program_ && program_->isVisible())
         program_->showFile();  // the file's values, or why it does not suit this part
+    if (memories_ && memories_->isVisible())
+        memories_->showPart();
 }
 
 // Reset and No Reset exclude each other, and so do Vcc and No Vcc.

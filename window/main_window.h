@@ -15,6 +15,7 @@
 class RunLock;
 namespace window {
 class BoardView;
+class MemoryDialog;
 class ProgramDialog;
 }
 
@@ -77,6 +78,7 @@ private:
     std::unique_ptr<RunLock> lock_;
     window::BoardView *boards_ = nullptr;  // a child of the window
     window::ProgramDialog *program_ = nullptr;  // Program Chip, a child of the window
+    window::MemoryDialog *memories_ = nullptr;  // Memories, a child of the window
     QList<int> savedSplit_;  // the form's and the output's heights before Execute enlarged the output
     bool closeAfterRun_ = false;       // the user chose "Stop and close" during a run
     bool closeWithoutSaving_ = false;  // the user chose to close although the settings could not be saved

@@ -118,11 +118,12 @@ Menus MakeMenus(QWidget *window, const Controls &ui, const MenuHandlers &handler
     m.readAll = ButtonAction(ui.readAllButton, QStringLiteral("Read &All Fuses"), QKeySequence(Qt::Key_F5), window);
     m.detect = ButtonAction(ui.detectButton, QStringLiteral("&Detect"), QKeySequence(Qt::Key_F6), window);
     m.program = ButtonAction(ui.programButton, QStringLiteral("&Program Chip..."), QKeySequence(QStringLiteral("Ctrl+P")), window);
+    m.memories = ButtonAction(ui.memoriesButton, QStringLiteral("&Memories..."), QKeySequence(QStringLiteral("Ctrl+M")), window);
     m.burn = ButtonAction(ui.burnButton, QStringLiteral("&Burn Bootloader"), QKeySequence(), window);
     m.stop = ButtonAction(ui.runStrip->stopButton(), QStringLiteral("&Stop"), QKeySequence(Qt::Key_Escape), window);
     // Escape stops a run wherever the focus is (the run's own lock takes it); here it is said.
     m.stop->setShortcutContext(Qt::WidgetShortcut);
-    for (QAction *a : {m.execute, m.readAll, m.detect, m.program, m.burn})
+    for (QAction *a : {m.execute, m.readAll, m.detect, m.program, m.memories, m.burn})
         chip->addAction(a);
     chip->addSeparator();
     chip->addAction(m.stop);

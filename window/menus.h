@@ -16,7 +16,7 @@ struct Menus {
     QAction *openFlash = nullptr, *openEeprom = nullptr, *saveOutput = nullptr, *quit = nullptr;
     QMenu *recent = nullptr;
     QAction *undo = nullptr, *redo = nullptr, *find = nullptr, *copy = nullptr, *clearOutput = nullptr;
-    QAction *execute = nullptr, *readAll = nullptr, *detect = nullptr, *program = nullptr, *burn = nullptr, *stop = nullptr;
+    QAction *execute = nullptr, *readAll = nullptr, *detect = nullptr, *program = nullptr, *memories = nullptr, *burn = nullptr, *stop = nullptr;
     QAction *guide = nullptr, *manual = nullptr, *about = nullptr;
 };
 

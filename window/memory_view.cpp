@@ -1,0 +1,283 @@
+#include "window/memory_view.h"
+
+#include "session/chip_session.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace window {
+
+void MemoryModel::setBytes(const QByteArray &bytes)
+{
+    beginResetModel();
+    bytes_ = bytes;
+    image_ = {};
+    differs_.clear();
+    endResetModel();
+}
+
+void MemoryModel::setImage(const images::MemoryFile &image, const images::Comparison &comparison)
+{
+    image_ = image;
+    differs_.assign(std::size_t(bytes_.size()), false);
+    for (const images::DiffRange &r : comparison.ranges)
+        for (qint64 i = r.start; i < r.end && i < bytes_.size(); ++i)
+            differs_[std::size_t(i)] = true;
+    emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+}
+
+int MemoryModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : int((bytes_.size() + 15) / 16); }
+
+int MemoryModel::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : 17; }
+
+QVariant MemoryModel::data(const QModelIndex &index, int role) const
+{
+    const qint64 start = qint64(index.row()) * 16;
+    if (index.column() == kText) {
+        if (role != Qt::DisplayRole)
+            return {};
+        QString text;
+        for (qint64 i = start; i < std::min<qint64>(start + 16, bytes_.size()); ++i) {
+            const uchar c = uchar(bytes_[i]);
+            text += c >= 0x20 && c < 0x7F ? QChar(c) : QChar(u'.');
+        }
+        return text;
+    }
+    const qint64 at = start + index.column();
+    if (at >= bytes_.size())
+        return {};
+    const bool laid = !image_.given.empty();
+    const bool given = laid && at < qint64(image_.given.size()) && image_.given[std::size_t(at)];
+    switch (role) {
+    case Qt::DisplayRole:
+        return QStringLiteral("%1").arg(uchar(bytes_[at]), 2, 16, QLatin1Char('0')).toUpper();
+    case Qt::ToolTipRole:
+        return laid ? (given ? QStringLiteral("0x%1: the chip holds %2, the file %3")
+                                   .arg(at, 4, 16, QLatin1Char('0'))
+                                   .arg(uchar(bytes_[at]), 2, 16, QLatin1Char('0'))
+                                   .arg(uchar(image_.bytes[at]), 2, 16, QLatin1Char('0'))
+                             : QStringLiteral("0x%1: the file does not give this byte").arg(at, 4, 16, QLatin1Char('0')))
+                    : QStringLiteral("0x%1").arg(at, 4, 16, QLatin1Char('0'));
+    case Qt::BackgroundRole:
+        // The palette's own highlight, mixed in: readable in light and dark themes.
+        if (at < qint64(differs_.size()) && differs_[std::size_t(at)])
+            return QPalette().color(QPalette::Highlight).lighter(QPalette().color(QPalette::Base).lightness() > 128 ? 170 : 60);
+        return {};
+    case Qt::ForegroundRole:
+        if (laid && !given)
+            return QPalette().color(QPalette::Disabled, QPalette::Text);
+        return {};
+    case Qt::TextAlignmentRole:
+        return Qt::AlignCenter;
+    default:
+        return {};
+    }
+}
+
+QVariant MemoryModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return {};
+    if (orientation == Qt::Vertical)
+        return QStringLiteral("%1").arg(qint64(section) * 16, 6, 16, QLatin1Char('0')).toUpper();
+    return section == kText ? QStringLiteral("Text") : QStringLiteral("%1").arg(section, 0, 16).toUpper();
+}
+
+namespace {
+
+// The memories a user reads whole, as avrdude names them.
+bool Readable(const QString &name)
+{
+    static const QStringList names{QStringLiteral("flash"),   QStringLiteral("eeprom"), QStringLiteral("usersig"),
+                                   QStringLiteral("userrow"), QStringLiteral("bootrow"), QStringLiteral("prodsig"),
+                                   QStringLiteral("sigrow")};
+    return names.contains(name);
+}
+
+}  // namespace
+
+MemoryDialog::MemoryDialog(const Controls &ui, session::ChipSession &session, QWidget *window)
+    : QDialog(window), ui_(ui), session_(session), model_(new MemoryModel(this))
+{
+    setObjectName(QStringLiteral("MemoryDialog"));
+    setWindowTitle(QStringLiteral("Memories"));
+    memory_ = new QComboBox(this);
+    memory_->setObjectName(QStringLiteral("MemoryName"));
+    read_ = new QPushButton(QStringLiteral("&Read"), this);
+    read_->setObjectName(QStringLiteral("MemoryRead"));
+    file_ = new QLineEdit(this);
+    file_->setObjectName(QStringLiteral("MemoryFile"));
+    file_->setPlaceholderText(QStringLiteral("An image to compare with (Intel hex, S-record, raw, ELF)"));
+    browse_ = new QPushButton(QStringLiteral("..."), this);
+    compare_ = new QPushButton(QStringLiteral("&Compare"), this);
+    compare_->setObjectName(QStringLiteral("MemoryCompare"));
+    previous_ = new QPushButton(QStringLiteral("&Previous Difference"), this);
+    next_ = new QPushButton(QStringLiteral("&Next Difference"), this);
+    previous_->setObjectName(QStringLiteral("MemoryPrevious"));
+    next_->setObjectName(QStringLiteral("MemoryNext"));
+    address_ = new QLineEdit(this);
+    address_->setObjectName(QStringLiteral("MemoryAddress"));
+    address_->setPlaceholderText(QStringLiteral("Go to (Ctrl+G): 0x1F00"));
+    where_ = new QLabel(this);
+    where_->setObjectName(QStringLiteral("MemoryWhere"));
+    summary_ = new QLabel(this);
+    summary_->setObjectName(QStringLiteral("MemorySummary"));
+    summary_->setWordWrap(true);
+    view_ = new QTableView(this);
+    view_->setObjectName(QStringLiteral("MemoryView"));
+    view_->setModel(model_);
+    view_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    view_->setShowGrid(false);
+    view_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    view_->horizontalHeader()->setSectionResizeMode(MemoryModel::kText, QHeaderView::Stretch);
+    view_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);  // every row as high: no row measured
+    view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 4);
+    view_->setSelectionMode(QAbstractItemView::SingleSelection);
+
+    auto *top = new QHBoxLayout;
+    top->addWidget(new QLabel(QStringLiteral("Memory:"), this));
+    top->addWidget(memory_, 1);
+    top->addWidget(read_);
+    top->addWidget(address_);
+    auto *over = new QHBoxLayout;
+    over->addWidget(file_, 1);
+    over->addWidget(browse_);
+    over->addWidget(compare_);
+    over->addWidget(previous_);
+    over->addWidget(next_);
+    auto *column = new QVBoxLayout(this);
+    column->addLayout(top);
+    column->addLayout(over);
+    column->addWidget(summary_);
+    column->addWidget(view_, 1);
+    column->addWidget(where_);
+    resize(760, 560);
+
+    connect(read_, &QPushButton::clicked, this, &MemoryDialog::read);
+    connect(compare_, &QPushButton::clicked, this, &MemoryDialog::compare);
+    connect(file_, &QLineEdit::returnPressed, this, &MemoryDialog::compare);
+    connect(previous_, &QPushButton::clicked, this, [this] { step(-1); });
+    connect(next_, &QPushButton::clicked, this, [this] { step(1); });
+    connect(browse_, &QPushButton::clicked, this, [this] {
+        const QString chosen = QFileDialog::getOpenFileName(this, QStringLiteral("Image to compare with"),
+                                                            file_->text().isEmpty() ? QString() : QFileInfo(file_->text()).absolutePath());
+        if (!chosen.isEmpty()) {
+            file_->setText(chosen);
+            compare();
+        }
+    });
+    connect(new QShortcut(QKeySequence(QStringLiteral("Ctrl+G")), this), &QShortcut::activated, this, [this] {
+        address_->setFocus();
+        address_->selectAll();
+    });
+    connect(address_, &QLineEdit::returnPressed, this, [this] {
+        bool ok = false;
+        const qint64 at = address_->text().trimmed().toLongLong(&ok, 0);
+        if (ok)
+            goTo(at);
+        else
+            where_->setText(QStringLiteral("\"%1\" is no address (0x1F00, or 7936)").arg(address_->text()));
+    });
+    connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex &at) {
+        if (at.isValid() && at.column() < MemoryModel::kText) {
+            const qint64 address = qint64(at.row()) * 16 + at.column();
+            where_->setText(QStringLiteral("%1 0x%2 (%3): 0x%4").arg(shown_).arg(address, 4, 16, QLatin1Char('0')).arg(address)
+                                .arg(at.data().toString()));
+        }
+    });
+    connect(&session_, &session::ChipSession::memoryRead, this, [this](const QString &memory, const QByteArray &bytes) {
+        if (!mine_)
+            return;
+        shown_ = memory;
+        model_->setBytes(bytes);
+        comparison_ = {};
+        range_ = -1;
+        summary_->setText(QStringLiteral("The %1's %2, %3 bytes, as the chip holds it.").arg(session_.form().device, memory).arg(bytes.size()));
+        if (!file_->text().isEmpty())
+            compare();
+    });
+    connect(&session_, &session::ChipSession::finished, this, [this] { mine_ = false; });
+    showPart();
+}
+
+void MemoryDialog::showPart()
+{
+    const QString was = memory_->currentText();
+    memory_->clear();
+    if (const compose::InstalledPart *part = session_.part())
+        for (const compose::PartMemory &m : part->memories)
+            if (Readable(m.name) && m.size > 0)
+                memory_->addItem(QStringLiteral("%1 (%2 bytes)").arg(m.name).arg(m.size), m.name);
+    memory_->setCurrentIndex(std::max(0, memory_->findData(was.section(u' ', 0, 0))));
+    read_->setEnabled(memory_->count() > 0);
+    if (memory_->count() == 0)
+        summary_->setText(session_.part() ? QStringLiteral("The installed avrdude names no memory of the %1 to read whole.").arg(session_.part()->name)
+                                          : QStringLiteral("Choose a device the installed avrdude knows."));
+}
+
+void MemoryDialog::read()
+{
+    const QString memory = memory_->currentData().toString();
+    if (!memory.isEmpty())
+        mine_ = session_.readMemory(memory);
+}
+
+void MemoryDialog::compare()
+{
+    if (model_->bytes().isEmpty()) {
+        summary_->setText(QStringLiteral("Read a memory first; then it is compared with the file."));
+        return;
+    }
+    const images::MemoryFile image = images::ReadForWrite(file_->text(), u'a', {shown_, model_->bytes().size()});
+    if (!image.ok()) {
+        summary_->setText(QStringLiteral("%1: %2").arg(file_->text(), image.error));
+        return;
+    }
+    comparison_ = images::Compare(model_->bytes(), image);
+    model_->setImage(image, comparison_);
+    range_ = -1;
+    summary_->setText(QStringLiteral("%1 laid over the %2: %3.").arg(QFileInfo(file_->text()).fileName(), shown_, images::Summary(comparison_)));
+    if (!comparison_.same())
+        step(1);
+}
+
+void MemoryDialog::step(int by)
+{
+    if (comparison_.ranges.empty())
+        return;
+    const int n = int(comparison_.ranges.size());
+    range_ = range_ < 0 ? (by > 0 ? 0 : n - 1) : (range_ + by + n) % n;
+    const images::DiffRange &r = comparison_.ranges[std::size_t(range_)];
+    goTo(r.start);
+    where_->setText(where_->text() + QStringLiteral("; difference %1 of %2: 0x%3-0x%4")
+                                         .arg(range_ + 1)
+                                         .arg(n)
+                                         .arg(r.start, 4, 16, QLatin1Char('0'))
+                                         .arg(r.end - 1, 4, 16, QLatin1Char('0')));
+}
+
+void MemoryDialog::goTo(qint64 address)
+{
+    if (address < 0 || address >= model_->bytes().size()) {
+        where_->setText(QStringLiteral("0x%1 is past the %2's %3 bytes").arg(address, 0, 16).arg(shown_).arg(model_->bytes().size()));
+        return;
+    }
+    const QModelIndex at = model_->index(int(address / 16), int(address % 16));
+    view_->setCurrentIndex(at);
+    view_->scrollTo(at, QAbstractItemView::PositionAtCenter);
+}
+
+}  // namespace window
