@@ -162,8 +162,10 @@ void MainWindow::WireEvents()
     boards_ = new window::BoardView(ui_, session_, this);
     connect(boards_, &window::BoardView::uploadSettingChanged, this, &MainWindow::BuildCommandLine);
     program_ = new window::ProgramDialog(ui_, session_, this);
-    memories_ = new window::MemoryDialog(ui_, session_, this);
+    // Made when first opened: the start-up does not wait for it.
     connect(ui_.memoriesButton, &QPushButton::clicked, this, [this] {
+        if (!memories_)
+            memories_ = new window::MemoryDialog(ui_, session_, this);
         memories_->showPart();
         memories_->show();
         memories_->raise();
