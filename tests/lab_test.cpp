@@ -2,6 +2,8 @@
 // programmer with an ATmega8 on a pseudo-terminal.
 #include "window/main_window.h"
 #include "window/memory_view.h"
+#include "images/image_writers.h"
+#include "images/memory_file.h"
 #include "installed/installed_avrdude.h"
 #include "compose/installed.h"
 #include "images/memory_file.h"
@@ -622,4 +624,47 @@ TEST(Lab, TheWindowShowsTheFlashAndWhereAFileDiffers)
     EXPECT_TRUE(past.data(Qt::ToolTipRole).toString().contains("does not give")) << "past the file's end";
     dialog->goTo(0x1F00);
     EXPECT_TRUE(where->text().startsWith("flash 0x1f00 (7936)")) << where->text().toStdString();
+    // Saved as shown: the whole memory, read back the same.
+    ASSERT_TRUE(dialog->saveAs(dir.filePath("flash.srec"), u's'));
+    EXPECT_EQ(images::ReadForWrite(dir.filePath("flash.srec"), u's', {"flash", 8192}).bytes, dialog->model()->bytes());
+    EXPECT_FALSE(dialog->saveAs(dir.filePath("no/such/folder/flash.hex"), u'i'));
+}
+
+// What Memories saves, avrdude reads back byte for byte: the EEPROM's 512 bytes in each format
+// written to the emulated chip by the real avrdude and read back raw; 256 KB (extended addresses,
+// S2 records) read back by avrdude's rules.
+TEST(Lab, SavedImagesReadBackAsTheyWereSaved)
+{
+    QTemporaryDir dir;
+    QByteArray eeprom(512, Qt::Uninitialized), flash(256 * 1024, Qt::Uninitialized);
+    for (qsizetype i = 0; i < eeprom.size(); ++i)
+        eeprom[i] = char((i * 37 + 11) & 0xFF);
+    for (qsizetype i = 0; i < flash.size(); ++i)
+        flash[i] = char((i * 13 + (i >> 16)) & 0xFF);
+    Emulator emulator;
+    for (const QChar format : {u'i', u's', u'r'}) {
+        const QString saved = dir.filePath(QStringLiteral("eeprom.%1").arg(format)), back = dir.filePath("back.bin");
+        QFile file(saved);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(images::WriteImage(eeprom, format));
+        file.close();
+        QFile::remove(back);
+        QProcess avrdude;
+        avrdude.setProcessChannelMode(QProcess::MergedChannels);
+        avrdude.start("avrdude", {"-p", "m8", "-c", "stk500v1", "-P", emulator.Port(), "-q", "-U",
+                                  QStringLiteral("eeprom:w:%1:%2").arg(saved).arg(format), "-U", "eeprom:r:" + back + ":r"});
+        ASSERT_TRUE(avrdude.waitForFinished(60000));
+        EXPECT_EQ(avrdude.exitCode(), 0) << avrdude.readAll().toStdString();
+        QFile read(back);
+        ASSERT_TRUE(read.open(QIODevice::ReadOnly)) << QString(format).toStdString();
+        EXPECT_EQ(read.readAll(), eeprom) << "format " << QString(format).toStdString();
+        const QString big = dir.filePath(QStringLiteral("flash.%1").arg(format));
+        QFile large(big);
+        ASSERT_TRUE(large.open(QIODevice::WriteOnly));
+        large.write(images::WriteImage(flash, format));
+        large.close();
+        const images::MemoryFile image = images::ReadForWrite(big, format, {"flash", flash.size()});
+        EXPECT_TRUE(image.ok()) << image.error.toStdString();
+        EXPECT_EQ(image.bytes, flash) << "format " << QString(format).toStdString();
+    }
 }

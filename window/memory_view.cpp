@@ -1,6 +1,9 @@
 #include "window/memory_view.h"
 
+#include "images/image_writers.h"
 #include "session/chip_session.h"
+
+#include <QSaveFile>
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -152,6 +155,15 @@ MemoryDialog::MemoryDialog(const Controls &ui, session::ChipSession &session, QW
     top->addWidget(memory_, 1);
     top->addWidget(read_);
     top->addWidget(address_);
+    saveFormat_ = new QComboBox(this);
+    saveFormat_->setObjectName(QStringLiteral("MemorySaveFormat"));
+    saveFormat_->addItem(QStringLiteral("Intel hex"), QStringLiteral("i"));
+    saveFormat_->addItem(QStringLiteral("S-record"), QStringLiteral("s"));
+    saveFormat_->addItem(QStringLiteral("Raw binary"), QStringLiteral("r"));
+    save_ = new QPushButton(QStringLiteral("&Save As..."), this);
+    save_->setObjectName(QStringLiteral("MemorySave"));
+    top->addWidget(saveFormat_);
+    top->addWidget(save_);
     auto *over = new QHBoxLayout;
     over->addWidget(file_, 1);
     over->addWidget(browse_);
@@ -168,6 +180,13 @@ MemoryDialog::MemoryDialog(const Controls &ui, session::ChipSession &session, QW
 
     connect(read_, &QPushButton::clicked, this, &MemoryDialog::read);
     connect(compare_, &QPushButton::clicked, this, &MemoryDialog::compare);
+    connect(save_, &QPushButton::clicked, this, [this] {
+        const QChar format = saveFormat_->currentData().toString().front();
+        const QString suffix = format == u'i' ? QStringLiteral(".hex") : format == u's' ? QStringLiteral(".srec") : QStringLiteral(".bin");
+        const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save the %1").arg(shown_), shown_ + suffix);
+        if (!path.isEmpty())
+            saveAs(path, format);
+    });
     connect(file_, &QLineEdit::returnPressed, this, &MemoryDialog::compare);
     connect(previous_, &QPushButton::clicked, this, [this] { step(-1); });
     connect(next_, &QPushButton::clicked, this, [this] { step(1); });
@@ -267,6 +286,22 @@ void MemoryDialog::step(int by)
                                          .arg(n)
                                          .arg(r.start, 4, 16, QLatin1Char('0'))
                                          .arg(r.end - 1, 4, 16, QLatin1Char('0')));
+}
+
+bool MemoryDialog::saveAs(const QString &path, QChar format)
+{
+    if (model_->bytes().isEmpty()) {
+        summary_->setText(QStringLiteral("Read a memory first; then it can be saved."));
+        return false;
+    }
+    // Replaced whole or not at all: a failed save leaves the file that was there.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(images::WriteImage(model_->bytes(), format)) < 0 || !file.commit()) {
+        summary_->setText(QStringLiteral("%1 could not be written: %2").arg(path, file.errorString()));
+        return false;
+    }
+    summary_->setText(QStringLiteral("The %1 (%2 bytes) saved as %3.").arg(shown_).arg(model_->bytes().size()).arg(path));
+    return true;
 }
 
 void MemoryDialog::goTo(qint64 address)

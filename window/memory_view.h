@@ -53,6 +53,9 @@ public:
     MemoryModel *model() const { return model_; }
     // Selects the byte at `address` and brings it into view.
     void goTo(qint64 address);
+    // What is shown, as an image file avrdude reads (`format`: i, s or r); false when it could not
+    // be written (said in the dialog).
+    bool saveAs(const QString &path, QChar format);
 
 private:
     void read();
@@ -63,7 +66,8 @@ private:
     session::ChipSession &session_;
     MemoryModel *model_;
     QComboBox *memory_;
-    QPushButton *read_, *compare_, *previous_, *next_, *browse_;
+    QPushButton *read_, *compare_, *previous_, *next_, *browse_, *save_;
+    QComboBox *saveFormat_;
     QLineEdit *file_, *address_;
     QLabel *where_, *summary_;
     QTableView *view_;
