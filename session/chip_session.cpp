@@ -11,6 +11,7 @@
 #include "session/jobs.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QLocale>
@@ -298,6 +299,29 @@ bool ChipSession::readMemory(const QString &memory)
     return startJob(std::move(job), {*plan});
 }
 
+bool ChipSession::writeMemory(const QString &memory, const QByteArray &bytes)
+{
+    const compose::PartMemory *m = part() ? compose::LocateMemory(*part(), memory) : nullptr;
+    if (!m || m->size != bytes.size()) {
+        emit told(Notice::Warning, QStringLiteral("The %1's %2 is not %3 bytes: nothing was written.").arg(form_.device, memory).arg(bytes.size()));
+        return false;
+    }
+    auto folder = std::make_shared<QTemporaryDir>();
+    QFile file(folder->filePath(m->name + QStringLiteral(".bin")));
+    if (!folder->isValid() || !file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush()) {
+        emit told(Notice::Warning, QStringLiteral("The %1 could not be put into a file for avrdude: nothing was written.").arg(memory));
+        return false;
+    }
+    file.close();
+    const QString operation = QStringLiteral("-U %1:w:%2:r").arg(m->name, compose::QuoteWord(file.fileName()));
+    const std::optional<RunPlan> plan = shownAndJudged(fuses::BuildWriteCommand(form_, words_) + operation, QStringLiteral("write"), false);
+    if (!plan)
+        return false;
+    auto job = std::make_unique<MemoryWriteJob>(plan->args, m->name);
+    job->hold(folder);
+    return startJob(std::move(job), {*plan});
+}
+
 bool ChipSession::readCalibration()
 {
     const QString memory = QStringLiteral("calibration");
@@ -526,6 +550,8 @@ void ChipSession::jobFinished()
         emit bytesRead(bytes->memory(), bytes->text());
     } else if (const auto *memory = qobject_cast<MemoryReadJob *>(job); memory && !memory->bytes().isEmpty()) {
         emit memoryRead(memory->memory(), memory->bytes());
+    } else if (const auto *written = qobject_cast<MemoryWriteJob *>(job); written && run.end().Succeeded()) {
+        emit memoryWritten(written->memory());
     } else if (const auto *detect = qobject_cast<DetectJob *>(job)) {
         detectedSignature(detect->signature(), run);
     }

@@ -98,6 +98,9 @@ public:
     // A whole memory of the chosen part (flash, eeprom, usersig ...), read into a raw file of the
     // session's own: `memoryRead` brings its bytes.
     bool readMemory(const QString &memory);
+    // A data memory (eeprom, usersig ...) written whole from `bytes`, as one run through the gate
+    // from a raw file of the session's own; `memoryWritten` says it succeeded.
+    bool writeMemory(const QString &memory, const QByteArray &bytes);
     bool readCalibration();
     bool writeCalibration(const QString &value);
     bool readSignature();
@@ -131,6 +134,7 @@ signals:
     void written(const QString &memory, const QByteArray &bytes);
     void bytesRead(const QString &memory, const QString &text);  // calibration or signature
     void memoryRead(const QString &memory, const QByteArray &bytes);  // a whole memory, as the chip holds it
+    void memoryWritten(const QString &memory);
     // Detect found the signature, and (when not empty) the part the user agreed it is.
     void detected(const QString &part, const QString &signature);
     void told(session::Notice kind, const QString &text);

@@ -205,6 +205,17 @@ private:
     QByteArray bytes_;
 };
 
+// A whole data memory written from a raw file of the session's own.
+class MemoryWriteJob : public Job {
+    Q_OBJECT
+public:
+    MemoryWriteJob(QStringList args, QString memory, QObject *parent = nullptr) : Job(std::move(args), parent), memory_(std::move(memory)) {}
+    const QString &memory() const { return memory_; }
+
+private:
+    QString memory_;
+};
+
 // A fuse or lock memory a read wants: avrdude's name, its size in bytes and what the user calls it.
 struct WantedFuse {
     QString memory;

@@ -668,3 +668,53 @@ TEST(Lab, SavedImagesReadBackAsTheyWereSaved)
         EXPECT_EQ(image.bytes, flash) << "format " << QString(format).toStdString();
     }
 }
+
+// EEPROM typed over in Memories: two bytes changed are marked until written, undo and redo step
+// through them, one Write writes the memory whole and reads it back; the emulated chip holds the
+// two bytes and nothing else changed. Flash is read-only.
+TEST(Lab, EepromEditedInTheViewIsWrittenBackWhole)
+{
+    SettingsFile none;
+    Emulator emulator;
+    WindowDeps deps;
+    deps.vocabulary = AskInstalledAvrdude();
+    auto form = LabForm(emulator, std::move(deps));
+    QTest::mouseClick(Ui(*form).memoriesButton, Qt::LeftButton);
+    auto *dialog = form->findChild<window::MemoryDialog *>("MemoryDialog");
+    ASSERT_NE(dialog, nullptr);
+    auto *memory = dialog->findChild<QComboBox *>("MemoryName");
+    memory->setCurrentIndex(memory->findData("eeprom"));
+    QTest::mouseClick(dialog->findChild<QPushButton *>("MemoryRead"), Qt::LeftButton);
+    WaitForRun(*form);
+    window::MemoryModel *model = dialog->model();
+    ASSERT_EQ(model->bytes().size(), 512);
+    auto *write = dialog->findChild<QPushButton *>("MemoryWrite");
+    EXPECT_FALSE(write->isEnabled());
+    EXPECT_FALSE(model->setData(model->index(0, 0), "1G")) << "not hex";
+    EXPECT_TRUE(model->setData(model->index(0, 1), "5a"));
+    EXPECT_TRUE(model->setData(model->index(31, 15), "00"));
+    EXPECT_TRUE(model->setData(model->index(2, 2), "42"));
+    EXPECT_EQ(model->changed(), 3);
+    EXPECT_TRUE(model->index(0, 1).data(Qt::FontRole).isValid()) << "marked until written";
+    EXPECT_TRUE(model->undo());
+    EXPECT_EQ(model->changed(), 2);
+    EXPECT_TRUE(model->redo());
+    EXPECT_TRUE(model->undo());
+    EXPECT_EQ(model->index(2, 2).data().toString(), "FF");
+    ASSERT_TRUE(write->isEnabled());
+    QTest::mouseClick(write, Qt::LeftButton);
+    WaitForRun(*form);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->running() && model->changed() == 0 && model->bytes()[1] == 0x5A; }, 30000))
+        << "read back after the write";
+    QByteArray wanted(512, char(0xFF));
+    wanted[1] = 0x5A;
+    wanted[511] = 0;
+    EXPECT_EQ(model->bytes(), wanted);
+    EXPECT_EQ(emulator.Chip()["eeprom"].toString(), QString::fromLatin1(wanted.toHex()));
+    EXPECT_EQ(emulator.Chip()["flash"].toString(), QString(8192 * 2, u'f')) << "the flash untouched";
+    // Flash cannot be typed over.
+    memory->setCurrentIndex(memory->findData("flash"));
+    QTest::mouseClick(dialog->findChild<QPushButton *>("MemoryRead"), Qt::LeftButton);
+    WaitForRun(*form);
+    EXPECT_FALSE(model->flags(model->index(0, 0)) & Qt::ItemIsEditable);
+}

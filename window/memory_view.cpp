@@ -23,10 +23,13 @@
 
 namespace window {
 
-void MemoryModel::setBytes(const QByteArray &bytes)
+void MemoryModel::setBytes(const QByteArray &bytes, bool editable)
 {
     beginResetModel();
-    bytes_ = bytes;
+    bytes_ = chip_ = bytes;
+    editable_ = editable;
+    edits_.clear();
+    done_ = 0;
     image_ = {};
     differs_.clear();
     endResetModel();
@@ -40,6 +43,68 @@ void MemoryModel::setImage(const images::MemoryFile &image, const images::Compar
         for (qint64 i = r.start; i < r.end && i < bytes_.size(); ++i)
             differs_[std::size_t(i)] = true;
     emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+}
+
+qint64 MemoryModel::changed() const
+{
+    qint64 n = 0;
+    for (qsizetype i = 0; i < bytes_.size(); ++i)
+        n += bytes_[i] != chip_[i] ? 1 : 0;
+    return n;
+}
+
+Qt::ItemFlags MemoryModel::flags(const QModelIndex &index) const
+{
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (editable_ && index.column() < kText && qint64(index.row()) * 16 + index.column() < bytes_.size())
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+void MemoryModel::Put(qint64 at, char value)
+{
+    bytes_[at] = value;
+    const QModelIndex cell = index(int(at / 16), int(at % 16));
+    emit dataChanged(cell, index(cell.row(), kText));
+    emit edited();
+}
+
+bool MemoryModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable))
+        return false;
+    // Two hex digits, as the cell shows them.
+    bool ok = false;
+    const QString text = value.toString().trimmed();
+    const uint byte = text.toUInt(&ok, 16);
+    if (!ok || text.size() > 2 || byte > 0xFF)
+        return false;
+    const qint64 at = qint64(index.row()) * 16 + index.column();
+    if (bytes_[at] == char(byte))
+        return true;
+    edits_.resize(done_);  // what was undone goes
+    edits_.push_back({at, bytes_[at], char(byte)});
+    done_ = edits_.size();
+    Put(at, char(byte));
+    return true;
+}
+
+bool MemoryModel::undo()
+{
+    if (done_ == 0)
+        return false;
+    const Edit &e = edits_[--done_];
+    Put(e.at, e.was);
+    return true;
+}
+
+bool MemoryModel::redo()
+{
+    if (done_ >= edits_.size())
+        return false;
+    const Edit &e = edits_[done_++];
+    Put(e.at, e.now);
+    return true;
 }
 
 int MemoryModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : int((bytes_.size() + 15) / 16); }
@@ -66,7 +131,16 @@ QVariant MemoryModel::data(const QModelIndex &index, int role) const
     const bool given = laid && at < qint64(image_.given.size()) && image_.given[std::size_t(at)];
     switch (role) {
     case Qt::DisplayRole:
+    case Qt::EditRole:
         return QStringLiteral("%1").arg(uchar(bytes_[at]), 2, 16, QLatin1Char('0')).toUpper();
+    case Qt::FontRole:
+        if (bytes_[at] != chip_[at]) {  // typed over, not written yet
+            QFont bold;
+            bold.setBold(true);
+            bold.setUnderline(true);
+            return bold;
+        }
+        return {};
     case Qt::ToolTipRole:
         return laid ? (given ? QStringLiteral("0x%1: the chip holds %2, the file %3")
                                    .arg(at, 4, 16, QLatin1Char('0'))
@@ -108,6 +182,13 @@ bool Readable(const QString &name)
                                    QStringLiteral("userrow"), QStringLiteral("bootrow"), QStringLiteral("prodsig"),
                                    QStringLiteral("sigrow")};
     return names.contains(name);
+}
+
+// The memories that hold data, which the view lets the user type over and write back; flash is
+// the program's, and read-only here.
+bool Data(const QString &name)
+{
+    return name == QLatin1String("eeprom") || name == QLatin1String("usersig") || name == QLatin1String("userrow");
 }
 
 }  // namespace
@@ -161,9 +242,14 @@ MemoryDialog::MemoryDialog(const Controls &ui, session::ChipSession &session, QW
     saveFormat_->addItem(QStringLiteral("S-record"), QStringLiteral("s"));
     saveFormat_->addItem(QStringLiteral("Raw binary"), QStringLiteral("r"));
     save_ = new QPushButton(QStringLiteral("&Save As..."), this);
+    write_ = new QPushButton(QStringLiteral("&Write to the Chip"), this);
+    write_->setObjectName(QStringLiteral("MemoryWrite"));
+    write_->setToolTip(QStringLiteral("Write the memory as shown, whole, in one avrdude run, then read it back"));
+    write_->setEnabled(false);
     save_->setObjectName(QStringLiteral("MemorySave"));
     top->addWidget(saveFormat_);
     top->addWidget(save_);
+    top->addWidget(write_);
     auto *over = new QHBoxLayout;
     over->addWidget(file_, 1);
     over->addWidget(browse_);
@@ -180,6 +266,20 @@ MemoryDialog::MemoryDialog(const Controls &ui, session::ChipSession &session, QW
 
     connect(read_, &QPushButton::clicked, this, &MemoryDialog::read);
     connect(compare_, &QPushButton::clicked, this, &MemoryDialog::compare);
+    connect(write_, &QPushButton::clicked, this, &MemoryDialog::write);
+    const auto edited = [this] {
+        const qint64 n = model_->changed();
+        write_->setEnabled(n > 0);
+        summary_->setText(n ? QStringLiteral("%1 %2 typed over, not written yet (marked; Ctrl+Z undoes).").arg(n).arg(n == 1 ? QStringLiteral("byte") : QStringLiteral("bytes"))
+                            : QStringLiteral("The %1 as the chip holds it.").arg(shown_));
+    };
+    connect(model_, &MemoryModel::edited, this, edited);
+    connect(new QShortcut(QKeySequence(QStringLiteral("Ctrl+Z")), this), &QShortcut::activated, this, [this] { model_->undo(); });
+    connect(new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+Z")), this), &QShortcut::activated, this, [this] { model_->redo(); });
+    connect(&session_, &session::ChipSession::memoryWritten, this, [this](const QString &memory) {
+        if (mine_ && memory == shown_)
+            readBack_ = true;  // read once the run has ended: what the chip now holds
+    });
     connect(save_, &QPushButton::clicked, this, [this] {
         const QChar format = saveFormat_->currentData().toString().front();
         const QString suffix = format == u'i' ? QStringLiteral(".hex") : format == u's' ? QStringLiteral(".srec") : QStringLiteral(".bin");
@@ -221,14 +321,21 @@ MemoryDialog::MemoryDialog(const Controls &ui, session::ChipSession &session, QW
         if (!mine_)
             return;
         shown_ = memory;
-        model_->setBytes(bytes);
+        model_->setBytes(bytes, Data(memory));
+        write_->setEnabled(false);
         comparison_ = {};
         range_ = -1;
         summary_->setText(QStringLiteral("The %1's %2, %3 bytes, as the chip holds it.").arg(session_.form().device, memory).arg(bytes.size()));
         if (!file_->text().isEmpty())
             compare();
     });
-    connect(&session_, &session::ChipSession::finished, this, [this] { mine_ = false; });
+    connect(&session_, &session::ChipSession::finished, this, [this] {
+        mine_ = false;
+        if (readBack_) {
+            readBack_ = false;
+            mine_ = session_.readMemory(shown_);
+        }
+    });
     showPart();
 }
 
@@ -252,6 +359,13 @@ void MemoryDialog::read()
     const QString memory = memory_->currentData().toString();
     if (!memory.isEmpty())
         mine_ = session_.readMemory(memory);
+}
+
+void MemoryDialog::write()
+{
+    if (model_->changed() == 0)
+        return;
+    mine_ = session_.writeMemory(shown_, model_->bytes());
 }
 
 void MemoryDialog::compare()

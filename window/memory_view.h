@@ -28,8 +28,15 @@ class MemoryModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     using QAbstractTableModel::QAbstractTableModel;
-    void setBytes(const QByteArray &bytes);
+    // What the chip holds; `editable` for a data memory (eeprom, usersig ...), typed over in hex.
+    void setBytes(const QByteArray &bytes, bool editable = false);
     const QByteArray &bytes() const { return bytes_; }
+    // Bytes typed over and not written yet.
+    qint64 changed() const;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    bool undo();
+    bool redo();
     // An image laid over the bytes (none: `image` empty).
     void setImage(const images::MemoryFile &image, const images::Comparison &comparison);
     int rowCount(const QModelIndex &parent = {}) const override;
@@ -38,8 +45,19 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     static constexpr int kText = 16;  // the column of a row's bytes as text
 
+signals:
+    void edited();  // a byte typed over, undone or redone
+
 private:
-    QByteArray bytes_;
+    void Put(qint64 at, char value);
+    QByteArray bytes_, chip_;
+    bool editable_ = false;
+    struct Edit {
+        qint64 at;
+        char was, now;
+    };
+    std::vector<Edit> edits_;
+    std::size_t done_ = 0;  // the edits in force; those after were undone
     images::MemoryFile image_;
     std::vector<bool> differs_;
 };
@@ -59,6 +77,7 @@ public:
 
 private:
     void read();
+    void write();
     void compare();
     void step(int by);
 
@@ -66,7 +85,7 @@ private:
     session::ChipSession &session_;
     MemoryModel *model_;
     QComboBox *memory_;
-    QPushButton *read_, *compare_, *previous_, *next_, *browse_, *save_;
+    QPushButton *read_, *compare_, *previous_, *next_, *browse_, *save_, *write_;
     QComboBox *saveFormat_;
     QLineEdit *file_, *address_;
     QLabel *where_, *summary_;
@@ -75,6 +94,7 @@ private:
     images::Comparison comparison_;
     int range_ = -1;  // the difference range shown last
     bool mine_ = false;
+    bool readBack_ = false;  // a write of ours succeeded: the memory is read again
 };
 
 }  // namespace window
