@@ -701,6 +701,13 @@ TEST(Lab, EepromEditedInTheViewIsWrittenBackWhole)
     EXPECT_TRUE(model->redo());
     EXPECT_TRUE(model->undo());
     EXPECT_EQ(model->index(2, 2).data().toString(), "FF");
+    // A row's text typed over is one step: undone at once.
+    EXPECT_TRUE(model->setData(model->index(4, window::MemoryModel::kText), "Hi"));
+    EXPECT_EQ(model->bytes().mid(64, 2), "Hi");
+    EXPECT_FALSE(model->setData(model->index(4, window::MemoryModel::kText), QString(17, u'x'))) << "past the row";
+    EXPECT_TRUE(model->undo());
+    EXPECT_EQ(model->bytes().mid(64, 2), "\xFF\xFF");
+    EXPECT_EQ(model->changed(), 2);
     ASSERT_TRUE(write->isEnabled());
     QTest::mouseClick(write, Qt::LeftButton);
     WaitForRun(*form);
@@ -712,6 +719,16 @@ TEST(Lab, EepromEditedInTheViewIsWrittenBackWhole)
     EXPECT_EQ(model->bytes(), wanted);
     EXPECT_EQ(emulator.Chip()["eeprom"].toString(), QString::fromLatin1(wanted.toHex()));
     EXPECT_EQ(emulator.Chip()["flash"].toString(), QString(8192 * 2, u'f')) << "the flash untouched";
+    // Found by its bytes, and round the end.
+    auto *where = dialog->findChild<QLabel *>("MemoryWhere");
+    EXPECT_TRUE(dialog->find("5A FF"));
+    EXPECT_TRUE(where->text().startsWith("eeprom 0x0001 (1)")) << where->text().toStdString();
+    EXPECT_TRUE(dialog->find("ff 00"));
+    EXPECT_TRUE(where->text().startsWith("eeprom 0x01fe (510)")) << where->text().toStdString();
+    EXPECT_TRUE(dialog->find("5a"));
+    EXPECT_TRUE(where->text().startsWith("eeprom 0x0001 (1)")) << "round the end";
+    EXPECT_TRUE(dialog->find("\"Z\"")) << "0x5A as text";
+    EXPECT_FALSE(dialog->find("\"Q\""));
     // Flash cannot be typed over.
     memory->setCurrentIndex(memory->findData("flash"));
     QTest::mouseClick(dialog->findChild<QPushButton *>("MemoryRead"), Qt::LeftButton);

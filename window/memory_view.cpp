@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QShortcut>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -56,7 +57,7 @@ qint64 MemoryModel::changed() const
 Qt::ItemFlags MemoryModel::flags(const QModelIndex &index) const
 {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
-    if (editable_ && index.column() < kText && qint64(index.row()) * 16 + index.column() < bytes_.size())
+    if (editable_ && qint64(index.row()) * 16 + (index.column() == kText ? 0 : index.column()) < bytes_.size())
         f |= Qt::ItemIsEditable;
     return f;
 }
@@ -73,19 +74,36 @@ bool MemoryModel::setData(const QModelIndex &index, const QVariant &value, int r
 {
     if (role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable))
         return false;
-    // Two hex digits, as the cell shows them.
-    bool ok = false;
-    const QString text = value.toString().trimmed();
-    const uint byte = text.toUInt(&ok, 16);
-    if (!ok || text.size() > 2 || byte > 0xFF)
-        return false;
-    const qint64 at = qint64(index.row()) * 16 + index.column();
-    if (bytes_[at] == char(byte))
-        return true;
+    const qint64 start = qint64(index.row()) * 16;
+    QByteArray now;
+    if (index.column() == kText) {
+        // The row's text typed over: printable ASCII, one byte a character, from the row's start.
+        const QString text = value.toString();
+        if (text.size() > std::min<qint64>(16, bytes_.size() - start))
+            return false;
+        for (const QChar c : text) {
+            if (c.unicode() < 0x20 || c.unicode() >= 0x7F)
+                return false;
+            now += char(c.unicode());
+        }
+    } else {
+        // Two hex digits, as the cell shows them.
+        bool ok = false;
+        const QString text = value.toString().trimmed();
+        const uint byte = text.toUInt(&ok, 16);
+        if (!ok || text.size() > 2 || byte > 0xFF)
+            return false;
+        now += char(byte);
+    }
+    const qint64 from = index.column() == kText ? start : start + index.column();
     edits_.resize(done_);  // what was undone goes
-    edits_.push_back({at, bytes_[at], char(byte)});
+    ++steps_;
+    for (qsizetype i = 0; i < now.size(); ++i)
+        if (bytes_[from + i] != now[i]) {
+            edits_.push_back({from + i, bytes_[from + i], now[i], steps_});
+            Put(from + i, now[i]);
+        }
     done_ = edits_.size();
-    Put(at, char(byte));
     return true;
 }
 
@@ -93,8 +111,11 @@ bool MemoryModel::undo()
 {
     if (done_ == 0)
         return false;
-    const Edit &e = edits_[--done_];
-    Put(e.at, e.was);
+    const int step = edits_[done_ - 1].step;
+    while (done_ > 0 && edits_[done_ - 1].step == step) {
+        const Edit &e = edits_[--done_];
+        Put(e.at, e.was);
+    }
     return true;
 }
 
@@ -102,8 +123,11 @@ bool MemoryModel::redo()
 {
     if (done_ >= edits_.size())
         return false;
-    const Edit &e = edits_[done_++];
-    Put(e.at, e.now);
+    const int step = edits_[done_].step;
+    while (done_ < edits_.size() && edits_[done_].step == step) {
+        const Edit &e = edits_[done_++];
+        Put(e.at, e.now);
+    }
     return true;
 }
 
@@ -115,7 +139,7 @@ QVariant MemoryModel::data(const QModelIndex &index, int role) const
 {
     const qint64 start = qint64(index.row()) * 16;
     if (index.column() == kText) {
-        if (role != Qt::DisplayRole)
+        if (role != Qt::DisplayRole && role != Qt::EditRole)
             return {};
         QString text;
         for (qint64 i = start; i < std::min<qint64>(start + 16, bytes_.size()); ++i) {
@@ -215,6 +239,9 @@ MemoryDialog::MemoryDialog(const Controls &ui, session::ChipSession &session, QW
     address_ = new QLineEdit(this);
     address_->setObjectName(QStringLiteral("MemoryAddress"));
     address_->setPlaceholderText(QStringLiteral("Go to (Ctrl+G): 0x1F00"));
+    find_ = new QLineEdit(this);
+    find_->setObjectName(QStringLiteral("MemoryFind"));
+    find_->setPlaceholderText(QStringLiteral("Find (Ctrl+F): DE AD BE EF, or text"));
     where_ = new QLabel(this);
     where_->setObjectName(QStringLiteral("MemoryWhere"));
     summary_ = new QLabel(this);
@@ -236,6 +263,7 @@ MemoryDialog::MemoryDialog(const Controls &ui, session::ChipSession &session, QW
     top->addWidget(memory_, 1);
     top->addWidget(read_);
     top->addWidget(address_);
+    top->addWidget(find_);
     saveFormat_ = new QComboBox(this);
     saveFormat_->setObjectName(QStringLiteral("MemorySaveFormat"));
     saveFormat_->addItem(QStringLiteral("Intel hex"), QStringLiteral("i"));
@@ -301,6 +329,11 @@ MemoryDialog::MemoryDialog(const Controls &ui, session::ChipSession &session, QW
     connect(new QShortcut(QKeySequence(QStringLiteral("Ctrl+G")), this), &QShortcut::activated, this, [this] {
         address_->setFocus();
         address_->selectAll();
+    });
+    connect(find_, &QLineEdit::returnPressed, this, [this] { find(find_->text()); });
+    connect(new QShortcut(QKeySequence(QStringLiteral("Ctrl+F")), this), &QShortcut::activated, this, [this] {
+        find_->setFocus();
+        find_->selectAll();
     });
     connect(address_, &QLineEdit::returnPressed, this, [this] {
         bool ok = false;
@@ -415,6 +448,35 @@ bool MemoryDialog::saveAs(const QString &path, QChar format)
         return false;
     }
     summary_->setText(QStringLiteral("The %1 (%2 bytes) saved as %3.").arg(shown_).arg(model_->bytes().size()).arg(path));
+    return true;
+}
+
+bool MemoryDialog::find(const QString &what)
+{
+    QByteArray needle;
+    const QString spaced = what.trimmed();
+    QString digits = spaced;
+    digits.remove(u' ');
+    static const QRegularExpression hex(QStringLiteral("^([0-9A-Fa-f]{2})+$"));
+    if (spaced.size() >= 2 && spaced.startsWith(u'"') && spaced.endsWith(u'"'))
+        needle = spaced.mid(1, spaced.size() - 2).toUtf8();
+    else if (hex.match(digits).hasMatch())
+        needle = QByteArray::fromHex(digits.toLatin1());
+    else
+        needle = spaced.toUtf8();
+    const QByteArray &bytes = model_->bytes();
+    if (needle.isEmpty() || bytes.isEmpty())
+        return false;
+    const QModelIndex at = view_->currentIndex();
+    const qint64 from = at.isValid() && at.column() < MemoryModel::kText ? qint64(at.row()) * 16 + at.column() + 1 : 0;
+    qint64 found = bytes.indexOf(needle, from);
+    if (found < 0)
+        found = bytes.indexOf(needle);  // round the end
+    if (found < 0) {
+        where_->setText(QStringLiteral("%1 is not in the %2").arg(what, shown_));
+        return false;
+    }
+    goTo(found);
     return true;
 }
 

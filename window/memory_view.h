@@ -55,9 +55,11 @@ private:
     struct Edit {
         qint64 at;
         char was, now;
+        int step;  // the edits of one typing (a row's text) undo together
     };
     std::vector<Edit> edits_;
     std::size_t done_ = 0;  // the edits in force; those after were undone
+    int steps_ = 0;
     images::MemoryFile image_;
     std::vector<bool> differs_;
 };
@@ -74,6 +76,9 @@ public:
     // What is shown, as an image file avrdude reads (`format`: i, s or r); false when it could not
     // be written (said in the dialog).
     bool saveAs(const QString &path, QChar format);
+    // The next place after the caret that holds `what` (hex bytes "DE AD", or text; "quoted" is
+    // always text), round the end; false when none does.
+    bool find(const QString &what);
 
 private:
     void read();
@@ -87,7 +92,7 @@ private:
     QComboBox *memory_;
     QPushButton *read_, *compare_, *previous_, *next_, *browse_, *save_, *write_;
     QComboBox *saveFormat_;
-    QLineEdit *file_, *address_;
+    QLineEdit *file_, *address_, *find_;
     QLabel *where_, *summary_;
     QTableView *view_;
     QString shown_;  // the memory the view holds
