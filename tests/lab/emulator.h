@@ -20,9 +20,11 @@ public:
                               extra);
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start();
-        if (!process_.waitForStarted(5000) || !process_.waitForReadyRead(5000))
+        // A busy machine (two builds beside the tests) can take seconds to start Python: without its
+        // port the runs would go to avrdude's default port instead.
+        if (!process_.waitForStarted(20000) || !process_.waitForReadyRead(20000))
             return;
-        while (!process_.canReadLine() && process_.waitForReadyRead(2000)) {
+        while (!process_.canReadLine() && process_.waitForReadyRead(5000)) {
         }
         port_ = QString::fromUtf8(process_.readLine()).trimmed();
     }
