@@ -262,8 +262,7 @@ MemoryDialog::MemoryDialog(const Controls &ui, session::ChipSession &session, QW
     top->addWidget(new QLabel(QStringLiteral("Memory:"), this));
     top->addWidget(memory_, 1);
     top->addWidget(read_);
-    top->addWidget(address_);
-    top->addWidget(find_);
+
     saveFormat_ = new QComboBox(this);
     saveFormat_->setObjectName(QStringLiteral("MemorySaveFormat"));
     saveFormat_->addItem(QStringLiteral("Intel hex"), QStringLiteral("i"));
@@ -284,8 +283,15 @@ MemoryDialog::MemoryDialog(const Controls &ui, session::ChipSession &session, QW
     over->addWidget(compare_);
     over->addWidget(previous_);
     over->addWidget(next_);
+    // Go to and Find on a row of their own, wide enough for their hints.
+    auto *seek = new QHBoxLayout;
+    seek->addWidget(new QLabel(QStringLiteral("Go to:"), this));
+    seek->addWidget(address_, 1);
+    seek->addWidget(new QLabel(QStringLiteral("Find:"), this));
+    seek->addWidget(find_, 2);
     auto *column = new QVBoxLayout(this);
     column->addLayout(top);
+    column->addLayout(seek);
     column->addLayout(over);
     column->addWidget(summary_);
     column->addWidget(view_, 1);
