@@ -44,6 +44,22 @@ std::unique_ptr<MainWindow> LabForm(const Emulator &emulator, WindowDeps deps = 
 
 void Click(QAbstractButton *button) { ClickAndWait(button); }
 
+// Memories opened from the window's button.
+window::MemoryDialog *OpenMemories(MainWindow &form)
+{
+    QTest::mouseClick(Ui(form).memoriesButton, Qt::LeftButton);
+    return form.findChild<window::MemoryDialog *>("MemoryDialog");
+}
+
+// `memory` read whole in Memories, the run waited for.
+void ReadInMemories(MainWindow &form, window::MemoryDialog &dialog, const char *memory)
+{
+    auto *name = dialog.findChild<QComboBox *>("MemoryName");
+    name->setCurrentIndex(name->findData(memory));
+    QTest::mouseClick(dialog.findChild<QPushButton *>("MemoryRead"), Qt::LeftButton);
+    WaitForRun(form);
+}
+
 void ReadEverything(MainWindow &form)
 {
     Click(Ui(form).byteEditor(Low)->readButton());
@@ -598,15 +614,11 @@ TEST(Lab, TheWindowShowsTheFlashAndWhereAFileDiffers)
     WindowDeps deps;
     deps.vocabulary = AskInstalledAvrdude();
     auto form = LabForm(emulator, std::move(deps));
-    QTest::mouseClick(Ui(*form).memoriesButton, Qt::LeftButton);
-    auto *dialog = form->findChild<window::MemoryDialog *>("MemoryDialog");
+    window::MemoryDialog *dialog = OpenMemories(*form);
     ASSERT_NE(dialog, nullptr);
-    auto *memory = dialog->findChild<QComboBox *>("MemoryName");
-    EXPECT_EQ(memory->itemData(0).toString(), "eeprom");
-    memory->setCurrentIndex(memory->findData("flash"));
+    EXPECT_EQ(dialog->findChild<QComboBox *>("MemoryName")->itemData(0).toString(), "eeprom");
     dialog->findChild<QLineEdit *>("MemoryFile")->setText(file.fileName());
-    QTest::mouseClick(dialog->findChild<QPushButton *>("MemoryRead"), Qt::LeftButton);
-    WaitForRun(*form);
+    ReadInMemories(*form, *dialog, "flash");
     ASSERT_EQ(dialog->model()->bytes().size(), 8192) << Ui(*form).outputPane->outputText().toStdString();
     EXPECT_EQ(dialog->model()->bytes(), QByteArray(8192, char(0xFF))) << "the blank chip";
     EXPECT_EQ(dialog->model()->rowCount(), 512);
@@ -679,13 +691,9 @@ TEST(Lab, EepromEditedInTheViewIsWrittenBackWhole)
     WindowDeps deps;
     deps.vocabulary = AskInstalledAvrdude();
     auto form = LabForm(emulator, std::move(deps));
-    QTest::mouseClick(Ui(*form).memoriesButton, Qt::LeftButton);
-    auto *dialog = form->findChild<window::MemoryDialog *>("MemoryDialog");
+    window::MemoryDialog *dialog = OpenMemories(*form);
     ASSERT_NE(dialog, nullptr);
-    auto *memory = dialog->findChild<QComboBox *>("MemoryName");
-    memory->setCurrentIndex(memory->findData("eeprom"));
-    QTest::mouseClick(dialog->findChild<QPushButton *>("MemoryRead"), Qt::LeftButton);
-    WaitForRun(*form);
+    ReadInMemories(*form, *dialog, "eeprom");
     window::MemoryModel *model = dialog->model();
     ASSERT_EQ(model->bytes().size(), 512);
     auto *write = dialog->findChild<QPushButton *>("MemoryWrite");
@@ -730,8 +738,6 @@ TEST(Lab, EepromEditedInTheViewIsWrittenBackWhole)
     EXPECT_TRUE(dialog->find("\"Z\"")) << "0x5A as text";
     EXPECT_FALSE(dialog->find("\"Q\""));
     // Flash cannot be typed over.
-    memory->setCurrentIndex(memory->findData("flash"));
-    QTest::mouseClick(dialog->findChild<QPushButton *>("MemoryRead"), Qt::LeftButton);
-    WaitForRun(*form);
+    ReadInMemories(*form, *dialog, "flash");
     EXPECT_FALSE(model->flags(model->index(0, 0)) & Qt::ItemIsEditable);
 }

@@ -128,13 +128,7 @@ void MainWindow::WireEvents()
     });
     // A board plugged in after start-up shows in the port list the next time it opens.
     connect(ui_.portBox, &ComboBox::popupAboutToShow, this,
-            [this] {
-                QStringList ports = deps_.listPorts();
-                for (const QString &port : attachedPorts_)
-                    if (!ports.contains(port))
-                        ports << port;
-                ui_.portBox->setItems(compose::PortItems(ports));
-            });
+            [this] { ui_.portBox->setItems(PortEntries()); });
 
     const auto invalid = [this] {
         ShowError(this, QStringLiteral("Invalid input value.  Use escape key to abandon changes"));
@@ -321,6 +315,15 @@ void MainWindow::FormCreate()
     attachedPoll_->start();
 }
 
+QStringList MainWindow::PortEntries() const
+{
+    QStringList ports = deps_.listPorts();
+    for (const QString &port : attachedPorts_)
+        if (!ports.contains(port))
+            ports << port;
+    return compose::PortItems(ports);
+}
+
 void MainWindow::ShowAttached()
 {
     const std::vector<attached::UsbDevice> devices = deps_.listUsb ? deps_.listUsb() : std::vector<attached::UsbDevice>{};
@@ -361,11 +364,7 @@ void MainWindow::ShowAttached()
     }
     ui_.programmerBox->setLeading(leading);
     ui_.programmerBox->setNotes({}, programmerTips);
-    QStringList ports = deps_.listPorts();
-    for (const QString &port : attachedPorts_)
-        if (!ports.contains(port))
-            ports << port;
-    ui_.portBox->setItems(compose::PortItems(ports));
+    ui_.portBox->setItems(PortEntries());
     ui_.portBox->setNotes(portNotes, portTips);
     for (ComboBox *box : {ui_.programmerBox, ui_.portBox})
         widgets::FitListToEntries(box);

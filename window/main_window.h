@@ -71,6 +71,8 @@ private:
     // What is plugged in, offered: attached programmers first in their list, each port with what is
     // on it, a board found on a port one click away, and what keeps the user from opening one.
     void ShowAttached();
+    // The port list: the design's entries, the serial ports present, those of what is plugged in.
+    QStringList PortEntries() const;
 
     WindowDeps deps_;
     session::ChipSession session_;
