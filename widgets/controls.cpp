@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QStyle>
 #include <QLineEdit>
 
@@ -304,6 +305,16 @@ void SpeedButton::changeEvent(QEvent *event)
     QPushButton::changeEvent(event);
     if (event->type() == QEvent::PaletteChange)
         FollowPalette();
+}
+
+void SpeedButton::paintEvent(QPaintEvent *event)
+{
+    QPushButton::paintEvent(event);
+    if (!hasFocus())
+        return;
+    QPainter painter(this);
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 1));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 void SpeedButton::FollowPalette()

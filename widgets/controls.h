@@ -81,6 +81,8 @@ public:
 
 protected:
     void changeEvent(QEvent *event) override;
+    // A flat button draws no focus of its own in most styles: the keyboard's place is framed here.
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void FollowPalette();
