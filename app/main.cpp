@@ -25,8 +25,9 @@ struct Mode {
 };
 const Mode kModes[] = {
     {"--explain", "--explain PART [MEMORY=HH]...\n      what fuse and lock values mean for a part", RunExplain},
-    {"--program", "--program FILE.elf -p PART -c PROGRAMMER [-P PORT] [--serial-at ADDR --serial N] [--log FILE] "
-                  "[--verify] [--yes]\n      a whole chip from one ELF file, for a script at the bench", RunProgram},
+    {"--program", "--program FILE.elf -p PART (-c PROGRAMMER [-P PORT] | --station \"-c ID -P PORT\"...) [--count N] "
+                  "[--serial-at ADDR --serial FIRST] [--log FILE] [--verify] [--yes]\n"
+                  "      a whole chip from one ELF file, board after board, on one programmer or several at once", RunProgram},
     {"--boards", "--boards [--core DIR]...\n      the boards of the installed Arduino cores", RunBoards},
     {"--board-menus", "--board-menus FQBN [--core DIR]...\n      a board's menus and their options", RunBoardMenus},
     {"--board-lines", "--board-lines FQBN[:MENU=OPTION,...] -c PROGRAMMER [-P PORT] [--core DIR]... [--yes]\n"
@@ -81,6 +82,9 @@ int main(int argc, char **argv)
     for (const Mode &m : kModes)
         if (argc >= 2 && std::strcmp(argv[1], m.option) == 0) {
             QCoreApplication app(argc, argv);
+            // A bench told to end stops its boards and logs them, rather than dying between two lines.
+            if (m.run == RunProgram)
+                CallOnTerminationSignals(StopProgram);
             return m.run(QCoreApplication::arguments().mid(2));
         }
     // The window takes none but Qt's own options.

@@ -40,7 +40,11 @@ bool CheckLog(const QString &path, QString *error)
 
 bool AppendLog(const QString &path, const LogEntry &entry, QString *error)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
+    // Read as well, for its header; a log the user may only write is still written.
+    const QByteArray name = QFile::encodeName(path);
+    int fd = ::open(name.constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
+    if (fd < 0 && errno == EACCES)
+        fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
     struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         if (error)
@@ -49,14 +53,20 @@ bool AppendLog(const QString &path, const LogEntry &entry, QString *error)
             ::close(fd);
         return false;
     }
+    static const QByteArray kOldHeader = "time,part,signature,serial,result,step,error\n";
     QByteArray text;
-    if (st.st_size == 0)
-        text += "time,part,signature,serial,result,step,error\n";
-    text += QStringList{Field(entry.time), Field(entry.part), Field(entry.signature), Field(entry.serial),
-                        Field(entry.result), Field(entry.step), Field(entry.error)}
-                .join(u',')
-                .toUtf8() +
-            '\n';
+    bool withStation = true;
+    if (st.st_size == 0) {
+        text += "time,part,signature,serial,result,step,error,station\n";
+    } else {
+        QByteArray head(kOldHeader.size(), '\0');
+        withStation = ::pread(fd, head.data(), static_cast<size_t>(head.size()), 0) != head.size() || head != kOldHeader;
+    }
+    QStringList fields{Field(entry.time), Field(entry.part), Field(entry.signature), Field(entry.serial),
+                       Field(entry.result), Field(entry.step), Field(entry.error)};
+    if (withStation)
+        fields << Field(entry.station);
+    text += fields.join(u',').toUtf8() + '\n';
     // One write of the whole line, then to the disk: a line is there whole, or not at all.
     const ssize_t written = ::write(fd, text.constData(), static_cast<size_t>(text.size()));
     const bool ok = written == text.size() && ::fsync(fd) == 0;

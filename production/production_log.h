@@ -14,10 +14,12 @@ struct LogEntry {
     QString result;     // "ok", "failed", "wrong chip", "stopped"
     QString step;       // the failing step: "signature", "program"; empty when none failed
     QString error;      // avrdude's first error line
+    QString station;    // the programmer and port that did it: "-c usbasp -P usb:A1B2"
 };
 
-// Appends `entry` to the CSV file at `path` (made with its header line when new); false with
-// `error` set when it cannot be written.
+// Appends `entry` to the CSV file at `path` (made with its header line when new) in one write,
+// synced, so that lines of boards that end together never mix; false with `error` set when it
+// cannot be written. A log begun before stations were kept keeps its seven columns.
 bool AppendLog(const QString &path, const LogEntry &entry, QString *error);
 
 // Before anything runs: the log at `path` can be appended to (a regular file, or one that can be

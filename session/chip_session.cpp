@@ -101,7 +101,13 @@ std::optional<RunPlan> ChipSession::judged(const QStringList &args, bool reading
     // The guard's questions; nobody answering is a Cancel.
     for (const QString &text : questions) {
         bool yes = false;
-        emit question(burning_.isEmpty() ? text : QStringLiteral("Burn Bootloader for %1:\n\n%2").arg(burning_, text), &yes);
+        if (answers_ && answers_->contains(text)) {
+            yes = answers_->value(text);
+        } else {
+            emit question(burning_.isEmpty() ? text : QStringLiteral("Burn Bootloader for %1:\n\n%2").arg(burning_, text), &yes);
+            if (answers_)
+                answers_->insert(text, yes);
+        }
         if (!yes)
             return std::nullopt;
     }
@@ -133,7 +139,7 @@ std::optional<RunPlan> ChipSession::judged(const QStringList &args, bool reading
         return std::nullopt;
     }
     if (!planned)
-        return RunPlan{args, {}, nullptr, verdict.bytes};
+        return RunPlan{args, {}, nullptr, verdict.bytes, {}};
     QString error;
     std::optional<RunPlan> plan = PlanRun(args, program, verdict, &error);
     if (!plan)
@@ -463,6 +469,115 @@ void ChipSession::stop()
 {
     if (job_)
         job_->stop();
+    if (bench_)
+        bench_->stop();
+}
+
+bool ChipSession::programStations(const BenchRequest &request)
+{
+    if (running() || request.stations.empty())
+        return false;
+    QTemporaryDir serials;  // each station's serial file, as the gate reads it; the runs get copies
+    BenchSetup setup;
+    setup.boards = request.boards;
+    setup.ledger = request.ledger;
+    setup.log = request.log;
+    setup.serialAt = request.base.serialAt.value_or(0);
+    QHash<QString, bool> answers;
+    answers_ = &answers;
+    struct Done {
+        QHash<QString, bool> *&answers;
+        ~Done() { answers = nullptr; }
+    } done{answers_};
+    std::vector<fuses::JudgedByte> bytes;
+    QString shown, notes;
+    for (std::size_t i = 0; i < request.stations.size(); ++i) {
+        const production::Station &station = request.stations[i];
+        const QString name = station.text();
+        const auto refuse = [&](const QString &why) {
+            emit told(Notice::Warning, QStringLiteral("Station %1 (%2): nothing was run: %3.").arg(i + 1).arg(name, why));
+            return false;
+        };
+        production::ProgramRequest r = request.base;
+        r.verifyOnly = false;
+        r.target.programmer = station.programmer;
+        r.target.port = station.port;
+        r.target.extraOptions = QStringList{r.target.extraOptions.trimmed(), station.extraOptions()}.join(u' ').trimmed();
+        if (request.ledger) {
+            if (!request.base.serialAt)
+                return refuse(QStringLiteral("the serial number has no address"));
+            r.serialFile = serials.filePath(QStringLiteral("serial-%1.hex").arg(i + 1));
+            QFile file(r.serialFile);
+            const QByteArray hex = production::SerialHex(*request.base.serialAt, request.ledger->book().peek().value_or(0));
+            if (!serials.isValid() || !file.open(QIODevice::WriteOnly) || file.write(hex) != hex.size())
+                return refuse(QStringLiteral("the serial number's file cannot be made in %1").arg(serials.path()));
+        } else {
+            r.serialFile.clear();
+        }
+        const production::ProgramPlan plan = production::PlanProgram(r, words_);
+        if (!plan.refusal.isEmpty())
+            return refuse(plan.refusal);
+        const QStringList signatureArgs = runner::SplitCommandLine(plan.signatureLine), programArgs = runner::SplitCommandLine(plan.line);
+        if (throughBootloader(QStringLiteral("write"), programArgs))
+            return false;
+        std::optional<RunPlan> signature = judged(signatureArgs, true);
+        if (!signature)
+            return false;
+        std::optional<RunPlan> program = judged(programArgs, false);
+        if (!program)
+            return false;
+        StationLines lines{name, std::move(*signature), std::move(*program), {}};
+        if (request.ledger) {
+            lines.serialCopy = lines.program.copied.value(r.serialFile);
+            if (lines.serialCopy.isEmpty())
+                return refuse(QStringLiteral("the serial number's file was not judged"));
+        }
+        if (i == 0) {
+            shown = plan.line;
+            notes = lines.program.notes.join(u'\n');
+            bytes = lines.program.bytes;
+            setup.part = plan.part;
+            setup.expected = plan.signature;
+        }
+        setup.stations.push_back(std::move(lines));
+    }
+    emit lineShown(shown);
+    judgedBytes_ = bytes;
+    bench_ = std::make_unique<Bench>(std::move(setup));
+    connect(bench_.get(), &Bench::output, this, &ChipSession::output);
+    connect(bench_.get(), &Bench::warning, this, [this](const QString &text) { emit told(Notice::Warning, text); });
+    connect(bench_.get(), &Bench::stationChanged, this, &ChipSession::stationChanged);
+    connect(bench_.get(), &Bench::boardEnded, this, &ChipSession::boardEnded);
+    connect(bench_.get(), &Bench::finished, this, &ChipSession::benchFinished, Qt::QueuedConnection);
+    emit runStateChanged(true);
+    if (!notes.isEmpty())
+        emit output(notes + u'\n');
+    bench_->start();
+    return true;
+}
+
+void ChipSession::benchFinished()
+{
+    std::unique_ptr<Bench> bench = std::move(bench_);
+    if (!bench)
+        return;
+    bench->disconnect(this);
+    Outcome outcome;
+    const int ended = bench->done() + bench->failed();
+    outcome.text = QStringLiteral("%1 %2 on %3 %4: %5 programmed and verified, %6 failed")
+                       .arg(ended)
+                       .arg(ended == 1 ? QStringLiteral("board") : QStringLiteral("boards"))
+                       .arg(bench->stations().size())
+                       .arg(bench->stations().size() == 1 ? QStringLiteral("station") : QStringLiteral("stations"))
+                       .arg(bench->done())
+                       .arg(bench->failed());
+    outcome.failed = bench->failed() > 0 || bench->started() == 0;
+    for (const StationView &view : bench->stations())
+        if (outcome.firstError.isEmpty() && !view.error.isEmpty())
+            outcome.firstError = view.error;
+    emit runStateChanged(false);
+    emit runEnded(outcome);
+    emit finished();
 }
 
 void ChipSession::jobFinished()

@@ -8,6 +8,9 @@
 #include "fuses/fuse_bytes.h"
 #include "fuses/gate.h"
 #include "fuses/part_fuses.h"
+#include "production/program_plan.h"
+#include "production/stations.h"
+#include "session/bench.h"
 #include "session/run_plan.h"
 
 #include <QHash>
@@ -53,6 +56,17 @@ struct ProgramResult {
     QString difference;  // a verify's first difference
 };
 
+// Program Chip on a bench of stations: the file, part and options of `base` (its programmer and port
+// are each station's), `boards` boards in all (0: each station one), the serial numbers from
+// `ledger` (null: none) at `base.serialAt`, a line per board in `log`.
+struct BenchRequest {
+    production::ProgramRequest base;
+    std::vector<production::Station> stations;
+    int boards = 0;
+    production::SerialLedger *ledger = nullptr;
+    QString log;
+};
+
 class ChipSession : public QObject {
     Q_OBJECT
 public:
@@ -78,7 +92,7 @@ public:
     void setReadLine(int line) { readLine_ = line; }
     const fuses::LastReads &lastReads() const { return lastReads_; }
 
-    bool running() const { return job_ != nullptr; }
+    bool running() const { return job_ != nullptr || bench_ != nullptr; }
     // The fuse and lock bytes the gate judged for the run under way, or the last one: no other value
     // may reach a fuse or lock.
     const std::vector<fuses::JudgedByte> &judgedBytes() const { return judgedBytes_; }
@@ -116,6 +130,12 @@ public:
     // Program Chip (or, `verify`, Verify Chip): `signatureLine` reads the chip's signature first;
     // `line` runs only when it is `signature`. Both lines pass the gate before either runs.
     bool programChip(const QString &signatureLine, const QString &line, const QString &signature, bool verify);
+    // Program Chip on every station at once. Each station's lines pass the gate before any station
+    // starts (a question the lines share is asked once); then the bench runs (`bench()`), and
+    // `finished` comes when its last station has ended.
+    bool programStations(const BenchRequest &request);
+    // The bench under way; null when none is.
+    const Bench *bench() const { return bench_.get(); }
     // Judges `lines` as a burn would (the board's clock agreed to when `clockConfirmed`), asking its
     // questions and telling its refusals, and runs nothing: true when all of them would run.
     bool wouldRun(const QStringList &lines, bool clockConfirmed, const QString &board = {});
@@ -149,6 +169,10 @@ signals:
     void replaceQuestion(const QString &text, bool *yes);
     // One of `items`, or empty when nobody picks.
     void choice(const QString &text, const QStringList &items, QString *picked);
+    // A station of the bench under way changed its state, its time or its counts.
+    void stationChanged(int station);
+    // A board of the bench has ended (and been logged).
+    void boardEnded(const session::BoardEnd &end);
     // Program Chip or Verify Chip has ended (before `finished`).
     void programmed(const session::ProgramResult &result);
     // The operation is over: every value and message it brought has been reported.
@@ -166,6 +190,7 @@ private:
     // `plans`: what the job runs, whose copies it holds until it goes; their notes open the output.
     bool startJob(std::unique_ptr<Job> job, const std::vector<RunPlan> &plans);
     void jobFinished();
+    void benchFinished();
     void detectedSignature(const QString &signature, const runner::AvrdudeRun &run);
     bool write(const QString &operation);
     bool readFuses(std::vector<WantedFuse> wanted);
@@ -179,6 +204,8 @@ private:
     fuses::LastReads lastReads_;
     std::vector<fuses::JudgedByte> judgedBytes_;
     std::unique_ptr<Job> job_;
+    std::unique_ptr<Bench> bench_;
+    QHash<QString, bool> *answers_ = nullptr;  // while a bench is judged: the questions answered
     QString readFrom_;  // the part of the line under way: what a read reads from
     bool clockConfirmed_ = false;  // while a burn is judged: its clock was agreed to
     QString burning_;              // while a burn is judged: the board and options, for its questions

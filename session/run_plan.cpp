@@ -127,6 +127,7 @@ std::optional<RunPlan> PlanRun(const QStringList &args, const QString &program, 
                 return std::nullopt;
             }
             made.push_back({u.file, digest, copy});
+            plan.copied.insert(u.file, copy);
             plan.notes << QStringLiteral("  %1 stands for %2").arg(copy, u.file);
         }
         // The -U argument as it was, its file name alone replaced.

@@ -6,6 +6,7 @@
 #include "compose/installed.h"
 #include "fuses/gate.h"
 
+#include <QHash>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -18,6 +19,7 @@ struct RunPlan {
     QStringList notes;  // for the output, before avrdude's own: which copy stands for which file
     std::shared_ptr<QTemporaryDir> copies;  // the copies' folder, removed when its last holder goes
     std::vector<fuses::JudgedByte> bytes;   // the fuse and lock bytes judged for it
+    QHash<QString, QString> copied;         // each file copied: its copy
 };
 
 // The program a line runs, found as the run finds it (`found`; empty when it is nowhere), and the

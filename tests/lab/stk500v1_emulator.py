@@ -14,6 +14,7 @@ import os
 import select
 import signal
 import sys
+import time
 import tty
 
 SYNC_CRC_EOP = 0x20
@@ -150,7 +151,8 @@ class Link:
         os.write(self.fd, bytes(data))
 
 
-def serve(link, chip):
+def serve(link, chip, delay=0.0, mute_after_pages=None):
+    pages = 0
     while True:
         command = link.read(1)[0]
         if command in FIXED_ARGS:
@@ -167,6 +169,12 @@ def serve(link, chip):
         if link.read(1)[0] != SYNC_CRC_EOP:
             link.write([NOSYNC])
             continue
+        if command == 0x64:
+            pages += 1
+        if mute_after_pages is not None and pages > mute_after_pages:
+            continue  # the programmer has stopped answering (a cable pulled mid-board)
+        if delay:
+            time.sleep(delay)  # a real programmer's time per command
         if command == 0x41:
             link.write([INSYNC, PARAMETERS.get(args[0], 0), OK])
         elif command == 0x31:
@@ -203,6 +211,10 @@ def main():
     parser.add_argument("--trace", action="store_true", help="log every byte to standard error")
     parser.add_argument("--signature", type=lambda t: [int(t[i:i + 2], 16) for i in (0, 2, 4)],
                         help="the chip's signature as six hex digits (another part, or 000000 for none)")
+    parser.add_argument("--delay-ms", type=float, default=0.0,
+                        help="wait this long before each answer, as a real programmer takes its time")
+    parser.add_argument("--mute-after-pages", type=int,
+                        help="stop answering after this many page writes, as a programmer pulled off mid-board")
     args = parser.parse_args()
     if args.signature:
         SIGNATURE[:] = args.signature
@@ -212,7 +224,7 @@ def main():
     tty.setraw(slave)  # the emulator keeps the terminal open, so avrdude may come and go
     print(os.ttyname(slave), flush=True)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
-    serve(Link(master, args.trace), chip)
+    serve(Link(master, args.trace), chip, args.delay_ms / 1000.0, args.mute_after_pages)
 
 
 if __name__ == "__main__":
