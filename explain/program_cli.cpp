@@ -287,7 +287,10 @@ int RunProgram(const QStringList &arguments)
     QObject::connect(&chip, &session::ChipSession::boardEnded, [&](const session::BoardEnd &end) {
         ++(end.ok ? ok : failed);
         const QString where = several ? QStringLiteral(" on station %1 (%2)").arg(end.station + 1).arg(args.stations[end.station].text()) : QString();
-        Say(stderr, QStringLiteral("fusewerk: board%1: %2%3").arg(where, end.ok ? QStringLiteral("programmed and verified") : end.result + QStringLiteral(": ") + end.error,
+        const QString what = end.ok ? QStringLiteral("programmed and verified")
+                             : end.result == QLatin1String("wrong chip") ? end.error
+                                                                         : QStringLiteral("%1 (%2 step): %3").arg(end.result, end.step, end.error);
+        Say(stderr, QStringLiteral("fusewerk: board%1: %2%3").arg(where, what,
                                                                  end.serial.isEmpty() ? QString() : QStringLiteral(", serial %1").arg(end.serial)));
     });
     QEventLoop loop;

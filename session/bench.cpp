@@ -196,10 +196,14 @@ void Bench::boardFinished(int station)
     end.step = job->failedStep();
     end.result = end.ok ? QStringLiteral("ok") : job->wrongChip() ? QStringLiteral("wrong chip") : end.stopped ? QStringLiteral("stopped") : QStringLiteral("failed");
     end.error = job->difference().isEmpty() ? run.failure().firstError() : job->difference();
-    if (job->wrongChip() && end.error.isEmpty())
-        end.error = QStringLiteral("its signature is %1, not the %2's %3").arg(job->signature(), setup_.part, setup_.expected);
+    if (job->wrongChip())
+        end.error = QStringLiteral("Wrong chip: its signature is %1, not the %2's %3; nothing was written")
+                        .arg(job->signature(), setup_.part, setup_.expected);
     if (!end.ok && end.error.isEmpty())
         end.error = run.outcome();
+    // A warning that broke into a progress bar: the bar is no part of it.
+    if (const qsizetype from = end.error.indexOf(QLatin1String("avrdude")); from > 0 && end.error.contains(u'|'))
+        end.error = end.error.mid(from);
     view.elapsedMs = r.clock.elapsed();
     // The number is kept for the board before anything else is done: a crash after this line
     // hands it to no other board.

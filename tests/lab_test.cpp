@@ -8,6 +8,7 @@
 #include "compose/installed.h"
 #include "images/memory_file.h"
 #include "production/program_plan.h"
+#include "production/stations.h"
 #include "session/chip_session.h"
 #include "tests/helpers.h"
 #include "tests/lab/emulator.h"
@@ -520,6 +521,199 @@ TEST(Lab, ProgramFromTheCommandLine)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !chip.running(); }, 30000));
     EXPECT_TRUE(result.wrongChip);
     EXPECT_EQ(other.Chip()["lfuse"].toInt(), 0xE1) << "nothing written";
+}
+
+namespace {
+
+// A CSV line's fields (quoted ones as the log writes them).
+QStringList CsvFields(const QString &line)
+{
+    QStringList out{QString()};
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"')
+            out.last() += line[++i];
+        else if (c == '"')
+            quoted = !quoted;
+        else if (c == ',' && !quoted)
+            out << QString();
+        else
+            out.last() += c;
+    }
+    return out;
+}
+
+// Emulated programmers side by side, each on its own terminal, and the stations that use them.
+struct BenchOfEmulators {
+    explicit BenchOfEmulators(int count, const QList<QStringList> &extra = {})
+    {
+        for (int i = 0; i < count; ++i) {
+            emulators.push_back(std::make_unique<Emulator>(i < extra.size() ? extra[i] : QStringList{}));
+            stations << "--station" << "-c stk500v1 -P " + emulators.back()->Port();
+        }
+    }
+    // The EEPROM's four bytes at 0x10 as a serial number.
+    quint32 Serial(int i) const
+    {
+        const QByteArray bytes = QByteArray::fromHex(emulators[i]->Chip()["eeprom"].toString().mid(0x10 * 2, 8).toLatin1());
+        return quint8(bytes[0]) | quint8(bytes[1]) << 8 | quint8(bytes[2]) << 16 | quint32(quint8(bytes[3])) << 24;
+    }
+    std::vector<std::unique_ptr<Emulator>> emulators;
+    QStringList stations;
+};
+
+// Each board of the log at `path` (its header aside): serial, result, station.
+std::vector<QStringList> Boards(const QString &path)
+{
+    std::vector<QStringList> out;
+    const QStringList lines = LogLines(path);
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QStringList f = CsvFields(lines[i]);
+        out.push_back({f.value(3), f.value(4), f.value(7)});
+    }
+    return out;
+}
+
+// The good boards' serial numbers, in the log's order.
+QList<quint32> GoodSerials(const QString &path)
+{
+    QList<quint32> out;
+    for (const QStringList &b : Boards(path))
+        if (b[1] == "ok")
+            out << b[0].toUInt();
+    return out;
+}
+
+// avrdude processes still running against any of `bench`'s ports.
+int AvrdudesLeft(const BenchOfEmulators &bench)
+{
+    int left = 0;
+    QDirIterator procs("/proc", QDir::Dirs | QDir::NoDotAndDotDot);
+    while (procs.hasNext()) {
+        QFile cmdline(procs.next() + "/cmdline");
+        if (!cmdline.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = cmdline.readAll().replace('\0', ' ');
+        for (const auto &e : bench.emulators)
+            if (text.contains("avrdude") && text.contains((" " + e->Port() + " ").toUtf8()))
+                ++left;
+    }
+    return left;
+}
+
+}  // namespace
+
+// Four stations share eight boards: serial numbers FIRST..FIRST+7 each once, a log line for each
+// board with its station, and each chip holding the number of its station's last board. Then a
+// programmer that loses its board mid-write: its number goes to another board, its station takes no
+// further one, the others finish the count.
+TEST(Lab, StationsShareTheBoardsAndEachNumberIsUsedOnce)
+{
+    QTemporaryDir dir;
+    const QString elf = Elf("whole_m8.elf");
+    {
+        BenchOfEmulators bench(4);
+        const QString log = dir.filePath("bench.csv");
+        QString errors;
+        ASSERT_EQ(ProgramCommand(QStringList{elf, "-p", "m8", "--count", "8", "--serial-at", "0x10", "--serial", "500", "--log", log} +
+                                     bench.stations,
+                                 &errors),
+                  0)
+            << errors.toStdString();
+        QList<quint32> serials = GoodSerials(log);
+        std::ranges::sort(serials);
+        EXPECT_EQ(serials, (QList<quint32>{500, 501, 502, 503, 504, 505, 506, 507}));
+        ASSERT_EQ(Boards(log).size(), 8u);
+        EXPECT_EQ(LogLines(log).first(), "time,part,signature,serial,result,step,error,station");
+        for (int i = 0; i < 4; ++i) {
+            quint32 last = 0;
+            for (const QStringList &b : Boards(log))
+                if (b[2] == "-c stk500v1 -P " + bench.emulators[i]->Port())
+                    last = b[0].toUInt();
+            EXPECT_NE(last, 0u) << "station " << i + 1 << " programmed a board";
+            EXPECT_EQ(bench.Serial(i), last) << "station " << i + 1;
+        }
+    }
+    // The others paced, so that the lost board has failed (avrdude tries ten times, about 5 s)
+    // well before the first of theirs is done (about 9 s): the fifth board is the one that gets its
+    // number.
+    const QStringList paced{"--delay-ms", "60"};
+    BenchOfEmulators bench(4, {paced, paced, {"--mute-after-pages", "1"}, paced});
+    const QString log = dir.filePath("lost.csv");
+    QString errors;
+    EXPECT_EQ(ProgramCommand(QStringList{elf, "-p", "m8", "--count", "5", "--serial-at", "0x10", "--serial", "900", "--log", log} +
+                                 bench.stations,
+                             &errors),
+              1);
+    const QString lost = "-c stk500v1 -P " + bench.emulators[2]->Port();
+    int failed = 0, onLost = 0;
+    for (const QStringList &b : Boards(log)) {
+        failed += b[1] == "failed";
+        onLost += b[2] == lost;
+        if (b[1] == "failed")
+            EXPECT_EQ(b[0], "") << "a failed board keeps no number";
+    }
+    EXPECT_EQ(failed, 1);
+    EXPECT_EQ(onLost, 1) << "the station whose board failed took no further one";
+    QList<quint32> serials = GoodSerials(log);
+    std::ranges::sort(serials);
+    EXPECT_EQ(serials, (QList<quint32>{900, 901, 902, 903})) << "the failed board's number went to another board";
+    EXPECT_TRUE(errors.contains("4 programmed and verified, 1 failed")) << errors.toStdString();
+}
+
+// Stations stopped (a termination signal: what Stop does) and the program killed outright: no
+// avrdude is left running, and over all the runs the good boards' numbers run on without a gap or
+// a double; a number handed out when the program was killed is handed out again, said in the log.
+TEST(Lab, StopAndKillLoseNoSerialNumber)
+{
+    QTemporaryDir dir;
+    const QString log = dir.filePath("boards.csv");
+    // Paced programmers: the boards take long enough to be caught under way.
+    BenchOfEmulators bench(4, QList<QStringList>(4, {"--delay-ms", "3"}));
+    const QStringList command = QStringList{Elf("whole_m8.elf"), "-p", "m8", "--serial-at", "0x10", "--serial", "100", "--log", log} +
+                                bench.stations;
+    const auto underWay = [&](int signal) {
+        QProcess run;
+        run.start(QStringLiteral(FUSEWERK_PROGRAM), QStringList{"--program"} + command + QStringList{"--count", "40"});
+        const qsizetype before = GoodSerials(log).size();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return GoodSerials(log).size() >= before + 2; }, 60000));
+        ::kill(static_cast<pid_t>(run.processId()), signal);
+        EXPECT_TRUE(run.waitForFinished(20000));
+        return run.exitStatus() == QProcess::NormalExit ? run.exitCode() : -1;
+    };
+
+    EXPECT_EQ(underWay(SIGKILL), -1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return AvrdudesLeft(bench) == 0; }, 5000)) << "avrdude ends with the program";
+    bool found = false;
+    QString error;
+    const std::optional<production::SerialBook> book = production::LoadBookFile(log + ".serial", &found, &error);
+    ASSERT_TRUE(book && found) << error.toStdString();
+    EXPECT_FALSE(book->pending.empty()) << "boards were under way when the program was killed";
+    QString errors;
+    EXPECT_EQ(ProgramCommand(command + QStringList{"--count", "4"}, &errors), 0) << errors.toStdString();
+    int reissued = 0;
+    for (const QStringList &b : Boards(log))
+        if (b[1] == "reissued") {
+            ++reissued;
+            EXPECT_EQ(book->pending.count(b[0].toUInt()), 1u) << b[0].toStdString();
+            EXPECT_EQ(b[2], book->pending.at(b[0].toUInt()));
+        }
+    EXPECT_EQ(reissued, static_cast<int>(book->pending.size()));
+
+    EXPECT_EQ(underWay(SIGTERM), 1) << "stopped boards are not done";
+    EXPECT_EQ(AvrdudesLeft(bench), 0);
+    int stopped = 0;
+    for (const QStringList &b : Boards(log))
+        stopped += b[1] == "stopped";
+    EXPECT_GE(stopped, 1);
+    EXPECT_EQ(ProgramCommand(command + QStringList{"--count", "4"}, &errors), 0) << errors.toStdString();
+
+    QList<quint32> serials = GoodSerials(log);
+    std::ranges::sort(serials);
+    ASSERT_GE(serials.size(), 12);
+    for (qsizetype i = 0; i < serials.size(); ++i)
+        EXPECT_EQ(serials[i], 100u + i) << "no number twice, none left out";
 }
 
 // fusewerk --program refuses before anything runs what it cannot do whole: a log it cannot keep (a

@@ -172,7 +172,8 @@ def serve(link, chip, delay=0.0, mute_after_pages=None):
         if command == 0x64:
             pages += 1
         if mute_after_pages is not None and pages > mute_after_pages:
-            continue  # the programmer has stopped answering (a cable pulled mid-board)
+            link.write([NOSYNC])  # the programmer has lost the chip (a board pulled mid-write)
+            continue
         if delay:
             time.sleep(delay)  # a real programmer's time per command
         if command == 0x41:
@@ -214,7 +215,7 @@ def main():
     parser.add_argument("--delay-ms", type=float, default=0.0,
                         help="wait this long before each answer, as a real programmer takes its time")
     parser.add_argument("--mute-after-pages", type=int,
-                        help="stop answering after this many page writes, as a programmer pulled off mid-board")
+                        help="answer nothing but NOSYNC after this many page writes, as a programmer that lost its board")
     args = parser.parse_args()
     if args.signature:
         SIGNATURE[:] = args.signature
