@@ -30,6 +30,11 @@ struct Saved {
     // Program Chip: the ELF file, the log, the serial number's EEPROM address (empty: no serial
     // numbers) and the next serial number.
     QString programFile, programLog, serialAddress, serialNext;
+    // The serial numbers given back by boards that failed ("1003,1007"), and those handed out to
+    // boards under way ("1004@-c%20usbasp...", the station percent-encoded): kept before a number
+    // is used, so that none is used twice across a crash.
+    QString serialFree, serialPending;
+    QString stations;  // Program Chip's stations, each as "-c usbasp -P usb:A1B2", joined by " ; "
     compose::FormState::Options options;
     compose::FormState::ExitModes exitModes;
     QHash<QString, int> readLines;  // "ReadFuseFromLine": programmer id -> output line of a read's value

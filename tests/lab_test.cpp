@@ -21,6 +21,7 @@
 #include <QDirIterator>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -430,7 +431,7 @@ TEST(Lab, ProgramChipBoardAfterBoardWithSerialNumbers)
     }
     EXPECT_TRUE(watch.messages.empty() && watch.questions.empty());
     // The serial number goes in after the file's EEPROM and before the fuses; the lock is last.
-    EXPECT_TRUE(Ui(*form).commandLine->text().contains("serial.hex:i -U lfuse:w:0xE4:m -U hfuse:w:0xD9:m -U lock:w:0xCF:m"))
+    EXPECT_TRUE(Ui(*form).commandLine->text().contains("serial-1.hex:i -U lfuse:w:0xE4:m -U hfuse:w:0xD9:m -U lock:w:0xCF:m"))
         << Ui(*form).commandLine->text().toStdString();
     EXPECT_TRUE(Ui(*form).commandLine->text().endsWith("-U lock:w:0xCF:m")) << Ui(*form).commandLine->text().toStdString();
     EXPECT_EQ(dialog->findChild<QLineEdit *>("SerialNext")->text(), "43");
@@ -444,7 +445,7 @@ TEST(Lab, ProgramChipBoardAfterBoardWithSerialNumbers)
     EXPECT_EQ(chip["flash"].toString().left(flash.count * 2), flash.bytes.left(flash.count).toHex());
     const QStringList lines = LogLines(log);
     ASSERT_EQ(lines.size(), 3);
-    EXPECT_TRUE(lines[2].endsWith(",ATmega8,1E9307,42,ok,,")) << lines[2].toStdString();
+    EXPECT_TRUE(lines[2].endsWith(",ATmega8,1E9307,42,ok,,,-c stk500v1 -P " + emulator.Port())) << lines[2].toStdString();
 
     // Without an ELF file: the window's flash file and the editors' values that were read, typed or
     // set (the fuses typed here; the lock the file set before), the lock last.
@@ -464,6 +465,63 @@ TEST(Lab, ProgramChipBoardAfterBoardWithSerialNumbers)
         << Ui(*form).commandLine->text().toStdString();
     EXPECT_EQ(emulator.Chip()["lfuse"].toInt(), 0xE1);
     EXPECT_EQ(emulator.Chip()["flash"].toString().left(8), "01020304");
+}
+
+// Program Chip in the window on two stations: the programmer plugged in offered as a station, two
+// typed ones programming a board each side by side, each row saying its board's serial number; a
+// number handed out when the program last ended is said in the log and goes to the first board.
+TEST(Lab, ProgramChipOnStationsInTheWindow)
+{
+    Emulator first, second;
+    QTemporaryDir dir;
+    const QString log = dir.filePath("boards.csv");
+    SettingsFile file(QStringLiteral("[Config]\nProgramFile=%1\nProgramLog=%2\nSerialAddress=0x10\nSerialNext=46\n"
+                                     "SerialPending=45@-c%20stk500v1%20-P%20gone\n")
+                          .arg(Elf("whole_m8.elf"), log).toUtf8().constData());
+    WindowDeps deps;
+    deps.vocabulary = AskInstalledAvrdude();
+    deps.listUsb = [] {
+        return std::vector<attached::UsbDevice>{{"/sys/devices/usb1/1-1", 1, 2, 0x16c0, 0x05dc, "www.fischl.de", "USBasp", "A1B2",
+                                                 "/dev/bus/usb/001/002", {}, {}}};
+    };
+    auto form = LabForm(first, deps);
+    Click(Ui(*form).programButton);
+    auto *dialog = form->findChild<QWidget *>("ProgramDialog");
+    ASSERT_TRUE(dialog);
+    auto *table = dialog->findChild<QTableWidget *>("ProgramStations");
+    QTest::mouseClick(dialog->findChild<QPushButton *>("AddAttachedStations"), Qt::LeftButton);
+    ASSERT_EQ(table->rowCount(), 1);
+    EXPECT_EQ(table->item(0, 0)->text(), "-c usbasp -P usb:A1B2") << "a USB programmer by its serial number";
+    table->setCurrentCell(0, 0);
+    QTest::mouseClick(dialog->findChild<QPushButton *>("RemoveStation"), Qt::LeftButton);
+    for (const Emulator *e : {&first, &second}) {
+        dialog->findChild<QLineEdit *>("StationText")->setText("-c stk500v1 -P " + e->Port());
+        QTest::mouseClick(dialog->findChild<QPushButton *>("AddStation"), Qt::LeftButton);
+    }
+    ASSERT_EQ(table->rowCount(), 2);
+    EXPECT_EQ(dialog->findChild<QLineEdit *>("SerialNext")->text(), "45") << "the number handed out before the crash comes first";
+    Watch watch;
+    QTest::mouseClick(dialog->findChild<QPushButton *>("ProgramChipButton"), Qt::LeftButton);
+    WaitForRun(*form);
+    EXPECT_TRUE(watch.messages.empty() && watch.questions.empty());
+    QSet<quint32> serials;
+    for (int row = 0; row < 2; ++row) {
+        const QString state = table->item(row, 1)->text();
+        EXPECT_TRUE(state.startsWith("done, serial ")) << state.toStdString();
+        serials << state.section(' ', -1).toUInt();
+        EXPECT_EQ(table->item(row, 3)->text(), "1, 0");
+    }
+    EXPECT_EQ(serials, (QSet<quint32>{45, 46}));
+    const QByteArray eeprom[] = {QByteArray::fromHex(first.Chip()["eeprom"].toString().mid(0x20, 2).toLatin1()),
+                                 QByteArray::fromHex(second.Chip()["eeprom"].toString().mid(0x20, 2).toLatin1())};
+    EXPECT_EQ(QSet<int>({quint8(eeprom[0][0]), quint8(eeprom[1][0])}), (QSet<int>{45, 46}));
+    EXPECT_EQ(dialog->findChild<QLineEdit *>("SerialNext")->text(), "47");
+    const QString saved = SettingsFile::Read();
+    EXPECT_TRUE(saved.contains("SerialNext=47") && saved.contains("Stations=-c stk500v1 -P " + first.Port() + " ; -c stk500v1 -P " + second.Port()))
+        << saved.toStdString();
+    const QStringList lines = LogLines(log);
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_TRUE(lines[1].contains(",45,reissued,,") && lines[1].endsWith(",-c stk500v1 -P gone")) << lines[1].toStdString();
 }
 
 // fusewerk --program: a lock-out value asks (exit 3, nothing written), a file for another part is

@@ -173,6 +173,7 @@ void MainWindow::WireEvents()
     });
     // The next serial number is kept at once: a crash must not give two boards the same one.
     connect(program_, &window::ProgramDialog::boardDone, this, [this] { SaveSettings(); });
+    program_->setSaveSettings([this] { return SaveSettings(); });
     // A setting chosen in the panel goes to its byte editor, whose boxes and fields follow.
     connect(ui_.fuseSettings, &widgets::FuseSettingsPanel::valueEdited, this,
             [this](fuses::FuseByte byte, unsigned value) { ui_.byteEditor(byte)->setValue(value); });
@@ -362,6 +363,18 @@ void MainWindow::ShowAttached()
             ui_.outputPane->flush();
         }
     }
+    // Each programmer plugged in is a station Program Chip can use: a USB one by its serial number
+    // (avrdude's -P usb:SERIAL), one behind a serial port by its port.
+    std::vector<production::Station> stations;
+    for (const attached::Found &f : found) {
+        if (f.programmers.isEmpty())
+            continue;
+        const QString port = !f.device.ports.isEmpty() ? f.device.ports.front()
+                             : f.device.serial.isEmpty() ? QStringLiteral("usb")
+                                                         : QStringLiteral("usb:") + f.device.serial;
+        stations.push_back({f.programmers.front(), port, {}, {}, {}});
+    }
+    program_->setAttached(std::move(stations));
     ui_.programmerBox->setLeading(leading);
     ui_.programmerBox->setNotes({}, programmerTips);
     ui_.portBox->setItems(PortEntries());

@@ -3,6 +3,8 @@
 #include "compose/vocabulary.h"
 #include "fuses/fuse_bytes.h"
 #include "production/production_log.h"
+#include "runner/command_split.h"
+#include "session/bench.h"
 #include "session/chip_session.h"
 #include "settings/settings.h"
 #include "window/messages.h"
@@ -13,6 +15,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QHeaderView>
+#include <QTableWidget>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,7 +34,12 @@ ProgramDialog::ProgramDialog(const Controls &ui, session::ChipSession &session, 
       program_(Named(new QPushButton(QStringLiteral("Program Chip"), this), QStringLiteral("ProgramChipButton"))),
       verify_(Named(new QPushButton(QStringLiteral("Verify Chip"), this), QStringLiteral("VerifyChipButton"))),
       switch_(Named(new QPushButton(this), QStringLiteral("ProgramSwitch"))),
-      close_(Named(new QPushButton(QStringLiteral("Close"), this), QStringLiteral("ProgramClose")))
+      close_(Named(new QPushButton(QStringLiteral("Close"), this), QStringLiteral("ProgramClose"))),
+      stations_(Named(new QTableWidget(0, 4, this), QStringLiteral("ProgramStations"))),
+      stationText_(Named(new QLineEdit(this), QStringLiteral("StationText"))),
+      addStation_(Named(new QPushButton(QStringLiteral("Add Station"), this), QStringLiteral("AddStation"))),
+      addAttached_(Named(new QPushButton(QStringLiteral("Add Attached"), this), QStringLiteral("AddAttachedStations"))),
+      removeStation_(Named(new QPushButton(QStringLiteral("Remove"), this), QStringLiteral("RemoveStation")))
 {
     setObjectName(QStringLiteral("ProgramDialog"));
     setWindowTitle(QStringLiteral("Program Chip"));
@@ -56,13 +65,30 @@ ProgramDialog::ProgramDialog(const Controls &ui, session::ChipSession &session, 
     grid->addWidget(browseLog, 3, 4);
     target_->setWordWrap(true);
     grid->addWidget(target_, 4, 0, 1, 5);
-    grid->addWidget(count_, 5, 0, 1, 2);
+    stations_->setHorizontalHeaderLabels({QStringLiteral("Station"), QStringLiteral("State"), QStringLiteral("Time"), QStringLiteral("Done, failed")});
+    stations_->verticalHeader()->hide();
+    stations_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    stations_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    stations_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    stations_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+    stations_->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    stations_->horizontalHeader()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
+    stations_->setMinimumHeight(stations_->verticalHeader()->defaultSectionSize() * 4 + stations_->horizontalHeader()->sizeHint().height());
+    grid->addWidget(stations_, 5, 0, 1, 5);
+    auto *add = new QHBoxLayout;
+    add->addWidget(stationText_, 1);
+    add->addWidget(addStation_);
+    add->addWidget(addAttached_);
+    add->addWidget(removeStation_);
+    grid->addLayout(add, 6, 0, 1, 5);
+    grid->addWidget(count_, 7, 0, 1, 2);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(verify_);
     buttons->addWidget(program_);
     buttons->addWidget(close_);
-    grid->addLayout(buttons, 5, 2, 1, 3);
+    grid->addLayout(buttons, 7, 2, 1, 3);
+    grid->setRowStretch(5, 1);
     grid->setColumnStretch(1, 1);
     grid->setSizeConstraint(QLayout::SetMinimumSize);  // every text whole, however long
     // No button is the default: Return in a field (the file's name) must not erase and program a chip.
@@ -78,7 +104,33 @@ ProgramDialog::ProgramDialog(const Controls &ui, session::ChipSession &session, 
                                         "the fuses and the lock, each verified (after a board, Space programs the next)"));
     verify_->setToolTip(QStringLiteral("Compare the chip with the file, memory by memory; nothing is written"));
     count_->setText(QStringLiteral("Boards done: 0, failed: 0"));
-    resize(560, sizeHint().height());
+    stationText_->setPlaceholderText(QStringLiteral("-c usbasp -P usb:A1B2"));
+    stationText_->setToolTip(QStringLiteral("A station: its programmer (-c) and port (-P), and a bit clock (-B), baud rate (-b) or "
+                                            "extended options (-x) where it needs them"));
+    addAttached_->setToolTip(QStringLiteral("A station for each programmer plugged in (a USB programmer by its serial number)"));
+    stations_->setToolTip(QStringLiteral("Program Chip programs a board on every station at once; without stations, the window's "
+                                         "programmer and port are the one"));
+    resize(620, sizeHint().height());
+    connect(addStation_, &QPushButton::clicked, this, [this] { addStation(stationText_->text()); });
+    connect(stationText_, &QLineEdit::returnPressed, this, [this] { addStation(stationText_->text()); });
+    connect(addAttached_, &QPushButton::clicked, this, [this] {
+        for (const production::Station &station : attached_)
+            if (std::ranges::none_of(listed_, [&](const production::Station &s) { return s.text() == station.text(); }))
+                listed_.push_back(station);
+        showStations();
+    });
+    connect(removeStation_, &QPushButton::clicked, this, [this] {
+        const int row = stations_->currentRow();
+        if (row < 0 || row >= static_cast<int>(listed_.size()))
+            return;
+        listed_.erase(listed_.begin() + row);
+        showStations();
+    });
+    connect(&session_, &session::ChipSession::stationChanged, this, &ProgramDialog::showStation);
+    connect(&session_, &session::ChipSession::boardEnded, this, &ProgramDialog::boardEnded);
+    connect(serialNext_, &QLineEdit::editingFinished, this, &ProgramDialog::takeNextField);
+    keepBook({});
+    addAttached_->setEnabled(false);
 
     connect(browseFile, &QPushButton::clicked, this,
             [this] { browse(file_, QStringLiteral("ELF files (*.elf);;All files (*)"), false); });
@@ -96,8 +148,13 @@ ProgramDialog::ProgramDialog(const Controls &ui, session::ChipSession &session, 
     connect(&session_, &session::ChipSession::runStateChanged, this, [this](bool running) {
         program_->setEnabled(!running);
         verify_->setEnabled(!running);
-        if (!running)
+        for (QWidget *w : std::initializer_list<QWidget *>{stationText_, addStation_, removeStation_, serialNext_, serialAddress_, serialOn_})
+            w->setEnabled(!running);
+        addAttached_->setEnabled(!running && !attached_.empty());
+        if (!running) {
             program_->setFocus();  // Enter again for the next board
+            showNextSerial();
+        }
     });
     connect(&session_, &session::ChipSession::finished, this, [this] { mine_ = false; });
 }
@@ -108,7 +165,36 @@ void ProgramDialog::load(const settings::Saved &saved)
     log_->setText(saved.programLog);
     serialOn_->setChecked(!saved.serialAddress.isEmpty());
     serialAddress_->setText(saved.serialAddress);
-    serialNext_->setText(saved.serialNext.isEmpty() ? QStringLiteral("1") : saved.serialNext);
+    book_ = {};
+    book_.first = book_.next = production::ParseSerial(saved.serialNext).value_or(1);
+    book_.free = production::ParseFree(saved.serialFree);
+    book_.pending = production::ParsePending(saved.serialPending);
+    // Numbers handed out to boards that were under way when the program last ended: those boards
+    // are not done, and their numbers go to the next ones (kept so with the settings' next save).
+    if (!book_.pending.empty()) {
+        QStringList numbers;
+        for (const auto &entry : book_.pending) {
+            numbers << QString::number(entry.first);
+            book_.free.insert(entry.first);
+        }
+        session::LogReissued(log_->text(), Snapshot(ui_).device, book_.pending);
+        book_.pending.clear();
+        reissuedNote_ = QStringLiteral("Serial %1 %2 handed out when Fusewerk last ended, before %3 done: %4 to the next boards.")
+                            .arg(numbers.size() == 1 ? QStringLiteral("number") : QStringLiteral("numbers"), numbers.join(QStringLiteral(", ")),
+                                 numbers.size() == 1 ? QStringLiteral("was") : QStringLiteral("were"),
+                                 numbers.size() == 1 ? QStringLiteral("its board was") : QStringLiteral("their boards were"))
+                            .arg(numbers.size() == 1 ? QStringLiteral("it goes") : QStringLiteral("they go"));
+        count_->setText(reissuedNote_);
+    }
+    keepBook(book_);
+    listed_.clear();
+    for (const QString &text : saved.stations.split(QStringLiteral(" ; "), Qt::SkipEmptyParts)) {
+        QString error;
+        if (const std::optional<production::Station> station = production::ParseStation(runner::SplitCommandLine(text), &error))
+            listed_.push_back(*station);
+    }
+    showNextSerial();
+    showStations();
 }
 
 void ProgramDialog::store(settings::Saved &saved) const
@@ -116,7 +202,133 @@ void ProgramDialog::store(settings::Saved &saved) const
     saved.programFile = file_->text();
     saved.programLog = log_->text();
     saved.serialAddress = serialOn_->isChecked() ? serialAddress_->text() : QString();
-    saved.serialNext = serialOn_->isChecked() || !saved.serialNext.isEmpty() ? serialNext_->text() : QString();
+    const production::SerialBook &book = keeping_ ? *keeping_ : ledger_->book();
+    saved.serialNext = serialOn_->isChecked() || !saved.serialNext.isEmpty() ? QString::number(book.next) : QString();
+    saved.serialFree = production::FormatFree(book.free);
+    saved.serialPending = production::FormatPending(book.pending);
+    QStringList stations;
+    for (const production::Station &station : listed_)
+        stations << station.text();
+    saved.stations = stations.join(QStringLiteral(" ; "));
+}
+
+void ProgramDialog::keepBook(production::SerialBook book)
+{
+    // Each change of the book is in the settings file before the ledger goes on with it.
+    ledger_.emplace(std::move(book), [this](const production::SerialBook &changed, QString *error) {
+        keeping_ = &changed;
+        const bool saved = !saveSettings_ || saveSettings_();
+        keeping_ = nullptr;
+        if (!saved)
+            *error = QStringLiteral("the settings file, where the serial numbers are kept, cannot be written");
+        return saved;
+    });
+}
+
+void ProgramDialog::showNextSerial()
+{
+    const production::SerialBook &book = ledger_->book();
+    const std::optional<std::uint32_t> next = book.peek();
+    serialNext_->setText(next ? QString::number(*next) : QString());
+}
+
+void ProgramDialog::takeNextField()
+{
+    const std::optional<std::uint32_t> typed = production::ParseSerial(serialNext_->text());
+    if (!typed || typed == ledger_->book().peek())
+        return;
+    // A number typed anew begins a series there: the numbers given back before are the old one's.
+    production::SerialBook book;
+    book.first = book.next = *typed;
+    keepBook(book);
+}
+
+void ProgramDialog::setAttached(std::vector<production::Station> attached)
+{
+    attached_ = std::move(attached);
+    addAttached_->setEnabled(!attached_.empty() && !session_.running());
+    QStringList names;
+    for (const production::Station &station : attached_)
+        names << station.text();
+    addAttached_->setToolTip(attached_.empty() ? QStringLiteral("No programmer is plugged in")
+                                               : QStringLiteral("Add a station for each programmer plugged in: %1").arg(names.join(QStringLiteral("; "))));
+}
+
+std::vector<production::Station> ProgramDialog::stations() const
+{
+    if (!listed_.empty())
+        return listed_;
+    const compose::FormState target = Snapshot(ui_);
+    return {production::Station{target.programmer, target.port, {}, {}, {}}};
+}
+
+void ProgramDialog::addStation(const QString &text)
+{
+    QString error;
+    const std::optional<production::Station> station = production::ParseStation(runner::SplitCommandLine(text), &error);
+    if (!station || text.contains(u';')) {
+        ShowMessage(this, MessageKind::Warning, QStringLiteral("\"%1\" is not a station: %2.").arg(text, station ? QStringLiteral("a station holds no \";\"") : error));
+        return;
+    }
+    if (std::ranges::any_of(listed_, [&](const production::Station &s) { return s.text() == station->text(); })) {
+        ShowMessage(this, MessageKind::Warning, QStringLiteral("The station %1 is listed already.").arg(station->text()));
+        return;
+    }
+    listed_.push_back(*station);
+    stationText_->clear();
+    showStations();
+}
+
+void ProgramDialog::showStations()
+{
+    const std::vector<production::Station> shown = stations();
+    stations_->setRowCount(static_cast<int>(shown.size()));
+    for (int row = 0; row < static_cast<int>(shown.size()); ++row) {
+        const QString name = shown[static_cast<std::size_t>(row)].text();
+        for (int column = 0; column < 4; ++column)
+            if (!stations_->item(row, column))
+                stations_->setItem(row, column, new QTableWidgetItem);
+        stations_->item(row, 0)->setText(listed_.empty() ? QStringLiteral("%1 (the window's)").arg(name) : name);
+        stations_->item(row, 1)->setText(QStringLiteral("idle"));
+        stations_->item(row, 2)->setText(QString());
+        stations_->item(row, 3)->setText(QString());
+    }
+    removeStation_->setEnabled(!listed_.empty() && !session_.running());
+    showFile();
+}
+
+void ProgramDialog::showStation(int row)
+{
+    const session::Bench *bench = session_.bench();
+    if (!mine_ || !bench || row < 0 || row >= stations_->rowCount() || row >= static_cast<int>(bench->stations().size()))
+        return;
+    const session::StationView &view = bench->stations()[static_cast<std::size_t>(row)];
+    QString state;
+    switch (view.state) {
+    case session::StationState::Idle: state = QStringLiteral("idle"); break;
+    case session::StationState::Signature: state = QStringLiteral("reading the signature"); break;
+    case session::StationState::Programming: state = QStringLiteral("programming"); break;
+    case session::StationState::Verifying: state = QStringLiteral("verifying"); break;
+    case session::StationState::Done: state = QStringLiteral("done"); break;
+    case session::StationState::Failed: state = QStringLiteral("failed: %1").arg(view.error); break;
+    case session::StationState::Stopped: state = QStringLiteral("stopped"); break;
+    }
+    if (!view.serial.isEmpty())
+        state += QStringLiteral(", serial %1").arg(view.serial);
+    stations_->item(row, 1)->setText(state);
+    stations_->item(row, 1)->setToolTip(view.error);
+    stations_->item(row, 2)->setText(QStringLiteral("%1 s").arg(QLocale::c().toString(view.elapsedMs / 1000.0, 'f', 1)));
+    stations_->item(row, 3)->setText(QStringLiteral("%1, %2").arg(view.done).arg(view.failed));
+}
+
+void ProgramDialog::boardEnded(const session::BoardEnd &end)
+{
+    if (!mine_)
+        return;
+    (end.ok ? done_ : failed_)++;
+    count_->setText(QStringLiteral("Boards done: %1, failed: %2").arg(done_).arg(failed_));
+    showNextSerial();
+    emit boardDone();
 }
 
 void ProgramDialog::browse(QLineEdit *field, const QString &filter, bool save)
@@ -169,6 +381,7 @@ std::optional<production::ProgramPlan> ProgramDialog::plan(bool verify)
     } else {
         serialWritten_.clear();
     }
+    request_ = request;
     production::ProgramPlan p = production::PlanProgram(request, session_.words());
     switch_->setVisible(!p.builtFor.isEmpty());
     switch_->setText(QStringLiteral("Switch to %1").arg(p.builtFor));
@@ -183,9 +396,13 @@ std::optional<production::ProgramPlan> ProgramDialog::plan(bool verify)
 void ProgramDialog::showFile()
 {
     const compose::FormState target = Snapshot(ui_);
-    target_->setText(QStringLiteral("With the window's programmer %1%2, for every board.")
-                         .arg(target.programmer.isEmpty() ? QStringLiteral("(none chosen)") : target.programmer,
-                              target.port.isEmpty() ? QString() : QStringLiteral(" on port %1").arg(target.port)));
+    target_->setText(!listed_.empty()
+                         ? QStringLiteral("On %1 %2 side by side, a board on each; Verify Chip with the window's programmer.")
+                               .arg(listed_.size())
+                               .arg(listed_.size() == 1 ? QStringLiteral("station") : QStringLiteral("stations"))
+                         : QStringLiteral("With the window's programmer %1%2, for every board.")
+                               .arg(target.programmer.isEmpty() ? QStringLiteral("(none chosen)") : target.programmer,
+                                    target.port.isEmpty() ? QString() : QStringLiteral(" on port %1").arg(target.port)));
     if (file_->text().isEmpty()) {
         switch_->hide();
         values_->setText(QStringLiteral("Without an ELF file: the flash and EEPROM files of the window, and the fuse and "
@@ -222,37 +439,34 @@ void ProgramDialog::start(bool verify)
     const std::optional<production::ProgramPlan> p = plan(verify);
     if (!p)
         return;
-    mine_ = session_.programChip(p->signatureLine, p->line, p->signature, verify);
+    if (verify) {
+        mine_ = session_.programChip(p->signatureLine, p->line, p->signature, verify);
+        return;
+    }
+    session::BenchRequest request;
+    request.base = request_;
+    request.base.serialFile.clear();
+    request.stations = stations();
+    request.log = log_->text();
+    if (serialOn_->isChecked()) {
+        takeNextField();
+        request.ledger = &*ledger_;
+    }
+    showStations();
+    done_ = failed_ = 0;
+    mine_ = true;
+    if (!session_.programStations(request))
+        mine_ = false;
 }
 
 void ProgramDialog::finished(const session::ProgramResult &result)
 {
-    if (!mine_)
+    // Program Chip runs on the bench (boardEnded); this is Verify Chip's end.
+    if (!mine_ || !result.verify)
         return;
-    if (result.verify) {
-        values_->setText(result.ok ? QStringLiteral("The chip matches %1.").arg(QFileInfo(file_->text()).fileName())
-                         : !result.difference.isEmpty() ? QStringLiteral("The chip differs: %1.").arg(result.difference)
-                                                        : QStringLiteral("Verify Chip failed: %1").arg(result.firstError));
-        return;
-    }
-    (result.ok ? done_ : failed_)++;
-    count_->setText(QStringLiteral("Boards done: %1, failed: %2").arg(done_).arg(failed_));
-    if (result.ok && !serialWritten_.isEmpty())
-        serialNext_->setText(QString::number(serialWritten_.toULongLong() + 1));
-    if (!log_->text().isEmpty()) {
-        production::LogEntry entry;
-        const QDateTime now = QDateTime::currentDateTime();
-        entry.time = now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate);
-        entry.part = session_.form().device;
-        entry.signature = result.signature;
-        entry.serial = serialWritten_;
-        entry.result = result.ok ? QStringLiteral("ok") : result.wrongChip ? QStringLiteral("wrong chip") : result.stopped ? QStringLiteral("stopped") : QStringLiteral("failed");
-        entry.step = result.failedStep;
-        entry.error = result.firstError;
-        if (QString error; !production::AppendLog(log_->text(), entry, &error))
-            ShowMessage(this, MessageKind::Warning, error);
-    }
-    emit boardDone();
+    values_->setText(result.ok ? QStringLiteral("The chip matches %1.").arg(QFileInfo(file_->text()).fileName())
+                     : !result.difference.isEmpty() ? QStringLiteral("The chip differs: %1.").arg(result.difference)
+                                                    : QStringLiteral("Verify Chip failed: %1").arg(result.firstError));
 }
 
 }  // namespace window

@@ -6,8 +6,14 @@
 // signature, then erases and writes flash, EEPROM, a serial number, the fuses and the lock in one
 // run; Verify Chip compares. A file built for another part offers the switch to it. A counter of
 // boards done and failed, and a CSV log with a line per board. Close or Escape closes it.
+// Several programmers at once: the stations list (each "-c ID -P PORT", typed or taken from the
+// programmers plugged in); Program Chip then programs a board on every station side by side, each
+// row saying where its board stands. Without stations listed, the window's programmer is the one.
 #include "production/program_plan.h"
+#include "production/stations.h"
 #include "window/controls.h"
+
+#include <functional>
 
 #include <QDialog>
 #include <QTemporaryDir>
@@ -16,9 +22,11 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QTableWidget;
 
 namespace session {
 class ChipSession;
+struct BoardEnd;
 struct ProgramResult;
 }
 namespace settings {
@@ -37,6 +45,13 @@ public:
     // Shows the file's values for the part now chosen (after a device change too), and the programmer
     // and port it will use.
     void showFile();
+    // The programmers plugged in, as stations ("Add Attached" adds those not listed).
+    void setAttached(std::vector<production::Station> attached);
+    // Writes the settings file now; false when it could not be (the user has been told). A serial
+    // number is only handed out once the file holds it.
+    void setSaveSettings(std::function<bool()> save) { saveSettings_ = std::move(save); }
+    // The stations a board goes to: those listed, or the window's programmer and port.
+    std::vector<production::Station> stations() const;
 
 signals:
     // A board was done: the next serial number must survive a crash.
@@ -47,6 +62,14 @@ private:
     void start(bool verify);
     void finished(const session::ProgramResult &result);
     void browse(QLineEdit *field, const QString &filter, bool save);
+    void addStation(const QString &text);
+    void showStations();
+    void showStation(int row);
+    void boardEnded(const session::BoardEnd &end);
+    // The book of serial numbers as the next-number field stands: typed anew, it begins there.
+    void takeNextField();
+    void showNextSerial();
+    void keepBook(production::SerialBook book);
 
     const Controls &ui_;
     session::ChipSession &session_;
@@ -54,6 +77,16 @@ private:
     QCheckBox *serialOn_;
     QLabel *values_, *count_, *target_;
     QPushButton *program_, *verify_, *switch_, *close_;
+    QTableWidget *stations_;
+    QLineEdit *stationText_;
+    QPushButton *addStation_, *addAttached_, *removeStation_;
+    std::vector<production::Station> listed_, attached_;
+    production::SerialBook book_;  // as the settings file gave it
+    std::optional<production::SerialLedger> ledger_;
+    const production::SerialBook *keeping_ = nullptr;  // the book being written to the settings file
+    production::ProgramRequest request_;               // the last one planned
+    std::function<bool()> saveSettings_;
+    QString reissuedNote_;
     QTemporaryDir temp_;
     QString serialWritten_;  // the serial number of the board under way
     bool mine_ = false;      // the run under way is this dialog's
