@@ -31,6 +31,12 @@ void AvrdudeRun::start(const QStringList &args, const QString &ownDir, const QSt
 
 void AvrdudeRun::stop(int graceMs) { process_.stop(graceMs); }
 
+void AvrdudeRun::cancel()
+{
+    running_ = true;
+    process_.cancel();
+}
+
 void AvrdudeRun::see(const QString &text)
 {
     if (text.isEmpty())

@@ -30,6 +30,8 @@ public:
     void addWatch(LineWatch *watch) { watches_.push_back(watch); }
     // Ends the tool and everything it started: SIGTERM, then SIGKILL after `graceMs`.
     void stop(int graceMs = 300);
+    // Instead of start: the run is called off before it began, and finishes as stopped.
+    void cancel();
 
     bool running() const { return running_; }
     qint64 elapsedMs() const { return process_.elapsedMs(); }

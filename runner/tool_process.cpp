@@ -96,6 +96,13 @@ bool ToolProcess::NotStarted(const QString &why)
     return false;
 }
 
+void ToolProcess::cancel()
+{
+    end_ = ToolEnd{};
+    end_.kind = ToolEnd::Kind::Stopped;
+    QMetaObject::invokeMethod(this, [this] { emit ended(end_); }, Qt::QueuedConnection);
+}
+
 void ToolProcess::stop(int graceMs)
 {
     if (!running_ || stopping_)

@@ -41,6 +41,8 @@ public:
     bool start(const QStringList &args, const QString &ownDir, const QString &searchPath);
     // Ends the tool and its children: SIGTERM to its process group, SIGKILL after `graceMs`.
     void stop(int graceMs = 300);
+    // Ends, from the event loop, as stopped without having started: a run called off before its turn.
+    void cancel();
     bool running() const { return running_; }
     qint64 elapsedMs() const { return clock_.isValid() ? clock_.elapsed() : 0; }
 

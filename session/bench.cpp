@@ -126,6 +126,7 @@ void Bench::startBoard(int station)
     }
     ++started_;
     r.job = std::make_unique<ProgramJob>(lines.signature.args, setup_.expected, lines.program.args, QStringLiteral("program"));
+    r.job->setLauncher(&launcher_);
     r.job->hold(lines.signature.copies);
     r.job->hold(lines.program.copies);
     connect(r.job.get(), &Job::output, this, [this, station](const QString &text) { seeOutput(station, text); });
@@ -177,6 +178,7 @@ void Bench::seeOutput(int station, const QString &text)
 
 void Bench::boardFinished(int station)
 {
+
     Running &r = *running_[station];
     StationView &view = views_[station];
     std::unique_ptr<ProgramJob> owned = std::move(r.job);

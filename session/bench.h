@@ -5,6 +5,7 @@
 // the log of its own, written whole. A station that fails takes no further board (its board wants a
 // hand); the others go on. Stop ends them all.
 #include "production/stations.h"
+#include "session/jobs.h"
 #include "session/run_plan.h"
 
 #include <QElapsedTimer>
@@ -15,7 +16,6 @@
 
 namespace session {
 
-class ProgramJob;
 struct ProgramResult;
 
 enum class StationState { Idle, Signature, Programming, Verifying, Done, Failed, Stopped };
@@ -88,6 +88,7 @@ private:
     void log(const BoardEnd &end, const QString &signature);
 
     BenchSetup setup_;
+    Launcher launcher_;  // one avrdude started a turn: the window keeps drawing
     std::vector<StationView> views_;
     std::vector<std::unique_ptr<Running>> running_;
     int started_ = 0, done_ = 0, failed_ = 0;

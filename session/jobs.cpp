@@ -12,6 +12,29 @@ namespace session {
 static_assert(fuses::kKeptLineLength == runner::LineSplitter::kKeptLength,
               "the value search is shown as much of a line as the splitter keeps");
 
+Launcher::Launcher(QObject *parent) : QObject(parent)
+{
+    turn_.setInterval(0);
+    connect(&turn_, &QTimer::timeout, this, [this] {
+        while (!queued_.empty()) {
+            auto [owner, start] = std::move(queued_.front());
+            queued_.pop_front();
+            if (owner) {
+                start();
+                break;
+            }
+        }
+        if (queued_.empty())
+            turn_.stop();
+    });
+}
+
+void Launcher::queue(QObject *owner, std::function<void()> start)
+{
+    queued_.emplace_back(owner, std::move(start));
+    turn_.start();
+}
+
 Job::Job(QStringList args, QObject *parent)
     : QObject(parent), args_(std::move(args)), run_(std::make_unique<runner::AvrdudeRun>())
 {
@@ -46,7 +69,16 @@ void Job::startRun(const QStringList &args)
         take(end);
         emit finished();
     });
-    run->start(args, ownDir_, searchPath_);
+    if (!launcher_) {
+        run->start(args, ownDir_, searchPath_);
+        return;
+    }
+    launcher_->queue(this, [this, run, args] {
+        if (stopped_)
+            run->cancel();
+        else
+            run->start(args, ownDir_, searchPath_);
+    });
 }
 
 void Job::stop()

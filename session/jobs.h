@@ -7,13 +7,32 @@
 #include "runner/avrdude_run.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
+#include <QTimer>
+
+#include <deque>
+#include <functional>
 
 #include <memory>
 #include <optional>
 #include <vector>
 
 namespace session {
+
+// Starts runs one at a time, each on its own turn of the event loop: a start (a fork and an exec)
+// takes a few milliseconds, and eight of them in one turn would stall the window.
+class Launcher : public QObject {
+    Q_OBJECT
+public:
+    explicit Launcher(QObject *parent = nullptr);
+    // `start` runs on a later turn, after those queued before it, while `owner` is there.
+    void queue(QObject *owner, std::function<void()> start);
+
+private:
+    std::deque<std::pair<QPointer<QObject>, std::function<void()>>> queued_;
+    QTimer turn_;
+};
 
 class Job : public QObject {
     Q_OBJECT
@@ -28,6 +47,8 @@ public:
     // The runs are over: what they needed goes now.
     void release() { kept_.clear(); }
     void start(const QString &ownDir, const QString &searchPath);
+    // Each of the job's runs starts on the launcher's turn (a stop before it ends the job as stopped).
+    void setLauncher(Launcher *launcher) { launcher_ = launcher; }
     // Ends the run under way; a job of several runs starts no further one.
     void stop();
     // The run under way, or the last one.
@@ -63,6 +84,7 @@ private:
     QString ownDir_, searchPath_;
     std::vector<std::shared_ptr<void>> kept_;
     bool stopped_ = false;
+    QPointer<Launcher> launcher_;
 };
 
 // A board's bootloader: erase, unlock and fuses; then the image and the lock. Each step is a run of
