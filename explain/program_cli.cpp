@@ -251,6 +251,11 @@ int RunProgram(const QStringList &arguments)
         production::SerialLedger::Keep keep;
         if (!bookPath.isEmpty())
             keep = [bookPath](const production::SerialBook &b, QString *error) { return production::SaveBookFile(bookPath, b, error); };
+        // The book is written before anything runs: one that cannot be kept refuses the bench now.
+        if (QString error; !bookPath.isEmpty() && !production::SaveBookFile(bookPath, *book, &error)) {
+            Say(stderr, QStringLiteral("fusewerk: %1; nothing was run").arg(error));
+            return 2;
+        }
         ledger.emplace(std::move(*book), std::move(keep));
         // Numbers handed out when the program last ended, their boards never done, go to the next
         // boards; the log says so.

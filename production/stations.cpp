@@ -53,8 +53,10 @@ std::optional<Station> ParseStation(const QStringList &words, QString *error)
             }
             value = words[++i];
         }
-        if (value.isEmpty()) {
-            *error = QStringLiteral("%1 wants a value").arg(word);
+        if (value.isEmpty() || value.startsWith(u'-')) {
+            // avrdude would take "-U..." as the value: what the user meant is another option.
+            *error = value.isEmpty() ? QStringLiteral("%1 wants a value").arg(word)
+                                     : QStringLiteral("-%1 wants a value, not the option %2").arg(flag).arg(value);
             return std::nullopt;
         }
         switch (flag.unicode()) {

@@ -477,6 +477,19 @@ bool ChipSession::programStations(const BenchRequest &request)
 {
     if (running() || request.stations.empty())
         return false;
+    // Two avrdudes on one port would talk over each other to one programmer (an empty port is
+    // avrdude's default, "usb" the first USB programmer it finds).
+    for (std::size_t i = 0; i < request.stations.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j)
+            if (request.stations[i].port == request.stations[j].port) {
+                emit told(Notice::Warning, QStringLiteral("Stations %1 and %2 both use the port \"%3\": nothing was run. Each "
+                                                          "station needs a port of its own (a USB programmer by its serial "
+                                                          "number: -P usb:SERIAL).")
+                                               .arg(j + 1)
+                                               .arg(i + 1)
+                                               .arg(request.stations[i].port));
+                return false;
+            }
     QTemporaryDir serials;  // each station's serial file, as the gate reads it; the runs get copies
     BenchSetup setup;
     setup.boards = request.boards;

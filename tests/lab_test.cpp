@@ -682,6 +682,10 @@ TEST(Lab, StationsShareTheBoardsAndEachNumberIsUsedOnce)
         QList<quint32> serials = GoodSerials(log);
         std::ranges::sort(serials);
         EXPECT_EQ(serials, (QList<quint32>{500, 501, 502, 503, 504, 505, 506, 507}));
+        // Two stations on one port would have two avrdudes talk to one programmer.
+        const QString twice = "-c stk500v1 -P " + bench.emulators[0]->Port();
+        EXPECT_EQ(ProgramCommand({elf, "-p", "m8", "--station", twice, "--station", twice, "--serial-at", "0x10", "--serial", "500", "--log", log}, &errors), 2);
+        EXPECT_TRUE(errors.contains("Stations 1 and 2 both use the port")) << errors.toStdString();
         ASSERT_EQ(Boards(log).size(), 8u);
         EXPECT_EQ(LogLines(log).first(), "time,part,signature,serial,result,step,error,station");
         for (int i = 0; i < 4; ++i) {

@@ -294,7 +294,9 @@ void ProgramDialog::showStations()
         stations_->item(row, 3)->setText(QString());
     }
     removeStation_->setEnabled(!listed_.empty() && !session_.running());
-    showFile();
+    // The file's values reach the editors only while the dialog is open.
+    if (isVisible())
+        showFile();
 }
 
 void ProgramDialog::showStation(int row)
