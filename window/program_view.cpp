@@ -71,8 +71,12 @@ ProgramDialog::ProgramDialog(const Controls &ui, session::ChipSession &session, 
     stations_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     stations_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     stations_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
-    stations_->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
-    stations_->horizontalHeader()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
+    // The time and the counts change ten times a second on every station: widths fixed for their
+    // widest, so that a tick redraws a cell and measures no column.
+    for (const auto &[column, widest] : {std::pair{2, QStringLiteral("9999.9 s")}, std::pair{3, QStringLiteral("Done, failed")}}) {
+        stations_->horizontalHeader()->setSectionResizeMode(column, QHeaderView::Fixed);
+        stations_->horizontalHeader()->resizeSection(column, stations_->fontMetrics().horizontalAdvance(widest) + 16);
+    }
     stations_->setMinimumHeight(stations_->verticalHeader()->defaultSectionSize() * 4 + stations_->horizontalHeader()->sizeHint().height());
     grid->addWidget(stations_, 5, 0, 1, 5);
     auto *add = new QHBoxLayout;
