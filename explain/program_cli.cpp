@@ -102,6 +102,29 @@ Arguments Parse(const QStringList &arguments)
     return out;
 }
 
+// A session for the terminal: avrdude's output to standard output, what it tells to standard
+// error, each question answered as --yes says (and kept, to name them when nothing ran), and the
+// run strip's sentence.
+struct Console {
+    Console(const compose::Vocabulary &words, const compose::FormState &target, bool yes) : chip(words)
+    {
+        chip.setForm(target);
+        QObject::connect(&chip, &session::ChipSession::question, [this, yes](const QString &text, bool *answer) {
+            asked << text;
+            *answer = yes;
+        });
+        QObject::connect(&chip, &session::ChipSession::told, [](session::Notice, const QString &text) { Say(stderr, text); });
+        QObject::connect(&chip, &session::ChipSession::output, [](const QString &text) {
+            std::fputs(text.toUtf8().constData(), stdout);
+            std::fflush(stdout);
+        });
+        QObject::connect(&chip, &session::ChipSession::runEnded, [this](const session::Outcome &o) { outcome = o.text; });
+    }
+    session::ChipSession chip;
+    QStringList asked;
+    QString outcome;
+};
+
 QString Now()
 {
     const QDateTime now = QDateTime::currentDateTime();
@@ -116,20 +139,9 @@ int Verify(const Arguments &args, const compose::Vocabulary &words, const produc
         Say(stderr, QStringLiteral("fusewerk: %1").arg(plan.refusal));
         return 2;
     }
-    session::ChipSession chip(words);
-    chip.setForm(request.target);
-    QStringList asked;
-    QObject::connect(&chip, &session::ChipSession::question, [&](const QString &text, bool *yes) {
-        asked << text;
-        *yes = args.yes;
-    });
-    QObject::connect(&chip, &session::ChipSession::told, [](session::Notice, const QString &text) { Say(stderr, text); });
-    QObject::connect(&chip, &session::ChipSession::output, [](const QString &text) {
-        std::fputs(text.toUtf8().constData(), stdout);
-        std::fflush(stdout);
-    });
-    QString outcome;
-    QObject::connect(&chip, &session::ChipSession::runEnded, [&](const session::Outcome &o) { outcome = o.text; });
+    Console console(words, request.target, args.yes);
+    session::ChipSession &chip = console.chip;
+    const QString &outcome = console.outcome;
     session::ProgramResult result;
     QObject::connect(&chip, &session::ChipSession::programmed, [&](const session::ProgramResult &r) { result = r; });
     QEventLoop loop;
@@ -273,20 +285,10 @@ int RunProgram(const QStringList &arguments)
                             .arg(station));
     }
 
-    session::ChipSession chip(words);
-    chip.setForm(request.target);
-    QStringList asked;
-    QObject::connect(&chip, &session::ChipSession::question, [&](const QString &text, bool *yes) {
-        asked << text;
-        *yes = args.yes;
-    });
-    QObject::connect(&chip, &session::ChipSession::told, [](session::Notice, const QString &text) { Say(stderr, text); });
-    QObject::connect(&chip, &session::ChipSession::output, [](const QString &text) {
-        std::fputs(text.toUtf8().constData(), stdout);
-        std::fflush(stdout);
-    });
-    QString outcome;
-    QObject::connect(&chip, &session::ChipSession::runEnded, [&](const session::Outcome &o) { outcome = o.text; });
+    Console console(words, request.target, args.yes);
+    session::ChipSession &chip = console.chip;
+    const QStringList &asked = console.asked;
+    const QString &outcome = console.outcome;
     const bool several = args.stations.size() > 1;
     int ok = 0, failed = 0;
     QObject::connect(&chip, &session::ChipSession::boardEnded, [&](const session::BoardEnd &end) {
