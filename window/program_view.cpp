@@ -169,20 +169,20 @@ void ProgramDialog::load(const settings::Saved &saved)
     log_->setText(saved.programLog);
     serialOn_->setChecked(!saved.serialAddress.isEmpty());
     serialAddress_->setText(saved.serialAddress);
-    book_ = {};
-    book_.first = book_.next = production::ParseSerial(saved.serialNext).value_or(1);
-    book_.free = production::ParseFree(saved.serialFree);
-    book_.pending = production::ParsePending(saved.serialPending);
+    production::SerialBook book;
+    book.first = book.next = production::ParseSerial(saved.serialNext).value_or(1);
+    book.free = production::ParseFree(saved.serialFree);
+    book.pending = production::ParsePending(saved.serialPending);
     // Numbers handed out to boards that were under way when the program last ended: those boards
     // are not done, and their numbers go to the next ones (kept so with the settings' next save).
-    if (!book_.pending.empty()) {
+    if (!book.pending.empty()) {
         QStringList numbers;
-        for (const auto &entry : book_.pending) {
+        for (const auto &entry : book.pending) {
             numbers << QString::number(entry.first);
-            book_.free.insert(entry.first);
+            book.free.insert(entry.first);
         }
-        session::LogReissued(log_->text(), Snapshot(ui_).device, book_.pending);
-        book_.pending.clear();
+        session::LogReissued(log_->text(), Snapshot(ui_).device, book.pending);
+        book.pending.clear();
         reissuedNote_ = QStringLiteral("Serial %1 %2 handed out when Fusewerk last ended, before %3 done: %4 to the next boards.")
                             .arg(numbers.size() == 1 ? QStringLiteral("number") : QStringLiteral("numbers"), numbers.join(QStringLiteral(", ")),
                                  numbers.size() == 1 ? QStringLiteral("was") : QStringLiteral("were"),
@@ -190,7 +190,7 @@ void ProgramDialog::load(const settings::Saved &saved)
                             .arg(numbers.size() == 1 ? QStringLiteral("it goes") : QStringLiteral("they go"));
         count_->setText(reissuedNote_);
     }
-    keepBook(book_);
+    keepBook(book);
     listed_.clear();
     for (const QString &text : saved.stations.split(QStringLiteral(" ; "), Qt::SkipEmptyParts)) {
         QString error;
@@ -383,9 +383,6 @@ std::optional<production::ProgramPlan> ProgramDialog::plan(bool verify)
             return std::nullopt;
         }
         request.serialAt = address;
-        serialWritten_ = QString::number(*serial);
-    } else {
-        serialWritten_.clear();
     }
     request_ = request;
     production::ProgramPlan p = production::PlanProgram(request, session_.words());

@@ -81,14 +81,12 @@ private:
     QLineEdit *stationText_;
     QPushButton *addStation_, *addAttached_, *removeStation_;
     std::vector<production::Station> listed_, attached_;
-    production::SerialBook book_;  // as the settings file gave it
     std::optional<production::SerialLedger> ledger_;
     const production::SerialBook *keeping_ = nullptr;  // the book being written to the settings file
     production::ProgramRequest request_;               // the last one planned
     std::function<bool()> saveSettings_;
     QString reissuedNote_;
     QTemporaryDir temp_;
-    QString serialWritten_;  // the serial number of the board under way
     bool mine_ = false;      // the run under way is this dialog's
     int done_ = 0, failed_ = 0;
 };
