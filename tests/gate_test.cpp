@@ -182,7 +182,16 @@ TEST(Gate, EveryLineIsJudgedAsAvrdudeReadsIt)
         {"-p m8 -U hfuse:w:E/fuses_only_m8.elf:e -U lfuse:w:E/fuses_only_m8.elf:e", Runs, ""},
     };
     for (const Row &r : rows) {
-        const QString line = "avrdude.exe -c usbasp " + QString::fromLatin1(r.line).replace("D/", d + "/").replace("E/", FUSEWERK_ELF_DIR "/");
+        // One pass over the row's own text: a temporary directory whose name ends in E must not be
+        // taken for the fixtures' folder.
+        QString line = "avrdude.exe -c usbasp ";
+        const QString text = QString::fromLatin1(r.line);
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const bool folder = i + 1 < text.size() && text[i + 1] == '/' && i > 0 && text[i - 1] == ':';
+            if (folder && text[i] == 'D') { line += d; continue; }
+            if (folder && text[i] == 'E') { line += FUSEWERK_ELF_DIR; continue; }
+            line += text[i];
+        }
         const fuses::GateVerdict verdict = fuses::JudgeLine(runner::SplitCommandLine(line), {}, words);
         const QString said = verdict.refusal.isEmpty() ? verdict.questions.join("\n") : verdict.refusal;
         EXPECT_EQ(!verdict.refusal.isEmpty(), r.expect == Refuses) << r.line << ": " << said.toStdString();
