@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QPointer>
 
 namespace session {
 namespace {
@@ -45,6 +46,7 @@ constexpr qsizetype kLongestLine = 4096;  // a line without end is passed on in 
 
 struct Bench::Running {
     std::unique_ptr<ProgramJob> job;
+    bool waiting = false;  // for its number to reach the disk
     QElapsedTimer clock;
     std::optional<std::uint32_t> serial;
     QString pending;  // output after the last line break
@@ -62,6 +64,7 @@ Bench::Bench(BenchSetup setup, QObject *parent) : QObject(parent), setup_(std::m
 Bench::~Bench()
 {
     // The jobs end their tools as they go; none of their signals reaches a bench half gone.
+    // A number still on its way to the disk stays out: the next start hands it out again.
     for (const auto &r : running_)
         if (r->job)
             r->job->disconnect(this);
@@ -69,7 +72,7 @@ Bench::~Bench()
 
 bool Bench::running() const
 {
-    return std::ranges::any_of(running_, [](const auto &r) { return r->job != nullptr; });
+    return (ending_ && !over_) || std::ranges::any_of(running_, [](const auto &r) { return r->job != nullptr || r->waiting; });
 }
 
 bool Bench::wantsBoard() const
@@ -125,6 +128,44 @@ void Bench::startBoard(int station)
         view.serial = QString::number(*r.serial);
     }
     ++started_;
+    view.state = StationState::Signature;
+    emit stationChanged(station);
+    if (setup_.ledger && setup_.disk) {
+        r.waiting = true;
+        setup_.disk->whenKept([this, guard = QPointer<Bench>(this), station](const QString &unkept) {
+            if (guard)
+                launchBoard(station, unkept);
+        });
+        return;
+    }
+    launchBoard(station, {});
+}
+
+void Bench::launchBoard(int station, const QString &unkept)
+{
+    Running &r = *running_[station];
+    StationView &view = views_[station];
+    const StationLines &lines = setup_.stations[station];
+    r.waiting = false;
+    if (!unkept.isEmpty() || stopping_) {
+        // Nothing ran: the number goes to the next board, and the board is no board.
+        if (r.serial)
+            setup_.ledger->giveBack(*r.serial, nullptr);
+        r.serial.reset();
+        view.serial.clear();
+        --started_;
+        if (!unkept.isEmpty()) {
+            halted_ = true;
+            view.state = StationState::Failed;
+            view.error = unkept;
+            emit warning(QStringLiteral("No further board starts: %1.").arg(unkept));
+        } else {
+            view.state = StationState::Stopped;
+        }
+        emit stationChanged(station);
+        finishWhenIdle();
+        return;
+    }
     r.job = std::make_unique<ProgramJob>(lines.signature.args, setup_.expected, lines.program.args, QStringLiteral("program"));
     r.job->setLauncher(&launcher_);
     r.job->hold(lines.signature.copies);
@@ -139,8 +180,6 @@ void Bench::startBoard(int station)
         }
     });
     connect(r.job.get(), &Job::finished, this, [this, station] { boardFinished(station); });
-    view.state = StationState::Signature;
-    emit stationChanged(station);
     r.job->start(runner::OwnDirectory(), runner::SearchPath());
 }
 
@@ -242,8 +281,21 @@ void Bench::finishWhenIdle()
 {
     if (over_ || running())
         return;
-    over_ = true;
-    emit finished();
+    if (!setup_.disk) {
+        over_ = true;
+        emit finished();
+        return;
+    }
+    // The bench is over once what it kept is on the disk: a number that could not be kept is said.
+    ending_ = true;
+    setup_.disk->whenKept([this, guard = QPointer<Bench>(this)](const QString &unkept) {
+        if (!guard)
+            return;
+        if (!unkept.isEmpty())
+            emit warning(QStringLiteral("The serial numbers were not kept: %1.").arg(unkept));
+        over_ = true;
+        emit finished();
+    });
 }
 
 void Bench::log(const BoardEnd &end, const QString &signature)
@@ -259,6 +311,14 @@ void Bench::log(const BoardEnd &end, const QString &signature)
     entry.step = end.step;
     entry.error = end.error;
     entry.station = setup_.stations[static_cast<std::size_t>(end.station)].name;
+    if (setup_.disk) {
+        setup_.disk->append([path = setup_.log, entry](QString *error) { return production::AppendLog(path, entry, error); },
+                            [this, guard = QPointer<Bench>(this)](const QString &error) {
+                                if (guard)
+                                    emit warning(error);
+                            });
+        return;
+    }
     if (QString error; !production::AppendLog(setup_.log, entry, &error))
         emit warning(error);
 }

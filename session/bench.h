@@ -4,6 +4,7 @@
 // serial number from the ledger as it starts, keeps it only when it succeeded, and gets a line of
 // the log of its own, written whole. A station that fails takes no further board (its board wants a
 // hand); the others go on. Stop ends them all.
+#include "production/disk_writer.h"
 #include "production/stations.h"
 #include "session/jobs.h"
 #include "session/run_plan.h"
@@ -45,6 +46,9 @@ struct BenchSetup {
     production::SerialLedger *ledger = nullptr;  // null: no serial numbers
     std::uint32_t serialAt = 0;
     QString log;                               // empty: none
+    // Where the ledger's changes and the log's lines are written off this thread; null: each is
+    // written before the bench goes on. A board starts only once its number is on the disk.
+    production::DiskWriter *disk = nullptr;
 };
 
 // A board's end, for the counters and the caller's messages.
@@ -81,6 +85,7 @@ signals:
 private:
     struct Running;
     void startBoard(int station);
+    void launchBoard(int station, const QString &unkept);
     void boardFinished(int station);
     void seeOutput(int station, const QString &text);
     bool wantsBoard() const;
@@ -92,7 +97,7 @@ private:
     std::vector<StationView> views_;
     std::vector<std::unique_ptr<Running>> running_;
     int started_ = 0, done_ = 0, failed_ = 0;
-    bool stopping_ = false, halted_ = false, over_ = false;
+    bool stopping_ = false, halted_ = false, over_ = false, ending_ = false;
 };
 
 // The numbers that were handed out when the program last ended and are handed out again now,

@@ -495,6 +495,7 @@ bool ChipSession::programStations(const BenchRequest &request)
     setup.boards = request.boards;
     setup.ledger = request.ledger;
     setup.log = request.log;
+    setup.disk = request.disk;
     setup.serialAt = request.base.serialAt.value_or(0);
     QHash<QString, bool> answers;
     answers_ = &answers;

@@ -65,6 +65,7 @@ struct BenchRequest {
     int boards = 0;
     production::SerialLedger *ledger = nullptr;
     QString log;
+    production::DiskWriter *disk = nullptr;  // null: the ledger and the log are written at once
 };
 
 class ChipSession : public QObject {

@@ -522,6 +522,17 @@ TEST(Lab, ProgramChipOnStationsInTheWindow)
     const QStringList lines = LogLines(log);
     ASSERT_EQ(lines.size(), 4);
     EXPECT_TRUE(lines[1].contains(",45,reissued,,") && lines[1].endsWith(",-c stk500v1 -P gone")) << lines[1].toStdString();
+
+    // A settings file that cannot take the next numbers: no board starts, and the chips keep theirs.
+    ASSERT_TRUE(QFile::setPermissions(SettingsFile::Path(), QFile::ReadOwner));
+    QTest::mouseClick(dialog->findChild<QPushButton *>("ProgramChipButton"), Qt::LeftButton);
+    WaitForRun(*form);
+    for (int row = 0; row < 2; ++row)
+        EXPECT_TRUE(table->item(row, 1)->text().startsWith("failed: the settings file") && table->item(row, 1)->text().contains("cannot be written"))
+            << table->item(row, 1)->text().toStdString();
+    EXPECT_EQ(first.Chip()["eeprom"].toString().mid(0x20, 2).toUInt(nullptr, 16) + second.Chip()["eeprom"].toString().mid(0x20, 2).toUInt(nullptr, 16), 45u + 46u);
+    EXPECT_EQ(LogLines(log).size(), 4) << "no board was programmed";
+    QFile::setPermissions(SettingsFile::Path(), QFile::ReadOwner | QFile::WriteOwner);
 }
 
 // fusewerk --program: a lock-out value asks (exit 3, nothing written), a file for another part is

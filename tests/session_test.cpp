@@ -3,11 +3,13 @@
 #include "tests/printing.h"
 #include "compose/command_line.h"
 #include "runner/line_splitter.h"
+#include "production/disk_writer.h"
 #include "session/chip_session.h"
 #include "tests/helpers.h"
 
 #include <QFile>
 #include <QSignalSpy>
+#include <QThread>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -290,4 +292,41 @@ TEST(ChipSession, DetectTellsAChipThatDoesNotAnswer)
             << transcript << ": " << outcome.toStdString();
         EXPECT_EQ(shown, QString(transcript).mid(10, 6).toUpper());
     }
+}
+
+// The settings file written off the window's thread: in the order handed over (an older state never
+// lands last), each `whenKept` told whether the last keep before it reached the disk, and `flush`
+// waiting for all of it.
+TEST(DiskWriter, WritesInOrderAndTellsWhetherTheLastKeepLanded)
+{
+    production::DiskWriter disk;
+    std::vector<int> order;  // touched by the writer's thread alone until flush returns
+    QStringList told, appendFailures;
+    disk.keep([&](QString *) {
+        QThread::msleep(30);
+        order.push_back(1);
+        return true;
+    });
+    disk.keep([&](QString *error) {
+        order.push_back(2);
+        *error = QStringLiteral("disk full");
+        return false;
+    });
+    disk.whenKept([&](const QString &error) { told << error; });
+    disk.append([&](QString *error) {
+        order.push_back(3);
+        *error = QStringLiteral("log gone");
+        return false;
+    }, [&](const QString &error) { appendFailures << error; });
+    disk.whenKept([&](const QString &error) { told << error; });  // the append is no keep
+    disk.keep([&](QString *) {
+        order.push_back(4);
+        return true;
+    });
+    disk.whenKept([&](const QString &error) { told << error; });
+    EXPECT_TRUE(disk.flush());
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return told.size() == 3; }, 5000));
+    EXPECT_EQ(told, (QStringList{"disk full", "disk full", ""}));
+    EXPECT_EQ(appendFailures, QStringList{"log gone"});
 }

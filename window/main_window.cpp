@@ -172,8 +172,8 @@ void MainWindow::WireEvents()
         program_->showFile();
     });
     // The next serial number is kept at once: a crash must not give two boards the same one.
-    connect(program_, &window::ProgramDialog::boardDone, this, [this] { SaveSettings(); });
-    program_->setSaveSettings([this] { return SaveSettings(); });
+    connect(program_, &window::ProgramDialog::boardDone, this, [this] { KeepSettings(); });
+    program_->setKeepSettings(&disk_, [this] { KeepSettings(); });
     // A setting chosen in the panel goes to its byte editor, whose boxes and fields follow.
     connect(ui_.fuseSettings, &widgets::FuseSettingsPanel::valueEdited, this,
             [this](fuses::FuseByte byte, unsigned value) { ui_.byteEditor(byte)->setValue(value); });
@@ -399,12 +399,8 @@ void MainWindow::ShowAttached()
     }
 }
 
-bool MainWindow::SaveSettings()
+settings::Saved MainWindow::SettingsNow() const
 {
-    const QString path = settings::SettingsPath();
-    const settings::OwnEntries own{static_cast<int>(compose::DesignDeviceList().size()),
-                                   static_cast<int>(compose::DesignProgrammerList().size()),
-                                   static_cast<int>(compose::PortList().size())};
     settings::Saved saved = window::SettingsOf(ui_, windowTitle());
     saved.coreFolder = boards_->coreFolder();
     saved.boardOptions = boards_->optionsText();
@@ -416,7 +412,37 @@ bool MainWindow::SaveSettings()
     else
         saved.windowGeometry = keptGeometry_;
     program_->store(saved);
-    if (settings::Save(path, saved, own))
+    return saved;
+}
+
+namespace {
+
+production::DiskWriter::Write SettingsWrite(settings::Saved saved)
+{
+    const settings::OwnEntries own{static_cast<int>(compose::DesignDeviceList().size()),
+                                   static_cast<int>(compose::DesignProgrammerList().size()),
+                                   static_cast<int>(compose::PortList().size())};
+    return [path = settings::SettingsPath(), saved = std::move(saved), own](QString *error) {
+        if (settings::Save(path, saved, own))
+            return true;
+        *error = QStringLiteral("the settings file %1, where the serial numbers are kept, cannot be written").arg(path);
+        return false;
+    };
+}
+
+}  // namespace
+
+void MainWindow::KeepSettings()
+{
+    disk_.keep(SettingsWrite(SettingsNow()));
+}
+
+bool MainWindow::SaveSettings()
+{
+    const QString path = settings::SettingsPath();
+    // Through the disk's queue, after what was handed to it before: an older state never lands last.
+    disk_.keep(SettingsWrite(SettingsNow()));
+    if (disk_.flush())
         return true;
     // A file that stays unwritable (a folder of that name, a read-only file, a full disk) must not
     // keep the window from ever closing.

@@ -2,7 +2,9 @@
 // The one window: a view of the chip session. It shows the session's values and what its runs
 // report, hands the user's values and clicks to it, and answers its questions. The controls are its
 // own (window/controls.h); each control's objectName is its name in the window's design.
+#include "production/disk_writer.h"
 #include "session/chip_session.h"
+#include "settings/settings.h"
 #include "window/controls.h"
 #include "window/menus.h"
 #include "window/window_deps.h"
@@ -46,6 +48,8 @@ private:
     void WireSession();
     void FormCreate();  // the settings loaded and shown, the command line built
     bool SaveSettings();  // false when the file could not be written (the user has been told)
+    void KeepSettings();  // handed to the disk; the window does not wait for it
+    settings::Saved SettingsNow() const;
     // A device change: the fuse layout and the panel follow the part, the signature is unread.
     void DeviceComboBoxChange();
     // Every other change of a value on the command line: the session learns it, the line follows.
@@ -75,6 +79,7 @@ private:
     QStringList PortEntries() const;
 
     WindowDeps deps_;
+    production::DiskWriter disk_;  // the settings file is written there, one write after another
     session::ChipSession session_;
     window::Controls ui_;
     std::unique_ptr<RunLock> lock_;

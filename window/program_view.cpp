@@ -218,14 +218,14 @@ void ProgramDialog::store(settings::Saved &saved) const
 
 void ProgramDialog::keepBook(production::SerialBook book)
 {
-    // Each change of the book is in the settings file before the ledger goes on with it.
-    ledger_.emplace(std::move(book), [this](const production::SerialBook &changed, QString *error) {
+    // Each change of the book is handed to the disk with the whole settings file; the bench starts a
+    // board once the file is there, and says so when it could not be written.
+    ledger_.emplace(std::move(book), [this](const production::SerialBook &changed, QString *) {
         keeping_ = &changed;
-        const bool saved = !saveSettings_ || saveSettings_();
+        if (keepSettings_)
+            keepSettings_();
         keeping_ = nullptr;
-        if (!saved)
-            *error = QStringLiteral("the settings file, where the serial numbers are kept, cannot be written");
-        return saved;
+        return true;
     });
 }
 
@@ -451,6 +451,7 @@ void ProgramDialog::start(bool verify)
     request.base.serialFile.clear();
     request.stations = stations();
     request.log = log_->text();
+    request.disk = disk_;
     if (serialOn_->isChecked()) {
         takeNextField();
         request.ledger = &*ledger_;

@@ -9,6 +9,7 @@
 // Several programmers at once: the stations list (each "-c ID -P PORT", typed or taken from the
 // programmers plugged in); Program Chip then programs a board on every station side by side, each
 // row saying where its board stands. Without stations listed, the window's programmer is the one.
+#include "production/disk_writer.h"
 #include "production/program_plan.h"
 #include "production/stations.h"
 #include "window/controls.h"
@@ -47,14 +48,18 @@ public:
     void showFile();
     // The programmers plugged in, as stations ("Add Attached" adds those not listed).
     void setAttached(std::vector<production::Station> attached);
-    // Writes the settings file now; false when it could not be (the user has been told). A serial
-    // number is only handed out once the file holds it.
-    void setSaveSettings(std::function<bool()> save) { saveSettings_ = std::move(save); }
+    // Hands the settings file to `disk` to be written, as the window stands; `keep` does it. A board
+    // starts only once the file holding its serial number is on the disk.
+    void setKeepSettings(production::DiskWriter *disk, std::function<void()> keep)
+    {
+        disk_ = disk;
+        keepSettings_ = std::move(keep);
+    }
     // The stations a board goes to: those listed, or the window's programmer and port.
     std::vector<production::Station> stations() const;
 
 signals:
-    // A board was done: the next serial number must survive a crash.
+    // A board was done: the settings are kept.
     void boardDone();
 
 private:
@@ -84,7 +89,8 @@ private:
     std::optional<production::SerialLedger> ledger_;
     const production::SerialBook *keeping_ = nullptr;  // the book being written to the settings file
     production::ProgramRequest request_;               // the last one planned
-    std::function<bool()> saveSettings_;
+    production::DiskWriter *disk_ = nullptr;
+    std::function<void()> keepSettings_;
     QString reissuedNote_;
     QTemporaryDir temp_;
     bool mine_ = false;      // the run under way is this dialog's
