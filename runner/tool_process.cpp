@@ -14,6 +14,10 @@ std::function<void()> ToolChildSetup()
     return [parent = ::getpid()] {
         // Its own process group: a stop reaches whatever the tool started, and nothing else.
         ::setpgid(0, 0);
+        // A little behind the window: when every processor is busy (eight avrdudes starting at once
+        // each read their whole configuration) the window still gets its turn; on a machine with
+        // a processor to spare the tool runs as fast as ever.
+        [[maybe_unused]] const int niceness = ::nice(5);
         // Should Fusewerk die without a chance to stop it (SIGKILL, a crash, the X server gone), the
         // kernel ends the tool at once.
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
