@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QPointer>
 
+#include <utility>
+
 namespace session {
 namespace {
 
@@ -155,10 +157,11 @@ void Bench::launchBoard(int station, const QString &unkept)
         view.serial.clear();
         --started_;
         if (!unkept.isEmpty()) {
-            halted_ = true;
             view.state = StationState::Failed;
             view.error = unkept;
-            emit warning(QStringLiteral("No further board starts: %1.").arg(unkept));
+            if (!std::exchange(toldUnkept_, true))  // said once, not once a station
+                emit warning(QStringLiteral("No further board starts: %1.").arg(unkept));
+            halted_ = true;
         } else {
             view.state = StationState::Stopped;
         }
@@ -291,7 +294,7 @@ void Bench::finishWhenIdle()
     setup_.disk->whenKept([this, guard = QPointer<Bench>(this)](const QString &unkept) {
         if (!guard)
             return;
-        if (!unkept.isEmpty())
+        if (!unkept.isEmpty() && !toldUnkept_)
             emit warning(QStringLiteral("The serial numbers were not kept: %1.").arg(unkept));
         over_ = true;
         emit finished();

@@ -98,6 +98,7 @@ private:
     std::vector<std::unique_ptr<Running>> running_;
     int started_ = 0, done_ = 0, failed_ = 0;
     bool stopping_ = false, halted_ = false, over_ = false, ending_ = false;
+    bool toldUnkept_ = false;  // the settings file's trouble was said
 };
 
 // The numbers that were handed out when the program last ended and are handed out again now,

@@ -532,6 +532,8 @@ TEST(Lab, ProgramChipOnStationsInTheWindow)
             << table->item(row, 1)->text().toStdString();
     EXPECT_EQ(first.Chip()["eeprom"].toString().mid(0x20, 2).toUInt(nullptr, 16) + second.Chip()["eeprom"].toString().mid(0x20, 2).toUInt(nullptr, 16), 45u + 46u);
     EXPECT_EQ(LogLines(log).size(), 4) << "no board was programmed";
+    ASSERT_EQ(watch.messages.size(), 1u) << "said once, not once a station";
+    EXPECT_TRUE(watch.messages[0].text.contains("cannot be written")) << watch.messages[0].text.toStdString();
     QFile::setPermissions(SettingsFile::Path(), QFile::ReadOwner | QFile::WriteOwner);
 }
 
