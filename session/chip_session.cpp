@@ -549,6 +549,10 @@ bool ChipSession::programStations(const BenchRequest &request)
         if (i == 0) {
             shown = plan.line;
             notes = lines.program.notes.join(u'\n');
+            // The serial number's file the gate read is gone once judged: each station's copy is
+            // rewritten with the number of its board.
+            if (request.ledger)
+                notes.replace(QStringLiteral("stands for ") + r.serialFile, QStringLiteral("holds each board's serial number"));
             bytes = lines.program.bytes;
             setup.part = plan.part;
             setup.expected = plan.signature;
