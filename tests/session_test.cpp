@@ -324,8 +324,13 @@ TEST(DiskWriter, WritesInOrderAndTellsWhetherTheLastKeepLanded)
         return true;
     });
     disk.whenKept([&](const QString &error) { told << error; });
+    disk.keep([&](QString *) {  // still being written when flush is called
+        QThread::msleep(30);
+        order.push_back(5);
+        return true;
+    });
     EXPECT_TRUE(disk.flush());
-    EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4, 5}));
     ASSERT_TRUE(QTest::qWaitFor([&] { return told.size() == 3; }, 5000));
     EXPECT_EQ(told, (QStringList{"disk full", "disk full", ""}));
     EXPECT_EQ(appendFailures, QStringList{"log gone"});
